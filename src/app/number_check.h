@@ -1,0 +1,25 @@
+// Reading numbers the way the operator types them and the environment file
+// holds them: decimal, rounded to whole numbers with halves to even.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace orvex {
+
+// The typed-number check of the dialogs. The whole text must be a number:
+// optional blanks, optional sign, digits with an optional fraction (or a
+// fraction alone), optional exponent, optional blanks. On success the rounded
+// number is handed back in *number (also when it lies outside the bounds);
+// for text that is no number, or one beyond 16 bits, *number is untouched.
+bool IsNumberInRange(std::string_view text, int16_t lower, int16_t upper, int16_t* number);
+
+// The leading number of a value (optional sign, digits, optional fraction
+// and exponent); 0 when the value does not start with one.
+double LeadingNumber(std::string_view text);
+
+// Nearest integer, halves to even; nullopt when it does not fit [lo, hi].
+std::optional<long long> RoundHalfEven(double value, long long lo, long long hi);
+
+}  // namespace orvex

@@ -1,0 +1,38 @@
+// Program-wide state of the application frame: one instance for the whole
+// run, owned by the program object and passed to whoever needs it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "config/env_file.h"
+#include "config/env_settings.h"
+#include "config/menu_captions.h"
+
+namespace orvex {
+
+struct ProgramState {
+  std::string ProgramDir;   // native path
+  std::string CommandLine;  // the whole argument text: names the environment file
+  std::string HelpFile;     // empty when there is no help file
+  std::string IconFile;
+
+  EnvSettings Env;
+  int16_t CWPortCode = 0;
+  MessageMenuCaptions Captions;
+  std::unique_ptr<EnvironmentFile> EnvFile;  // set by Startup
+
+  bool PacketOpen = false;
+  bool KeyboardCW = false;
+  int16_t CurrentSpeed = 28;
+  bool ShutdownDone = false;
+};
+
+// The packet window title: " Orvex -", the speed in print form, " WPM".
+Text PacketTitle(int16_t speed);
+
+// The configured speed, or 28 when it lies outside 1 to 99.
+int16_t ConfiguredSpeed(const EnvSettings& settings);
+
+}  // namespace orvex

@@ -1,0 +1,28 @@
+#include "app/qt_message_sink.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include "app/qt_text.h"
+
+namespace orvex {
+namespace {
+
+void Show(QMessageBox::Icon icon, const Text& title, const Text& text) {
+  QMessageBox box(icon, ToQString(title), ToDisplayString(text), QMessageBox::Ok,
+                  QApplication::activeWindow());
+  box.setObjectName("OrvexMessageBox");
+  box.exec();
+}
+
+}  // namespace
+
+void QtMessageSink::Warning(const Text& title, const Text& text) {
+  Show(QMessageBox::Warning, title, text);
+}
+
+void QtMessageSink::Information(const Text& title, const Text& text) {
+  Show(QMessageBox::NoIcon, title, text);
+}
+
+}  // namespace orvex

@@ -1,0 +1,14 @@
+// Message boxes as real Qt boxes.
+#pragma once
+
+#include "app/message_sink.h"
+
+namespace orvex {
+
+class QtMessageSink : public MessageSink {
+ public:
+  void Warning(const Text& title, const Text& text) override;
+  void Information(const Text& title, const Text& text) override;
+};
+
+}  // namespace orvex

@@ -1,0 +1,46 @@
+#include "app/startup.h"
+
+#include <exception>
+
+#include "app/program_paths.h"
+#include "dialogs/about.h"
+
+namespace orvex {
+
+Text PacketTitle(int16_t speed) { return " Orvex -" + SignedDigits(speed) + " WPM"; }
+
+int16_t ConfiguredSpeed(const EnvSettings& settings) {
+  return settings.CWSpeed >= 1 && settings.CWSpeed <= 99 ? settings.CWSpeed : int16_t{28};
+}
+
+void NewVersionNotice(ProgramState& state, MessageSink& sink) {
+  ShowAbout(sink);
+  state.Env.Version = kProgramVersion;
+  state.EnvFile->WriteEnvironmentFile(state.Env);
+}
+
+bool Startup(ProgramState& state, const StartupEnvironment& env, StartupUi& ui,
+             MessageSink& sink) {
+  try {
+    state.ProgramDir = FindProgramDir(env.Pelorin, env.Pelo, env.CurrentDir);
+    state.CommandLine = env.CommandLine;
+    state.HelpFile = ProgramFilePath("pelo.hlp", state.ProgramDir);
+    state.IconFile = ProgramFilePath("pelo.ico", state.ProgramDir);
+    ui.ShowStartForm(Text(" Orvex ") + kProgramVersion, state.IconFile);
+
+    state.EnvFile = std::make_unique<EnvironmentFile>(
+        EnvironmentFilePath(state.CommandLine, state.ProgramDir), sink, state.Captions);
+    state.EnvFile->ReadEnvironmentFile(state.Env, state.CWPortCode, [&ui] { ui.ProcessEvents(); });
+    ui.CloseStartForm();
+
+    if (state.Env.Version != kProgramVersion) NewVersionNotice(state, sink);
+    return true;
+  } catch (const std::exception& e) {
+    ui.CloseStartForm();
+    sink.Warning("Pelorin Startup",
+                 "Problems during start up." + Text(CRLF) + Utf8ToCp1252(e.what()) + ".");
+    return false;
+  }
+}
+
+}  // namespace orvex
