@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# First run in an empty program directory: the About box, the packet window,
+# a second start that only brings the first forward, File/Exit, and the
+# environment file left behind; then a second run that reads it quietly.
+set -uo pipefail
+ORVEX=$1
+if [[ -z ${DISPLAY:-} ]]; then
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+source "$(dirname "$0")/lib.sh"
+
+export PELORIN=$(mktemp -d)
+trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$PELORIN"' EXIT
+ini=$PELORIN/orvex.ini
+
+"$ORVEX" & pid=$!
+about=$(wait_window "^About Pelorin$") || fail "no About box on first run"
+[[ -e $ini ]] && fail "environment file written before the About box was closed"
+press "$about" Return
+main=$(wait_window "^ Orvex - 28 WPM$") || fail "no packet window titled ' Orvex - 28 WPM'"
+grep -q $'^Version=4.01\r$' "$ini" || fail "orvex.ini lacks Version=4.01 after the About box"
+
+# A second start must end silently and leave one packet window.
+"$ORVEX" & second=$!
+wait_exit "$second" 10 || fail "second instance kept running"
+[[ $EXIT_STATUS -eq 0 ]] || fail "second instance exited with $EXIT_STATUS"
+[[ $(xdotool search --name "^ Orvex - 28 WPM$" | wc -l) -eq 1 ]] || fail "more than one packet window"
+kill -0 "$pid" || fail "first instance died"
+
+press "$main" alt+f x
+wait_exit "$pid" 10 || fail "File/Exit did not end the program"
+[[ $EXIT_STATUS -eq 0 ]] || fail "exit status $EXIT_STATUS"
+
+# The first exit saves the centred placement.
+grep -q $'^PacketTop= [0-9]\+ \r$' "$ini" || fail "no placement saved: $(cat -A "$ini")"
+grep -q $'^PacketState= 0 \r$' "$ini" || fail "no state saved"
+grep -q $'^CWSpeed= 28 \r$' "$ini" || fail "no speed saved"
+saved=$(cat "$ini")
+inode=$(stat -c %i "$ini")  # a rewrite renames a new file into place
+
+# Second run: same version, so no About box; unmoved, so nothing rewritten.
+"$ORVEX" & pid=$!
+main=$(wait_window "^ Orvex - 28 WPM$") || fail "no packet window on the second run"
+xdotool search --name "^About Pelorin$" >/dev/null && fail "About box shown again"
+press "$main" alt+f x
+wait_exit "$pid" 10 || fail "second run did not end"
+[[ "$(cat "$ini")" == "$saved" && $(stat -c %i "$ini") == "$inode" ]] ||
+  fail "an unmoved window rewrote the file"
+echo "first run: ok"

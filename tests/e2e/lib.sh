@@ -1,0 +1,41 @@
+# Helpers for end-to-end tests that drive the real program under Xvfb.
+# There is no window manager: a window gets the keyboard by windowfocus.
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# wait_window NAME [SECONDS]: prints the id of the first window whose title
+# matches NAME, waiting for it to appear.
+wait_window() {
+  local name=$1 limit=${2:-15} id
+  for ((i = 0; i < limit * 10; i++)); do
+    id=$(xdotool search --name "$name" 2>/dev/null | head -1)
+    [[ -n $id ]] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# wait_exit PID [SECONDS]: waits for the process to end; its status in $EXIT_STATUS.
+wait_exit() {
+  local pid=$1 limit=${2:-15}
+  for ((i = 0; i < limit * 10; i++)); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      wait "$pid"
+      EXIT_STATUS=$?
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# press WINDOW KEYS...: focuses the window and types the keys.
+press() {
+  local id=$1
+  shift
+  xdotool windowfocus --sync "$id"
+  for k in "$@"; do
+    xdotool key "$k"
+    sleep 0.2
+  done
+}
