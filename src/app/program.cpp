@@ -8,6 +8,7 @@
 #include "app/single_instance.h"
 #include "app/start_form.h"
 #include "app/startup.h"
+#include "keyer/cw_func.h"
 #include "packet/pkt_form.h"
 
 namespace orvex {
@@ -34,7 +35,11 @@ std::optional<std::string> Env(const char* name) {
 
 }  // namespace
 
-Program::Program() = default;
+Program::Program()
+    : keyer_(std::make_unique<EngineKeyer>(keyer::ProcessEngine())),
+      keying_(std::make_unique<CwKeying>(state_.Keying, state_.Env, *keyer_, sink_)) {
+  hooks_.CloseCWPort = [this] { keying_->CloseCWPort(); };
+}
 Program::~Program() = default;
 
 int Program::Main(int& argc, char** argv) {
@@ -57,8 +62,8 @@ int Program::Main(int& argc, char** argv) {
     form_.reset();
     return 1;
   }
-  state_.KeyboardCW = true;
-  form_->setWindowTitle(ToQString(PacketTitle(state_.CurrentSpeed)));
+  state_.Keying.KeyboardCW = true;
+  form_->setWindowTitle(ToQString(PacketTitle(state_.Keying.CurrentSpeed)));
   const int status = app.exec();
   form_.reset();  // widgets go before the application object does
   return status;
@@ -69,7 +74,8 @@ bool Program::OpenPacketWindow() {
   form_ = std::make_unique<PktForm>();
   form_->SetExitHandler([this] { ExitProgram(); });
   form_->RestorePlacement(state_.Env);
-  state_.CurrentSpeed = ConfiguredSpeed(state_.Env);
+  keying_->InitCW();
+  keying_->OpenCWPort(state_.CWPortCode);  // a failure has shown its box; the window opens anyway
   form_->ShowRestored();
   state_.PacketOpen = true;
   return true;

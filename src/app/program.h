@@ -7,6 +7,8 @@
 #include "app/program_state.h"
 #include "app/qt_message_sink.h"
 #include "app/shutdown.h"
+#include "keying/cw_keying.h"
+#include "keying/engine_keyer.h"
 
 namespace orvex {
 
@@ -27,6 +29,8 @@ class Program {
   ProgramState state_;
   QtMessageSink sink_;
   ShutdownHooks hooks_;
+  std::unique_ptr<EngineKeyer> keyer_;
+  std::unique_ptr<CwKeying> keying_;
   std::unique_ptr<PktForm> form_;
 };
 

@@ -9,6 +9,7 @@
 #include "config/env_file.h"
 #include "config/env_settings.h"
 #include "config/menu_captions.h"
+#include "keying/cw_keying.h"
 
 namespace orvex {
 
@@ -23,16 +24,13 @@ struct ProgramState {
   MessageMenuCaptions Captions;
   std::unique_ptr<EnvironmentFile> EnvFile;  // set by Startup
 
+  KeyingState Keying;  // port open, keyboard sending, speed, unit, Morse tables
+
   bool PacketOpen = false;
-  bool KeyboardCW = false;
-  int16_t CurrentSpeed = 28;
   bool ShutdownDone = false;
 };
 
 // The packet window title: " Orvex -", the speed in print form, " WPM".
 Text PacketTitle(int16_t speed);
-
-// The configured speed, or 28 when it lies outside 1 to 99.
-int16_t ConfiguredSpeed(const EnvSettings& settings);
 
 }  // namespace orvex

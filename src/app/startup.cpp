@@ -9,10 +9,6 @@ namespace orvex {
 
 Text PacketTitle(int16_t speed) { return " Orvex -" + SignedDigits(speed) + " WPM"; }
 
-int16_t ConfiguredSpeed(const EnvSettings& settings) {
-  return settings.CWSpeed >= 1 && settings.CWSpeed <= 99 ? settings.CWSpeed : int16_t{28};
-}
-
 void NewVersionNotice(ProgramState& state, MessageSink& sink) {
   ShowAbout(sink);
   state.Env.Version = kProgramVersion;

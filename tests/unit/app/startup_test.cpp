@@ -113,13 +113,5 @@ TEST(PacketTitle, ShowsTheSpeedInPrintForm) {
   EXPECT_EQ(PacketTitle(5), " Orvex - 5 WPM");
 }
 
-TEST(ConfiguredSpeed, OutsideOneToNinetyNineMeansTwentyEight) {
-  EnvSettings s;
-  for (auto [in, out] : {std::pair{1, 1}, {99, 99}, {0, 28}, {100, 28}, {-5, 28}}) {
-    s.CWSpeed = static_cast<int16_t>(in);
-    EXPECT_EQ(ConfiguredSpeed(s), out);
-  }
-}
-
 }  // namespace
 }  // namespace orvex
