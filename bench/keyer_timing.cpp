@@ -133,16 +133,18 @@ void KeyRun(int wpm, double seconds, bool loaded) {
   // A key-down element the thread woke too late for is skipped, never
   // stretched; match each recorded change to the ideal change of the same
   // direction nearest in time, so one skip does not shift all later pairs.
+  std::vector<int64_t> idealTimes[2];  // [0] key-ups, [1] key-downs
+  for (const auto& [t, down] : ideal) idealTimes[down].push_back(t);
+  size_t next[2] = {0, 0};
   std::vector<double> dev;
-  size_t j = 0;
   const int64_t origin = in.changes.empty() ? 0 : in.changes[0].first;
   for (const auto& [ns, down] : in.changes) {
     const int64_t t = ns - origin;
-    while (j + 1 < ideal.size() &&
-           (ideal[j].second != down || std::llabs(ideal[j + 2 < ideal.size() ? j + 2 : j].first - t) <
-                                           std::llabs(ideal[j].first - t)))
-      ++j;
-    if (ideal[j].second == down) dev.push_back(std::llabs(ideal[j].first - t) / 1e6);
+    const std::vector<int64_t>& times = idealTimes[down];
+    size_t& k = next[down];
+    while (k + 1 < times.size() && std::llabs(times[k + 1] - t) < std::llabs(times[k] - t)) ++k;
+    if (k < times.size()) dev.push_back(std::llabs(times[k] - t) / 1e6);
+    ++k;
   }
   const double idealLen = ideal.back().first / 1e6;
   const double realLen = in.changes.empty() ? 0 : (in.changes.back().first - origin) / 1e6;
