@@ -15,6 +15,8 @@ class MessageSink {
   virtual void Warning(const Text& title, const Text& text) = 0;
   // Modal box with no icon and one OK button (the About box).
   virtual void Information(const Text& title, const Text& text) = 0;
+  // Yes/No question with the question icon; true for Yes.
+  virtual bool Question(const Text& title, const Text& text) = 0;
 };
 
 }  // namespace orvex

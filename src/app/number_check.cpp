@@ -58,13 +58,19 @@ double LeadingNumber(std::string_view text) {
   return n == 0 ? 0.0 : ToDouble(text.substr(0, n));
 }
 
-bool IsNumberInRange(std::string_view text, int16_t lower, int16_t upper, int16_t* number) {
+std::optional<double> ParseNumber(std::string_view text) {
   size_t b = 0, e = text.size();
   while (b < e && text[b] == ' ') ++b;
   while (e > b && text[e - 1] == ' ') --e;
   const std::string_view core = text.substr(b, e - b);
-  if (core.empty() || NumberLength(core) != core.size()) return false;
-  const auto rounded = RoundHalfEven(ToDouble(core), INT16_MIN, INT16_MAX);
+  if (core.empty() || NumberLength(core) != core.size()) return std::nullopt;
+  return ToDouble(core);
+}
+
+bool IsNumberInRange(std::string_view text, int16_t lower, int16_t upper, int16_t* number) {
+  const auto parsed = ParseNumber(text);
+  if (!parsed) return false;
+  const auto rounded = RoundHalfEven(*parsed, INT16_MIN, INT16_MAX);
   if (!rounded) return false;
   const auto value = static_cast<int16_t>(*rounded);
   if (number) *number = value;

@@ -15,6 +15,10 @@ namespace orvex {
 // for text that is no number, or one beyond 16 bits, *number is untouched.
 bool IsNumberInRange(std::string_view text, int16_t lower, int16_t upper, int16_t* number);
 
+// The whole text as a number (blanks around it allowed), unrounded;
+// nullopt when it is not one.
+std::optional<double> ParseNumber(std::string_view text);
+
 // The leading number of a value (optional sign, digits, optional fraction
 // and exponent); 0 when the value does not start with one.
 double LeadingNumber(std::string_view text);

@@ -25,4 +25,11 @@ void QtMessageSink::Information(const Text& title, const Text& text) {
   Show(QMessageBox::NoIcon, title, text);
 }
 
+bool QtMessageSink::Question(const Text& title, const Text& text) {
+  QMessageBox box(QMessageBox::Question, ToQString(title), ToDisplayString(text),
+                  QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+  box.setObjectName("OrvexMessageBox");
+  return box.exec() == QMessageBox::Yes;
+}
+
 }  // namespace orvex

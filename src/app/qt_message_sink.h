@@ -9,6 +9,7 @@ class QtMessageSink : public MessageSink {
  public:
   void Warning(const Text& title, const Text& text) override;
   void Information(const Text& title, const Text& text) override;
+  bool Question(const Text& title, const Text& text) override;
 };
 
 }  // namespace orvex

@@ -27,7 +27,13 @@ class RecordingSink : public MessageSink {
   void Information(const Text& title, const Text& text) override {
     boxes.push_back({title, text, false});
   }
+  bool Question(const Text& title, const Text& text) override {
+    questions.push_back({title, text, false});
+    return answer;
+  }
   std::vector<RecordedBox> boxes;
+  std::vector<RecordedBox> questions;
+  bool answer = false;
 };
 
 class TempDir {
