@@ -1,6 +1,7 @@
 // orvex-send: Orvex's command-line sender. It drives the same core and
-// keying engine as the program, so every behaviour of the settings and the
-// keying can be exercised without a display.
+// keying engine as the program (the send queue, macros, file sending, the
+// engine and its synthesiser), so every behaviour of the send path can be
+// exercised without a display.
 #include <unistd.h>
 
 #include <chrono>
@@ -17,8 +18,9 @@
 #include "config/port_name.h"
 #include "keyer/cw_func.h"
 #include "keyer/wav_writer.h"
-#include "keying/cw_keying.h"
 #include "keying/engine_keyer.h"
+#include "keying/send_path.h"
+#include "keying/sim_keyer.h"
 
 namespace {
 
@@ -26,18 +28,27 @@ using namespace orvex;
 
 constexpr const char* kUsage =
     "usage: orvex-send [--ini FILE] --print-ini\n"
-    "       orvex-send [--ini FILE] [--wpm N] [--tone HZ] (--wav OUT | --port NAME) --text TEXT\n"
-    "  --ini FILE    the environment file (default: orvex.ini in the program directory)\n"
-    "  --print-ini   print the environment file as Orvex would rewrite it\n"
-    "  --wpm N       speed in words per minute, 1 to 99 (default: from the file)\n"
-    "  --tone HZ     sidetone pitch, 0 to 9999 Hz (default: from the file)\n"
-    "  --wav OUT     render the text to OUT (mono, 16-bit, 22050 Hz), faster than real time\n"
-    "  --port NAME   key port NAME (None, COM1..COM8, LPT1, LPT2) live; Ctrl+C stops\n"
-    "  --text TEXT   the text to send (UTF-8)\n";
+    "       orvex-send [--ini FILE] [--wpm N] [--tone HZ] [--him CALL]\n"
+    "                  [--now YYYY-MM-DDTHH:MM:SS] (--msg N | --file PATH | --text TEXT)\n"
+    "                  (--dry-run | --trace | --wav OUT | --port NAME) [--max-seconds S]\n"
+    "  --ini FILE       the environment file (default: orvex.ini in the program directory)\n"
+    "  --print-ini      print the environment file as Orvex would rewrite it\n"
+    "  --wpm N          speed, 1 to 99 words per minute (default: from the file)\n"
+    "  --tone HZ        sidetone pitch, 0 to 9999 Hz (default: from the file)\n"
+    "  --him CALL       the other station's call for #HIM\n"
+    "  --now TIME       the local clock for #TIME and #DATE (time zone from TZ)\n"
+    "  --msg N          stored message N (1 to 8), as its function key sends it\n"
+    "  --file PATH      a text file, as Send File as CW sends it\n"
+    "  --text TEXT      typed-ahead text, one character at a time, no macros\n"
+    "  --dry-run        print each text queued, without keying\n"
+    "  --trace          print each keyer call on a simulated clock\n"
+    "  --wav OUT        render to OUT (mono, 16-bit, 22050 Hz), faster than real time\n"
+    "  --port NAME      key port NAME (None, COM1..COM8, LPT1, LPT2) live; Ctrl+C stops\n"
+    "  --max-seconds S  stop after S seconds of sending (default 600)\n";
 
 struct Options {
-  std::optional<std::string> ini, wav, port, text, wpm, tone;
-  bool printIni = false;
+  std::optional<std::string> ini, wav, port, text, wpm, tone, him, now, msg, file, maxSeconds;
+  bool printIni = false, dryRun = false, trace = false;
 };
 
 int Usage(const std::string& problem) {
@@ -54,28 +65,100 @@ std::string ProgramDir() {
   return FindProgramDir(env("PELORIN"), env("PELO"), getcwd(cwd, sizeof cwd) ? cwd : "");
 }
 
-// The elements of text, character by character, from the element table.
-std::vector<keyer::KeyElement> ElementsOf(const Text& text, const ElementTable& table) {
-  std::vector<keyer::KeyElement> out;
-  for (char c : text) {
-    const Text& pairs = table[static_cast<unsigned char>(c)];
-    for (size_t i = 0; i + 1 < pairs.size(); i += 2)
-      out.push_back({pairs[i] == static_cast<char>(kKeyDown), static_cast<unsigned char>(pairs[i + 1])});
+std::optional<CalendarTime> ParseNow(const std::string& s) {
+  CalendarTime t;
+  char tail = 0;
+  if (std::sscanf(s.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &t.year, &t.month, &t.day, &t.hour,
+                  &t.minute, &t.second, &tail) != 6)
+    return std::nullopt;
+  if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 || t.hour > 23 || t.minute > 59 ||
+      t.second > 60)
+    return std::nullopt;
+  return t;
+}
+
+// Bytes 32 to 126 as themselves (a backslash doubled), every other as \xNN.
+std::string Escaped(const Text& text) {
+  std::string out;
+  for (char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c >= 32 && c <= 126) {
+      out += ch;
+    } else {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", c);
+      out += buf;
+    }
   }
   return out;
 }
 
-// Keys text live on the keyer and waits until it has gone out.
-int SendLive(CwKeying& keying, Keyer& keyer, const KeyingState& state, const Text& text,
-             int16_t portCode) {
-  if (!keying.OpenCWPort(portCode)) return 1;
-  for (const keyer::KeyElement& e : ElementsOf(text, state.Elements))
-    keyer.Element(e.down ? kKeyDown : kKeyUp, static_cast<int16_t>(e.units));
-  while (keyer.Pending() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  keyer.Idle();
-  keying.CloseCWPort();
-  return 0;
-}
+// The typed-ahead line, filled from --text.
+class TextLine : public TypeAheadLine {
+ public:
+  explicit TextLine(Text text) : text_(std::move(text)) {}
+  bool Empty() const override { return text_.empty(); }
+  char TakeFirst() override {
+    const char c = text_.front();
+    text_.erase(0, 1);
+    return c;
+  }
+  void Clear() override { text_.clear(); }
+
+ private:
+  Text text_;
+};
+
+// Pause deadlines on whatever clock the send runs on, checked every tick.
+class DeadlineTimer : public PauseTimer {
+ public:
+  explicit DeadlineTimer(Clock& clock) : clock_(clock) {}
+  void Start(int ms, std::function<void()> done) override {
+    due_ = clock_.MonotonicMs() + ms;
+    done_ = std::move(done);
+  }
+  void Cancel() override { done_ = nullptr; }
+  void Poll() {
+    if (done_ && clock_.MonotonicMs() >= due_) {
+      auto done = std::move(done_);
+      done_ = nullptr;
+      done();
+    }
+  }
+
+ private:
+  Clock& clock_;
+  int64_t due_ = 0;
+  std::function<void()> done_;
+};
+
+class StderrBeeper : public Beeper {
+ public:
+  void Beep() override { std::fputs("orvex-send: the send queue is full; text refused\n", stderr); }
+};
+
+// Real monotonic time; the calendar starts at --now when given.
+class LiveClock : public Clock {
+ public:
+  explicit LiveClock(std::optional<CalendarTime> now) {
+    if (now) fixed_.emplace(*now);
+    start_ = system_.MonotonicMs();
+  }
+  int64_t MonotonicMs() override { return system_.MonotonicMs(); }
+  CalendarTime Local() override { return fixed_ ? Synced().Local() : system_.Local(); }
+  CalendarTime Utc() override { return fixed_ ? Synced().Utc() : system_.Utc(); }
+
+ private:
+  ManualClock& Synced() {
+    fixed_->Advance(system_.MonotonicMs() - start_ - fixed_->MonotonicMs());
+    return *fixed_;
+  }
+  SystemClock system_;
+  std::optional<ManualClock> fixed_;
+  int64_t start_ = 0;
+};
 
 }  // namespace
 
@@ -83,30 +166,39 @@ int main(int argc, char** argv) {
   Options o;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    auto value = [&](std::optional<std::string>& into) {
-      if (i + 1 >= argc) return false;
-      into = argv[++i];
-      return true;
-    };
-    bool ok = true;
-    if (arg == "--ini") ok = value(o.ini);
-    else if (arg == "--wav") ok = value(o.wav);
-    else if (arg == "--port") ok = value(o.port);
-    else if (arg == "--text") ok = value(o.text);
-    else if (arg == "--wpm") ok = value(o.wpm);
-    else if (arg == "--tone") ok = value(o.tone);
+    std::optional<std::string>* into = nullptr;
+    if (arg == "--ini") into = &o.ini;
+    else if (arg == "--wav") into = &o.wav;
+    else if (arg == "--port") into = &o.port;
+    else if (arg == "--text") into = &o.text;
+    else if (arg == "--wpm") into = &o.wpm;
+    else if (arg == "--tone") into = &o.tone;
+    else if (arg == "--him") into = &o.him;
+    else if (arg == "--now") into = &o.now;
+    else if (arg == "--msg") into = &o.msg;
+    else if (arg == "--file") into = &o.file;
+    else if (arg == "--max-seconds") into = &o.maxSeconds;
     else if (arg == "--print-ini") o.printIni = true;
+    else if (arg == "--dry-run") o.dryRun = true;
+    else if (arg == "--trace") o.trace = true;
     else if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
     } else {
       return Usage("unknown argument '" + arg + "'");
     }
-    if (!ok) return Usage(arg + " needs a value");
+    if (into) {
+      if (i + 1 >= argc) return Usage(arg + " needs a value");
+      *into = argv[++i];
+    }
   }
-  const int modes = int{o.printIni} + int{o.wav.has_value()} + int{o.port.has_value()};
-  if (modes != 1) return Usage(modes == 0 ? "nothing to do" : "choose one of --print-ini, --wav, --port");
-  if (!o.printIni && !o.text) return Usage("--text is needed");
+  const int outputs = int{o.printIni} + int{o.dryRun} + int{o.trace} + int{o.wav.has_value()} +
+                      int{o.port.has_value()};
+  if (outputs != 1)
+    return Usage(outputs == 0 ? "nothing to do"
+                              : "choose one of --print-ini, --dry-run, --trace, --wav, --port");
+  const int sources = int{o.msg.has_value()} + int{o.file.has_value()} + int{o.text.has_value()};
+  if (!o.printIni && sources != 1) return Usage("choose one of --msg, --file, --text");
 
   const std::string path = o.ini ? *o.ini : EnvironmentFilePath("", ProgramDir());
   StderrMessageSink sink;
@@ -131,6 +223,22 @@ int main(int argc, char** argv) {
     if (!IsNumberInRange(*o.tone, 0, 9999, &number)) return Usage("--tone must be 0 to 9999");
     settings.CWTone = number;
   }
+  int message = 0;
+  if (o.msg) {
+    if (!IsNumberInRange(*o.msg, 1, 8, &number)) return Usage("--msg must be 1 to 8");
+    message = number;
+  }
+  double maxSeconds = 600;
+  if (o.maxSeconds) {
+    const auto v = ParseNumber(*o.maxSeconds);
+    if (!v || *v <= 0) return Usage("--max-seconds must be a positive number");
+    maxSeconds = *v;
+  }
+  std::optional<CalendarTime> now;
+  if (o.now) {
+    now = ParseNow(*o.now);
+    if (!now) return Usage("--now must be YYYY-MM-DDTHH:MM:SS");
+  }
   if (o.port) {
     const PortParse port = ParseCWPort(Utf8ToCp1252(*o.port));
     if (!port.error.empty()) return Usage(Cp1252ToUtf8(port.error));
@@ -138,22 +246,61 @@ int main(int argc, char** argv) {
     portCode = port.code;
   }
 
-  EngineKeyer keyer(keyer::ProcessEngine());
+  const bool live = o.port.has_value();
+  SystemClock system;
+  ManualClock simClock(now ? *now : system.Local());
+  LiveClock liveClock(now);
+  Clock& clock = live ? static_cast<Clock&>(liveClock) : simClock;
+  std::function<void(const std::string&)> trace;
+  if (o.trace) trace = [](const std::string& call) { std::printf("%s\n", call.c_str()); };
+  SimKeyer simKeyer(simClock, trace);
+  std::optional<EngineKeyer> engineKeyer;
+  if (live) engineKeyer.emplace(keyer::ProcessEngine());
+  Keyer& keyer = live ? static_cast<Keyer&>(*engineKeyer) : simKeyer;
+
+  DeadlineTimer timer(clock);
+  StderrBeeper beeper;
   KeyingState state;
-  CwKeying keying(state, settings, keyer, sink);
-  keying.InitCW();
-  const Text text = Utf8ToCp1252(*o.text);
+  SendPath send(keyer, state, settings, clock, timer, beeper, sink, ProgramDir());
+  if (o.him) send.HisCall = Utf8ToCp1252(*o.him);
+  TextLine typed(o.text ? Utf8ToCp1252(*o.text) : Text());
+  send.SetTypeAhead(&typed);
+  if (o.dryRun)
+    send.Queue().SetQueueObserver([](const Text& text, int) {
+      std::printf("%s\n", Escaped(text).c_str());
+    });
+  if (o.trace) send.Queue().SetPauseObserver([](int ms) { std::printf("PAUSE %d\n", ms); });
+
+  send.Keying().InitCW();
+  if (!send.Keying().OpenCWPort(portCode) && live) return 1;
+  state.KeyboardCW = true;
+
+  if (message) send.SendMessage(message);
+  if (o.file) send.File().SendCWFile(nullptr, Utf8ToCp1252(*o.file));
+
+  // The packet window's 100 ms tick, on the simulated or the real clock.
+  const int64_t start = clock.MonotonicMs();
+  const auto limit = static_cast<int64_t>(maxSeconds * 1000);
+  while (clock.MonotonicMs() - start <= limit) {
+    timer.Poll();
+    send.Tick();
+    if (send.Idle()) break;
+    if (live)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    else
+      simClock.Advance(100);
+  }
+  if (!send.Idle()) send.Keying().StopCW();  // the time limit cut it short
+  send.Keying().CloseCWPort();
 
   if (o.wav) {
-    keying.SetCWSpeed(state.CurrentSpeed);
-    const auto samples = keyer::RenderElements(ElementsOf(text, state.Elements), state.UnitMs,
-                                               settings.CWTone);
+    const auto samples = keyer::RenderElements(simKeyer.Timeline(), 1.0, settings.CWTone);
     std::string error;
     if (!keyer::WriteWav(*o.wav, samples, 22050, &error)) {
       std::fprintf(stderr, "orvex-send: can't write %s: %s\n", o.wav->c_str(), error.c_str());
       return 1;
     }
-    return 0;
   }
-  return SendLive(keying, keyer, state, text, portCode);
+  std::fflush(stdout);
+  return sink.Warnings() > 0 ? 1 : 0;
 }
