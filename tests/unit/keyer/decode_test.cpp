@@ -50,3 +50,23 @@ INSTANTIATE_TEST_SUITE_P(Speeds, Decode, ::testing::Values(15, 20, 25));
 
 }  // namespace
 }  // namespace orvex
+
+namespace orvex {
+namespace {
+
+TEST(DecodeMessage, AStoredMessageRendersToItsExpansion) {
+  test::TempDir dir;
+  test::WriteFile(dir.File("orvex.ini"),
+                  "Call=DL1ABC\r\nMsgCW3=#HIM DE #ME UR 599 #PAUSE 1 TU #TIME\r\n");
+  const std::string wav = dir.File("out.wav");
+  const std::string send = "TZ=UTC " + std::string(ORVEX_SEND_BINARY) + " --ini " +
+                           dir.File("orvex.ini") + " --him G4XYZ --now 2026-03-15T14:35:07" +
+                           " --wpm 18 --msg 3 --wav " + wav;
+  ASSERT_EQ(std::system(send.c_str()), 0);
+  const std::string decoded =
+      Output("tail -c +45 " + wav + " | multimon-ng -q -c -a MORSE_CW -t raw - 2>/dev/null");
+  EXPECT_EQ(WithoutSpaces(decoded), "G4XYZDEDL1ABCUR599TU1435") << decoded;
+}
+
+}  // namespace
+}  // namespace orvex
