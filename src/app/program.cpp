@@ -8,7 +8,11 @@
 #include "app/single_instance.h"
 #include "app/start_form.h"
 #include "app/startup.h"
+#include "dialogs/about.h"
+#include "dialogs/prompt.h"
 #include "keyer/cw_func.h"
+#include "packet/in_box.h"
+#include "packet/packet_commands.h"
 #include "packet/pkt_form.h"
 
 namespace orvex {
@@ -35,11 +39,15 @@ std::optional<std::string> Env(const char* name) {
 
 }  // namespace
 
-Program::Program()
-    : keyer_(std::make_unique<EngineKeyer>(keyer::ProcessEngine())),
-      keying_(std::make_unique<CwKeying>(state_.Keying, state_.Env, *keyer_, sink_)) {
-  hooks_.CloseCWPort = [this] { keying_->CloseCWPort(); };
+Program::Program() : keyer_(std::make_unique<EngineKeyer>(keyer::ProcessEngine())) {
+  hooks_.EndCWFile = [this] {
+    if (send_) send_->File().EndCWFile();
+  };
+  hooks_.CloseCWPort = [this] {
+    if (send_) send_->Keying().CloseCWPort();
+  };
 }
+
 Program::~Program() = default;
 
 int Program::Main(int& argc, char** argv) {
@@ -57,13 +65,16 @@ int Program::Main(int& argc, char** argv) {
   QtStartupUi ui;
   if (!Startup(state_, env, ui, sink_)) return 1;
 
+  pauseTimer_ = std::make_unique<QtPauseTimer>();
+  send_ = std::make_unique<SendPath>(*keyer_, state_.Keying, state_.Env, clock_, *pauseTimer_,
+                                     beeper_, sink_, state_.ProgramDir);
   if (!OpenPacketWindow()) {
     ExitProgram();
     form_.reset();
     return 1;
   }
   state_.Keying.KeyboardCW = true;
-  form_->setWindowTitle(ToQString(PacketTitle(state_.Keying.CurrentSpeed)));
+  commands_->UpdateTitle();
   const int status = app.exec();
   form_.reset();  // widgets go before the application object does
   return status;
@@ -72,12 +83,50 @@ int Program::Main(int& argc, char** argv) {
 bool Program::OpenPacketWindow() {
   state_.PacketOpen = false;
   form_ = std::make_unique<PktForm>();
-  form_->SetExitHandler([this] { ExitProgram(); });
-  form_->RestorePlacement(state_.Env);
-  keying_->InitCW();
-  keying_->OpenCWPort(state_.CWPortCode);  // a failure has shown its box; the window opens anyway
-  form_->ShowRestored();
+  PktForm& form = *form_;
+  chooser_ = std::make_unique<QtFileChooser>(&form);
+  PacketSeams seams;
+  seams.prompt = [this](const Text& title, const Text& label, Text* text) {
+    return ShowPrompt(title, label, text, sink_, form_.get());
+  };
+  seams.setTitle = [this](const Text& title) { form_->setWindowTitle(ToQString(title)); };
+  seams.beep = [this] { beeper_.Beep(); };
+  seams.chooser = chooser_.get();
+  seams.about = [this] { ShowAbout(sink_); };
+  commands_ = std::make_unique<PacketCommands>(state_, *send_, sink_, std::move(seams));
+  form.SetCommands(commands_.get(), {});
+  form.SetExitHandler([this] { ExitProgram(); });
+  form.SetTickHandler([this] { send_->Tick(); });
+  send_->SetTypeAhead(&form.Editor());
+
+  // Captions read from the environment file, and every later change.
+  for (int n = 1; n <= 8; ++n)
+    if (!state_.Captions.Caption(n).empty()) form.SetMessageCaption(n, state_.Captions.Caption(n));
+  state_.Captions.SetListener([this](int n, const Text& caption) {
+    if (form_) form_->SetMessageCaption(n, caption);
+  });
+
+  const EnvSettings& s = state_.Env;
+  if (s.ColorPktFore != 0) {
+    form.SetPacketColor(3, s.ColorPktFore);
+    state_.EnvFile->WriteEnvironmentFile(state_.Env);
+    if (s.ColorPktBack != 0) {
+      form.SetPacketColor(4, s.ColorPktBack);
+      state_.EnvFile->WriteEnvironmentFile(state_.Env);
+    }
+  }
+  const FontSpec font{s.PacketFontName,      s.PacketFontSize,         s.PacketFontBold != 0,
+                      s.PacketFontItalic != 0, s.PacketFontUnderline != 0,
+                      s.PacketFontStrikeThru != 0};
+  if (!form.ApplyFont(font, sink_)) return false;
+  form.RestorePlacement(s);
+  form.Editor().Reset();
+  form.Measure();
+  send_->Keying().InitCW();
+  send_->Keying().OpenCWPort(state_.CWPortCode);  // a failure has shown its box; the window opens
+  form.ShowRestored();
   state_.PacketOpen = true;
+  form.CursorTimer().setInterval(100);
   return true;
 }
 
