@@ -39,3 +39,29 @@ press() {
     sleep 0.2
   done
 }
+
+# wait_quiet FILE: waits until FILE has not grown for 0.8 s (at most 30 s).
+wait_quiet() {
+  local file=$1 last=-1 size stable=0
+  for ((i = 0; i < 300; i++)); do
+    size=$(stat -c %s "$file" 2>/dev/null || echo 0)
+    if [[ $size == "$last" ]]; then
+      ((stable++))
+      ((stable >= 8)) && return 0
+    else
+      stable=0
+      last=$size
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# lines FILE: how many lines FILE holds now.
+lines() { wc -l <"$1" 2>/dev/null || echo 0; }
+
+# keyed_since LOG N [UNIT_MS]: the text keyed after line N of the key log.
+keyed_since() {
+  tail -n +"$(($2 + 1))" "$1" >"$1.part"
+  "$KEYLOG_TEXT" "$1.part" ${3:+--unit-ms $3}
+}

@@ -1,0 +1,99 @@
+// keylog_text: turns the keyer's key log (ORVEX_KEYER_LOG) back into text,
+// the way a listener would: key-downs of one unit are dots, of three units
+// dashes; gaps of three units end a character, of five or more a word.
+//
+//   keylog_text LOG [--unit-ms N]      the text (unit: the shortest key-down)
+//   keylog_text LOG --downs            each key-down's length in ms
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Element {
+  long long down, up;  // microseconds
+};
+
+const std::map<std::string, char>& Codes() {
+  static const std::map<std::string, char> codes = [] {
+    std::map<std::string, char> m;
+    const char* letters[] = {".-",   "-...", "-.-.", "-..",  ".",    "..-.", "--.",
+                             "....", "..",   ".---", "-.-",  ".-..", "--",   "-.",
+                             "---",  ".--.", "--.-", ".-.",  "...",  "-",    "..-",
+                             "...-", ".--",  "-..-", "-.--", "--.."};
+    for (int i = 0; i < 26; ++i) m[letters[i]] = static_cast<char>('A' + i);
+    const char* figures[] = {"-----", ".----", "..---", "...--", "....-",
+                             ".....", "-....", "--...", "---..", "----."};
+    for (int i = 0; i < 10; ++i) m[figures[i]] = static_cast<char>('0' + i);
+    const std::pair<const char*, char> signs[] = {
+        {"--..--", ','}, {".-.-.-", '.'}, {"-..-.", '/'}, {"..--..", '?'}, {"-...-", '='},
+        {".-.-.", '+'},  {"-....-", '-'}, {"---...", ':'}, {"..-..", 'E'}};
+    for (auto [code, c] : signs) m.emplace(code, c);
+    return m;
+  }();
+  return codes;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: keylog_text LOG [--unit-ms N | --downs]\n");
+    return 2;
+  }
+  double unitUs = 0;
+  bool downs = false;
+  for (int i = 2; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--unit-ms") && i + 1 < argc) unitUs = std::atof(argv[++i]) * 1000;
+    if (!std::strcmp(argv[i], "--downs")) downs = true;
+  }
+  std::ifstream in(argv[1]);
+  std::vector<Element> elements;
+  std::string line;
+  long long downAt = -1;
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    long long us;
+    std::string a, b;
+    if (!(words >> us >> a >> b) || a != "KEY") continue;
+    if (b == "DOWN") downAt = us;
+    if (b == "UP" && downAt >= 0) {
+      elements.push_back({downAt, us});
+      downAt = -1;
+    }
+  }
+  if (downs) {
+    for (const Element& e : elements) std::printf("%.1f\n", (e.up - e.down) / 1000.0);
+    return 0;
+  }
+  if (elements.empty()) return 0;
+  if (unitUs <= 0) {
+    unitUs = 1e18;
+    for (const Element& e : elements) unitUs = std::min(unitUs, double(e.up - e.down));
+  }
+  std::string text, code;
+  auto flush = [&] {
+    if (code.empty()) return;
+    const auto it = Codes().find(code);
+    text += it == Codes().end() ? '*' : it->second;
+    code.clear();
+  };
+  for (size_t i = 0; i < elements.size(); ++i) {
+    if (i > 0) {
+      const double gap = (elements[i].down - elements[i - 1].up) / unitUs;
+      if (gap >= 2) flush();
+      if (gap >= 5) text += ' ';
+    }
+    code += (elements[i].up - elements[i].down) / unitUs < 2 ? '.' : '-';
+  }
+  flush();
+  std::printf("%s\n", text.c_str());
+  return 0;
+}

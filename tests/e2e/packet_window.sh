@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# The packet window doing its job: typed text is keyed and can be corrected
+# before it goes, messages go out on their keys, Esc stops at once, the speed
+# commands change the keying, Set #me is saved, closing saves the placement.
+# What was keyed is read back from the keyer's log.
+set -uo pipefail
+ORVEX=$1
+export KEYLOG_TEXT=$2
+if [[ -z ${DISPLAY:-} ]]; then
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+source "$(dirname "$0")/lib.sh"
+
+export PELORIN=$(mktemp -d)
+trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$PELORIN"' EXIT
+export ORVEX_KEYER_LOG=$PELORIN/key.log ORVEX_AUDIO=none
+log=$ORVEX_KEYER_LOG
+ini=$PELORIN/orvex.ini
+printf 'Version=4.01\r\nCall=DL1ABC\r\nCWPort=None\r\nCWSpeed=28\r\n%s\r\n%s\r\n' \
+  'MsgCW1=CQ CQ CQ DE #ME #ME #ME K' 'MsgCW3=#HIM DE #ME TU' >"$ini"
+
+"$ORVEX" & pid=$!
+main=$(wait_window "^ Orvex - 28 WPM$") || fail "no packet window"
+xdotool windowfocus --sync "$main"
+
+expect_keyed() {  # expect_keyed FROM_LINE TEXT WHAT
+  wait_quiet "$log" || fail "$3: the keyer never went quiet"
+  local got
+  got=$(keyed_since "$log" "$1" 42)
+  [[ $got == "$2" ]] || fail "$3: keyed '$got', expected '$2'"
+}
+
+# Typed text goes out in order.
+n=$(lines "$log")
+xdotool type --delay 15 "cq test de dl1abc"
+expect_keyed "$n" "CQ TEST DE DL1ABC" "typing"
+
+# Corrections typed ahead change what is keyed: Backspace, Home+Delete, End.
+n=$(lines "$log")
+xdotool type --delay 10 "00000 abcx"
+xdotool key BackSpace Home Delete End d
+expect_keyed "$n" "0000 ABCD" "editing"
+
+# Ctrl+X clears what has not gone yet.
+n=$(lines "$log")
+xdotool type --delay 10 "00000 qrm"
+xdotool key ctrl+x
+expect_keyed "$n" "0" "Ctrl+X"
+
+# Enter sends nothing.
+n=$(lines "$log")
+xdotool key Return
+sleep 0.5
+[[ $(lines "$log") == "$n" ]] || fail "Enter keyed something"
+
+# Set #him, then F3 sends message 3 with the calls; Ctrl+F1 sends message 1.
+xdotool key F11
+him=$(wait_window "^ Set #him$") || fail "no Set #him prompt"
+xdotool windowfocus --sync "$him"
+xdotool type "g4xyz"
+xdotool key Return
+sleep 0.3
+xdotool windowfocus --sync "$main"
+n=$(lines "$log")
+xdotool key F3
+expect_keyed "$n" "G4XYZ DE DL1ABC TU" "F3"
+
+# Esc in the middle of a message stops it at once, and nothing more follows.
+n=$(lines "$log")
+xdotool key ctrl+F1
+sleep 1.5
+xdotool key Escape
+sleep 0.2
+tail -n 1 "$log" | grep -Eq 'KEY UP|PTT OFF' || fail "Esc left the key down: $(tail -n 1 "$log")"
+stopped=$(lines "$log")
+sleep 1
+[[ $(lines "$log") == "$stopped" ]] || fail "keying went on after Esc"
+got=$(keyed_since "$log" "$n" 42)
+# The character cut by Esc may read as another; all before it is the message.
+[[ -n $got && "CQ CQ CQ DE DL1ABC DL1ABC DL1ABC K" == "${got%?}"* && ${#got} -lt 20 ]] ||
+  fail "Esc: keyed '$got'"
+
+# The speed commands: F9 faster, Shift+F9 slower, Ctrl+F9 a set speed.
+xdotool key F9
+wait_window "^ Orvex - 29 WPM$" 5 >/dev/null || fail "F9 did not make 29 WPM"
+xdotool key shift+F9 shift+F9
+wait_window "^ Orvex - 27 WPM$" 5 >/dev/null || fail "Shift+F9 did not make 27 WPM"
+xdotool key ctrl+F9
+speed=$(wait_window "^ Set Speed$") || fail "no Set Speed prompt"
+xdotool windowfocus --sync "$speed"
+xdotool type "40"
+xdotool key Return
+wait_window "^ Orvex - 40 WPM$" 5 >/dev/null || fail "Set Speed did not make 40 WPM"
+xdotool windowfocus --sync "$main"
+n=$(lines "$log")
+xdotool type "e"
+wait_quiet "$log"
+tail -n +"$((n + 1))" "$log" >"$log.part"
+dot=$("$KEYLOG_TEXT" "$log.part" --downs | head -1)
+awk -v d="$dot" 'BEGIN { exit !(d > 27 && d < 36) }' || fail "a dot at 40 WPM lasted $dot ms"
+
+# Set #me is written to the environment file at once.
+xdotool key ctrl+F11
+me=$(wait_window "^ Set #me$") || fail "no Set #me prompt"
+xdotool windowfocus --sync "$me"
+xdotool key ctrl+a
+xdotool type "dl2xyz"
+xdotool key Return
+sleep 0.5
+grep -q $'^Call=dl2xyz\r$' "$ini" || fail "Set #me did not rewrite orvex.ini"
+
+# Closing saves the placement.
+xdotool windowfocus --sync "$main"
+xdotool key alt+f x
+wait_exit "$pid" 10 || fail "File/Exit did not end the program"
+grep -q $'^PacketTop= [0-9]\+ \r$' "$ini" || fail "no placement saved"
+echo "packet window: ok"
