@@ -8,7 +8,10 @@
 #include "app/single_instance.h"
 #include "app/start_form.h"
 #include "app/startup.h"
+#include "app/program_paths.h"
+#include "config/cw_env.h"
 #include "dialogs/about.h"
+#include "dialogs/read_me.h"
 #include "dialogs/prompt.h"
 #include "keyer/cw_func.h"
 #include "packet/in_box.h"
@@ -60,8 +63,11 @@ int Program::Main(int& argc, char** argv) {
 
   QStringList args = app.arguments();
   args.removeFirst();
+  // Installed files sit in ../share/orvex beside bin/, in the build tree too.
+  const QString shipped = QDir(QCoreApplication::applicationDirPath() + "/../share/orvex")
+                              .absolutePath();
   StartupEnvironment env{Env("PELORIN"), Env("PELO"), QDir::currentPath().toStdString(),
-                         args.join(' ').toStdString()};
+                         args.join(' ').toStdString(), shipped.toStdString()};
   QtStartupUi ui;
   if (!Startup(state_, env, ui, sink_)) return 1;
 
@@ -76,7 +82,9 @@ int Program::Main(int& argc, char** argv) {
   state_.Keying.KeyboardCW = true;
   commands_->UpdateTitle();
   const int status = app.exec();
-  form_.reset();  // widgets go before the application object does
+  viewer_.reset();  // widgets go before the application object does
+  help_.reset();
+  form_.reset();
   return status;
 }
 
@@ -85,6 +93,8 @@ bool Program::OpenPacketWindow() {
   form_ = std::make_unique<PktForm>();
   PktForm& form = *form_;
   chooser_ = std::make_unique<QtFileChooser>(&form);
+  viewer_ = std::make_unique<TextViewer>(sink_, &form);
+  help_ = std::make_unique<HelpViewer>(&form);
   PacketSeams seams;
   seams.prompt = [this](const Text& title, const Text& label, Text* text) {
     return ShowPrompt(title, label, text, sink_, form_.get());
@@ -93,8 +103,23 @@ bool Program::OpenPacketWindow() {
   seams.beep = [this] { beeper_.Beep(); };
   seams.chooser = chooser_.get();
   seams.about = [this] { ShowAbout(sink_); };
+  seams.help = [this](int context) { help_->ShowHelp(state_.HelpFile, context); };
+  seams.showTextFile = [this](const Text& name) {
+    viewer_->ShowTextFile(name, ShippedFilePath(Cp1252ToUtf8(name), state_.ProgramDir,
+                                                state_.ShippedDir));
+  };
+  seams.cwOptions = [this] {
+    CWEnv dialog(
+        EntriesFrom(state_.Env),
+        [this](const CWOptionsEntries& e) {
+          return ApplyCWOptions(e, state_, send_->Keying(), sink_);
+        },
+        [this] { help_->ShowHelp(state_.HelpFile, 150); }, form_.get());
+    dialog.exec();
+  };
   commands_ = std::make_unique<PacketCommands>(state_, *send_, sink_, std::move(seams));
-  form.SetCommands(commands_.get(), {});
+  form.SetCommands(commands_.get(),
+                   [this](int context) { help_->ShowHelp(state_.HelpFile, context); });
   form.SetExitHandler([this] { ExitProgram(); });
   form.SetTickHandler([this] { send_->Tick(); });
   send_->SetTypeAhead(&form.Editor());

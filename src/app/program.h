@@ -16,6 +16,8 @@ namespace orvex {
 
 class PktForm;
 class PacketCommands;
+class TextViewer;
+class HelpViewer;
 
 class Program {
  public:
@@ -40,6 +42,8 @@ class Program {
   std::unique_ptr<PktForm> form_;
   std::unique_ptr<QtFileChooser> chooser_;
   std::unique_ptr<PacketCommands> commands_;
+  std::unique_ptr<TextViewer> viewer_;
+  std::unique_ptr<HelpViewer> help_;
 };
 
 }  // namespace orvex

@@ -1,5 +1,7 @@
 #include "app/program_paths.h"
 
+#include <unistd.h>
+
 namespace orvex {
 
 std::string FindProgramDir(const std::optional<std::string>& pelorin,
@@ -13,6 +15,14 @@ std::string ProgramFilePath(const std::string& name, const std::string& programD
   if (!name.empty() && name.front() == '/') return name;
   if (programDir.empty()) return name;
   return programDir.back() == '/' ? programDir + name : programDir + "/" + name;
+}
+
+std::string ShippedFilePath(const std::string& name, const std::string& programDir,
+                            const std::string& shippedDir) {
+  const std::string own = ProgramFilePath(name, programDir);
+  if (::access(own.c_str(), F_OK) == 0 || shippedDir.empty()) return own;
+  const std::string shipped = ProgramFilePath(name, shippedDir);
+  return ::access(shipped.c_str(), F_OK) == 0 ? shipped : own;
 }
 
 }  // namespace orvex

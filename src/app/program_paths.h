@@ -16,4 +16,10 @@ std::string FindProgramDir(const std::optional<std::string>& pelorin,
 // the directory with exactly one "/".
 std::string ProgramFilePath(const std::string& name, const std::string& programDir);
 
+// A file that ships with Orvex (help, icon, readme, changes): the program
+// directory's own copy when it has one, else the installed copy in
+// shippedDir, else the program directory's path (for the error message).
+std::string ShippedFilePath(const std::string& name, const std::string& programDir,
+                            const std::string& shippedDir);
+
 }  // namespace orvex

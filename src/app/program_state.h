@@ -16,6 +16,7 @@ namespace orvex {
 struct ProgramState {
   std::string ProgramDir;   // native path
   std::string CommandLine;  // the whole argument text: names the environment file
+  std::string ShippedDir;   // the installed help, icon and texts
   std::string HelpFile;     // empty when there is no help file
   std::string IconFile;
 

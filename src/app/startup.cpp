@@ -20,8 +20,9 @@ bool Startup(ProgramState& state, const StartupEnvironment& env, StartupUi& ui,
   try {
     state.ProgramDir = FindProgramDir(env.Pelorin, env.Pelo, env.CurrentDir);
     state.CommandLine = env.CommandLine;
-    state.HelpFile = ProgramFilePath("pelo.hlp", state.ProgramDir);
-    state.IconFile = ProgramFilePath("pelo.ico", state.ProgramDir);
+    state.ShippedDir = env.ShippedDir;
+    state.HelpFile = ShippedFilePath("pelo.hlp", state.ProgramDir, state.ShippedDir);
+    state.IconFile = ShippedFilePath("pelo.ico", state.ProgramDir, state.ShippedDir);
     ui.ShowStartForm(Text(" Orvex ") + kProgramVersion, state.IconFile);
 
     state.EnvFile = std::make_unique<EnvironmentFile>(

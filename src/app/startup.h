@@ -16,6 +16,7 @@ struct StartupEnvironment {
   std::optional<std::string> Pelo;     // $PELO
   std::string CurrentDir;
   std::string CommandLine;
+  std::string ShippedDir;  // where the installed help, icon and texts are
 };
 
 // The start-up window, as far as start-up drives it.

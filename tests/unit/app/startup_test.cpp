@@ -50,7 +50,7 @@ class LoggingSink : public RecordingSink {
 class StartupTest : public ::testing::Test {
  protected:
   StartupEnvironment Env(const std::string& commandLine = "") {
-    return {dir.path(), std::nullopt, "/nowhere", commandLine};
+    return {dir.path(), std::nullopt, "/nowhere", commandLine, ""};
   }
   TempDir dir;
   std::vector<std::string> log;
