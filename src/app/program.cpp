@@ -92,7 +92,7 @@ bool Program::OpenPacketWindow() {
   state_.PacketOpen = false;
   form_ = std::make_unique<PktForm>();
   PktForm& form = *form_;
-  chooser_ = std::make_unique<QtFileChooser>(&form);
+  chooser_ = std::make_unique<QtFileChooser>(&form, sink_);
   viewer_ = std::make_unique<TextViewer>(sink_, &form);
   help_ = std::make_unique<HelpViewer>(&form);
   PacketSeams seams;

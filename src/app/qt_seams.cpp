@@ -1,7 +1,7 @@
 #include "app/qt_seams.h"
 
 #include <QApplication>
-#include <QFileDialog>
+#include "dialogs/file_append.h"
 
 #include "app/qt_text.h"
 
@@ -24,12 +24,14 @@ void QtBeeper::Beep() { QApplication::beep(); }
 
 std::optional<std::string> QtFileChooser::ChooseFileToRead(const Text& title, const Text& filter,
                                                            const std::string& startDir) {
-  // "All Files (*.*)|*.*" names and patterns in pairs; Qt wants "All Files (*)".
-  Q_UNUSED(filter);
-  const QString path = QFileDialog::getOpenFileName(parent_, ToQString(title),
-                                                    QString::fromStdString(startDir), "All Files (*)");
-  if (path.isEmpty()) return std::nullopt;
-  return path.toStdString();
+  QtFileDialog dialog(parent_);
+  QtAppendQuestion question(parent_);
+  // ChooseFile opens the file to prove it can be read; the sender opens it
+  // again by its path and reads it line by line.
+  auto chosen = ChooseFile(FCH_READ | FCH_FULL_PATH, startDir, "", filter, title, dialog,
+                           question, sink_);
+  if (!chosen) return std::nullopt;
+  return chosen->path;
 }
 
 }  // namespace orvex

@@ -4,6 +4,7 @@
 
 #include <QTimer>
 
+#include "app/message_sink.h"
 #include "keying/send_seams.h"
 
 class QWidget;
@@ -26,14 +27,16 @@ class QtBeeper : public Beeper {
   void Beep() override;
 };
 
+// Send File as CW's chooser: ChooseFile with FCH_READ over Qt's dialog.
 class QtFileChooser : public FileChooser {
  public:
-  explicit QtFileChooser(QWidget* parent) : parent_(parent) {}
+  QtFileChooser(QWidget* parent, MessageSink& sink) : parent_(parent), sink_(sink) {}
   std::optional<std::string> ChooseFileToRead(const Text& title, const Text& filter,
                                               const std::string& startDir) override;
 
  private:
   QWidget* parent_;
+  MessageSink& sink_;
 };
 
 }  // namespace orvex
