@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -14,8 +15,14 @@ namespace {
 using namespace std::chrono_literals;
 using test::Recorder;
 
+std::string Joined(const std::vector<std::string>& names) {
+  std::string out;
+  for (const auto& n : names) out += n + ", ";
+  return out;
+}
+
 void WaitForPendingZero(KeyerEngine& engine) {
-  for (int i = 0; i < 2000 && engine.Pending() > 0; ++i) std::this_thread::sleep_for(2ms);
+  for (int i = 0; i < 10000 && engine.Pending() > 0; ++i) std::this_thread::sleep_for(2ms);
 }
 
 // "PARIS ": the standard word, as element pairs of the Morse table.
@@ -72,10 +79,10 @@ TEST_F(Engine, ElementsReturnAtOnceAndPendingFallsAsTheyFinish) {
 TEST_F(Engine, TransitionsFollowTheIdealTimesWithoutDrift) {
   ASSERT_EQ(engine.Open(1), 0);
   engine.SetKeyLine(true);
-  const int unitMs = 20;
+  const int unitMs = 50;  // longer than the stalls of a busy shared machine
   engine.SetUnit(unitMs);
   const auto word = Paris();
-  for (int repeat = 0; repeat < 3; ++repeat)
+  for (int repeat = 0; repeat < 2; ++repeat)
     for (auto [down, units] : word) engine.Element(down, units);
   WaitForPendingZero(engine);
 
@@ -83,7 +90,7 @@ TEST_F(Engine, TransitionsFollowTheIdealTimesWithoutDrift) {
   std::vector<std::pair<std::string, int64_t>> ideal;
   int64_t at = 0;
   bool keyed = false;
-  for (int repeat = 0; repeat < 3; ++repeat)
+  for (int repeat = 0; repeat < 2; ++repeat)
     for (auto [down, units] : word) {
       if (down != keyed) ideal.push_back({down ? "key down" : "key up", at});
       keyed = down;
@@ -93,12 +100,20 @@ TEST_F(Engine, TransitionsFollowTheIdealTimesWithoutDrift) {
   for (const auto& c : line->Changes())
     if (c.what == "key down" || c.what == "key up") keys.push_back(c);
   ASSERT_EQ(keys.size(), ideal.size());
-  // A generous bound for a shared test machine; bench/ measures the real one.
-  const int64_t tolerance = 8'000'000;
+  // Bounds for a shared test machine, where a whole virtual machine can stall
+  // for tens of milliseconds; bench/ measures the real figures. Most changes
+  // are on time, none is far off, and the last one shows no drift at all.
+  std::vector<int64_t> deviation;
   for (size_t i = 0; i < keys.size(); ++i) {
     EXPECT_EQ(keys[i].what, ideal[i].first) << i;
-    EXPECT_NEAR(keys[i].ns - keys[0].ns, ideal[i].second, tolerance) << "transition " << i;
+    const int64_t d = std::llabs(keys[i].ns - keys[0].ns - ideal[i].second);
+    EXPECT_LT(d, 60'000'000) << "transition " << i;
+    deviation.push_back(d);
   }
+  EXPECT_NEAR(keys.back().ns - keys[0].ns, ideal.back().second, 8'000'000);
+  std::sort(deviation.begin(), deviation.end());
+  EXPECT_LT(deviation[deviation.size() / 2], 3'000'000);
+  EXPECT_LT(deviation[deviation.size() * 9 / 10], 8'000'000);
 }
 
 TEST_F(Engine, AbortRaisesTheKeyAtOnceAndEmptiesTheQueue) {
@@ -127,10 +142,11 @@ TEST_F(Engine, PttIsHeldWhileActiveAndDroppedOnIdleAbortAndClose) {
   engine.SetKeyLine(true);
   engine.SetUnit(5);
   engine.Element(true, 1);
-  EXPECT_EQ(line->Names().back(), "ptt on");
   WaitForPendingZero(engine);
   std::this_thread::sleep_for(5ms);
-  EXPECT_EQ(line->Names().back(), "key up");  // PTT stays on between characters
+  // PTT goes on before the key, and stays on between characters.
+  EXPECT_EQ(line->Names(), (std::vector<std::string>{"all up", "ptt on", "key down", "key up"}))
+      << Joined(line->Names());
   engine.Idle();
   EXPECT_EQ(line->Names().back(), "ptt off");
 
