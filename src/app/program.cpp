@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <QStringList>
 
 #include "app/qt_text.h"
@@ -70,6 +71,7 @@ int Program::Main(int& argc, char** argv) {
                          args.join(' ').toStdString(), shipped.toStdString()};
   QtStartupUi ui;
   if (!Startup(state_, env, ui, sink_)) return 1;
+  app.setWindowIcon(QIcon(QString::fromStdString(state_.IconFile)));  // a missing icon is no error
 
   pauseTimer_ = std::make_unique<QtPauseTimer>();
   send_ = std::make_unique<SendPath>(*keyer_, state_.Keying, state_.Env, clock_, *pauseTimer_,
