@@ -203,25 +203,25 @@ void PktForm::SetPacketColor(int kind, int32_t colour) {
   update();
 }
 
-bool PktForm::ApplyFont(const FontSpec& spec, MessageSink& sink) {
-  if (spec.Name.empty()) return true;
-  if (!(spec.Size > 0 && spec.Size <= 1638)) {
-    Text size = std::to_string(spec.Size);
+bool PktForm::ApplyFont(const FontSpec& wanted, MessageSink& sink) {
+  if (wanted.Name.empty()) return true;
+  if (!(wanted.Size > 0 && wanted.Size <= 1638)) {
+    Text size = std::to_string(wanted.Size);
     size.erase(size.find_last_not_of('0') + 1);
     if (!size.empty() && size.back() == '.') size.pop_back();
     const Text nl(CRLF);
     ShowMessage(sink,
-                "Couldn't set font " + spec.Name + (spec.Size >= 0 ? " " : "") + size + "." + nl +
-                    "Pick another font from the" + nl + spec.MenuName + " menu." + nl,
+                "Couldn't set font " + wanted.Name + (wanted.Size >= 0 ? " " : "") + size + "." + nl +
+                    "Pick another font from the" + nl + wanted.MenuName + " menu." + nl,
                 ErrorInfo{380, "Invalid property value"}, "Set Font");
     return false;
   }
-  QFont font(AvailableFontFamily(ToQString(spec.Name)));
-  font.setPointSizeF(spec.Size);
-  font.setBold(spec.Bold);
-  font.setItalic(spec.Italic);
-  font.setUnderline(spec.Underline);
-  font.setStrikeOut(spec.Strikethru);
+  QFont font(AvailableFontFamily(ToQString(wanted.Name)));
+  font.setPointSizeF(wanted.Size);
+  font.setBold(wanted.Bold);
+  font.setItalic(wanted.Italic);
+  font.setUnderline(wanted.Underline);
+  font.setStrikeOut(wanted.Strikethru);
   inBox_->setFont(font);
   outBox_->setFont(font);
   return true;

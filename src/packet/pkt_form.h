@@ -54,7 +54,7 @@ class PktForm : public QMainWindow, public PacketWindowView {
   // Colour kind 3 foreground, 4 background (red + 256 green + 65536 blue).
   void SetPacketColor(int kind, int32_t colour);
   // Applies the font to both panes; false with the "Set Font" box shown.
-  bool ApplyFont(const FontSpec& spec, MessageSink& sink);
+  bool ApplyFont(const FontSpec& wanted, MessageSink& sink);
   // Measures the pane and sizes it to 1.2 lines.
   PaneMetrics Measure();
   void SetMessageCaption(int n, const Text& caption);

@@ -158,21 +158,21 @@ class PacketWindowTest : public QObject {
     QVERIFY(!AvailableFontFamily("FixedSys").isEmpty());
     QCOMPARE(AvailableFontFamily("FixedSys"),
              QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
-    FontSpec spec;
-    spec.Name = "FixedSys";
-    spec.Size = 12;
-    spec.Bold = true;
-    QVERIFY(form_->ApplyFont(spec, sink_));
+    FontSpec wanted;
+    wanted.Name = "FixedSys";
+    wanted.Size = 12;
+    wanted.Bold = true;
+    QVERIFY(form_->ApplyFont(wanted, sink_));
     QCOMPARE(form_->Pane()->font().pointSizeF(), 12.0);
     QVERIFY(form_->Pane()->font().bold());
     QVERIFY(sink_.boxes.isEmpty());
   }
 
   void aFontThatCannotBeSetIsReported() {
-    FontSpec spec;
-    spec.Name = "FixedSys";
-    spec.Size = 0;
-    QVERIFY(!form_->ApplyFont(spec, sink_));
+    FontSpec wanted;
+    wanted.Name = "FixedSys";
+    wanted.Size = 0;
+    QVERIFY(!form_->ApplyFont(wanted, sink_));
     QCOMPARE(sink_.boxes.size(), 1);
     QCOMPARE(sink_.boxes[0],
              QString("Set Font|Couldn't set font FixedSys 0.\r\nPick another font from the\r\n"
