@@ -3,7 +3,7 @@
 # once, while the title keeps the old speed until the next speed command.
 set -uo pipefail
 ORVEX=$1
-export KEYLOG_TEXT=$2
+export KEYLOG_TOOL=$2
 if [[ -z ${DISPLAY:-} ]]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
@@ -33,7 +33,7 @@ n=$(lines "$log")
 xdotool type "e"
 wait_quiet "$log"
 tail -n +"$((n + 1))" "$log" >"$log.part"
-dot=$("$KEYLOG_TEXT" "$log.part" --downs | head -1)
+dot=$("$KEYLOG_TOOL" "$log.part" --downs | head -1)
 awk -v d="$dot" 'BEGIN { exit !(d > 31 && d < 38) }' || fail "a dot after saving 35 WPM lasted $dot ms"
 
 press "$main" alt+f x

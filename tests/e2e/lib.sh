@@ -63,5 +63,5 @@ lines() { wc -l <"$1" 2>/dev/null || echo 0; }
 # keyed_since LOG N [UNIT_MS]: the text keyed after line N of the key log.
 keyed_since() {
   tail -n +"$(($2 + 1))" "$1" >"$1.part"
-  "$KEYLOG_TEXT" "$1.part" ${3:+--unit-ms $3}
+  "$KEYLOG_TOOL" "$1.part" ${3:+--unit-ms $3}
 }

@@ -5,7 +5,7 @@
 # What was keyed is read back from the keyer's log.
 set -uo pipefail
 ORVEX=$1
-export KEYLOG_TEXT=$2
+export KEYLOG_TOOL=$2
 if [[ -z ${DISPLAY:-} ]]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
@@ -100,7 +100,7 @@ n=$(lines "$log")
 xdotool type "e"
 wait_quiet "$log"
 tail -n +"$((n + 1))" "$log" >"$log.part"
-dot=$("$KEYLOG_TEXT" "$log.part" --downs | head -1)
+dot=$("$KEYLOG_TOOL" "$log.part" --downs | head -1)
 awk -v d="$dot" 'BEGIN { exit !(d > 27 && d < 36) }' || fail "a dot at 40 WPM lasted $dot ms"
 
 # Set #me is written to the environment file at once.

@@ -49,29 +49,6 @@ TEST(UpdatePlacement, NoSavedPlacementAlwaysCountsAsAChange) {
   EXPECT_EQ(s.PacketTop, 4000);
 }
 
-TEST(UpdatePlacement, MaximizedKeepsTheLastNormalPlacement) {
-  EnvSettings s = Saved(150);
-  EXPECT_EQ(UpdatePlacement(s, WindowState::Maximized, {0, 0, 15360, 11520}),
-            PlacementResult::Changed);
-  EXPECT_EQ(s.PacketState, 2);
-  EXPECT_EQ(s.PacketTop, 150);
-  EXPECT_EQ(s.PacketWidth, 7350);
-  EXPECT_EQ(UpdatePlacement(s, WindowState::Maximized, {0, 0, 15360, 11520}),
-            PlacementResult::Unchanged);
-  // Back to normal at the same place: the state alone is a change.
-  EXPECT_EQ(UpdatePlacement(s, WindowState::Normal, {150, 300, 7350, 1200}),
-            PlacementResult::Changed);
-  EXPECT_EQ(s.PacketState, 0);
-}
-
-TEST(UpdatePlacement, MinimizedAlwaysCountsAndKeepsThePlacement) {
-  EnvSettings s = Saved(150, 0);
-  EXPECT_EQ(UpdatePlacement(s, WindowState::Minimized, {-32000, -32000, 160, 24}),
-            PlacementResult::Changed);
-  EXPECT_EQ(s.PacketState, 0);
-  EXPECT_EQ(s.PacketTop, 150);
-}
-
 TEST(UpdatePlacement, FarSecondMonitorsFitButAbsurdValuesAreRefused) {
   EnvSettings s = Saved(150);
   EXPECT_EQ(UpdatePlacement(s, WindowState::Normal, {2200 * 15.0, 3840 * 15.0, 7350, 1200}),

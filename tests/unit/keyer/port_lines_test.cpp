@@ -199,16 +199,5 @@ TEST(DeviceForPort, LinuxNamesAndOverrides) {
   unsetenv("ORVEX_LPT2");
 }
 
-TEST(OpenStatus, ErrnoMapping) {
-  EXPECT_EQ(OpenStatusFromErrno(ENOENT), 2);
-  EXPECT_EQ(OpenStatusFromErrno(ENODEV), 2);
-  EXPECT_EQ(OpenStatusFromErrno(ENXIO), 2);
-  EXPECT_EQ(OpenStatusFromErrno(EBUSY), 5);
-  EXPECT_EQ(OpenStatusFromErrno(EWOULDBLOCK), 5);
-  EXPECT_EQ(OpenStatusFromErrno(EACCES), 12);
-  EXPECT_EQ(OpenStatusFromErrno(EPERM), 12);
-  EXPECT_EQ(OpenStatusFromErrno(EIO), EIO);
-}
-
 }  // namespace
 }  // namespace orvex::keyer

@@ -1,9 +1,10 @@
-// keylog_text: turns the keyer's key log (ORVEX_KEYER_LOG) back into text,
+// orvex-keylog: turns the keyer's key log (ORVEX_KEYER_LOG) back into text,
 // the way a listener would: key-downs of one unit are dots, of three units
-// dashes; gaps of three units end a character, of five or more a word.
+// dashes; gaps of three units end a character, of five or more a word. It
+// answers "what did my transmitter send?", and the end-to-end tests use it.
 //
-//   keylog_text LOG [--unit-ms N]      the text (unit: the shortest key-down)
-//   keylog_text LOG --downs            each key-down's length in ms
+//   orvex-keylog LOG [--unit-ms N]      the text (unit: the shortest key-down)
+//   orvex-keylog LOG --downs            each key-down's length in ms
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -45,7 +46,7 @@ const std::map<std::string, char>& Codes() {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: keylog_text LOG [--unit-ms N | --downs]\n");
+    std::fprintf(stderr, "usage: orvex-keylog LOG [--unit-ms N | --downs]\n");
     return 2;
   }
   double unitUs = 0;
