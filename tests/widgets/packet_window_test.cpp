@@ -145,6 +145,21 @@ class PacketWindowTest : public QObject {
     QCOMPARE(helps_, QList<int>{150});
   }
 
+  void f1OnAHighlightedMenuItemOpensItsTopic() {
+    QMenu* cw = form_->findChild<QMenu*>("MenuCW");
+    QVERIFY(cw);
+    cw->popup(QPoint(0, 0));
+    QVERIFY(QTest::qWaitForWindowExposed(cw));
+    cw->setActiveAction(Action("ReqSetHim"));
+    QTest::keyClick(cw, Qt::Key_F1);
+    cw->setActiveAction(Action("ReqNextCWSpeed"));
+    QTest::keyClick(cw, Qt::Key_F1);
+    cw->setActiveAction(Action("ReqCw4"));  // no topic of its own: the window's
+    QTest::keyClick(cw, Qt::Key_F1);
+    cw->close();
+    QCOMPARE(helps_, (QList<int>{160, 150, 150}));
+  }
+
   void menuShortcutsRunTheirCommands() {
     QTest::keyClick(form_.get(), Qt::Key_F9);
     QCOMPARE(form_->windowTitle(), QString(" Orvex - 29 WPM"));
