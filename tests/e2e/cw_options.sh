@@ -9,11 +9,7 @@ if [[ -z ${DISPLAY:-} ]]; then
 fi
 source "$(dirname "$0")/lib.sh"
 
-export PELORIN=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$PELORIN"' EXIT
-export ORVEX_KEYER_LOG=$PELORIN/key.log ORVEX_AUDIO=none
-log=$ORVEX_KEYER_LOG
-ini=$PELORIN/orvex.ini
+e2e_session
 printf 'Version=4.01\r\nCWPort=None\r\nCWSpeed=28\r\n' >"$ini"
 
 "$ORVEX" & pid=$!

@@ -3,6 +3,17 @@
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# e2e_session: a fresh program directory in $PELORIN, removed at exit with
+# whatever the test started; the key log in $log, orvex.ini in $ini; no sound.
+e2e_session() {
+  export PELORIN
+  PELORIN=$(mktemp -d)
+  trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$PELORIN"' EXIT
+  export ORVEX_KEYER_LOG=$PELORIN/key.log ORVEX_AUDIO=none
+  log=$ORVEX_KEYER_LOG
+  ini=$PELORIN/orvex.ini
+}
+
 # wait_window NAME [SECONDS]: prints the id of the first window whose title
 # matches NAME, waiting for it to appear.
 wait_window() {

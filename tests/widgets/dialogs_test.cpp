@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include "app/qt_text.h"
+#include "box_recorder.h"
 #include "config/cw_env.h"
 #include "dialogs/file_append.h"
 #include "dialogs/read_me.h"
@@ -20,14 +21,6 @@
 using namespace orvex;
 
 namespace {
-
-class Recorder : public MessageSink {
- public:
-  void Warning(const Text& title, const Text& text) override { boxes << ToQString(title + "|" + text); }
-  void Information(const Text&, const Text&) override {}
-  bool Question(const Text&, const Text&) override { return false; }
-  QStringList boxes;
-};
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
   QFile f(path);
@@ -39,7 +32,7 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
 
 class DialogsTest : public QObject {
   Q_OBJECT
-  Recorder sink_;
+  test::BoxRecorder sink_;
   QTemporaryDir dir_;
 
  private slots:

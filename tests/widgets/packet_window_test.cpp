@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "app/qt_text.h"
+#include "box_recorder.h"
 #include "app/twips.h"
 #include "keying/send_path.h"
 #include "keying/sim_keyer.h"
@@ -18,14 +19,6 @@
 using namespace orvex;
 
 namespace {
-
-class Recorder : public MessageSink {
- public:
-  void Warning(const Text& title, const Text& text) override { boxes << ToQString(title + "|" + text); }
-  void Information(const Text& title, const Text&) override { boxes << ToQString(title); }
-  bool Question(const Text&, const Text&) override { return false; }
-  QStringList boxes;
-};
 
 class NoTimer : public PauseTimer {
  public:
@@ -44,7 +37,7 @@ class PacketWindowTest : public QObject {
   Q_OBJECT
 
   QTemporaryDir dir_;
-  Recorder sink_;
+  test::BoxRecorder sink_;
   ProgramState state_;
   ManualClock clock_;
   QStringList calls_;

@@ -5,25 +5,18 @@
 #include <QtTest>
 
 #include "app/qt_text.h"
+#include "box_recorder.h"
 #include "dialogs/prompt.h"
 
 using namespace orvex;
 
 namespace {
 
-class Recorder : public MessageSink {
- public:
-  void Warning(const Text& title, const Text& text) override { boxes << ToQString(title + "|" + text); }
-  void Information(const Text&, const Text&) override {}
-  bool Question(const Text&, const Text&) override { return false; }
-  QStringList boxes;
-};
-
 }  // namespace
 
 class PromptTest : public QObject {
   Q_OBJECT
-  Recorder sink_;
+  test::BoxRecorder sink_;
 
   // Runs ShowPrompt; act drives the open dialog.
   bool Run(const Text& label, Text* text, std::function<void(Prompt*)> act,
