@@ -26,6 +26,16 @@ wait_window() {
   return 1
 }
 
+# wait_gone NAME [SECONDS]: waits until no window's title matches NAME.
+wait_gone() {
+  local name=$1 limit=${2:-10}
+  for ((i = 0; i < limit * 10; i++)); do
+    xdotool search --name "$name" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 # wait_exit PID [SECONDS]: waits for the process to end; its status in $EXIT_STATUS.
 wait_exit() {
   local pid=$1 limit=${2:-15}

@@ -59,7 +59,7 @@ him=$(wait_window "^ Set #him$") || fail "no Set #him prompt"
 xdotool windowfocus --sync "$him"
 xdotool type "g4xyz"
 xdotool key Return
-sleep 0.3
+wait_gone "^ Set #him$" || fail "the Set #him prompt stayed open"
 xdotool windowfocus --sync "$main"
 n=$(lines "$log")
 xdotool key F3
@@ -70,7 +70,7 @@ n=$(lines "$log")
 xdotool key ctrl+F1
 sleep 1.5
 xdotool key Escape
-sleep 0.2
+wait_quiet "$log" || fail "the keying never stopped after Esc"
 tail -n 1 "$log" | grep -Eq 'KEY UP|PTT OFF' || fail "Esc left the key down: $(tail -n 1 "$log")"
 stopped=$(lines "$log")
 sleep 1
@@ -91,6 +91,7 @@ xdotool windowfocus --sync "$speed"
 xdotool type "40"
 xdotool key Return
 wait_window "^ Orvex - 40 WPM$" 5 >/dev/null || fail "Set Speed did not make 40 WPM"
+wait_gone "^ Set Speed$" || fail "the Set Speed prompt stayed open"
 xdotool windowfocus --sync "$main"
 n=$(lines "$log")
 xdotool type "e"
@@ -106,7 +107,7 @@ xdotool windowfocus --sync "$me"
 xdotool key ctrl+a
 xdotool type "dl2xyz"
 xdotool key Return
-sleep 0.5
+wait_gone "^ Set #me$" || fail "the Set #me prompt stayed open"
 grep -q $'^Call=dl2xyz\r$' "$ini" || fail "Set #me did not rewrite orvex.ini"
 
 # Closing saves the placement.
