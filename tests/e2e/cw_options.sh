@@ -2,12 +2,10 @@
 # CW Options from the menu: a new speed is saved to orvex.ini and keyed at
 # once, while the title keeps the old speed until the next speed command.
 set -uo pipefail
+source "$(dirname "$0")/lib.sh"
+under_xvfb "$@"
 ORVEX=$1
 export KEYLOG_TOOL=$2
-if [[ -z ${DISPLAY:-} ]]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
-source "$(dirname "$0")/lib.sh"
 
 e2e_session
 printf 'Version=4.01\r\nCWPort=None\r\nCWSpeed=28\r\n' >"$ini"

@@ -3,11 +3,9 @@
 # a second start that only brings the first forward, File/Exit, and the
 # environment file left behind; then a second run that reads it quietly.
 set -uo pipefail
-ORVEX=$1
-if [[ -z ${DISPLAY:-} ]]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
 source "$(dirname "$0")/lib.sh"
+under_xvfb "$@"
+ORVEX=$1
 
 export PELORIN=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$PELORIN"' EXIT

@@ -3,6 +3,12 @@
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# under_xvfb "$@": runs the calling script again inside its own X server when
+# there is no display (call it first; "$0" is the script).
+under_xvfb() {
+  [[ -n ${DISPLAY:-} ]] || exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+}
+
 # e2e_session: a fresh program directory in $PELORIN, removed at exit with
 # whatever the test started; the key log in $log, orvex.ini in $ini; no sound.
 e2e_session() {

@@ -4,12 +4,10 @@
 # commands change the keying, Set #me is saved, closing saves the placement.
 # What was keyed is read back from the keyer's log.
 set -uo pipefail
+source "$(dirname "$0")/lib.sh"
+under_xvfb "$@"
 ORVEX=$1
 export KEYLOG_TOOL=$2
-if [[ -z ${DISPLAY:-} ]]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
-source "$(dirname "$0")/lib.sh"
 
 e2e_session
 printf 'Version=4.01\r\nCall=DL1ABC\r\nCWPort=None\r\nCWSpeed=28\r\n%s\r\n%s\r\n' \

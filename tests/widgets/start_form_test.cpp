@@ -24,13 +24,6 @@ class StartFormTest : public QObject {
     QCOMPARE(form.cursor().shape(), Qt::WaitCursor);
   }
 
-  void isCentredOnTheScreen() {
-    StartForm form(" Orvex 4.01", QString());
-    const QRect screen = form.screen()->geometry();
-    QCOMPARE(form.x(), (screen.width() - form.width()) / 2);
-    QCOMPARE(form.y(), (screen.height() - form.height()) / 2);
-  }
-
   void missingIconLeavesThePictureEmpty() {
     StartForm form(" Orvex 4.01", "/nonexistent/pelo.ico");
     QVERIFY(form.Picture1()->pixmap().isNull());

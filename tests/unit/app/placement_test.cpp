@@ -15,11 +15,6 @@ TEST(CentredPosition, CentresAndNeverGoesNegative) {
   EXPECT_EQ(big.y, 0);
 }
 
-TEST(TwipsPerPixel, FifteenAtNinetySixDpi) {
-  EXPECT_DOUBLE_EQ(TwipsPerPixel(96), 15);
-  EXPECT_DOUBLE_EQ(TwipsPerPixel(144), 10);
-}
-
 EnvSettings Saved(int32_t top, int16_t state = 0) {
   EnvSettings s;
   s.PacketTop = top;

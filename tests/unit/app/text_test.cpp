@@ -19,6 +19,7 @@ TEST(Text, KnownCodesMapToTheirCharacters) {
   EXPECT_EQ(Cp1252ToUtf8("\x80"), "\u20AC");  // euro sign
   EXPECT_EQ(Cp1252ToUtf8("\xC9"), "\u00C9");  // code 201, É
   EXPECT_EQ(Utf8ToCp1252("\u00C8\u00CA"), "\xC8\xCA");
+  EXPECT_EQ(UpperCase("com3 \xE9\xFF"), "COM3 \xC9\x9F");  // accented letters too
 }
 
 TEST(Text, CharactersOutsideTheCodePageBecomeQuestionMarks) {
@@ -39,16 +40,6 @@ TEST(Text, FileTextIsUtf8OnlyWhenValidAndNotPlainAscii) {
   EXPECT_EQ(enc, FileEncoding::Utf8);
   EXPECT_FALSE(IsValidUtf8("\xC0\x80"));  // overlong
   EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));  // surrogate
-}
-
-TEST(Text, TrimUpperAndPrintForm) {
-  EXPECT_EQ(TrimBlanks("  a b  "), "a b");
-  EXPECT_EQ(TrimBlanks("\ta "), "\ta");  // only blanks are trimmed
-  EXPECT_EQ(UpperCase("com3 \xE9\xFF"), "COM3 \xC9\x9F");
-  EXPECT_EQ(SignedDigits(28), " 28");
-  EXPECT_EQ(SignedDigits(0), " 0");
-  EXPECT_EQ(SignedDigits(-1), "-1");
-  EXPECT_EQ(ReplaceAll("a\r\nb\r\n", "\r\n", "\n"), "a\nb\n");
 }
 
 }  // namespace

@@ -25,16 +25,6 @@ class Tables : public ::testing::Test {
   ElementTable table = BuildElementTable(morse);
 };
 
-TEST_F(Tables, MorseTableEntriesInOrder) {
-  EXPECT_EQ(morse[0], "a.-");
-  EXPECT_EQ(morse[26], "A.-");
-  EXPECT_EQ(morse[52], "1.----");
-  EXPECT_EQ(morse[61], "0-----");
-  EXPECT_EQ(morse[75], "  ");
-  EXPECT_EQ(morse[79], "~........");
-  EXPECT_EQ(morse[95], "\xFC..--");
-}
-
 TEST_F(Tables, PairsFollowTheElements) {
   EXPECT_EQ(table['a'], Text("\x00\x01\x80\x01\x00\x03\x80\x01\x80\x02", 10));
   EXPECT_EQ(table[' '], Text("\x80\x01\x80\x02", 4));
@@ -71,16 +61,6 @@ TEST_F(Tables, CharactersWithoutCodeSendNothing) {
   EXPECT_EQ(withCode, 14);
   // Command codes never reach the table; 201 is the letter É.
   for (int c : {200, 202, 203, 204, 205, 206, 207}) EXPECT_EQ(table[c], "") << c;
-}
-
-TEST_F(Tables, CharactersAreThreeUnitsApartAndWordsSix) {
-  int up = 0;
-  const Text& e = table['e'];
-  for (size_t i = 0; i < e.size(); i += 2)
-    if (static_cast<unsigned char>(e[i]) == kKeyUp) up += e[i + 1];
-  EXPECT_EQ(up, 3);
-  const Text& blank = table[' '];
-  EXPECT_EQ(blank[1] + blank[3], 3);  // plus the 3 after the previous character
 }
 
 }  // namespace

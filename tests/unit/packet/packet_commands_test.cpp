@@ -111,20 +111,5 @@ TEST_F(Commands, MessagesAreExpandedStoredAndQueued) {
   EXPECT_EQ(send.Queue().LastMessage, "\r\n");
 }
 
-TEST_F(Commands, KeysStopAndBeep) {
-  commands->Perform({KeyAction::Beep});
-  EXPECT_EQ(beeps, 1);
-  keyer.calls.clear();
-  commands->Perform({KeyAction::StopCW});
-  EXPECT_EQ(keyer.calls.front(), "ABORT");
-}
-
-TEST_F(Commands, CommandsWithoutTheirWindowsDoNothing) {
-  commands->CWOptions();
-  commands->Help();
-  commands->ShowReadme();
-  EXPECT_TRUE(sink.boxes.empty());
-}
-
 }  // namespace
 }  // namespace orvex

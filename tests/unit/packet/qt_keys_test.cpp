@@ -25,19 +25,5 @@ TEST(QtKeys, PrintableCharactersTakeTheText) {
   EXPECT_EQ(FromQtKey(Qt::Key_F3, Qt::NoModifier, "").charCode, -1);
 }
 
-TEST(QtKeys, KeysAndModifiers) {
-  const ClassicKey backtab = FromQtKey(Qt::Key_Backtab, Qt::ShiftModifier, "");
-  EXPECT_EQ(backtab.key, Key::Tab);
-  EXPECT_EQ(backtab.modifiers, kShift);
-  const ClassicKey f8 = FromQtKey(Qt::Key_F8, Qt::ControlModifier, "");
-  EXPECT_EQ(f8.key, Key::F8);
-  EXPECT_EQ(f8.modifiers, kCtrl);
-  EXPECT_EQ(FromQtKey(Qt::Key_X, Qt::ControlModifier, "").key, Key::X);
-  EXPECT_EQ(FromQtKey(Qt::Key_End, Qt::ControlModifier, "").key, Key::End);
-  EXPECT_EQ(FromQtKey(Qt::Key_F6, Qt::AltModifier, "").modifiers, kAlt);
-  EXPECT_EQ(FromQtKey(Qt::Key_F12, Qt::ShiftModifier | Qt::ControlModifier, "").modifiers,
-            kShift | kCtrl);
-}
-
 }  // namespace
 }  // namespace orvex
