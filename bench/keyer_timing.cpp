@@ -19,10 +19,10 @@
 #include <thread>
 #include <vector>
 
-#include "keyer/keyer_engine.h"
-#include "keyer/monotonic.h"
+#include "engine/keyer_engine.h"
+#include "base/clock.h"
 
-using namespace orvex::keyer;
+using namespace orvex::engine;
 
 namespace {
 

@@ -44,9 +44,19 @@ const std::map<std::string, char>& Codes() {
 
 }  // namespace
 
+constexpr const char* kUsage =
+    "usage: orvex-keylog LOG [--unit-ms N | --downs]\n"
+    "  Reads a key log written with ORVEX_KEYER_LOG=LOG and prints what was keyed.\n"
+    "  --unit-ms N  the dot length in ms (default: the shortest key-down)\n"
+    "  --downs      each key-down's length in ms, one per line\n";
+
 int main(int argc, char** argv) {
+  if (argc >= 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   if (argc < 2) {
-    std::fprintf(stderr, "usage: orvex-keylog LOG [--unit-ms N | --downs]\n");
+    std::fputs(kUsage, stderr);
     return 2;
   }
   double unitUs = 0;

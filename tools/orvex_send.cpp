@@ -11,16 +11,18 @@
 #include <string>
 #include <thread>
 
-#include "app/number_check.h"
-#include "app/program_paths.h"
-#include "app/stderr_message_sink.h"
-#include "config/env_file.h"
-#include "config/port_name.h"
-#include "keyer/cw_func.h"
-#include "keyer/wav_writer.h"
-#include "keying/engine_keyer.h"
-#include "keying/send_path.h"
-#include "keying/sim_keyer.h"
+#include "base/numbers.h"
+#include "base/program_paths.h"
+#include "base/stderr_message_sink.h"
+#include "core/config/env_file.h"
+#include "core/config/port_name.h"
+#include "core/sending/engine_keyer.h"
+#include "core/sending/send_path.h"
+#include "core/sending/sim_keyer.h"
+#include "core/sending/ticker.h"
+#include "engine/keyer_engine.h"
+#include "engine/outputs.h"
+#include "engine/wav_writer.h"
 
 namespace {
 
@@ -132,6 +134,39 @@ class DeadlineTimer : public PauseTimer {
   Clock& clock_;
   int64_t due_ = 0;
   std::function<void()> done_;
+};
+
+// The send path's tick, driven by the send loop below.
+class LoopTimer : public RepeatingTimer {
+ public:
+  void Start(int intervalMs, std::function<void()> tick) override {
+    interval_ = intervalMs;
+    tick_ = std::move(tick);
+  }
+  void Stop() override { tick_ = nullptr; }
+  int Interval() const { return interval_; }
+  void Fire() {
+    if (tick_) tick_();
+  }
+
+ private:
+  int interval_ = 100;
+  std::function<void()> tick_;
+};
+
+// --dry-run prints what is queued, --trace every pause.
+class PrintingObserver : public SendObserver {
+ public:
+  PrintingObserver(bool queued, bool paused) : queued_(queued), paused_(paused) {}
+  void Queued(const Text& text, int) override {
+    if (queued_) std::printf("%s\n", Escaped(text).c_str());
+  }
+  void Paused(int ms) override {
+    if (paused_) std::printf("PAUSE %d\n", ms);
+  }
+
+ private:
+  bool queued_, paused_;
 };
 
 class StderrBeeper : public Beeper {
@@ -254,50 +289,53 @@ int main(int argc, char** argv) {
   std::function<void(const std::string&)> trace;
   if (o.trace) trace = [](const std::string& call) { std::printf("%s\n", call.c_str()); };
   SimKeyer simKeyer(simClock, trace);
+  std::optional<engine::KeyerEngine> liveEngine;
   std::optional<EngineKeyer> engineKeyer;
-  if (live) engineKeyer.emplace(keyer::ProcessEngine());
+  if (live) {
+    liveEngine.emplace(engine::SystemOutputs(), engine::KeyLog::FromEnvironment());
+    engineKeyer.emplace(*liveEngine);
+  }
   Keyer& keyer = live ? static_cast<Keyer&>(*engineKeyer) : simKeyer;
 
   DeadlineTimer timer(clock);
   StderrBeeper beeper;
-  KeyingState state;
-  SendPath send(keyer, state, settings, clock, timer, beeper, sink, ProgramDir());
+  PrintingObserver observer(o.dryRun, o.trace);
+  SendPath send({keyer, settings, clock, timer, beeper, sink, ProgramDir(), &observer});
   if (o.him) send.HisCall = Utf8ToCp1252(*o.him);
   TextLine typed(o.text ? Utf8ToCp1252(*o.text) : Text());
   send.SetTypeAhead(&typed);
-  if (o.dryRun)
-    send.Queue().SetQueueObserver([](const Text& text, int) {
-      std::printf("%s\n", Escaped(text).c_str());
-    });
-  if (o.trace) send.Queue().SetPauseObserver([](int ms) { std::printf("PAUSE %d\n", ms); });
 
-  send.Keying().InitCW();
-  if (!send.Keying().OpenCWPort(portCode) && live) return 1;
-  state.KeyboardCW = true;
+  send.Port().InitCW();
+  if (!send.OpenCWPort(portCode) && live) return 1;
+  send.Port().SetKeyboardCW(true);
 
   if (message) send.SendMessage(message);
-  if (o.file) send.File().SendCWFile(nullptr, Utf8ToCp1252(*o.file));
+  if (o.file) send.SendFile(nullptr, Utf8ToCp1252(*o.file));
 
-  // The packet window's 100 ms tick, on the simulated or the real clock.
+  // The program's 100 ms tick, on the simulated or the real clock.
+  LoopTimer loop;
+  Ticker ticker(send, loop);
+  ticker.Start();
   const int64_t start = clock.MonotonicMs();
   const auto limit = static_cast<int64_t>(maxSeconds * 1000);
   while (clock.MonotonicMs() - start <= limit) {
     timer.Poll();
-    send.Tick();
+    loop.Fire();
     if (send.Idle()) break;
     if (live)
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      std::this_thread::sleep_for(std::chrono::milliseconds(loop.Interval()));
     else
-      simClock.Advance(100);
+      simClock.Advance(loop.Interval());
   }
-  if (!send.Idle()) send.Keying().StopCW();  // the time limit cut it short
-  send.Keying().CloseCWPort();
+  if (!send.Idle()) send.Stop();  // the time limit cut it short
+  send.CloseCWPort();
 
   if (o.wav) {
-    const auto samples = keyer::RenderElements(simKeyer.Timeline(), 1.0, settings.CWTone);
-    std::string error;
-    if (!keyer::WriteWav(*o.wav, samples, 22050, &error)) {
-      std::fprintf(stderr, "orvex-send: can't write %s: %s\n", o.wav->c_str(), error.c_str());
+    const auto samples = engine::RenderElements(simKeyer.Timeline(), 1.0, settings.CWTone);
+    const FileResult written = engine::WriteWav(*o.wav, samples, 22050);
+    if (!written.ok()) {
+      std::fprintf(stderr, "orvex-send: can't write %s: %s\n", o.wav->c_str(),
+                   Cp1252ToUtf8(written.Description()).c_str());
       return 1;
     }
   }

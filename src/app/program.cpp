@@ -5,19 +5,18 @@
 #include <QIcon>
 #include <QStringList>
 
-#include "app/qt_text.h"
-#include "app/single_instance.h"
-#include "app/start_form.h"
-#include "app/startup.h"
-#include "app/program_paths.h"
-#include "config/cw_env.h"
-#include "dialogs/about.h"
-#include "dialogs/read_me.h"
-#include "dialogs/prompt.h"
-#include "keyer/cw_func.h"
-#include "packet/in_box.h"
-#include "packet/packet_commands.h"
-#include "packet/pkt_form.h"
+#include "base/program_paths.h"
+#include "core/config/apply_cw_options.h"
+#include "core/frame/shutdown.h"
+#include "core/frame/startup.h"
+#include "engine/outputs.h"
+#include "ui/cw_options_dialog.h"
+#include "ui/pkt_form.h"
+#include "ui/prompt.h"
+#include "ui/qt_text.h"
+#include "ui/read_me.h"
+#include "ui/single_instance.h"
+#include "ui/start_form.h"
 
 namespace orvex {
 namespace {
@@ -29,7 +28,7 @@ class QtStartupUi : public StartupUi {
     form_->show();
     QCoreApplication::processEvents();
   }
-  void ProcessEvents() override { QCoreApplication::processEvents(); }
+  void LetEventsRun() override { QCoreApplication::processEvents(); }
   void CloseStartForm() override { form_.reset(); }
 
  private:
@@ -43,14 +42,7 @@ std::optional<std::string> Env(const char* name) {
 
 }  // namespace
 
-Program::Program() : keyer_(std::make_unique<EngineKeyer>(keyer::ProcessEngine())) {
-  hooks_.EndCWFile = [this] {
-    if (send_) send_->File().EndCWFile();
-  };
-  hooks_.CloseCWPort = [this] {
-    if (send_) send_->Keying().CloseCWPort();
-  };
-}
+Program::Program() : engine_(engine::SystemOutputs(), engine::KeyLog::FromEnvironment()) {}
 
 Program::~Program() = default;
 
@@ -60,7 +52,7 @@ int Program::Main(int& argc, char** argv) {
 
   SingleInstance instance(SingleInstance::DefaultName());
   if (instance.AnotherIsRunning()) return 0;
-  instance.SetActivateHandler([this] { BringToFront(); });
+  QObject::connect(&instance, &SingleInstance::activated, [this] { BringToFront(); });
 
   QStringList args = app.arguments();
   args.removeFirst();
@@ -74,16 +66,21 @@ int Program::Main(int& argc, char** argv) {
   app.setWindowIcon(QIcon(QString::fromStdString(state_.IconFile)));  // a missing icon is no error
 
   pauseTimer_ = std::make_unique<QtPauseTimer>();
-  send_ = std::make_unique<SendPath>(*keyer_, state_.Keying, state_.Env, clock_, *pauseTimer_,
-                                     beeper_, sink_, state_.ProgramDir);
+  tickTimer_ = std::make_unique<QtRepeatingTimer>();
+  send_ = std::make_unique<SendPath>(
+      SendPath::Parts{keyer_, state_.Env, clock_, *pauseTimer_, beeper_, sink_, state_.ProgramDir});
+  send_->SetTypeAhead(&editor_);
+  ticker_ = std::make_unique<Ticker>(*send_, *tickTimer_);
+  chooser_ = std::make_unique<QtFileChooser>(sink_);
   if (!OpenPacketWindow()) {
     ExitProgram();
     form_.reset();
     return 1;
   }
-  state_.Keying.KeyboardCW = true;
+  send_->Port().SetKeyboardCW(true);
   commands_->UpdateTitle();
   const int status = app.exec();
+  ticker_->Stop();
   viewer_.reset();  // widgets go before the application object does
   help_.reset();
   form_.reset();
@@ -92,46 +89,18 @@ int Program::Main(int& argc, char** argv) {
 
 bool Program::OpenPacketWindow() {
   state_.PacketOpen = false;
-  form_ = std::make_unique<PktForm>();
+  WindowServices& services = *this;
+  commands_ = std::make_unique<WindowCommands>(state_, *send_, sink_, services, *chooser_, beeper_);
+  form_ = std::make_unique<PktForm>(editor_, *commands_);
   PktForm& form = *form_;
-  chooser_ = std::make_unique<QtFileChooser>(&form, sink_);
+  chooser_->SetParent(&form);
   viewer_ = std::make_unique<TextViewer>(sink_, &form);
   help_ = std::make_unique<HelpViewer>(&form);
-  PacketSeams seams;
-  seams.prompt = [this](const Text& title, const Text& label, Text* text) {
-    return ShowPrompt(title, label, text, sink_, form_.get());
-  };
-  seams.setTitle = [this](const Text& title) { form_->setWindowTitle(ToQString(title)); };
-  seams.beep = [this] { beeper_.Beep(); };
-  seams.chooser = chooser_.get();
-  seams.about = [this] { ShowAbout(sink_); };
-  seams.help = [this](int context) { help_->ShowHelp(state_.HelpFile, context); };
-  seams.showTextFile = [this](const Text& name) {
-    viewer_->ShowTextFile(name, ShippedFilePath(Cp1252ToUtf8(name), state_.ProgramDir,
-                                                state_.ShippedDir));
-  };
-  seams.cwOptions = [this] {
-    CWEnv dialog(
-        EntriesFrom(state_.Env),
-        [this](const CWOptionsEntries& e) {
-          return ApplyCWOptions(e, state_, send_->Keying(), sink_);
-        },
-        [this] { help_->ShowHelp(state_.HelpFile, 150); }, form_.get());
-    dialog.exec();
-  };
-  commands_ = std::make_unique<PacketCommands>(state_, *send_, sink_, std::move(seams));
-  form.SetCommands(commands_.get(),
-                   [this](int context) { help_->ShowHelp(state_.HelpFile, context); });
-  form.SetExitHandler([this] { ExitProgram(); });
-  form.SetTickHandler([this] { send_->Tick(); });
-  send_->SetTypeAhead(&form.Editor());
 
   // Captions read from the environment file, and every later change.
   for (int n = 1; n <= 8; ++n)
-    if (!state_.Captions.Caption(n).empty()) form.SetMessageCaption(n, state_.Captions.Caption(n));
-  state_.Captions.SetListener([this](int n, const Text& caption) {
-    if (form_) form_->SetMessageCaption(n, caption);
-  });
+    if (!state_.Captions.Caption(n).empty()) form.CaptionChanged(n, state_.Captions.Caption(n));
+  state_.Captions.SetListener(&form);
 
   const EnvSettings& s = state_.Env;
   if (s.ColorPktFore != 0) {
@@ -147,18 +116,47 @@ bool Program::OpenPacketWindow() {
                       s.PacketFontStrikeThru != 0};
   if (!form.ApplyFont(font, sink_)) return false;
   form.RestorePlacement(s);
-  form.Editor().Reset();
+  editor_.Reset();
   form.Measure();
-  send_->Keying().InitCW();
-  send_->Keying().OpenCWPort(state_.CWPortCode);  // a failure has shown its box; the window opens
+  send_->Port().InitCW();
+  send_->OpenCWPort(state_.CWPortCode);  // a failure has shown its box; the window opens
   form.ShowRestored();
   state_.PacketOpen = true;
   form.CursorTimer().setInterval(100);
+  ticker_->Start();
   return true;
 }
 
+bool Program::Prompt(const Text& title, const Text& label, Text* text) {
+  return ShowPrompt(title, label, text, sink_, form_.get());
+}
+
+void Program::SetTitle(const Text& title) {
+  if (form_) form_->setWindowTitle(ToQString(title));
+}
+
+void Program::OpenCWOptions() {
+  struct Actions : CWOptionsActions {
+    Program& p;
+    explicit Actions(Program& program) : p(program) {}
+    bool Save(const CWOptionsEntries& e) override {
+      return ApplyCWOptions(e, p.state_, *p.send_, p.sink_);
+    }
+    void Help() override { p.ShowHelp(150); }
+  } actions(*this);
+  CWEnv dialog(EntriesFrom(state_.Env), actions, form_.get());
+  dialog.exec();
+}
+
+void Program::ShowHelp(int context) { help_->ShowHelp(state_.HelpFile, context); }
+
+void Program::ShowTextFile(const Text& name) {
+  viewer_->ShowTextFile(
+      name, ShippedFilePath(Cp1252ToUtf8(name), state_.ProgramDir, state_.ShippedDir));
+}
+
 void Program::ExitProgram() {
-  if (form_) Shutdown(state_, *form_, hooks_, sink_);
+  if (form_) Shutdown(state_, *form_, *send_, sink_);
   QCoreApplication::exit(0);
 }
 

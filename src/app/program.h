@@ -1,47 +1,59 @@
-// The program object: Main's sequence over the program-wide state, the real
-// message boxes, the send path and the packet window.
+// The composition root: builds the program's parts, wires them together
+// and runs Main's sequence. It owns everything that lives for the whole run.
 #pragma once
 
 #include <memory>
 
-#include "app/program_state.h"
-#include "app/qt_message_sink.h"
-#include "app/qt_seams.h"
-#include "app/shutdown.h"
-#include "keying/engine_keyer.h"
-#include "keying/send_path.h"
-#include "macros/clock.h"
+#include "base/clock.h"
+#include "core/frame/line_editor.h"
+#include "core/frame/program_state.h"
+#include "core/frame/window_commands.h"
+#include "core/sending/engine_keyer.h"
+#include "core/sending/send_path.h"
+#include "core/sending/ticker.h"
+#include "engine/keyer_engine.h"
+#include "ui/message_boxes.h"
+#include "ui/qt_seams.h"
 
 namespace orvex {
 
 class PktForm;
-class PacketCommands;
 class TextViewer;
 class HelpViewer;
 
-class Program {
+class Program : private WindowServices {
  public:
   Program();
-  ~Program();
+  ~Program() override;
   // The whole run; returns the process exit status.
   int Main(int& argc, char** argv);
 
  private:
   bool OpenPacketWindow();
-  void ExitProgram();
   void BringToFront();
+
+  // WindowServices: the windows the commands open.
+  bool Prompt(const Text& title, const Text& label, Text* text) override;
+  void SetTitle(const Text& title) override;
+  void OpenCWOptions() override;
+  void ShowHelp(int context) override;
+  void ShowTextFile(const Text& name) override;
+  void ExitProgram() override;
 
   ProgramState state_;
   QtMessageSink sink_;
-  ShutdownHooks hooks_;
   SystemClock clock_;
-  std::unique_ptr<QtPauseTimer> pauseTimer_;
   QtBeeper beeper_;
-  std::unique_ptr<EngineKeyer> keyer_;
+  engine::KeyerEngine engine_;
+  EngineKeyer keyer_{engine_};
+  LineEditor editor_;
+  std::unique_ptr<QtPauseTimer> pauseTimer_;
+  std::unique_ptr<QtRepeatingTimer> tickTimer_;
   std::unique_ptr<SendPath> send_;
-  std::unique_ptr<PktForm> form_;
+  std::unique_ptr<Ticker> ticker_;
   std::unique_ptr<QtFileChooser> chooser_;
-  std::unique_ptr<PacketCommands> commands_;
+  std::unique_ptr<WindowCommands> commands_;
+  std::unique_ptr<PktForm> form_;
   std::unique_ptr<TextViewer> viewer_;
   std::unique_ptr<HelpViewer> help_;
 };

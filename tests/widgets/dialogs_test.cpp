@@ -1,190 +1,171 @@
-// CW Options, the text viewer, help, the Replace/Append question and the
-// file dialog, driven through their widgets.
+// CW Options, the prompt, the viewer and help, the Replace/Append question
+// and the file dialog, driven through their widgets.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QtTest>
 
-#include "app/qt_text.h"
-#include "box_recorder.h"
-#include "config/cw_env.h"
-#include "dialogs/file_append.h"
-#include "dialogs/read_me.h"
+#include "support/files.h"
+#include "support/recording_sink.h"
+#include "ui/cw_options_dialog.h"
+#include "ui/file_append.h"
+#include "ui/prompt.h"
+#include "ui/qt_text.h"
+#include "ui/read_me.h"
 
 using namespace orvex;
 
-namespace {
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  QVERIFY(f.open(QIODevice::WriteOnly));
-  f.write(bytes);
+// Runs act on the modal dialog of type T once it is up.
+template <typename T>
+void WhenUp(std::function<void(T*)> act) {
+  QTimer::singleShot(0, [act] {
+    auto* d = qobject_cast<T*>(QApplication::activeModalWidget());
+    QVERIFY(d);
+    act(d);
+  });
 }
 
-}  // namespace
-
-class DialogsTest : public QObject {
+class DialogsTest : public QObject, public CWOptionsActions {
   Q_OBJECT
-  test::BoxRecorder sink_;
-  QTemporaryDir dir_;
+  test::RecordingSink sink_;
+  test::TempDir dir_;
+  QList<CWOptionsEntries> saved_;
+  int helps_ = 0;
+
+  bool Save(const CWOptionsEntries& e) override {
+    saved_ << e;
+    return e.speed != "0";
+  }
+  void Help() override { ++helps_; }
+  bool Ask(const Text& label, Text* text, std::function<void(Prompt*)> act) {
+    WhenUp<Prompt>(act);
+    return ShowPrompt("Set Speed", label, text, sink_, nullptr);
+  }
+  static void Answer(Prompt* p, const QString& typed) {
+    p->PromptText()->setText(typed);
+    QTest::keyClick(p->PromptText(), Qt::Key_Return);
+  }
 
  private slots:
-  void init() { sink_.boxes.clear(); }
-
-  void cwEnvShowsTheEntriesInItsControls() {
-    CWOptionsEntries e;
-    e.port = "COM2";
-    e.speed = "28";
-    e.tone = "650";
-    e.sidetone = false;
-    e.device = 3;
+  void cwOptionsShowsTheEntriesAndKeepsItsKeyboardOrder() {
+    CWOptionsEntries e{"COM2", "28", "650", false, 3, {}};
     e.messages[7] = "TU 73";
-    CWEnv dialog(e, [](const CWOptionsEntries&) { return true; }, {}, nullptr);
+    CWEnv dialog(e, *this, nullptr);
     QCOMPARE(dialog.windowTitle(), QString(" CW Messages, Speed, ..."));
     QCOMPARE(dialog.CWPort()->currentText(), QString("COM2"));
     QCOMPARE(dialog.CWPort()->count(), 11);
-    QCOMPARE(dialog.CWPort()->itemText(0), QString("None"));
-    QCOMPARE(dialog.CWPort()->itemText(10), QString("COM8"));
     QVERIFY(!dialog.CWSidetone()->isChecked());
     QVERIFY(dialog.Option(3)->isChecked());
     QCOMPARE(dialog.Msgs(7)->text(), QString("TU 73"));
-    QCOMPARE(dialog.CWTone()->maxLength(), 4);
-    QVERIFY(dialog.SaveButton()->isDefault());
-    // The keyboard order, ending on the wave option.
     auto next = [](QWidget* w) {  // the next stop after w and its own parts
       QWidget* n = w->nextInFocusChain();
       while (n && w->isAncestorOf(n)) n = n->nextInFocusChain();
       return n;
     };
     QCOMPARE(next(dialog.CWPort()), static_cast<QWidget*>(dialog.CWSpeed()));
-    QCOMPARE(next(dialog.Option(2 - 1)), static_cast<QWidget*>(dialog.Option(3)));
     QCOMPARE(next(dialog.Option(3)), static_cast<QWidget*>(dialog.Msgs(0)));
     QCOMPARE(next(dialog.CmdHelp()), static_cast<QWidget*>(dialog.Option(4)));
   }
 
-  void cwEnvSaveStaysOpenUntilTheEntriesPass() {
-    CWOptionsEntries e;
-    e.port = "None";
-    e.speed = "28";
-    e.tone = "600";
-    QList<CWOptionsEntries> saved;
-    int helps = 0;
-    CWEnv dialog(
-        e,
-        [&](const CWOptionsEntries& entries) {
-          saved << entries;
-          return entries.speed != "0";
-        },
-        [&] { ++helps; }, nullptr);
+  void cwOptionsStaysOpenUntilSaveSucceeds() {
+    CWEnv dialog({"None", "28", "600", true, 1, {}}, *this, nullptr);
     dialog.show();
     dialog.CWSpeed()->setText("0");
     QTest::keyClick(dialog.CWSpeed(), Qt::Key_Return);  // Enter is Save
     QVERIFY(dialog.isVisible());
     dialog.CWSpeed()->setText("35");
     dialog.Option(4)->setChecked(true);
-    dialog.Msgs(2)->setText("CQ");
     QTest::keyClicks(dialog.CWTone(), "12345");  // a fifth digit cannot be typed
     dialog.CmdHelp()->click();
     dialog.SaveButton()->click();
     QVERIFY(!dialog.isVisible());
-    QCOMPARE(saved.size(), 2);
-    QCOMPARE(saved[1].speed, Text("35"));
-    QCOMPARE(saved[1].device, 4);
-    QCOMPARE(saved[1].messages[2], Text("CQ"));
-    QCOMPARE(saved[1].tone.size(), size_t{4});
-    QCOMPARE(helps, 1);
+    QCOMPARE(saved_.size(), 2);
+    QCOMPARE(saved_[1].speed + "/" + std::to_string(saved_[1].device), Text("35/4"));
+    QCOMPARE(saved_[1].tone.size(), size_t{4});
+    QCOMPARE(helps_, 1);
   }
 
-  void oneViewerWindowTitledWithTheFile() {
-    WriteFile(dir_.filePath("readme.txt"), "Hello\nWorld\n");
-    WriteFile(dir_.filePath("changes.txt"), "");
+  void thePromptChecksSpeedsTrimsCallsAndCancelGivesNothing() {
+    Text text = "28";
+    bool stayed = false;
+    QVERIFY(!Ask("Speed", &text, [&](Prompt* p) {
+      QCOMPARE(p->windowTitle(), QString(" Set Speed"));
+      QCOMPARE(p->PromptText()->selectedText(), QString("28"));
+      Answer(p, "99.5");
+      stayed = p->isVisible();
+      p->reject();
+    }));
+    QVERIFY(stayed);
+    QCOMPARE(QString::fromStdString(sink_.Last()), QString("Set CW Speed|Speed must be 1 - 99."));
+    QVERIFY(Ask("Speed", &text, [](Prompt* p) { Answer(p, " 98.5 "); }));
+    QCOMPARE(text, Text("98.5"));
+    QVERIFY(Ask("Call", &text, [](Prompt* p) { Answer(p, "  g4 xyz  "); }));
+    QCOMPARE(text, Text("g4 xyz"));
+    QVERIFY(!Ask("Call", &text, [](Prompt* p) { QTest::keyClick(p, Qt::Key_Escape); }));
+    QCOMPARE(text, Text());
+  }
+
+  void oneViewerWindowTitledWithItsFileAndHelpAtItsTopic() {
+    test::WriteFile(dir_.File("readme.txt"), "Hello\nWorld\n");
     QWidget parent;
     TextViewer viewer(sink_, &parent);
-    viewer.ShowTextFile("readme.txt", dir_.filePath("readme.txt").toStdString());
+    viewer.ShowTextFile("readme.txt", dir_.File("readme.txt"));
     ReadMe* window = viewer.Window();
-    QVERIFY(window && window->isVisible());
     QCOMPARE(window->windowTitle(), QString("readme.txt"));
     QCOMPARE(window->TextBox()->toPlainText(), QString("\n  Hello\n  World"));
-    viewer.ShowTextFile("changes.txt", dir_.filePath("changes.txt").toStdString());
-    QCOMPARE(viewer.Window(), window);  // the same window, new text
-    QCOMPARE(window->windowTitle(), QString("changes.txt"));
-    QCOMPARE(window->TextBox()->toPlainText(), QString());
+    viewer.ShowTextFile("changes.txt", dir_.File("changes.txt"));
+    QCOMPARE(QString::fromStdString(sink_.Last()).section('\r', 0, 0),
+             "changes.txt|Can't open " + QString::fromStdString(dir_.File("changes.txt")));
+    QCOMPARE(window->windowTitle(), QString("readme.txt"));  // nothing else changed
     QTest::keyClick(window->TextBox(), Qt::Key_Escape);
     QVERIFY(!window->isVisible());
-  }
-
-  void aMissingFileGivesItsBox() {
-    TextViewer viewer(sink_, nullptr);
-    const QString path = dir_.filePath("nothere.txt");
-    viewer.ShowTextFile("changes.txt", path.toStdString());
-    QCOMPARE(sink_.boxes.size(), 1);
-    QVERIFY(sink_.boxes[0].startsWith("changes.txt|Can't open " + path + "\r\n"));
-    QVERIFY(!viewer.Window());
-  }
-
-  void helpOpensAtTheTopic() {
-    WriteFile(dir_.filePath("pelo.hlp"),
-              "<html><body><h1><a name=\"topic150\"></a>Window</h1><p>keys</p>"
-              "<h1><a name=\"topic160\"></a>Macros</h1><p>#ME</p></body></html>");
+    test::WriteFile(dir_.File("pelo.hlp"),
+                    "<html><body><h1><a name=\"topic150\"></a>Window</h1>"
+                    "<h1><a name=\"topic160\"></a>Macros</h1></body></html>");
     HelpViewer help(nullptr);
-    help.ShowHelp(dir_.filePath("pelo.hlp").toStdString(), 160);
-    QVERIFY(help.Browser());
+    help.ShowHelp(dir_.File("pelo.hlp"), 160);
     QVERIFY(help.Browser()->toPlainText().contains("Macros"));
-    QVERIFY(help.Browser()->isVisible());
     HelpViewer none(nullptr);
-    none.ShowHelp(dir_.filePath("missing.hlp").toStdString(), 150);  // silently nothing
+    none.ShowHelp(dir_.File("missing.hlp"), 150);  // silently nothing
     QVERIFY(!none.Browser());
   }
 
   void fileAppendAnswers() {
     const std::pair<std::function<void(FileAppend*)>, int> cases[] = {
-        {[](FileAppend* d) { d->CmdReplace()->click(); }, kAnswerReplace},
         {[](FileAppend* d) { d->CmdAppend()->click(); }, kAnswerAppend},
         {[](FileAppend* d) { QTest::keyClick(d, Qt::Key_Escape); }, kAnswerCancel},
         {[](FileAppend* d) { QTest::keyClick(d, Qt::Key_Return); }, kAnswerReplace}};
     for (const auto& [act, expected] : cases) {
-      QTimer::singleShot(0, [act = act] {
-        auto* d = qobject_cast<FileAppend*>(QApplication::activeModalWidget());
-        QVERIFY(d);
-        QCOMPARE(d->windowTitle(), QString(" Append/Replace File"));
-        act(d);
-      });
+      WhenUp<FileAppend>(act);
       QtAppendQuestion question(nullptr);
       QCOMPARE(question.Ask("x already exists.\r\n\r\nReplace it or append to end?"), expected);
     }
   }
 
   void qtFileDialogReturnsTheChosenPath() {
-    WriteFile(dir_.filePath("send.txt"), "CQ\n");
-    bool nonNative = false;
+    test::WriteFile(dir_.File("send.txt"), "CQ\n");
     QTimer poll;  // the dialog takes a moment to come up
     connect(&poll, &QTimer::timeout, [&] {
-      QFileDialog* d = nullptr;
       for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* f = qobject_cast<QFileDialog*>(w); f && f->isVisible()) d = f;
-      if (!d) return;
-      poll.stop();
-      nonNative = d->testOption(QFileDialog::DontUseNativeDialog);
-      // As the operator does: type the name, press Enter.
-      auto* name = d->findChild<QLineEdit*>("fileNameEdit");
-      if (!name) return d->reject();
-      name->setText("send.txt");
-      QTest::keyClick(name, Qt::Key_Return);
+        if (auto* d = qobject_cast<QFileDialog*>(w); d && d->isVisible()) {
+          poll.stop();
+          auto* name = d->findChild<QLineEdit*>("fileNameEdit");  // as the operator does
+          name->setText("send.txt");
+          QTest::keyClick(name, Qt::Key_Return);
+        }
     });
     poll.start(50);
     QtFileDialog dialog(nullptr);
-    const auto path = dialog.Show(false, "File to Send as CW", "All Files (*.*) (*)",
-                                  dir_.path().toStdString(), "");
-    QVERIFY(nonNative);
+    const auto path = dialog.Show(false, "File to Send as CW", "All Files (*.*) (*)", dir_.path(), "");
     QVERIFY(path.has_value());
-    QCOMPARE(QString::fromStdString(*path), dir_.filePath("send.txt"));
+    QCOMPARE(*path, dir_.File("send.txt"));
   }
 };
 

@@ -1,153 +1,119 @@
-// orvex-send --print-ini, run as a real process.
+// orvex-send run as a real process.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include "test_support.h"
+#include "support/run_tool.h"
 
 namespace orvex {
 namespace {
 
-using test::ReadFile;
-using test::TempDir;
+using test::Contains;
 using test::WriteFile;
-
-struct SendResult {
-  int status;
-  std::string out;
-  std::string err;
-};
 
 class OrvexSend : public ::testing::Test {
  protected:
-  // env: VAR=value settings for the run.
-  SendResult Send(const std::string& args, const std::string& env = "") {
-    const std::string out = dir.File("stdout"), err = dir.File("stderr");
-    const std::string cmd =
-        env + " " + std::string(ORVEX_SEND_BINARY) + " " + args + " >" + out + " 2>" + err;
-    const int raw = std::system(cmd.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
+  void SetUp() override {
+    WriteFile(ini, "Call=DL1ABC\r\nMsgCW1=CQ DE #ME\r\n"
+                   "MsgCW2=#HIM DE #ME #TIME #DATE #MSG1 #CR#^C\\\r\n"
+                   "MsgCW3=VVV #PAUSE 2 K #REPEAT\r\n"
+                   "MsgCW4=QSL #FILE " + dir.File("log-#ME.txt") + " TU\r\n");
+    WriteFile(dir.File("log-DL1ABC.txt"), "LOG #ME\nEND\n");
   }
-  TempDir dir;
+  test::ToolResult Send(const std::string& args, const std::string& env = "") {
+    return test::RunTool(env + " " ORVEX_SEND_BINARY " " + args, dir);
+  }
+  test::TempDir dir;
+  std::string ini = dir.File("orvex.ini");
 };
 
-TEST_F(OrvexSend, PrintsTheRewriteByteForByteAndLeavesTheFileAlone) {
-  const std::string ini = dir.File("in.ini");
-  const std::string contents = "cwspeed = 25\nMsgCW3=CQ CQ = TEST\rCall=DL1ABC\r\n";
+TEST_F(OrvexSend, PrintIniShowsTheRewriteLeavesTheFileAloneAndBoxesGoToStandardError) {
+  const std::string contents = "cwspeed = 25\nMsgCW3=CQ = TEST\rJunk\r\nCWPort=COM9\r\nMsgCW1=\xC3\x89T\r\n";
   WriteFile(ini, contents);
-  const SendResult r = Send("--ini " + ini + " --print-ini");
+  const auto r = Send("--ini " + ini + " --print-ini");
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out.substr(0, 44), "[ORVEX]\r\nVersion=4.01\r\nCall=DL1ABC\r\nCWPort=N");
-  EXPECT_NE(r.out.find("CWSpeed= 25 \r\n"), std::string::npos);
-  EXPECT_NE(r.out.find("MsgCW3=CQ CQ = TEST\r\nPacketTop=-1 \r\n"), std::string::npos);
-  EXPECT_EQ(ReadFile(ini), contents);
-  EXPECT_FALSE(test::Exists(ini + ".bak"));
-}
-
-TEST_F(OrvexSend, BoxesGoToStandardErrorAsTitleColonTextAndABlankLine) {
-  const std::string ini = dir.File("in.ini");
-  WriteFile(ini, "Junk\r\nCWPort=COM9\r\n");
-  const SendResult r = Send("--ini " + ini + " --print-ini");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err,
-            "Environment File: Bad line in environment file " + ini + ".\nLine #1: Junk\n\n"
-            "Environment File: Bad CW port 'COM9' in environment file.\n"
-            "Reset it using the 'Options/CW Options' menu.\n\n");
-  EXPECT_NE(r.out.find("CWPort=None\r\n"), std::string::npos);
-}
-
-TEST_F(OrvexSend, KeepsTheEncodingOfTheFile) {
-  const std::string ini = dir.File("in.ini");
-  WriteFile(ini, "MsgCW1=\xC3\x89T\xC3\x89\r\n");
-  EXPECT_NE(Send("--ini " + ini + " --print-ini").out.find("MsgCW1=\xC3\x89T\xC3\x89\r\n"),
-            std::string::npos);
-  WriteFile(ini, "MsgCW1=\xC9T\xC9\r\n");
-  EXPECT_NE(Send("--ini " + ini + " --print-ini").out.find("MsgCW1=\xC9T\xC9\r\n"),
-            std::string::npos);
-}
-
-TEST_F(OrvexSend, AMissingFilePrintsTheDefaultsQuietly) {
-  const SendResult r = Send("--ini " + dir.File("none.ini") + " --print-ini");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "");
-  EXPECT_NE(r.out.find("CWSpeed= 28 \r\n"), std::string::npos);
+  EXPECT_EQ(r.out.substr(0, 32), "[ORVEX]\r\nVersion=4.01\r\nCWPort=No");
+  EXPECT_TRUE(Contains(r.out, "CWSpeed= 25 \r\n"));
+  EXPECT_TRUE(Contains(r.out, "MsgCW1=\xC3\x89T\r\nMsgCW3=CQ = TEST\r\n"));  // UTF-8 kept
+  EXPECT_EQ(r.err, "Environment File: Bad line in environment file " + ini + ".\nLine #3: Junk\n\n"
+                   "Environment File: Bad CW port 'COM9' in environment file.\n"
+                   "Reset it using the 'Options/CW Options' menu.\n\n");
+  EXPECT_EQ(test::ReadFile(ini), contents);
+  EXPECT_EQ(Send("--ini " + dir.File("none.ini") + " --print-ini").err, "");
   EXPECT_FALSE(test::Exists(dir.File("none.ini")));
 }
 
 TEST_F(OrvexSend, BadArgumentsExitTwoWithUsage) {
-  for (const char* args :
-       {"--bogus", "--ini", "", "--ini x.ini", "--msg 9 --dry-run", "--msg 1 --text A --trace",
-        "--msg 1", "--msg 1 --dry-run --trace", "--msg 1 --now 2026-13-01T00:00:00 --dry-run",
-        "--text A --port COM9", "--text A --wpm 0 --trace", "--text A --max-seconds 0 --trace"}) {
-    const SendResult r = Send(args);
+  for (const char* args : {"--bogus", "--ini", "", "--msg 9 --dry-run", "--msg 1 --text A --trace",
+                           "--msg 1", "--msg 1 --dry-run --trace",
+                           "--msg 1 --now 2026-13-01T00:00:00 --dry-run", "--text A --port COM9",
+                           "--text A --wpm 0 --trace", "--text A --max-seconds 0 --trace"}) {
+    const auto r = Send(args);
     EXPECT_EQ(r.status, 2) << args;
-    EXPECT_NE(r.err.find("usage: orvex-send"), std::string::npos) << args;
-    EXPECT_EQ(r.out, "") << args;
+    EXPECT_TRUE(Contains(r.err, "usage: orvex-send")) << args;
   }
 }
 
-class SendModes : public OrvexSend {
- protected:
-  void SetUp() override {
-    ini = dir.File("orvex.ini");
-    WriteFile(ini,
-              "Call=DL1ABC\r\n"
-              "MsgCW1=CQ DE #ME\r\n"
-              "MsgCW2=#HIM DE #ME #TIME #DATE #MSG1 #CR#^C\\\r\n"
-              "MsgCW3=VVV #PAUSE 2 K #REPEAT\r\n"
-              "MsgCW4=QSL #FILE " + dir.File("log-#ME.txt") + " TU\r\n");
-    WriteFile(dir.File("log-DL1ABC.txt"), "LOG #ME\nEND\n");
-  }
-  SendResult Send(const std::string& args, const std::string& env = "") {
-    return OrvexSend::Send("--ini " + ini + " " + args, env);
-  }
-  std::string ini;
-};
-
-TEST_F(SendModes, DryRunPrintsEachQueuedTextEscaped) {
-  EXPECT_EQ(Send("--msg 1 --dry-run").out, "CQ DE DL1ABC\\x0D\\x0A\n");
-  const SendResult r = Send("--msg 2 --him G4XYZ --now 2026-03-15T14:35:07 --dry-run", "TZ=UTC");
-  EXPECT_EQ(r.status, 0);
+TEST_F(OrvexSend, DryRunPrintsEachQueuedTextEscapedWithFilesLineByLine) {
+  EXPECT_EQ(Send("--ini " + ini + " --msg 1 --dry-run").out, "CQ DE DL1ABC\\x0D\\x0A\n");
+  const auto r = Send("--ini " + ini + " --msg 2 --him G4XYZ --now 2026-03-15T14:35:07 --dry-run", "TZ=UTC");
   EXPECT_EQ(r.out, "G4XYZ DE DL1ABC 1435 03/15/26 CQ DE DL1ABC \\x0D\\x03\\\\\\x0D\\x0A\n");
+  EXPECT_EQ(Send("--ini " + ini + " --msg 4 --dry-run").out,
+            "QSL \\xCF " + dir.File("log-DL1ABC.txt") + " TU\\x0D\\x0A\nLOG DL1ABC\\x0D\\x0A\nEND\\x0D\\x0A\n");
 }
 
-TEST_F(SendModes, AFileNamedInAMessageIsQueuedLineByLine) {
-  const SendResult r = Send("--msg 4 --dry-run");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "QSL \\xCF " + dir.File("log-DL1ABC.txt") + " TU\\x0D\\x0A\n"
-                   "LOG DL1ABC\\x0D\\x0A\nEND\\x0D\\x0A\n");
-}
-
-TEST_F(SendModes, TraceShowsKeyerCallsAndPausesAndARepeatEndsAtTheTimeLimit) {
-  const SendResult r = Send("--msg 3 --trace --max-seconds 12");
+TEST_F(OrvexSend, TraceShowsKeyerCallsAndPausesAndARepeatEndsAtTheTimeLimit) {
+  const auto r = Send("--ini " + ini + " --msg 3 --trace --max-seconds 12");
   EXPECT_EQ(r.status, 0);
-  EXPECT_NE(r.out.find("OPEN 0 0\n"), std::string::npos);
-  EXPECT_NE(r.out.find("UNIT 0 42\nELEMENT 0 1\nELEMENT 128 1\n"), std::string::npos);
+  EXPECT_TRUE(Contains(r.out, "OPEN 0 0\n"));
+  EXPECT_TRUE(Contains(r.out, "UNIT 0 42\nELEMENT 0 1\nELEMENT 128 1\n"));
   size_t pauses = 0;
   for (size_t at = 0; (at = r.out.find("PAUSE 2000\n", at)) != std::string::npos; ++at) ++pauses;
   EXPECT_GE(pauses, 3u);  // VVV, 2 s, K, again and again
   EXPECT_LE(pauses, 6u);
-  EXPECT_EQ(r.out.find("PENDING"), std::string::npos);
   EXPECT_EQ(r.out.substr(r.out.size() - 10), "CLOSE 0 0\n");
+  // Typed text acts on command letters: Ê turns the key line off, É is keyed.
+  const auto typed = Send("--ini " + ini + " --text 'E\xC3\x8A\xC3\x89' --trace");
+  const size_t off = typed.out.find("ELEMENT 128 2\nKEYLINE 0 0\n");
+  ASSERT_NE(off, std::string::npos) << typed.out;
+  EXPECT_NE(typed.out.find("ELEMENT 0 1\nELEMENT 128 1\nELEMENT 0 1\nELEMENT 128 1\nELEMENT 0 3\n", off),
+            std::string::npos);
 }
 
-TEST_F(SendModes, TypedTextActsOnCommandLetters) {
-  const SendResult r = Send("--text 'E\xC3\x8A\xC3\x89' --trace");  // E, Ê (key line off), É
-  EXPECT_EQ(r.status, 0);
-  // After E's elements the key line goes off, then É is keyed as ..-..
-  const size_t off = r.out.find("ELEMENT 128 2\nKEYLINE 0 0\n");
-  ASSERT_NE(off, std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("ELEMENT 0 1\nELEMENT 128 1\nELEMENT 0 1\nELEMENT 128 1\nELEMENT 0 3\n", off),
-            std::string::npos)
-      << r.out;
-}
-
-TEST_F(SendModes, AFailureBoxMakesTheExitStatusOne) {
-  const SendResult r = Send("--file " + dir.File("missing.txt") + " --dry-run");
+TEST_F(OrvexSend, AFailureBoxMakesTheExitStatusOne) {
+  const auto r = Send("--ini " + ini + " --file " + dir.File("missing.txt") + " --dry-run");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "CW Start: Can't send file '" + dir.File("missing.txt") +
                        "' as CW.\n(2) No such file or directory.\n\n");
 }
+
+// What orvex-send renders, an independent decoder reads back.
+class Decode : public ::testing::TestWithParam<std::pair<int, std::string>> {};
+
+TEST_P(Decode, MultimonReadsBackTheRenderedCw) {
+  test::TempDir dir;
+  WriteFile(dir.File("orvex.ini"), "Call=DL1ABC\r\nMsgCW3=#HIM DE #ME UR 599 #PAUSE 1 TU #TIME\r\n");
+  const auto [wpm, what] = GetParam();
+  const std::string sentence = "CQ CQ DE DL1ABC 599 TU, 73? QRV = 0123456789 / THE END.";
+  const std::string source = what == "msg" ? "--him G4XYZ --now 2026-03-15T14:35:07 --msg 3"
+                                           : "--text '" + sentence + "'";
+  ASSERT_EQ(test::RunTool("TZ=UTC " ORVEX_SEND_BINARY " --ini " + dir.File("orvex.ini") + " --wpm " +
+                              std::to_string(wpm) + " --wav " + dir.File("out.wav") + " " + source, dir)
+                .status, 0);
+  // Raw samples after the 44-byte header, at 22050 Hz.
+  const auto decoded = test::RunTool(
+      "tail -c +45 " + dir.File("out.wav") + " | multimon-ng -q -c -a MORSE_CW -t raw -", dir);
+  std::string letters;
+  for (char c : decoded.out)
+    if (c != ' ' && c != '\n') letters += c;
+  // Words are 6 units apart here, under the standard 7: word breaks are not compared.
+  std::string expected;
+  for (char c : what == "msg" ? std::string("G4XYZ DE DL1ABC UR 599 TU 1435") : sentence)
+    if (c != ' ') expected += c;
+  EXPECT_EQ(letters, expected) << decoded.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Speeds, Decode,
+                         ::testing::Values(std::pair{15, "text"}, std::pair{20, "text"},
+                                           std::pair{25, "text"}, std::pair{18, "msg"}));
 
 }  // namespace
 }  // namespace orvex

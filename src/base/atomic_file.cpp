@@ -1,0 +1,121 @@
+#include "base/atomic_file.h"
+
+#include <fcntl.h>
+#include <libgen.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace orvex {
+namespace {
+
+std::string DirectoryOf(const std::string& path) {
+  std::vector<char> buf(path.begin(), path.end());
+  buf.push_back('\0');
+  return dirname(buf.data());
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+}  // namespace
+
+Text FileResult::Description() const {
+  return Utf8ToCp1252(std::strerror(missing() ? ENOENT : err_));
+}
+
+FileResult ReadWholeFile(const std::string& path, std::string& bytes) {
+  auto fail = [](FileStage stage, int err) { return FileResult::Failed(stage, err); };
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    const int err = errno;
+    struct stat st;
+    // "No such file" covers a missing directory too; only a missing file in
+    // an existing directory is the harmless first-run case.
+    if (err == ENOENT && ::stat(DirectoryOf(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+      return FileResult::Missing();
+    return fail(FileStage::Open, err);
+  }
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return fail(FileStage::Open, EISDIR);
+  }
+  bytes.clear();
+  char buf[65536];
+  while (true) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int err = errno;
+      ::close(fd);
+      return fail(FileStage::Read, err);
+    }
+    if (n == 0) break;
+    bytes.append(buf, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return FileResult::Ok();
+}
+
+FileResult ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+  std::string target = path;
+  struct stat st;
+  mode_t mode = 0644;
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
+    }
+  }
+  if (::stat(target.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return FileResult::Failed(FileStage::Open, EISDIR);
+    mode = st.st_mode & 07777;
+  }
+
+  std::string temp = target + ".tmp-XXXXXX";
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return FileResult::Failed(FileStage::Open, errno);
+
+  auto fail = [&](int err) {
+    ::close(fd);
+    ::unlink(temp.c_str());
+    return FileResult::Failed(FileStage::Write, err);
+  };
+  if (::fchmod(fd, mode) != 0) return fail(errno);
+  if (!WriteAll(fd, bytes)) return fail(errno);
+  if (::fsync(fd) != 0) return fail(errno);
+  if (::close(fd) != 0) {
+    const int err = errno;
+    ::unlink(temp.c_str());
+    return FileResult::Failed(FileStage::Write, err);
+  }
+  if (::rename(temp.c_str(), target.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(temp.c_str());
+    return FileResult::Failed(FileStage::Write, err);
+  }
+  // Make the rename itself durable.
+  const int dir = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+  return FileResult::Ok();
+}
+
+}  // namespace orvex

@@ -1,0 +1,34 @@
+// Reads a text file line by line without loading it whole. Lines may end in
+// CRLF, LF or CR. A line longer than a piece comes in several pieces, so a
+// file that is not text (one endless line) never takes all memory. Each
+// piece is decoded as UTF-8 when it is valid UTF-8, else as Windows-1252.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "base/file_result.h"
+
+namespace orvex {
+
+class LineReader {
+ public:
+  static constexpr size_t kPieceBytes = 1000;
+
+  // nullptr with *result set when the file cannot be opened.
+  static std::unique_ptr<LineReader> Open(const std::string& path, FileResult* result);
+  ~LineReader();
+
+  // The next piece. *lineEnd tells whether it ends its line (the last line
+  // of a file needs no line end); *end is set, with no piece, once the file
+  // is done. A read error comes back as a failed result.
+  FileResult Next(Text* piece, bool* lineEnd, bool* end);
+
+ private:
+  explicit LineReader(std::FILE* f) : file_(f) {}
+  std::FILE* file_;
+  std::string carry_;  // the start of a UTF-8 character cut off a piece
+};
+
+}  // namespace orvex

@@ -1,0 +1,58 @@
+#include "core/config/apply_cw_options.h"
+
+#include "base/message.h"
+#include "base/numbers.h"
+#include "core/config/port_name.h"
+
+namespace orvex {
+
+CWOptionsEntries EntriesFrom(const EnvSettings& s) {
+  CWOptionsEntries e;
+  e.port = s.CWPort;
+  e.speed = std::to_string(s.CWSpeed);
+  e.tone = std::to_string(s.CWTone);
+  e.sidetone = s.CWSidetone_Enable != 0;
+  e.device = s.CWSidetone_Device == 3 || s.CWSidetone_Device == 4 ? s.CWSidetone_Device : 1;
+  e.messages = s.MsgCW;
+  return e;
+}
+
+bool ApplyCWOptions(const CWOptionsEntries& e, ProgramState& state, SendPath& send,
+                    MessageSink& sink) {
+  constexpr const char* kTitle = "Set CW Options";
+  Text port = UpperCase(e.port);
+  if (port == "NONE") port = "None";
+  const PortParse parsed = ParseCWPort(port);
+  if (!parsed.error.empty()) {
+    ShowMessage(sink,
+                parsed.error + Text(CRLF) + "CW port must be COM1 thru 4, LPT1, LPT2 or None.",
+                std::nullopt, kTitle);
+    return false;
+  }
+  int16_t speed = 0, tone = 0;
+  if (!IsNumberInRange(e.speed, 1, 99, &speed)) {
+    ShowMessage(sink, "Speed must be 1 - 99", std::nullopt, kTitle);
+    return false;
+  }
+  if (!IsNumberInRange(e.tone, 0, 9999, &tone)) {
+    ShowMessage(sink, "CW tone must be 0 - 9999", std::nullopt, kTitle);
+    return false;
+  }
+  EnvSettings& s = state.Env;
+  state.CWPortCode = parsed.code;
+  s.CWPort = port;
+  s.CWSpeed = speed;
+  send.Port().StoreSpeed(speed);
+  s.MsgCW = e.messages;
+  s.CWTone = tone;
+  s.CWSidetone_Device = static_cast<int16_t>(e.device == 3 || e.device == 4 ? e.device : 1);
+  s.CWSidetone_Enable = e.sidetone ? 1 : 0;
+  if (state.PacketOpen && !send.OpenCWPort(state.CWPortCode)) {
+    state.CWPortCode = 0;
+    return false;
+  }
+  if (state.EnvFile) state.EnvFile->WriteEnvironmentFile(s);
+  return true;
+}
+
+}  // namespace orvex

@@ -1,0 +1,12 @@
+// The About box.
+#pragma once
+
+#include "base/message_sink.h"
+
+namespace orvex {
+
+Text AboutText();
+// A box with no icon titled "About Pelorin".
+void ShowAbout(MessageSink& sink);
+
+}  // namespace orvex

@@ -1,0 +1,38 @@
+// Start-up: finding the program directory, the start-up window, reading the
+// environment file and the new-version notice.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "base/message_sink.h"
+#include "core/frame/program_state.h"
+
+namespace orvex {
+
+// What start-up needs from the process.
+struct StartupEnvironment {
+  std::optional<std::string> Pelorin;  // $PELORIN
+  std::optional<std::string> Pelo;     // $PELO
+  std::string CurrentDir;
+  std::string CommandLine;
+  std::string ShippedDir;  // where the installed help, icon and texts are
+};
+
+// The start-up window, as far as start-up drives it; it lets events run
+// while the environment file is read, so the window paints.
+class StartupUi : public EventYield {
+ public:
+  // Shows the window titled title, with the icon file when it loads.
+  virtual void ShowStartForm(const Text& title, const std::string& iconPath) = 0;
+  virtual void CloseStartForm() = 0;
+};
+
+// Runs start-up. A failure of any step shows "Problems during start up." in
+// a "Pelorin Startup" box and returns false; nothing has been written then.
+bool Startup(ProgramState& state, const StartupEnvironment& env, StartupUi& ui, MessageSink& sink);
+
+// The About box, then Version set to this program's and the file rewritten.
+void NewVersionNotice(ProgramState& state, MessageSink& sink);
+
+}  // namespace orvex

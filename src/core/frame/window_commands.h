@@ -1,0 +1,55 @@
+// The main window's commands: menus, function keys and Esc, without the
+// widgets. The window calls Run; the dialogs and viewers the commands open
+// come in through WindowServices, so tests drive every command with fakes.
+#pragma once
+
+#include "base/message_sink.h"
+#include "core/frame/key_table.h"
+#include "core/frame/line_editor.h"
+#include "core/frame/program_state.h"
+#include "core/sending/send_path.h"
+
+namespace orvex {
+
+// What the commands need from the windows around them.
+class WindowServices {
+ public:
+  virtual ~WindowServices() = default;
+  // The prompt dialog: title, label, text in and out; true for OK.
+  virtual bool Prompt(const Text& title, const Text& label, Text* text) = 0;
+  virtual void SetTitle(const Text& title) = 0;
+  virtual void OpenCWOptions() = 0;
+  virtual void ShowHelp(int context) = 0;
+  virtual void ShowTextFile(const Text& name) = 0;
+  // Shut-down, then the end of the program.
+  virtual void ExitProgram() = 0;
+};
+
+class WindowCommands {
+ public:
+  WindowCommands(ProgramState& state, SendPath& send, MessageSink& sink, WindowServices& services,
+                 FileChooser& chooser, Beeper& beeper)
+      : state_(state), send_(send), sink_(sink), services_(services), chooser_(chooser),
+        beeper_(beeper) {}
+
+  // A menu item, a key of the key table, or what the line editor asked for.
+  void Run(Command command, int message = 0);
+  void Run(const KeyAction& action) { Run(action.command, action.message); }
+  // F1: help at a topic (150 for the window, a menu item's own topic).
+  void Help(int context) { services_.ShowHelp(context); }
+  // " Orvex - 28 WPM" with the speed in effect.
+  void UpdateTitle();
+
+ private:
+  void SetSpeed();
+  void SetCall(bool mine);
+
+  ProgramState& state_;
+  SendPath& send_;
+  MessageSink& sink_;
+  WindowServices& services_;
+  FileChooser& chooser_;
+  Beeper& beeper_;
+};
+
+}  // namespace orvex

@@ -1,0 +1,28 @@
+// The real keyer: the operations forwarded to the keying engine.
+#pragma once
+
+#include "core/sending/keyer.h"
+#include "engine/keyer_engine.h"
+
+namespace orvex {
+
+class EngineKeyer : public Keyer {
+ public:
+  explicit EngineKeyer(engine::KeyerEngine& engine) : engine_(engine) {}
+  OpenResult Open(int16_t port) override { return engine_.Open(port); }
+  void Close() override { engine_.Close(); }
+  void Abort() override { engine_.Abort(); }
+  int16_t Pending() override;
+  void Element(int16_t state, int16_t units) override { engine_.Element(state == 0, units); }
+  void KeyLine(int16_t on) override { engine_.SetKeyLine(on != 0); }
+  void Sidetone(SidetoneDevice device) override { engine_.SetSidetone(device); }
+  void Tone(int16_t hz) override { engine_.SetTone(hz); }
+  int16_t Active() override { return engine_.Active() ? 1 : 0; }
+  void Unit(int16_t ms) override { engine_.SetUnit(ms); }
+  void Idle() override { engine_.Idle(); }
+
+ private:
+  engine::KeyerEngine& engine_;
+};
+
+}  // namespace orvex

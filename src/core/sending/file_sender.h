@@ -1,0 +1,47 @@
+// Sending a text file as CW: the file stays open and is read a few lines
+// ahead of the keying; each line is expanded (limited mode) and queued at
+// level 2. One transfer at a time.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "base/line_reader.h"
+#include "base/message_sink.h"
+#include "core/sending/send_queue.h"
+
+namespace orvex {
+
+// Expands the macros of one file line.
+class LineExpander {
+ public:
+  virtual ~LineExpander() = default;
+  virtual Text ExpandLine(const Text& line) = 0;
+};
+
+class FileSender {
+ public:
+  FileSender(SendQueue& queue, MessageSink& sink, LineExpander& expander)
+      : queue_(queue), sink_(sink), expander_(expander) {}
+
+  // Opens path and starts sending it under the name shown; false after the
+  // "CW Start" box when it cannot be opened (chosen: the operator picked
+  // it in the file dialog, so the box does not repeat its name).
+  bool Start(const std::string& path, const Text& shown, bool chosen);
+  // Tops slot 2 up to 20 characters; false after a read error.
+  bool ReadCWFile();
+  // Closes the file being sent, if any.
+  void EndCWFile();
+
+  const Text& CWFileName() const { return name_; }
+
+ private:
+  SendQueue& queue_;
+  MessageSink& sink_;
+  LineExpander& expander_;
+  Text name_;
+  std::unique_ptr<LineReader> reader_;
+  Text held_;  // a line the full queue refused, offered again next time
+};
+
+}  // namespace orvex

@@ -1,0 +1,33 @@
+// The keyer as the rest of the program sees it: its eleven operations as
+// methods. The program forwards them to the engine; tests use a fake whose
+// pending count falls as a fake clock advances; orvex-send --trace prints.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/open_status.h"
+#include "engine/sidetone.h"
+
+namespace orvex {
+
+using engine::OpenResult;
+using engine::SidetoneDevice;
+
+class Keyer {
+ public:
+  virtual ~Keyer() = default;
+  // port: 0 none (sidetone only), 1..8 COM1..COM8, -1/-2 LPT1/LPT2.
+  virtual OpenResult Open(int16_t port) = 0;
+  virtual void Close() = 0;
+  virtual void Abort() = 0;  // drop every queued element, key and PTT up at once
+  virtual int16_t Pending() = 0;  // elements queued and not yet sent
+  virtual void Element(int16_t state, int16_t units) = 0;  // state 0 down, 128 up
+  virtual void KeyLine(int16_t on) = 0;  // 1 key the port line, 0 sidetone only
+  virtual void Sidetone(SidetoneDevice device) = 0;
+  virtual void Tone(int16_t hz) = 0;
+  virtual int16_t Active() = 0;  // non-zero from the first element until Idle
+  virtual void Unit(int16_t ms) = 0;
+  virtual void Idle() = 0;
+};
+
+}  // namespace orvex

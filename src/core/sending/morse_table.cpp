@@ -1,0 +1,73 @@
+#include "core/sending/morse_table.h"
+
+namespace orvex {
+namespace {
+
+// International Morse Code (ITU-R M.1677) for a to z and 1 to 9, 0.
+constexpr const char* kLetters[26] = {
+    ".-",   "-...", "-.-.", "-..",  ".",   "..-.", "--.",  "....", "..",
+    ".---", "-.-",  ".-..", "--",   "-.",  "---",  ".--.", "--.-", ".-.",
+    "...",  "-",    "..-",  "...-", ".--", "-..-", "-.--", "--.."};
+constexpr const char* kFigures[10] = {".----", "..---", "...--", "....-", ".....",
+                                      "-....", "--...", "---..", "----.", "-----"};
+
+struct Sign {
+  unsigned char code;
+  const char* elements;
+};
+// Entries 63 to 96, in table order.
+constexpr Sign kSigns[34] = {
+    {',', "--..--"},  {'.', ".-.-.-"},  {'/', "-..-."},   {'?', "..--.."},  {'(', "-.--."},
+    {')', "-.--.-"},  {'$', "...-..-"}, {'-', "-....-"},  {'"', ".-..-."},  {':', "---..."},
+    {';', "-.-.-."},  {'\'', ".----."}, {'_', "..--.-"},  {' ', " "},       {'=', "-...-"},
+    {'+', ".-.-."},   {'!', "...-."},   {'~', "........"}, {'%', ".-..."},  {'@', "...-.-"},
+    {193, ".--.-"},   {225, ".--.-"},   {196, ".-.-"},    {228, ".-.-"},    {197, ".--.-"},
+    {229, ".--.-"},   {201, "..-.."},   {233, "..-.."},   {209, "--.--"},   {241, "--.--"},
+    {214, "---."},    {246, "---."},    {220, "..--"},    {252, "..--"}};
+
+}  // namespace
+
+MorseTable FillMorseTable() {
+  MorseTable table;
+  size_t i = 0;
+  for (int k = 0; k < 26; ++k) table[i++] = Text(1, static_cast<char>('a' + k)) + kLetters[k];
+  for (int k = 0; k < 26; ++k) table[i++] = Text(1, static_cast<char>('A' + k)) + kLetters[k];
+  for (int k = 0; k < 10; ++k)
+    table[i++] = Text(1, static_cast<char>(k == 9 ? '0' : '1' + k)) + kFigures[k];
+  for (const Sign& s : kSigns) table[i++] = Text(1, static_cast<char>(s.code)) + s.elements;
+  return table;
+}
+
+ElementTable BuildElementTable(const MorseTable& morse) {
+  ElementTable table;
+  auto pair = [](Text& out, unsigned char state, unsigned char units) {
+    out += static_cast<char>(state);
+    out += static_cast<char>(units);
+  };
+  for (const Text& entry : morse) {
+    if (entry.empty()) continue;
+    Text& elements = table[static_cast<unsigned char>(entry[0])];
+    elements.clear();
+    for (size_t k = 1; k < entry.size(); ++k) {
+      switch (entry[k]) {
+        case '.':
+          pair(elements, kKeyDown, 1);
+          pair(elements, kKeyUp, 1);
+          break;
+        case '-':
+          pair(elements, kKeyDown, 3);
+          pair(elements, kKeyUp, 1);
+          break;
+        case ' ':
+          pair(elements, kKeyUp, 1);
+          break;
+        default:
+          break;
+      }
+    }
+    pair(elements, kKeyUp, 2);  // characters end 3 units apart
+  }
+  return table;
+}
+
+}  // namespace orvex

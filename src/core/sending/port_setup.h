@@ -1,0 +1,67 @@
+// The keying state and the keyer's set-up: opening the configured port with
+// its sidetone, the speed in effect and the unit length that follows from
+// it, and what stopping and closing do to the keyer itself. The speed in
+// effect lives here and nowhere else.
+#pragma once
+
+#include <cstdint>
+
+#include "base/message_sink.h"
+#include "core/config/env_settings.h"
+#include "core/sending/keyer.h"
+#include "core/sending/morse_table.h"
+
+namespace orvex {
+
+class PortSetup {
+ public:
+  PortSetup(const EnvSettings& settings, Keyer& keyer, MessageSink& sink)
+      : settings_(settings), keyer_(keyer), sink_(sink) {}
+
+  // Start-up reset: port closed, keyboard sending off, Morse table filled,
+  // speed from the settings (28 outside 1 to 99).
+  void InitCW();
+  // Closes the keyer if open and opens it on port code p with the
+  // configured sidetone; with no port and no sidetone nothing is opened
+  // (true). A failure shows its "CW Setup" box and returns false. The
+  // caller has stopped all sending first.
+  bool OpenPort(int16_t portCode);
+  // Makes speed (1 to 99) the speed in effect: rebuilds the element table
+  // and applies the unit length 1200 / speed ms.
+  void SetCWSpeed(int16_t speed);
+  // Makes speed the speed in effect from the next OpenPort on, without
+  // touching the keyer now (CW Options before the window is up).
+  void StoreSpeed(int16_t speed) { speed_ = speed; }
+  // One step faster (+1) or slower (-1), staying within 3 to 49.
+  void StepCWSpeed(int step);
+  // The keyer's part of a stop: everything queued dropped, the key line and
+  // the sidetone as configured again.
+  void AbortKeyer();
+  // Closes the keyer when it is open.
+  void CloseKeyer();
+
+  int16_t Speed() const { return speed_; }
+  int16_t UnitMs() const { return unitMs_; }
+  bool CWPortOpen() const { return portOpen_; }
+  bool KeyboardCW() const { return keyboardCW_; }
+  void SetKeyboardCW(bool on) { keyboardCW_ = on; }
+  const ElementTable& Elements() const { return elements_; }
+
+  // The "CW Setup" text for a failed open of the port named portName.
+  static Text SetupFailureText(const Text& portName, const OpenResult& result);
+
+ private:
+  void ApplySidetone();
+
+  const EnvSettings& settings_;
+  Keyer& keyer_;
+  MessageSink& sink_;
+  bool portOpen_ = false;
+  bool keyboardCW_ = false;  // typed-ahead text is keyed
+  int16_t speed_ = 28;
+  int16_t unitMs_ = 42;
+  MorseTable morse_{};
+  ElementTable elements_{};
+};
+
+}  // namespace orvex

@@ -1,0 +1,20 @@
+// The codes that act as commands inside queued text. Stored messages carry
+// them after macro expansion (#PAUSE, #REPEAT, #FILE); the pump carries them
+// out when it reaches them. 201 lies between them but is the letter É.
+#pragma once
+
+namespace orvex {
+
+enum QueueCode : unsigned char {
+  kCodeKeyLineOn = 200,
+  kCodeKeyLineOff = 202,
+  kCodeNoticePitch = 203,  // sidetone at the raised pitch of local notices
+  kCodeNormalPitch = 204,
+  kCodePause = 205,   // the next character's code is the length in seconds
+  kCodeRepeat = 206,  // slot 3 starts over with the last message
+  kCodeFile = 207,    // a skipped character, the file name, its end
+};
+
+inline bool IsQueueCode(unsigned char c) { return c == kCodeKeyLineOn || (c >= 202 && c <= 207); }
+
+}  // namespace orvex

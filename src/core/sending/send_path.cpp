@@ -1,0 +1,80 @@
+#include "core/sending/send_path.h"
+
+#include "core/macros/expand_macros.h"
+
+namespace orvex {
+
+SendPath::SendPath(const Parts& p)
+    : keyer_(p.keyer),
+      settings_(p.settings),
+      clock_(p.clock),
+      sink_(p.sink),
+      programDir_(p.programDir),
+      port_(p.settings, p.keyer, p.sink),
+      queue_({p.keyer, port_, p.settings, p.clock, p.pauseTimer, p.beeper, *this, p.observer}),
+      file_(queue_, p.sink, *this) {}
+
+void SendPath::SetTypeAhead(TypeAheadLine* line) {
+  typeAhead_ = line;
+  queue_.SetTypeAhead(line);
+}
+
+Text SendPath::Expand(const Text& text, bool fullMode) {
+  return ExpandMacros(text, fullMode, {settings_.MsgCW, HisCall, settings_.MyCall, clock_});
+}
+
+bool SendPath::SendMessage(int n) {
+  if (n < 1 || n > 8) return false;
+  const Text message = Expand(settings_.Message(n), true) + Text(CRLF);
+  queue_.LastMessage = message;
+  return queue_.QueueCW(message, 3);
+}
+
+void SendPath::SendFile(FileChooser* chooser, const Text& name) {
+  if (!file_.CWFileName().empty()) {
+    if (!sink_.Question("Send CW File", "CW file already in progress, stop it?")) return;
+    Stop();
+  }
+  if (!name.empty()) {
+    file_.Start(Cp1252ToUtf8(name), name, false);  // a relative name: the current directory
+    return;
+  }
+  if (!chooser) return;
+  const auto chosen =
+      chooser->ChooseFileToRead("File to Send as CW", "All Files (*.*)|*.*", programDir_);
+  if (!chosen) return;
+  const size_t slash = chosen->rfind('/');
+  file_.Start(*chosen, Utf8ToCp1252(slash == std::string::npos ? *chosen : chosen->substr(slash + 1)),
+              true);
+}
+
+void SendPath::Stop() {
+  if (port_.KeyboardCW() && typeAhead_) typeAhead_->Clear();
+  file_.EndCWFile();
+  queue_.Clear();
+  port_.AbortKeyer();
+}
+
+bool SendPath::OpenCWPort(int16_t portCode) {
+  Stop();
+  return port_.OpenPort(portCode);
+}
+
+void SendPath::CloseCWPort() {
+  if (!port_.CWPortOpen()) return;
+  queue_.Clear();
+  port_.CloseKeyer();
+}
+
+void SendPath::Tick() {
+  if (!file_.CWFileName().empty()) file_.ReadCWFile();
+  queue_.PumpCW();
+  queue_.CWIdleCheck();
+}
+
+bool SendPath::Idle() {
+  return queue_.PendingText() == 0 && file_.CWFileName().empty() && !queue_.Pausing() &&
+         (!typeAhead_ || typeAhead_->Empty()) && keyer_.Active() == 0 && keyer_.Pending() == 0;
+}
+
+}  // namespace orvex

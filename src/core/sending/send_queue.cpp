@@ -1,0 +1,175 @@
+#include "core/sending/send_queue.h"
+
+#include <algorithm>
+
+namespace orvex {
+namespace {
+
+constexpr int kMaxPauseSeconds = 30;
+
+}  // namespace
+
+int SendQueue::PendingText() const {
+  return static_cast<int>(slots_[1].size() + slots_[2].size() + slots_[3].size() + slots_[4].size());
+}
+
+bool SendQueue::QueueCW(const Text& text, int level) {
+  if (level < 1 || level > 4) return false;
+  Text add = text;
+  if (level == 1) {
+    // Heard in the sidetone only, at the raised pitch, without keying.
+    add = Text("  ") + static_cast<char>(kCodeKeyLineOff) + static_cast<char>(kCodeNoticePitch) +
+          text + static_cast<char>(kCodeNormalPitch) + static_cast<char>(kCodeKeyLineOn) + "  ";
+  }
+  if (PendingText() + static_cast<long long>(add.size()) > kQueueLimit) {
+    p_.beeper.Beep();  // refused whole: never cut a message in the middle
+    return false;
+  }
+  slots_[static_cast<size_t>(level)] += add;
+  if (level == 3) progress_ = true;  // a new message may repeat
+  if (p_.observer) p_.observer->Queued(text, level);
+  PumpCW();
+  return true;
+}
+
+void SendQueue::Clear() {
+  for (Text& slot : slots_) slot.clear();
+  if (pausing_) {
+    pausing_ = false;
+    ++pauseGeneration_;
+    p_.timer.Cancel();
+  }
+}
+
+void SendQueue::CWIdleCheck() {
+  if (PendingText() == 0 && p_.keyer.Active() != 0 && p_.keyer.Pending() == 0) p_.keyer.Idle();
+}
+
+void SendQueue::StartPause(int seconds) {
+  const int ms = std::clamp(seconds, 0, kMaxPauseSeconds) * 1000;
+  if (p_.observer) p_.observer->Paused(ms);
+  if (ms == 0) return;  // continue at once
+  progress_ = true;
+  pausing_ = true;
+  const unsigned generation = ++pauseGeneration_;
+  p_.timer.Start(ms, [this, generation] {
+    if (!pausing_ || generation != pauseGeneration_) return;
+    pausing_ = false;
+    PumpCW();
+  });
+}
+
+SendQueue::Step SendQueue::Command(int slot, unsigned char code) {
+  Text& text = slots_[static_cast<size_t>(slot)];
+  const EnvSettings& s = p_.settings;
+  const bool port = !s.CWPort.empty();
+  const bool sidetone = s.CWSidetone_Enable != 0;
+  switch (code) {
+    case kCodeKeyLineOn:
+    case kCodeKeyLineOff:
+      if (port) p_.keyer.KeyLine(code == kCodeKeyLineOn ? 1 : 0);
+      text.erase(0, 1);
+      return Step::Next;
+    case kCodeNoticePitch:
+      if (!sidetone) p_.keyer.Sidetone(engine::SidetoneDeviceFrom(s.CWSidetone_Device));
+      p_.keyer.Tone(s.CWTone == 0 ? int16_t{600} : static_cast<int16_t>(s.CWTone + 50));
+      text.erase(0, 1);
+      return Step::Next;
+    case kCodeNormalPitch:
+      if (sidetone)
+        p_.keyer.Tone(s.CWTone);
+      else
+        p_.keyer.Sidetone(SidetoneDevice::None);
+      text.erase(0, 1);
+      return Step::Next;
+    case kCodePause: {
+      // A pause code with nothing after it (typed, or the end of a file
+      // line) has no length: it is dropped.
+      if (text.size() < 2) {
+        text.erase(0, 1);
+        return Step::Next;
+      }
+      const int seconds = static_cast<unsigned char>(text[1]);
+      text.erase(0, 2);
+      StartPause(std::min(seconds, kMaxPauseSeconds));
+      return pausing_ ? Step::EndPass : Step::Next;
+    }
+    case kCodeRepeat:
+      if (slot != 3) {
+        text.erase(0, 1);
+        return Step::Next;
+      }
+      if (!progress_) {
+        // The message keyed nothing since it last started over: repeating
+        // it would only spin. The loop ends here.
+        text.erase(0, 1);
+        return Step::Next;
+      }
+      text = LastMessage;
+      progress_ = false;
+      return Step::Next;
+    case kCodeFile: {
+      size_t end = 2;
+      while (end < text.size() && static_cast<unsigned char>(text[end]) > 32) ++end;
+      Text name = end > 2 ? text.substr(2, end - 2) : Text();
+      if (name.empty()) name = "???";
+      text.erase(0, std::min(end + 1, text.size()));
+      p_.files.StartFileCommand(name);
+      return Step::Restart;  // the file's lines (slot 2) go before the rest
+    }
+    default:
+      return Step::Next;
+  }
+}
+
+void SendQueue::PumpCW() {
+  // One pass at a time: QueueCW inside a pass (a file started by a message)
+  // only appends; the running pass picks the text up.
+  if (inPass_ || pausing_) return;
+  inPass_ = true;
+  struct Leave {
+    bool& flag;
+    ~Leave() { flag = false; }
+  } leave{inPass_};
+
+  if (slots_[4].empty() && p_.port.KeyboardCW() && typeAhead_ && !typeAhead_->Empty())
+    slots_[4] = Text(1, typeAhead_->TakeFirst());
+  if (PendingText() == 0) return;
+
+  for (int slot = 1; slot <= 4;) {
+    Text& text = slots_[static_cast<size_t>(slot)];
+    if (text.empty()) {
+      ++slot;
+      continue;
+    }
+    const int n = p_.keyer.Pending();
+    const bool keyboard = p_.port.KeyboardCW();
+    if ((keyboard && n > 5) || (!keyboard && n > 200)) return;
+    const auto c = static_cast<unsigned char>(text[0]);
+    const bool command = IsQueueCode(c);
+    if (command && !(c == kCodeRepeat && slot != 3)) {
+      if (n != 0) return;  // commands wait for everything before them to be sent
+      switch (Command(slot, c)) {
+        case Step::EndPass:
+          return;
+        case Step::Restart:
+          slot = 1;
+          continue;
+        case Step::Next:
+          continue;
+      }
+    }
+    if (command) {  // a repeat code outside slot 3
+      text.erase(0, 1);
+      continue;
+    }
+    const Text& elements = p_.port.Elements()[c];
+    for (size_t i = 0; i + 1 < elements.size(); i += 2)
+      p_.keyer.Element(static_cast<unsigned char>(elements[i]),
+                     static_cast<unsigned char>(elements[i + 1]));
+    if (!elements.empty()) progress_ = true;
+    text.erase(0, 1);
+  }
+}
+
+}  // namespace orvex

@@ -1,0 +1,81 @@
+// The send queue and its pump. Four slots of text, served in order (1 local
+// notices, 2 file lines, 3 stored messages, 4 one typed character), fed to
+// the keyer a character at a time while its own queue stays short, so Stop
+// acts at once and typed text stays editable until it goes. The codes of
+// queue_codes.h inside the text are commands.
+#pragma once
+
+#include <array>
+
+#include "base/clock.h"
+#include "core/config/env_settings.h"
+#include "core/sending/keyer.h"
+#include "core/sending/port_setup.h"
+#include "core/sending/queue_codes.h"
+#include "core/sending/send_seams.h"
+
+namespace orvex {
+
+inline constexpr int kQueueLimit = 32767;
+
+// Starts the file named by a file code.
+class FileCommandHandler {
+ public:
+  virtual ~FileCommandHandler() = default;
+  virtual void StartFileCommand(const Text& name) = 0;
+};
+
+class SendQueue {
+ public:
+  struct Parts {
+    Keyer& keyer;
+    const PortSetup& port;
+    const EnvSettings& settings;
+    Clock& clock;
+    PauseTimer& timer;
+    Beeper& beeper;
+    FileCommandHandler& files;
+    SendObserver* observer;  // may be null
+  };
+  explicit SendQueue(const Parts& parts) : p_(parts) {}
+
+  void SetTypeAhead(TypeAheadLine* line) { typeAhead_ = line; }
+
+  // Appends text at level 1 to 4 (level 1 framed as a sidetone-only notice
+  // at the raised pitch) and runs a pass. Text that would take the queue
+  // past 32,767 characters is refused whole with a beep; other levels are
+  // ignored. True when queued.
+  bool QueueCW(const Text& text, int level);
+  // One pass of the pump.
+  void PumpCW();
+  // Characters in slots 1 to 4.
+  int PendingText() const;
+  // Idles the keyer once nothing is left to send.
+  void CWIdleCheck();
+  // Stop: empties every slot and ends a pause.
+  void Clear();
+
+  bool Pausing() const { return pausing_; }
+  const Text& Slot(int n) const { return slots_.at(static_cast<size_t>(n)); }
+
+  // The message most recently queued at level 3; the repeat code sends it
+  // again. Its callers store it before queueing.
+  Text LastMessage;
+
+ private:
+  enum class Step { Next, EndPass, Restart };
+  Step Command(int slot, unsigned char code);
+  void StartPause(int seconds);
+
+  Parts p_;
+  TypeAheadLine* typeAhead_ = nullptr;
+  std::array<Text, 5> slots_;  // slot 0 unused
+  bool inPass_ = false;
+  bool pausing_ = false;
+  unsigned pauseGeneration_ = 0;
+  // Something was keyed (or a real pause waited) since slot 3 was last
+  // refilled by the repeat code: without it a repeat would spin.
+  bool progress_ = true;
+};
+
+}  // namespace orvex

@@ -1,0 +1,66 @@
+// What the send path needs from around it: the typed-ahead line, timers, the
+// system beep and the file dialog. The window and the composition root
+// supply the real ones; tests and orvex-send their own.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "base/text.h"
+
+namespace orvex {
+
+class TypeAheadLine {
+ public:
+  virtual ~TypeAheadLine() = default;
+  virtual bool Empty() const = 0;
+  // Removes the first character and returns it; the line shifts left and
+  // its owner redraws it.
+  virtual char TakeFirst() = 0;
+  // Empties the line (Stop) and redraws it.
+  virtual void Clear() = 0;
+};
+
+// A one-shot timer for pauses.
+class PauseTimer {
+ public:
+  virtual ~PauseTimer() = default;
+  // Calls done once, ms milliseconds from now, unless cancelled first.
+  virtual void Start(int ms, std::function<void()> done) = 0;
+  virtual void Cancel() = 0;
+};
+
+// A timer that fires again and again: the send path's tick.
+class RepeatingTimer {
+ public:
+  virtual ~RepeatingTimer() = default;
+  virtual void Start(int intervalMs, std::function<void()> tick) = 0;
+  virtual void Stop() = 0;
+};
+
+class Beeper {
+ public:
+  virtual ~Beeper() = default;
+  virtual void Beep() = 0;
+};
+
+class FileChooser {
+ public:
+  virtual ~FileChooser() = default;
+  // Lets the operator pick a file to read; its native path, or nothing when
+  // cancelled.
+  virtual std::optional<std::string> ChooseFileToRead(const Text& title, const Text& filter,
+                                                      const std::string& startDir) = 0;
+};
+
+// Sees what enters the send queue and every pause (orvex-send's --dry-run
+// and --trace).
+class SendObserver {
+ public:
+  virtual ~SendObserver() = default;
+  virtual void Queued(const Text& text, int level) = 0;
+  virtual void Paused(int ms) = 0;
+};
+
+}  // namespace orvex

@@ -1,0 +1,57 @@
+#include "core/sending/sim_keyer.h"
+
+#include <algorithm>
+
+namespace orvex {
+
+void SimKeyer::Print(const char* op, int a, int b) {
+  if (trace_) trace_(std::string(op) + " " + std::to_string(a) + " " + std::to_string(b));
+}
+
+OpenResult SimKeyer::Open(int16_t port) {
+  Print("OPEN", 0, port);
+  return {};
+}
+
+void SimKeyer::Close() {
+  Print("CLOSE", 0, 0);
+  ends_.clear();
+  active_ = false;
+}
+
+void SimKeyer::Abort() {
+  Print("ABORT", 0, 0);
+  ends_.clear();
+  busyUntil_ = clock_.MonotonicMs();
+  active_ = false;
+}
+
+int16_t SimKeyer::Pending() {
+  const int64_t now = clock_.MonotonicMs();
+  while (!ends_.empty() && ends_.front() <= now) ends_.pop_front();
+  return static_cast<int16_t>(std::min<size_t>(ends_.size(), 32767));
+}
+
+void SimKeyer::Element(int16_t state, int16_t units) {
+  Print("ELEMENT", state, units);
+  if (units <= 0) return;
+  const int64_t start = std::max(clock_.MonotonicMs(), busyUntil_);
+  if (start > timelineEnd_) timeline_.push_back({false, static_cast<int>(start - timelineEnd_)});
+  const int64_t length = int64_t{units} * unitMs_;
+  timeline_.push_back({state == 0, static_cast<int>(length)});
+  busyUntil_ = timelineEnd_ = start + length;
+  ends_.push_back(busyUntil_);
+  active_ = true;
+}
+
+void SimKeyer::Unit(int16_t ms) {
+  Print("UNIT", 0, ms);
+  if (ms > 0) unitMs_ = ms;
+}
+
+void SimKeyer::Idle() {
+  Print("IDLE", 0, 0);
+  if (Pending() == 0) active_ = false;
+}
+
+}  // namespace orvex

@@ -1,0 +1,54 @@
+// A keyer that plays on a simulated clock: elements take their time as the
+// clock is advanced, nothing waits in real time. Tests use it as the fake
+// keyer; orvex-send prints its calls (--trace) and renders its timeline
+// (--wav).
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "base/clock.h"
+#include "core/sending/keyer.h"
+#include "engine/wav_writer.h"
+
+namespace orvex {
+
+class SimKeyer : public Keyer {
+ public:
+  // trace, when set, sees each call except PENDING and ACTIVE as
+  // "OPERATION a b" (ELEMENT 0 3, KEYLINE 0 1, TONE 0 650).
+  explicit SimKeyer(ManualClock& clock, std::function<void(const std::string&)> trace = {})
+      : clock_(clock), trace_(std::move(trace)) {}
+
+  OpenResult Open(int16_t port) override;
+  void Close() override;
+  void Abort() override;
+  int16_t Pending() override;
+  void Element(int16_t state, int16_t units) override;
+  void KeyLine(int16_t on) override { Print("KEYLINE", 0, on); }
+  void Sidetone(SidetoneDevice device) override { Print("SIDETONE", 0, static_cast<int>(device)); }
+  void Tone(int16_t hz) override { Print("TONE", 0, hz); }
+  int16_t Active() override { return active_ ? 1 : 0; }
+  void Unit(int16_t ms) override;
+  void Idle() override;
+
+  // Key down and up over the whole send, in milliseconds, silence between.
+  std::vector<engine::KeyElement> Timeline() const { return timeline_; }
+  // When the last queued element ends, in simulated ms.
+  int64_t BusyUntil() const { return busyUntil_; }
+
+ private:
+  void Print(const char* op, int a, int b);
+  ManualClock& clock_;
+  std::function<void(const std::string&)> trace_;
+  std::deque<int64_t> ends_;  // end times of elements not yet finished
+  int64_t busyUntil_ = 0;
+  int unitMs_ = 42;
+  bool active_ = false;
+  std::vector<engine::KeyElement> timeline_;
+  int64_t timelineEnd_ = 0;
+};
+
+}  // namespace orvex

@@ -1,0 +1,93 @@
+#include "engine/emergency.h"
+
+#include <linux/input.h>
+#include <linux/ppdev.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <mutex>
+
+namespace orvex::engine::emergency {
+namespace {
+
+constexpr int kSlots = 8;
+std::atomic<int> g_fd[kSlots] = {-1, -1, -1, -1, -1, -1, -1, -1};
+std::atomic<int> g_kind[kSlots];
+std::atomic<int> g_control[kSlots];
+
+void OnSignal(int sig) {
+  RaiseAll();
+  // SA_RESETHAND has restored the default action; re-raising delivers it
+  // as soon as this handler returns.
+  ::raise(sig);
+}
+
+}  // namespace
+
+void Register(int fd, Kind kind, unsigned char upControl) {
+  for (int i = 0; i < kSlots; ++i) {
+    // Reserve the slot (-2) before filling it, so RaiseAll never sees a
+    // descriptor with another port's kind.
+    int expected = -1;
+    if (!g_fd[i].compare_exchange_strong(expected, -2)) continue;
+    g_kind[i].store(static_cast<int>(kind));
+    g_control[i].store(upControl);
+    g_fd[i].store(fd);
+    return;
+  }
+}
+
+void Unregister(int fd) {
+  for (int i = 0; i < kSlots; ++i) {
+    int expected = fd;
+    if (g_fd[i].compare_exchange_strong(expected, -1)) return;
+  }
+}
+
+void RaiseAll() noexcept {
+  for (int i = 0; i < kSlots; ++i) {
+    const int fd = g_fd[i].load();
+    if (fd < 0) continue;
+    switch (static_cast<Kind>(g_kind[i].load())) {
+      case Kind::Serial: {
+        int bits = TIOCM_DTR | TIOCM_RTS;
+        ::ioctl(fd, TIOCMBIC, &bits);
+        break;
+      }
+      case Kind::Parallel: {
+        unsigned char control = static_cast<unsigned char>(g_control[i].load());
+        ::ioctl(fd, PPWCONTROL, &control);
+        break;
+      }
+      case Kind::Speaker: {
+        input_event ev{};
+        ev.type = EV_SND;
+        ev.code = SND_TONE;
+        ev.value = 0;
+        [[maybe_unused]] ssize_t n = ::write(fd, &ev, sizeof ev);
+        break;
+      }
+    }
+  }
+}
+
+void InstallHandlers() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
+      struct sigaction old {};
+      if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
+      struct sigaction sa {};
+      sa.sa_handler = OnSignal;
+      sigemptyset(&sa.sa_mask);
+      sa.sa_flags = SA_RESETHAND;
+      ::sigaction(sig, &sa, nullptr);
+    }
+    std::atexit([] { RaiseAll(); });
+  });
+}
+
+}  // namespace orvex::engine::emergency

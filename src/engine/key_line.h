@@ -1,0 +1,31 @@
+// A key line: the port line that keys the transmitter, plus its PTT line.
+// One implementation per kind of port (serial, parallel, none). Only the
+// engine's timing thread and its abort/close paths call these, always under
+// the engine's lock.
+#pragma once
+
+namespace orvex::engine {
+
+class KeyLine {
+ public:
+  virtual ~KeyLine() = default;
+  virtual void SetKey(bool down) = 0;
+  virtual void SetPtt(bool on) = 0;
+  // Key and PTT up. Never fails loudly: it is the path of last resort.
+  virtual void AllUp() noexcept = 0;
+};
+
+// Sidetone only: no port line.
+class NullKeyLine : public KeyLine {
+ public:
+  void SetKey(bool) override {}
+  void SetPtt(bool) override {}
+  void AllUp() noexcept override {}
+};
+
+// The ioctl call used by the port lines; tests pass a recorder, since
+// pseudo-terminals refuse modem-line ioctls.
+using IoctlFn = int (*)(int fd, unsigned long request, void* arg);
+int SystemIoctl(int fd, unsigned long request, void* arg);
+
+}  // namespace orvex::engine

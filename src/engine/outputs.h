@@ -1,0 +1,14 @@
+// The real outputs: port lines by port code, sidetone by device number, with
+// fallbacks (PC speaker or MIDI missing: the sound card; no sound card: a
+// silent output, so keying still works).
+#pragma once
+
+#include "engine/keyer_engine.h"
+
+namespace orvex::engine {
+
+// ORVEX_AUDIO=none turns every sidetone into the silent output (tests, or a
+// station that wants the port keyed without a sound).
+EngineOutputs SystemOutputs();
+
+}  // namespace orvex::engine

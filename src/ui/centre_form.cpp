@@ -1,0 +1,20 @@
+#include "ui/centre_form.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+#include "core/frame/placement.h"
+
+namespace orvex {
+
+void CentreForm(QWidget* window) {
+  const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect area = screen->geometry();
+  const QSize size = window->frameGeometry().size();
+  const Point p = CentredPosition(area.width(), area.height(), size.width(), size.height());
+  window->move(area.x() + p.x, area.y() + p.y);
+}
+
+}  // namespace orvex

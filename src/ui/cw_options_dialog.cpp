@@ -1,0 +1,147 @@
+#include "ui/cw_options_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "ui/centre_form.h"
+#include "ui/qt_text.h"
+
+namespace orvex {
+
+CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* parent)
+    : QDialog(parent) {
+  setObjectName("CWEnv");
+  setWindowTitle(" CW Messages, Speed, ...");
+
+  // Port and speed.
+  auto* cwFrame = new QGroupBox("CW Port/Speed", this);
+  cwFrame->setObjectName("CWFrame");
+  port_ = new QComboBox(cwFrame);
+  port_->setObjectName("CWPort");
+  port_->setEditable(true);
+  port_->addItems({"None", "LPT1", "LPT2", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
+                   "COM8"});
+  port_->setInsertPolicy(QComboBox::NoInsert);
+  port_->setEditText(ToQString(e.port));
+  speed_ = new QLineEdit(ToQString(e.speed), cwFrame);
+  speed_->setObjectName("CWSpeed");
+  speed_->setMaximumWidth(speed_->fontMetrics().horizontalAdvance("00000") + 16);
+  auto* portLabel = new QLabel("TX Port", cwFrame);
+  portLabel->setObjectName("CWPortLabel");
+  portLabel->setBuddy(port_);
+  auto* speedLabel = new QLabel("Speed", cwFrame);
+  speedLabel->setObjectName("CWSpeedLabel");
+  speedLabel->setBuddy(speed_);
+  auto* cwGrid = new QGridLayout(cwFrame);
+  cwGrid->addWidget(portLabel, 0, 0);
+  cwGrid->addWidget(port_, 0, 1);
+  cwGrid->addWidget(speedLabel, 1, 0);
+  cwGrid->addWidget(speed_, 1, 1, Qt::AlignLeft);
+  cwGrid->setRowStretch(2, 1);
+
+  // Sidetone.
+  auto* toneFrame = new QGroupBox("CW Sidetone", this);
+  toneFrame->setObjectName("CWSidetoneFrame");
+  sidetone_ = new QCheckBox("Enable Sidetone", toneFrame);
+  sidetone_->setObjectName("CWSidetone");
+  sidetone_->setChecked(e.sidetone);
+  tone_ = new QLineEdit(ToQString(e.tone), toneFrame);
+  tone_->setObjectName("CWTone");
+  tone_->setMaxLength(4);
+  tone_->setMaximumWidth(tone_->fontMetrics().horizontalAdvance("000000") + 16);
+  auto* toneLabel = new QLabel("Tone Freq.", toneFrame);
+  toneLabel->setObjectName("CWToneLabel");
+  toneLabel->setBuddy(tone_);
+  speaker_ = new QRadioButton("Use PC Speaker", toneFrame);
+  speaker_->setObjectName("OptionSpeaker");
+  midi_ = new QRadioButton("Use Sound Card/MIDI", toneFrame);
+  midi_->setObjectName("OptionSoundMIDI");
+  wave_ = new QRadioButton("Use Sound Card/Wave", toneFrame);
+  wave_->setObjectName("OptionSoundWave");
+  (e.device == 3 ? midi_ : e.device == 4 ? wave_ : speaker_)->setChecked(true);
+  auto* toneGrid = new QGridLayout(toneFrame);
+  toneGrid->addWidget(sidetone_, 0, 0, 1, 2);
+  toneGrid->addWidget(toneLabel, 1, 0);
+  toneGrid->addWidget(tone_, 1, 1, Qt::AlignLeft);
+  toneGrid->addWidget(speaker_, 2, 0, 1, 2);
+  toneGrid->addWidget(midi_, 3, 0, 1, 2);
+  toneGrid->addWidget(wave_, 4, 0, 1, 2);
+
+  // Buttons.
+  save_ = new QPushButton("&Save", this);
+  save_->setObjectName("SaveButton");
+  save_->setDefault(true);
+  cancel_ = new QPushButton("&Cancel", this);
+  cancel_->setObjectName("CancelButton");
+  help_ = new QPushButton("&Help", this);
+  help_->setObjectName("CmdHelp");
+  auto* buttons = new QVBoxLayout;
+  buttons->addWidget(save_);
+  buttons->addWidget(cancel_);
+  buttons->addWidget(help_);
+  buttons->addStretch();
+
+  // Messages.
+  auto* msgsFrame = new QGroupBox("CW Messages", this);
+  msgsFrame->setObjectName("MsgsFrame");
+  auto* msgGrid = new QGridLayout(msgsFrame);
+  for (int n = 1; n <= 8; ++n) {
+    auto* label = new QLabel(QString::number(n), msgsFrame);
+    label->setObjectName(QString("MsgLabel%1").arg(n));
+    auto* edit = new QLineEdit(ToQString(e.messages[static_cast<size_t>(n - 1)]), msgsFrame);
+    edit->setObjectName(QString("Msgs%1").arg(n - 1));
+    edit->setMaxLength(32767);
+    edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QString(40, 'M')));
+    msgGrid->addWidget(label, n - 1, 0);
+    msgGrid->addWidget(edit, n - 1, 1);
+    msgs_[static_cast<size_t>(n - 1)] = edit;
+  }
+
+  auto* top = new QHBoxLayout;
+  top->addWidget(cwFrame);
+  top->addWidget(toneFrame);
+  top->addLayout(buttons);
+  auto* all = new QVBoxLayout(this);
+  all->addLayout(top);
+  all->addWidget(msgsFrame);
+
+  // The keyboard order of the original dialog, the wave option last.
+  QWidget* order[] = {port_, speed_, sidetone_, tone_, speaker_, midi_, msgs_[0], msgs_[1],
+                      msgs_[2], msgs_[3], msgs_[4], msgs_[5], msgs_[6], msgs_[7], save_, cancel_,
+                      help_, wave_};
+  for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+
+  connect(save_, &QPushButton::clicked, this, [this, &actions] {
+    if (actions.Save(Entries())) accept();
+  });
+  connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+  connect(help_, &QPushButton::clicked, this, [&actions] { actions.Help(); });
+  adjustSize();
+  CentreForm(this);
+  port_->setFocus();
+}
+
+QRadioButton* CWEnv::Option(int device) const {
+  return device == 3 ? midi_ : device == 4 ? wave_ : speaker_;
+}
+
+CWOptionsEntries CWEnv::Entries() const {
+  CWOptionsEntries e;
+  e.port = FromQString(port_->currentText());
+  e.speed = FromQString(speed_->text());
+  e.tone = FromQString(tone_->text());
+  e.sidetone = sidetone_->isChecked();
+  e.device = midi_->isChecked() ? 3 : wave_->isChecked() ? 4 : 1;
+  for (size_t i = 0; i < msgs_.size(); ++i) e.messages[i] = FromQString(msgs_[i]->text());
+  return e;
+}
+
+}  // namespace orvex

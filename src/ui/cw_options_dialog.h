@@ -1,0 +1,58 @@
+// CWEnv: the CW Options dialog (port, speed, sidetone, the eight messages).
+#pragma once
+
+#include <QDialog>
+#include <array>
+
+#include "core/config/apply_cw_options.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace orvex {
+
+// What the dialog's buttons do beyond closing it.
+class CWOptionsActions {
+ public:
+  virtual ~CWOptionsActions() = default;
+  // Save (Enter): true closes the dialog, false keeps it open.
+  virtual bool Save(const CWOptionsEntries& entries) = 0;
+  // Help: topic 150.
+  virtual void Help() = 0;
+};
+
+class CWEnv : public QDialog {
+  Q_OBJECT
+ public:
+  CWEnv(const CWOptionsEntries& entries, CWOptionsActions& actions, QWidget* parent);
+
+  CWOptionsEntries Entries() const;
+
+  QComboBox* CWPort() const { return port_; }
+  QLineEdit* CWSpeed() const { return speed_; }
+  QCheckBox* CWSidetone() const { return sidetone_; }
+  QLineEdit* CWTone() const { return tone_; }
+  QRadioButton* Option(int device) const;
+  QLineEdit* Msgs(int index) const { return msgs_.at(static_cast<size_t>(index)); }
+  QPushButton* SaveButton() const { return save_; }
+  QPushButton* CancelButton() const { return cancel_; }
+  QPushButton* CmdHelp() const { return help_; }
+
+ private:
+  QComboBox* port_;
+  QLineEdit* speed_;
+  QCheckBox* sidetone_;
+  QLineEdit* tone_;
+  QRadioButton* speaker_;
+  QRadioButton* midi_;
+  QRadioButton* wave_;
+  std::array<QLineEdit*, 8> msgs_{};
+  QPushButton* save_;
+  QPushButton* cancel_;
+  QPushButton* help_;
+};
+
+}  // namespace orvex

@@ -1,0 +1,35 @@
+#include "ui/message_boxes.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include "ui/qt_text.h"
+
+namespace orvex {
+namespace {
+
+void Show(QMessageBox::Icon icon, const Text& title, const Text& text) {
+  QMessageBox box(icon, ToQString(title), ToDisplayString(text), QMessageBox::Ok,
+                  QApplication::activeWindow());
+  box.setObjectName("OrvexMessageBox");
+  box.exec();
+}
+
+}  // namespace
+
+void QtMessageSink::Warning(const Text& title, const Text& text) {
+  Show(QMessageBox::Warning, title, text);
+}
+
+void QtMessageSink::Information(const Text& title, const Text& text) {
+  Show(QMessageBox::NoIcon, title, text);
+}
+
+bool QtMessageSink::Question(const Text& title, const Text& text) {
+  QMessageBox box(QMessageBox::Question, ToQString(title), ToDisplayString(text),
+                  QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+  box.setObjectName("OrvexMessageBox");
+  return box.exec() == QMessageBox::Yes;
+}
+
+}  // namespace orvex

@@ -1,0 +1,231 @@
+#include "ui/pkt_form.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <cmath>
+
+#include "base/message.h"
+#include "base/numbers.h"
+#include "ui/centre_form.h"
+#include "ui/in_box.h"
+#include "ui/key_translation.h"
+#include "ui/qt_text.h"
+#include "ui/twips.h"
+
+namespace orvex {
+namespace {
+
+constexpr const char* kHelpContext = "helpContext";
+
+QColor FromColour(int32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+
+int RoundTwips(double twips) {
+  return static_cast<int>(RoundHalfEven(twips, INT32_MIN, INT32_MAX).value_or(0));
+}
+
+}  // namespace
+
+QString AvailableFontFamily(const QString& name) {
+  if (QFontDatabase::families().contains(name, Qt::CaseInsensitive)) return name;
+  return QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+}
+
+PktForm::PktForm(LineEditor& editor, WindowCommands& commands)
+    : editor_(editor), commands_(commands), inBox_(nullptr), outBox_(nullptr) {
+  setObjectName("PktForm");
+  setWindowTitle(" Orvex");
+  auto* client = new QWidget(this);
+  setCentralWidget(client);
+  inBox_ = new InBox(editor_, client);
+  editor_.SetView(inBox_);
+  outBox_ = new QWidget(client);
+  outBox_->setObjectName("OutBox");
+  // Nothing is ever drawn into OutBox; over the right end of the line it
+  // would only hide typing, so it stays hidden.
+  outBox_->hide();
+  auto px = [this](double twips) { return TwipsToPixels(this, twips); };
+  inBox_->setGeometry(px(120), px(120), px(6975), px(375));
+  outBox_->setGeometry(px(4920), px(120), px(855), px(375));
+  inBox_->installEventFilter(this);
+  setFocusProxy(inBox_);
+  BuildMenus();
+  cursorTimer_.setInterval(480);
+  connect(&cursorTimer_, &QTimer::timeout, this, [this] { editor_.BlinkStep(); });
+  cursorTimer_.start();
+}
+
+QAction* PktForm::Add(QMenu* menu, const char* name, const char* caption, int helpContext,
+                      Command command, int message) {
+  QAction* a = menu->addAction(caption);
+  a->setObjectName(name);
+  a->setProperty(kHelpContext, helpContext);
+  if (const KeyBinding* key = MenuShortcutOf(command, message))
+    a->setShortcut(ToQtShortcut(key->key, key->modifiers));
+  if (command != Command::None)
+    connect(a, &QAction::triggered, this, [this, command, message] { commands_.Run(command, message); });
+  return a;
+}
+
+void PktForm::BuildMenus() {
+  QMenu* file = menuBar()->addMenu("&File");
+  file->setObjectName("MenuFile");
+  QMenu* cw = menuBar()->addMenu("&CW");
+  cw->setObjectName("MenuCW");
+  QMenu* options = menuBar()->addMenu("&Options");
+  options->setObjectName("MenuOptions");
+  QMenu* help = menuBar()->addMenu("&Help");
+  help->setObjectName("MenuHelp");
+  for (QMenu* m : {file, cw, options, help}) m->installEventFilter(this);
+
+  // Exit closes the window; closing it by any means ends the program.
+  connect(Add(file, "MenuExit", "E&xit", 0, Command::None), &QAction::triggered, this,
+          [this] { close(); });
+  Add(cw, "ReqNextCWSpeed", "F&aster", 150, Command::Faster);
+  Add(cw, "ReqPreviousCWSpeed", "S&lower", 150, Command::Slower);
+  Add(cw, "ReqSetCWSpeed", "S&et Speed", 150, Command::SetSpeed);
+  cw->addSeparator()->setObjectName("Bar8");
+  Add(cw, "ReqCWFileSend", "Send &File as CW", 160, Command::SendFile);
+  Add(cw, "ReqCWFileStop", "&Stop CW", 0, Command::Stop);
+  cw->addSeparator()->setObjectName("bar14");
+  Add(cw, "ReqSetHim", "Set #&him", 160, Command::SetHim);
+  Add(cw, "ReqSetMe", "Set #&me", 160, Command::SetMe);
+  cw->addSeparator()->setObjectName("Bar9");
+  Add(cw, "CWMsgHdr", "CW Messages...", 160, Command::None);  // a heading: does nothing
+  for (int n = 1; n <= 8; ++n) {
+    const QByteArray name = "ReqCw" + QByteArray::number(n);
+    const QByteArray caption = "&" + QByteArray::number(n) + ":";
+    messages_[static_cast<size_t>(n - 1)] = Add(cw, name.constData(), caption.constData(),
+                                                n == 4 ? 0 : 160, Command::SendMessage, n);
+  }
+  Add(options, "MenuCWOptions", "&CW Options", 0, Command::CWOptions);
+  Add(help, "MenuDispHelp", "Display &Help", 0, Command::Help);
+  Add(help, "HelpAbout", "&About Orvex", 0, Command::About);
+  help->addSeparator()->setObjectName("bar");
+  Add(help, "MenuReadMe", "Display &readme.txt", 0, Command::ShowReadme);
+  Add(help, "MenuChanges", "Display &changes.txt", 0, Command::ShowChanges);
+}
+
+void PktForm::CaptionChanged(int n, const Text& caption) {
+  if (n < 1 || n > 8) return;
+  // "&n: " marks the digit as the access key; an "&" in the message itself
+  // must show as it is.
+  const QString text = ToQString(caption);
+  messages_[static_cast<size_t>(n - 1)]->setText(text.left(4) +
+                                                 text.mid(4).replace("&", "&&"));
+}
+
+bool PktForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return QMainWindow::eventFilter(watched, event);
+  auto* key = static_cast<QKeyEvent*>(event);
+  if (auto* menu = qobject_cast<QMenu*>(watched)) {
+    // F1 on a highlighted item opens its help topic.
+    if (key->key() == Qt::Key_F1) {
+      const QAction* item = menu->activeAction();
+      const int context = item ? item->property(kHelpContext).toInt() : 0;
+      commands_.Help(context != 0 ? context : 150);
+      return true;
+    }
+    return false;
+  }
+  if (watched != inBox_) return QMainWindow::eventFilter(watched, event);
+  const ClassicKey k = FromQtKey(key->key(), key->modifiers(), key->text());
+  if (k.key == Key::F1 && k.modifiers == kNone) {
+    commands_.Help(150);
+    return true;
+  }
+  commands_.Run(editor_.KeyDown(k.key, k.modifiers));
+  if (k.charCode >= 0) commands_.Run(editor_.KeyPress(k.charCode));
+  return true;
+}
+
+void PktForm::RestorePlacement(const EnvSettings& s) {
+  auto px = [this](double twips) { return TwipsToPixels(this, twips); };
+  // Top and left place the frame, width and height size the client area:
+  // the pair Qt restores without drifting by the frame's size each run.
+  if (s.PacketTop < 0) {
+    resize(px(7350), px(1200));
+    CentreForm(this);
+  } else {
+    move(px(s.PacketLeft), px(s.PacketTop));
+    resize(px(s.PacketWidth), px(s.PacketHeight));
+  }
+  maximize_ = s.PacketState == 2;
+}
+
+void PktForm::ShowRestored() {
+  if (maximize_)
+    showMaximized();
+  else
+    show();
+  inBox_->setFocus();
+}
+
+void PktForm::SetPacketColor(int kind, int32_t colour) {
+  const QPalette::ColorRole roles[2][2] = {{QPalette::WindowText, QPalette::Text},
+                                           {QPalette::Window, QPalette::Base}};
+  if (kind != 3 && kind != 4) return;
+  for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(inBox_), outBox_}) {
+    QPalette p = w->palette();
+    for (QPalette::ColorRole role : roles[kind - 3]) p.setColor(role, FromColour(colour));
+    w->setPalette(p);
+  }
+  update();
+}
+
+bool PktForm::ApplyFont(const FontSpec& wanted, MessageSink& sink) {
+  if (wanted.Name.empty()) return true;
+  if (!(wanted.Size > 0 && wanted.Size <= 1638)) {
+    Text size = std::to_string(wanted.Size);
+    size.erase(size.find_last_not_of('0') + 1);
+    if (!size.empty() && size.back() == '.') size.pop_back();
+    const Text nl(CRLF);
+    ShowMessage(sink,
+                "Couldn't set font " + wanted.Name + (wanted.Size >= 0 ? " " : "") + size + "." + nl +
+                    "Pick another font from the" + nl + wanted.MenuName + " menu." + nl,
+                ErrorInfo{380, "Invalid property value"}, "Set Font");
+    return false;
+  }
+  QFont font(AvailableFontFamily(ToQString(wanted.Name)));
+  font.setPointSizeF(wanted.Size);
+  font.setBold(wanted.Bold);
+  font.setItalic(wanted.Italic);
+  font.setUnderline(wanted.Underline);
+  font.setStrikeOut(wanted.Strikethru);
+  inBox_->setFont(font);
+  outBox_->setFont(font);
+  return true;
+}
+
+PaneMetrics PktForm::Measure() {
+  const double tpp = TwipsPerPixelOf(this);
+  const QFontMetrics fm(inBox_->font());
+  PaneMetrics m;
+  m.LineHeight = RoundTwips(fm.height() * tpp);
+  m.SpaceWidth = std::max(1, RoundTwips(fm.horizontalAdvance(QString(100, ' ')) * tpp) / 100);
+  m.LineColumns = RoundTwips(inBox_->width() * tpp) / m.SpaceWidth + 1;
+  inBox_->resize(inBox_->width(), TwipsToPixels(this, m.LineHeight / 5.0 + m.LineHeight));
+  return m;
+}
+
+WindowState PktForm::State() const {
+  if (isMinimized()) return WindowState::Minimized;
+  if (isMaximized()) return WindowState::Maximized;
+  return WindowState::Normal;
+}
+
+TwipsRect PktForm::PlacementTwips() const {
+  const double tpp = TwipsPerPixelOf(this);
+  return {y() * tpp, x() * tpp, width() * tpp, height() * tpp};
+}
+
+void PktForm::closeEvent(QCloseEvent* event) {
+  event->accept();
+  commands_.Run(Command::Exit);
+}
+
+}  // namespace orvex

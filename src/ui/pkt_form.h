@@ -1,0 +1,87 @@
+// PktForm: the main window. It turns Qt events into calls on the line editor
+// and the window commands and paints what they hold; the sending itself
+// lives in the core.
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+#include <array>
+
+#include "core/config/env_settings.h"
+#include "core/config/menu_captions.h"
+#include "core/frame/line_editor.h"
+#include "core/frame/shutdown.h"
+#include "core/frame/window_commands.h"
+
+class QAction;
+class QMenu;
+
+namespace orvex {
+
+class InBox;
+
+// Pane metrics in twips, measured once when the window opens.
+struct PaneMetrics {
+  int LineHeight = 0;
+  int SpaceWidth = 0;
+  int LineColumns = 0;
+};
+
+// The main window's font as the settings hold it.
+struct FontSpec {
+  Text Name;
+  float Size = 9;
+  bool Bold = false, Italic = false, Underline = false, Strikethru = false;
+  Text MenuName = "'Options/TNC, Messages, History, ...'";
+};
+
+class PktForm : public QMainWindow, public PacketWindowView, public CaptionListener {
+  Q_OBJECT
+ public:
+  PktForm(LineEditor& editor, WindowCommands& commands);
+  ~PktForm() override { editor_.SetView(nullptr); }
+
+  LineEditor& Editor() { return editor_; }
+  InBox* Pane() const { return inBox_; }
+  QWidget* OutPane() const { return outBox_; }
+  // Blinks the caret: 480 ms until the window opens, then 100 ms.
+  QTimer& CursorTimer() { return cursorTimer_; }
+
+  void RestorePlacement(const EnvSettings& settings);
+  void ShowRestored();
+  // Colour kind 3 foreground, 4 background (red + 256 green + 65536 blue).
+  void SetPacketColor(int kind, int32_t colour);
+  // Applies the font to both panes; false with the "Set Font" box shown.
+  bool ApplyFont(const FontSpec& wanted, MessageSink& sink);
+  // Measures the pane and sizes it to 1.2 lines.
+  PaneMetrics Measure();
+  void CaptionChanged(int n, const Text& caption) override;
+  QAction* MessageAction(int n) const { return messages_.at(static_cast<size_t>(n - 1)); }
+
+  WindowState State() const override;
+  TwipsRect PlacementTwips() const override;
+  void CloseWindow() override { close(); }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildMenus();
+  QAction* Add(QMenu* menu, const char* name, const char* caption, int helpContext,
+               Command command, int message = 0);
+
+  LineEditor& editor_;
+  WindowCommands& commands_;
+  InBox* inBox_;
+  QWidget* outBox_;
+  QTimer cursorTimer_;
+  std::array<QAction*, 8> messages_{};
+  bool maximize_ = false;
+};
+
+// The family Qt will really use for name: fonts the system lacks (FixedSys
+// among them) become the system's fixed-pitch font.
+QString AvailableFontFamily(const QString& name);
+
+}  // namespace orvex

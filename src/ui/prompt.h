@@ -1,0 +1,45 @@
+// Prompt: a small modal dialog asking for one line of text (a speed, a call).
+#pragma once
+
+#include <QDialog>
+
+#include "base/message_sink.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace orvex {
+
+class Prompt : public QDialog {
+  Q_OBJECT
+ public:
+  Prompt(const Text& title, const Text& label, const Text& text, MessageSink& sink,
+         QWidget* parent);
+
+  // The accepted text, blanks removed at both ends.
+  const Text& Answer() const { return answer_; }
+
+  QLabel* PromptLabel() const { return label_; }
+  QLineEdit* PromptText() const { return text_; }
+  QPushButton* OKButton() const { return ok_; }
+  QPushButton* CancelButton() const { return cancel_; }
+
+ private:
+  void Ok();
+
+  MessageSink& sink_;
+  QLabel* label_;
+  QLineEdit* text_;
+  QPushButton* ok_;
+  QPushButton* cancel_;
+  Text answer_;
+};
+
+// Shows the prompt; true with *text set to the answer on OK, false with
+// *text emptied on Cancel, Esc or the close box. A "Speed" prompt accepts
+// only 1 to 99.
+bool ShowPrompt(const Text& title, const Text& label, Text* text, MessageSink& sink,
+                QWidget* parent);
+
+}  // namespace orvex

@@ -1,0 +1,83 @@
+// Outputs for engine tests: a key line and sidetone that record each change
+// with its CLOCK_MONOTONIC time.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/keyer_engine.h"
+#include "base/clock.h"
+
+namespace orvex::engine::test {
+
+struct Change {
+  int64_t ns;
+  std::string what;
+};
+
+class Recorder {
+ public:
+  void Add(const std::string& what) {
+    std::lock_guard lock(mu_);
+    changes_.push_back({MonotonicNs(), what});
+  }
+  std::vector<Change> Changes() const {
+    std::lock_guard lock(mu_);
+    return changes_;
+  }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> out;
+    for (const Change& c : Changes()) out.push_back(c.what);
+    return out;
+  }
+  void Clear() {
+    std::lock_guard lock(mu_);
+    changes_.clear();
+  }
+
+ private:
+  mutable std::mutex mu_;
+  std::vector<Change> changes_;
+};
+
+class RecordingLine : public KeyLine {
+ public:
+  explicit RecordingLine(std::shared_ptr<Recorder> r) : r_(std::move(r)) {}
+  ~RecordingLine() override { r_->Add("closed"); }
+  void SetKey(bool down) override { r_->Add(down ? "key down" : "key up"); }
+  void SetPtt(bool on) override { r_->Add(on ? "ptt on" : "ptt off"); }
+  void AllUp() noexcept override { r_->Add("all up"); }
+
+ private:
+  std::shared_ptr<Recorder> r_;
+};
+
+class RecordingSidetone : public Sidetone {
+ public:
+  RecordingSidetone(std::shared_ptr<Recorder> r, int device) : r_(std::move(r)), device_(device) {}
+  void SetKey(bool down) override {
+    r_->Add("tone" + std::to_string(device_) + (down ? " on" : " off"));
+  }
+  void SetPitch(int hz) override { r_->Add("pitch " + std::to_string(hz)); }
+
+ private:
+  std::shared_ptr<Recorder> r_;
+  int device_;
+};
+
+// Outputs that record into line and tone; a failing result makes OPEN fail.
+inline EngineOutputs Recording(std::shared_ptr<Recorder> line, std::shared_ptr<Recorder> tone,
+                               OpenResult open = {}) {
+  return {[line, open](int, OpenResult* result) -> std::unique_ptr<KeyLine> {
+            *result = open;
+            if (!open.ok()) return nullptr;
+            return std::make_unique<RecordingLine>(line);
+          },
+          [tone](SidetoneDevice device) -> std::unique_ptr<Sidetone> {
+            return std::make_unique<RecordingSidetone>(tone, static_cast<int>(device));
+          }};
+}
+
+}  // namespace orvex::engine::test

@@ -1,0 +1,45 @@
+// A keyer that records every call by its operation's name.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/sending/keyer.h"
+
+namespace orvex::test {
+
+class FakeKeyer : public Keyer {
+ public:
+  OpenResult Open(int16_t port) override {
+    Log("OPEN " + std::to_string(port));
+    return openResult;
+  }
+  void Close() override { Log("CLOSE"); }
+  void Abort() override {
+    Log("ABORT");
+    pending = 0;
+  }
+  int16_t Pending() override { return pending; }
+  void Element(int16_t state, int16_t units) override {
+    Log("ELEMENT " + std::to_string(state) + " " + std::to_string(units));
+    ++pending;
+  }
+  void KeyLine(int16_t on) override { Log("KEYLINE " + std::to_string(on)); }
+  void Sidetone(SidetoneDevice device) override {
+    Log("SIDETONE " + std::to_string(static_cast<int>(device)));
+  }
+  void Tone(int16_t hz) override { Log("TONE " + std::to_string(hz)); }
+  int16_t Active() override { return active; }
+  void Unit(int16_t ms) override { Log("UNIT " + std::to_string(ms)); }
+  void Idle() override { Log("IDLE"); }
+
+  std::vector<std::string> calls;
+  OpenResult openResult;
+  int16_t pending = 0;
+  int16_t active = 0;
+
+ private:
+  void Log(const std::string& s) { calls.push_back(s); }
+};
+
+}  // namespace orvex::test

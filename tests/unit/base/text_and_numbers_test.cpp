@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include "base/message.h"
+#include "base/numbers.h"
+#include "base/program_paths.h"
+#include "base/string_search.h"
+#include "base/text.h"
+
+namespace orvex {
+namespace {
+
+TEST(Text, EveryWindows1252ByteSurvivesUtf8AndOthersBecomeQuestionMarks) {
+  Text all;
+  for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+  bool lossy = true;
+  EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(all), &lossy), all);
+  EXPECT_FALSE(lossy);
+  EXPECT_EQ(Cp1252ToUtf8("\x80\xC9"), "\u20AC\u00C9");
+  EXPECT_EQ(Utf8ToCp1252("a\u4E2Db", &lossy), "a?b");
+  EXPECT_TRUE(lossy);
+  EXPECT_EQ(UpperCase("com3 \xE9\xFF"), "COM3 \xC9\x9F");
+}
+
+TEST(Text, FileTextIsUtf8OnlyWhenValidAndNotPlainAscii) {
+  FileEncoding enc;
+  EXPECT_EQ(DecodeFileText("Call=DL1ABC", &enc), "Call=DL1ABC");
+  EXPECT_EQ(enc, FileEncoding::Windows1252);
+  EXPECT_EQ(DecodeFileText("M=\xC3\x89T", &enc), "M=\xC9T");
+  EXPECT_EQ(enc, FileEncoding::Utf8);
+  EXPECT_EQ(DecodeFileText("M=\xC9T", &enc), "M=\xC9T");
+  EXPECT_EQ(enc, FileEncoding::Windows1252);
+  EXPECT_EQ(DecodeFileText("\xEF\xBB\xBFx=1", &enc), "x=1");
+  EXPECT_EQ(enc, FileEncoding::Utf8);
+  EXPECT_FALSE(IsValidUtf8("\xC0\x80"));      // overlong
+  EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));  // surrogate
+}
+
+struct NumberCase {
+  const char* text;
+  bool result;
+  int16_t number;  // handed back, or the untouched 777
+};
+
+class SpeedCheck : public ::testing::TestWithParam<NumberCase> {};
+
+TEST_P(SpeedCheck, RoundsHalvesToEvenAndChecksOneToNinetyNine) {
+  int16_t number = 777;
+  EXPECT_EQ(IsNumberInRange(GetParam().text, 1, 99, &number), GetParam().result);
+  EXPECT_EQ(number, GetParam().number);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Typed, SpeedCheck,
+    ::testing::Values(NumberCase{"20", true, 20}, NumberCase{" 20 ", true, 20},
+                      NumberCase{"0", false, 0}, NumberCase{"99.5", false, 100},
+                      NumberCase{"98.5", true, 98}, NumberCase{"2.5", true, 2},
+                      NumberCase{"+7", true, 7}, NumberCase{".5e1", true, 5},
+                      NumberCase{"-5", false, -5}, NumberCase{"20x", false, 777},
+                      NumberCase{"", false, 777}, NumberCase{"1 2", false, 777},
+                      NumberCase{"e5", false, 777}, NumberCase{"70000", false, 777},
+                      NumberCase{"-32768", false, -32768}));
+
+TEST(Numbers, LeadingNumberTakesOnlyTheStart) {
+  EXPECT_EQ(LeadingNumber("25 =3"), 25);
+  EXPECT_EQ(LeadingNumber("abc"), 0);
+  EXPECT_EQ(LeadingNumber("-3.5xyz"), -3.5);
+  EXPECT_EQ(LeadingNumber("7e"), 7);  // a marker without digits is no exponent
+  EXPECT_FALSE(RoundHalfEven(1.0 / 0.0, -10, 10));
+}
+
+TEST(ShowMessage, AFullStopUnlessTheTextEndsInOneAndTheErrorOnASecondLine) {
+  EXPECT_EQ(FormatMessage("Speed must be 1 - 99", std::nullopt), "Speed must be 1 - 99.");
+  EXPECT_EQ(FormatMessage("Done!", std::nullopt), "Done!");
+  EXPECT_EQ(FormatMessage("Line 1 ", std::nullopt), "Line 1 ");
+  EXPECT_EQ(FormatMessage("Really?", std::nullopt), "Really?.");
+  EXPECT_EQ(FormatMessage("Couldn't open x", ErrorInfo{53, "File not found"}),
+            "Couldn't open x.\r\n(53) File not found.");
+  EXPECT_EQ(FormatMessage("A", ErrorInfo{1, "Ends."}), "A.\r\n(1) Ends.");
+  EXPECT_EQ(FormatMessage("A ", ErrorInfo{2, "Blank "}), "A \r\n(2) Blank .");
+}
+
+TEST(Paths, ProgramDirectoryAndFilePaths) {
+  EXPECT_EQ(FindProgramDir("/stn", "/other", "/cwd"), "/stn");
+  EXPECT_EQ(FindProgramDir("", "/other", "/cwd"), "/other");
+  EXPECT_EQ(FindProgramDir(std::nullopt, std::nullopt, "/cwd"), "/cwd");
+  EXPECT_EQ(ProgramFilePath("pelo.hlp", "/stn/"), "/stn/pelo.hlp");
+  EXPECT_EQ(ProgramFilePath("pelo.hlp", "/stn"), "/stn/pelo.hlp");
+  EXPECT_EQ(ProgramFilePath("/x.ini", "/stn"), "/x.ini");
+  EXPECT_EQ(ProgramFilePath("x.ini", ""), "x.ini");
+}
+
+TEST(StringSearch, FindAndSkip) {
+  EXPECT_EQ(FindBackward(7, "cq test de", " "), 3);
+  EXPECT_EQ(FindBackward(2, "cq test", " "), 0);
+  EXPECT_EQ(SkipForward(3, "cq  test", " "), 5);
+  EXPECT_EQ(SkipBackward(4, "cq  test", " "), 2);
+}
+
+}  // namespace
+}  // namespace orvex

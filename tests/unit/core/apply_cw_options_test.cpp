@@ -1,0 +1,99 @@
+#include "core/config/apply_cw_options.h"
+
+#include <gtest/gtest.h>
+
+#include "support/fake_keyer.h"
+#include "support/files.h"
+#include "support/send_harness.h"
+
+namespace orvex {
+namespace {
+
+class CWOptions : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    state.EnvFile = std::make_unique<EnvironmentFile>(dir.File("orvex.ini"), sink, state.Captions);
+    send.Port().InitCW();
+    entries = EntriesFrom(state.Env);
+  }
+  bool Save() { return ApplyCWOptions(entries, state, send, sink); }
+  std::string File() { return test::ReadFile(dir.File("orvex.ini")); }
+
+  test::TempDir dir;
+  test::RecordingSink sink;
+  ProgramState state;
+  test::FakeKeyer keyer;
+  ManualClock clock;
+  test::FakeTimer timer{clock};
+  test::CountingBeeper beeper;
+  SendPath send{{keyer, state.Env, clock, timer, beeper, sink, "/stn"}};
+  CWOptionsEntries entries;
+};
+
+TEST_F(CWOptions, PortNamesAreCheckedAndStoredUpperCase) {
+  EXPECT_EQ(entries.port + entries.speed + entries.tone, "None28600");
+  for (auto [typed, stored] : {std::pair{"com5", "COM5"}, {"lpt2", "LPT2"}, {"none", "None"}, {"", ""},
+                               {"3", "3"}}) {
+    entries.port = typed;
+    EXPECT_TRUE(Save()) << typed;
+    EXPECT_EQ(state.Env.CWPort, stored);
+  }
+  EXPECT_EQ(state.CWPortCode, 3);
+  for (auto [typed, first] : {std::pair{"9", "Bad CW port '9'."}, {"12", "Bad CW port 'COM12'."}}) {
+    entries.port = typed;
+    EXPECT_FALSE(Save());
+    EXPECT_EQ(sink.Last(),
+              Text("Set CW Options|") + first + "\r\nCW port must be COM1 thru 4, LPT1, LPT2 or None.");
+  }
+  EXPECT_EQ(state.Env.CWPort, "3");  // nothing applied after a failed check
+}
+
+TEST_F(CWOptions, SpeedAndToneChecks) {
+  for (const char* bad : {"0", "100", "", "fast"}) {
+    entries.speed = bad;
+    EXPECT_FALSE(Save());
+    EXPECT_EQ(sink.Last(), "Set CW Options|Speed must be 1 - 99.");
+  }
+  entries.speed = "1.5";
+  entries.tone = "10000";
+  EXPECT_FALSE(Save());
+  EXPECT_EQ(sink.Last(), "Set CW Options|CW tone must be 0 - 9999.");
+  entries.tone = "0";
+  EXPECT_TRUE(Save());
+  EXPECT_EQ(state.Env.CWSpeed, 2);
+  EXPECT_EQ(send.Port().Speed(), 2);
+  EXPECT_EQ(state.Env.CWTone, 0);
+}
+
+TEST_F(CWOptions, SavingAppliesEverythingAndWritesTheFile) {
+  entries.speed = "30";
+  entries.sidetone = false;
+  entries.device = 4;
+  entries.messages[2] = " CQ TEST ";
+  ASSERT_TRUE(Save());
+  EXPECT_EQ(state.Env.CWSidetone_Enable, 0);
+  EXPECT_EQ(state.Env.CWSidetone_Device, 4);
+  EXPECT_TRUE(test::Contains(File(), "CWSpeed= 30 \r\n"));
+  EXPECT_TRUE(test::Contains(File(), "MsgCW3= CQ TEST \r\n"));  // exactly as typed
+  EXPECT_EQ(state.Captions.Caption(3), "&3: CQ TEST");
+  EXPECT_TRUE(keyer.calls.empty());  // the main window is not open: no keyer
+}
+
+TEST_F(CWOptions, WithTheWindowOpenTheKeyerOpensAgainAndAFailureWritesNothing) {
+  state.PacketOpen = true;
+  entries.port = "COM2";
+  entries.speed = "30";
+  ASSERT_TRUE(Save());
+  EXPECT_NE(std::find(keyer.calls.begin(), keyer.calls.end(), "OPEN 2"), keyer.calls.end());
+  EXPECT_EQ(keyer.calls.back(), "UNIT 40");  // keying at 30 WPM at once
+  std::remove(dir.File("orvex.ini").c_str());
+  keyer.openResult = {engine::OpenStatus::InUse, EBUSY};
+  entries.port = "COM4";
+  EXPECT_FALSE(Save());
+  EXPECT_EQ(sink.boxes.back().title, "CW Setup");
+  EXPECT_EQ(state.CWPortCode, 0);
+  EXPECT_FALSE(test::Exists(dir.File("orvex.ini")));
+}
+
+}  // namespace
+}  // namespace orvex

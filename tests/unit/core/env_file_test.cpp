@@ -1,0 +1,199 @@
+#include "core/config/env_file.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include "support/files.h"
+#include "support/recording_sink.h"
+
+namespace orvex {
+namespace {
+
+using test::Contains;
+using test::ReadFile;
+using test::WriteFile;
+
+constexpr const char* kDefaultFile =
+    "[ORVEX]\r\nVersion=4.01\r\nCWPort=None\r\nCWSpeed= 28 \r\nCWSidetone_Device= 1 \r\n"
+    "CWSidetone_Enable= 1 \r\nCWTone= 600 \r\nCWWeight= 50 \r\nPacketTop=-1 \r\n"
+    "PacketLeft= 0 \r\nPacketHeight= 0 \r\nPacketWidth= 0 \r\nPacketState= 0 \r\n"
+    "PacketFontName=FixedSys\r\nPacketFontSize= 9 \r\nPacketFontBold= 0 \r\n"
+    "PacketFontItalic= 0 \r\nPacketFontUnderline= 0 \r\nPacketFontStrikeThru= 0 \r\n";
+
+class EnvFile : public ::testing::Test {
+ protected:
+  // Reads contents (unless null) from the file; the settings start zeroed.
+  EnvSettings Read(const char* contents) {
+    if (contents) WriteFile(path, contents);
+    EnvSettings s = ZeroedEnvSettings();
+    file.ReadEnvironmentFile(s, portCode);
+    return s;
+  }
+  test::TempDir dir;
+  std::string path = dir.File("orvex.ini");
+  test::RecordingSink sink;
+  MessageMenuCaptions captions;
+  EnvironmentFile file{path, sink, captions};
+  int16_t portCode = 0;
+};
+
+TEST_F(EnvFile, AMissingFileGivesTheDefaultsQuietlyAndTheyAreWrittenInKeyOrder) {
+  EXPECT_EQ(Read(nullptr), EnvSettings{});
+  EXPECT_TRUE(sink.boxes.empty());
+  ASSERT_TRUE(file.WriteEnvironmentFile(EnvSettings{}));
+  EXPECT_EQ(ReadFile(path), kDefaultFile);
+}
+
+TEST_F(EnvFile, KeysSeparatorsNumbersAndLaterLines) {
+  EXPECT_EQ(Read("cwspeed = 25\r\n").CWSpeed, 25);
+  EXPECT_EQ(Read("CWSPEED 25").CWSpeed, 25);
+  EXPECT_EQ(Read("CWSpeed=25 =3").CWSpeed, 25);
+  EXPECT_EQ(Read("  CALL=  DL1 ABC  ").MyCall, "DL1 ABC");
+  EXPECT_EQ(Read("CWSpeed=abc").CWSpeed, 0);
+  EXPECT_EQ(Read("CWSpeed=2.5").CWSpeed, 2);
+  EXPECT_EQ(Read("CWSpeed=3.5").CWSpeed, 4);
+  EXPECT_EQ(Read("PacketFontSize= 10.5 ").PacketFontSize, 10.5f);
+  EXPECT_EQ(Read("CWSIDETONE=0").CWSidetone_Enable, 0);
+  EXPECT_EQ(Read("CWSpeed=20\r\nCWSpeed=30").CWSpeed, 30);
+  const EnvSettings ends = Read("CWSpeed=20\rCWTone=700\nCWWeight=40\r\n");
+  EXPECT_EQ(ends.CWTone + ends.CWWeight + ends.CWSpeed, 760);  // CR, LF and CRLF end lines
+}
+
+TEST_F(EnvFile, MessagesTakeTheLastCharacterOfTheKeyAndSetTheCaptions) {
+  const EnvSettings s = Read("MsgCW3=CQ CQ = TEST\r\nMsgCW9=x\r\nMsgCWx=x\r\nMsgCW12=two\r\n");
+  EXPECT_TRUE(sink.boxes.empty());
+  EXPECT_EQ(s.Message(3), "CQ CQ = TEST");
+  EXPECT_EQ(s.Message(2), "two");
+  EXPECT_EQ(captions.Caption(2), "&2: two");
+  EXPECT_EQ(Read("MsgCW2=x\r\nMSGCW2\r\n").Message(2), "");
+}
+
+TEST_F(EnvFile, BadLinesAreReportedOneByOneAndReadingGoesOn) {
+  const EnvSettings s =
+      Read("[ORVEX]\r\nmsgcw2\r\n; c\r\n\r\n   \r\n;x=1\r\n[orvex]\r\n[orvex] \r\nFoo=1\r\nCWSpeed=22");
+  ASSERT_EQ(sink.boxes.size(), 3u);
+  EXPECT_EQ(sink.boxes[0].title, "Environment File");
+  EXPECT_EQ(sink.boxes[0].text, "Bad line in environment file " + path + ".\r\nLine #2: msgcw2");
+  EXPECT_TRUE(Contains(sink.boxes[1].text, "Line #7: [orvex]"));
+  EXPECT_TRUE(Contains(sink.boxes[2].text, "Line #9: Foo=1"));
+  EXPECT_EQ(s.CWSpeed, 22);
+}
+
+TEST_F(EnvFile, PortNamesAreCheckedAfterTheLastLine) {
+  EXPECT_EQ(Read("CWPort=com3").CWPort, "com3");
+  EXPECT_EQ(portCode, 3);
+  EXPECT_EQ(Read("CWPort=LPT2").CWPort, "LPT2");
+  EXPECT_EQ(portCode, -2);
+  EXPECT_EQ(Read("CWPort=COM9\r\nCWSpeed=20").CWPort, "None");
+  EXPECT_EQ(portCode, 0);
+  EXPECT_EQ(sink.Last(),
+            "Environment File|Bad CW port 'COM9' in environment file.\r\n"
+            "Reset it using the 'Options/CW Options' menu.");
+}
+
+TEST_F(EnvFile, AnOverflowStopsReadingAndTheFileIsKeptAsBakBeforeTheFirstRewrite) {
+  const std::string original = "CWPort=COM2\r\nCWSpeed=20\r\nCWTone=40000\r\nMsgCW1=precious\r\n";
+  const EnvSettings s = Read(original.c_str());
+  EXPECT_EQ(sink.Last(), "Environment File|Can't read environment file " + path + "\r\nOverflow.");
+  EXPECT_EQ(s.CWSpeed, 20);
+  EXPECT_EQ(s.CWTone, 600);  // the default stays
+  EXPECT_EQ(portCode, 0);    // the port is not checked
+  ASSERT_TRUE(file.WriteEnvironmentFile(s));
+  EXPECT_EQ(ReadFile(path + ".bak"), original);
+  ASSERT_TRUE(file.WriteEnvironmentFile(s));  // only the first rewrite makes one
+  EXPECT_EQ(ReadFile(path + ".bak"), original);
+  WriteFile(path, "CWSpeed=20\r\n");
+  std::remove((path + ".bak").c_str());
+  ASSERT_TRUE(file.WriteEnvironmentFile(Read(nullptr)));
+  EXPECT_FALSE(test::Exists(path + ".bak"));  // a whole read makes none
+}
+
+TEST_F(EnvFile, PlacementHoldsThirtyTwoBitsAndEverythingReadsBackAsWritten) {
+  EnvSettings s;
+  s.MyCall = "G4XYZ";
+  s.CWPort = "com3";
+  s.ColorPktFore = 255;
+  s.ColorPktBack = 65280;
+  s.PacketTop = 60000;  // a second monitor
+  s.PacketLeft = -3000;
+  s.PacketState = 2;
+  s.PacketFontSize = 10.5f;
+  s.Message(4) = "TU \xC9 73";
+  ASSERT_TRUE(file.WriteEnvironmentFile(s));
+  s.Version = "4.01";
+  EXPECT_EQ(Read(nullptr), s);
+  EXPECT_EQ(portCode, 3);
+  EXPECT_TRUE(Contains(ReadFile(path), "PacketTop= 60000 \r\nPacketLeft=-3000 \r\n"));
+  EXPECT_EQ(Read("PacketState=40000").PacketState, 0);
+  EXPECT_EQ(sink.boxes.size(), 1u);
+}
+
+TEST_F(EnvFile, OptionalLinesFollowTheirConditions) {
+  EnvSettings s;
+  s.ColorPktBack = 255;  // without a foreground colour it is dropped
+  s.PacketFontName.clear();
+  s.CWPort.clear();
+  s.Message(5) = "  ABCDEFGHIJKLMNOPQRSTUVWXY  ";
+  const Text f = EnvironmentFile::FormatEnvironmentFile(s);
+  EXPECT_FALSE(Contains(f, "ColorPkt") || Contains(f, "PacketFont"));
+  EXPECT_TRUE(Contains(f, "CWPort=\r\n"));
+  ASSERT_TRUE(file.WriteEnvironmentFile(s));
+  EXPECT_EQ(captions.Caption(5), "&5: ABCDEFGHIJKLMNOPQRST...");
+}
+
+TEST_F(EnvFile, TheFileKeepsTheEncodingItWasReadInAndANewFileIsWindows1252) {
+  const EnvSettings utf8 = Read("MsgCW1=\xC3\x89T\xC3\x89\r\n");
+  EXPECT_EQ(utf8.Message(1), "\xC9T\xC9");
+  ASSERT_TRUE(file.WriteEnvironmentFile(utf8));
+  EXPECT_TRUE(Contains(ReadFile(path), "MsgCW1=\xC3\x89T\xC3\x89\r\n"));
+  EnvironmentFile fresh(dir.File("new.ini"), sink, captions);
+  ASSERT_TRUE(fresh.WriteEnvironmentFile(utf8));
+  EXPECT_TRUE(Contains(ReadFile(dir.File("new.ini")), "MsgCW1=\xC9T\xC9\r\n"));
+}
+
+TEST_F(EnvFile, AFailedOpenStillAppliesTheDefaults) {
+  for (const std::string& where : {dir.File("no-such-dir/orvex.ini"), dir.path()}) {
+    test::RecordingSink boxes;
+    EnvironmentFile broken(where, boxes, captions);
+    EnvSettings s = ZeroedEnvSettings();
+    broken.ReadEnvironmentFile(s, portCode);
+    ASSERT_EQ(boxes.boxes.size(), 1u) << where;
+    EXPECT_EQ(boxes.boxes[0].text.rfind("Can't open environment file " + where + "\r\n", 0), 0u);
+    EXPECT_EQ(s.CWSpeed, 28);
+    EXPECT_EQ(broken.WriteEnvironmentFile(s), false);
+  }
+}
+
+TEST_F(EnvFile, AFailedWriteLeavesTheOldFileWholeAndNoTemporaryFile) {
+  WriteFile(path, "MsgCW1=keep me\r\n");
+  EnvSettings s;
+  for (int n = 1; n <= 8; ++n) s.Message(n) = std::string(200, 'A');
+  rlimit saved{}, low{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  low = saved;
+  low.rlim_cur = 300;  // writes past it fail as on a full disk
+  const auto handler = signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &low);
+  const bool written = file.WriteEnvironmentFile(s);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, handler);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(ReadFile(path), "MsgCW1=keep me\r\n");
+  EXPECT_EQ(sink.boxes.at(0).text.rfind("Can't write environment file " + path + "\r\n", 0), 0u);
+  EXPECT_EQ(std::system(("test $(ls -A '" + dir.path() + "' | wc -l) -eq 1").c_str()), 0);
+}
+
+TEST_F(EnvFile, ASymbolicLinkKeepsPointingAtTheRewrittenFile) {
+  const std::string real = path + ".real";
+  WriteFile(real, "CWSpeed=20\r\n");
+  ASSERT_EQ(symlink(real.c_str(), path.c_str()), 0);
+  ASSERT_TRUE(file.WriteEnvironmentFile(EnvSettings{}));
+  char target[512] = {};
+  ASSERT_GT(readlink(path.c_str(), target, sizeof target - 1), 0);
+  EXPECT_EQ(std::string(target), real);
+  EXPECT_EQ(ReadFile(real), kDefaultFile);
+}
+
+}  // namespace
+}  // namespace orvex

@@ -1,0 +1,117 @@
+#include "core/sending/file_sender.h"
+
+#include <gtest/gtest.h>
+
+#include "support/files.h"
+#include "support/send_harness.h"
+
+namespace orvex {
+namespace {
+
+class FakeChooser : public FileChooser {
+ public:
+  std::optional<std::string> ChooseFileToRead(const Text& title, const Text& filter,
+                                              const std::string& startDir) override {
+    seen = {title, filter, startDir};
+    return answer;
+  }
+  std::optional<std::string> answer;
+  std::vector<std::string> seen;
+};
+
+class FileSending : public ::testing::Test, public test::SendHarness {
+ protected:
+  FileSending() { settings.MyCall = "DL1ABC"; }
+  Text Write(const std::string& name, const std::string& bytes) {
+    test::WriteFile(dir.File(name), bytes);
+    return Utf8ToCp1252(dir.File(name));
+  }
+  test::TempDir dir;
+};
+
+TEST_F(FileSending, ShortLinesAreReadAheadUntilTwentyCharactersWaitThroughTheLimitedMacros) {
+  const Text path = Write("a.txt", "CQ\r\nDE\n#ME #PAUSE 5 #MSG1\rK\r\nTU 73 GL ES HPE CUAGN\nEND");
+  send.SendFile(nullptr, path);
+  EXPECT_EQ(send.File().CWFileName(), path);
+  ASSERT_GE(queued.queued.size(), 2u);
+  EXPECT_LT(queued.queued.size(), 6u);  // not the whole file at once
+  for (const auto& [text, level] : queued.queued) EXPECT_EQ(level, 2);
+  RunFor(30000);
+  EXPECT_EQ(queued.All(), "CQ\r\nDE\r\nDL1ABC #PAUSE 5 #MSG1\r\nK\r\nTU 73 GL ES HPE CUAGN\r\nEND\r\n");
+  EXPECT_EQ(send.File().CWFileName(), "");
+  EXPECT_TRUE(send.Idle());
+}
+
+TEST_F(FileSending, EmptyFilesEmptyLinesAndEachLineDecodedOnItsOwn) {
+  send.SendFile(nullptr, Write("empty.txt", ""));
+  EXPECT_TRUE(queued.queued.empty());
+  EXPECT_EQ(send.File().CWFileName(), "");
+  send.SendFile(nullptr, Write("enc.txt", "\n\xC3\x89T\xC3\x89\n\xC9T\xC9\n"));
+  RunFor(10000);
+  EXPECT_EQ(queued.All(), "\r\n\xC9T\xC9\r\n\xC9T\xC9\r\n");
+  EXPECT_TRUE(sink.boxes.empty());
+}
+
+TEST_F(FileSending, AFileThatIsNotTextIsSentInPieces) {
+  std::string junk(1 << 20, 'E');
+  junk[5] = '\0';
+  send.SendFile(nullptr, Write("junk.bin", junk));
+  ASSERT_FALSE(queued.queued.empty());
+  EXPECT_LE(queued.queued[0].first.size(), LineReader::kPieceBytes);
+  EXPECT_EQ(queued.queued[0].first[5], '\0');
+}
+
+TEST_F(FileSending, OpenAndReadFailuresHaveTheirBoxes) {
+  send.SendFile(nullptr, "???");
+  EXPECT_EQ(sink.Last(), "CW Start|Can't send file '???' as CW.\r\n(2) No such file or directory.");
+  send.SendFile(nullptr, Utf8ToCp1252(dir.path()));  // a directory reads with an error
+  EXPECT_EQ(sink.Last().rfind("Send CW File|Can't read file " + dir.path() + ".\r\n(21) ", 0), 0u);
+  EXPECT_EQ(send.File().CWFileName(), "");
+}
+
+TEST_F(FileSending, TheChooserStartsInTheProgramDirectoryAndTheNameShownIsBare) {
+  FakeChooser chooser;
+  send.SendFile(&chooser, "");
+  EXPECT_EQ(chooser.seen, (std::vector<std::string>{"File to Send as CW", "All Files (*.*)|*.*", "/stn"}));
+  EXPECT_EQ(send.File().CWFileName(), "");  // cancelled: nothing happens
+  chooser.answer = Cp1252ToUtf8(Write("chosen.txt", std::string(30, 'E') + "\n" + std::string(30, 'T')));
+  send.SendFile(&chooser, "");
+  EXPECT_EQ(send.File().CWFileName(), "chosen.txt");
+  send.EndCWFile();
+  chooser.answer = dir.File("gone.txt");
+  send.SendFile(&chooser, "");
+  EXPECT_EQ(sink.Last().rfind("CW Start|Can't start CW file.\r\n(2) ", 0), 0u);
+}
+
+TEST_F(FileSending, AStartDuringATransferAsksAndYesStopsEverything) {
+  const Text first = Write("one.txt", std::string(200, 'E') + "\n");
+  send.SendFile(nullptr, first);
+  typed.line = "ABC";
+  send.Queue().QueueCW("MSG", 3);
+  send.SendFile(nullptr, Write("two.txt", "T\n"));
+  ASSERT_EQ(sink.questions.size(), 1u);
+  EXPECT_EQ(sink.questions[0].title + "|" + sink.questions[0].text,
+            "Send CW File|CW file already in progress, stop it?");
+  EXPECT_EQ(send.File().CWFileName(), first);  // No: nothing changes
+  EXPECT_EQ(send.Queue().Slot(3), "MSG");
+  sink.answer = true;
+  send.SendFile(nullptr, Utf8ToCp1252(dir.File("two.txt")));
+  EXPECT_EQ(send.Queue().Slot(3), "");  // the stop emptied the whole queue
+  EXPECT_EQ(typed.line, "");
+}
+
+TEST_F(FileSending, AFullQueueHoldsTheLineInsteadOfLosingIt) {
+  send.Queue().QueueCW(Text("\xCD\x05"), 3);  // a pause holds everything back
+  send.Queue().QueueCW(Text(32767 - 10, 'E'), 4);
+  queued.queued.clear();
+  send.SendFile(nullptr, Write("f.txt", "FIRST LINE HERE\nSECOND\n"));
+  EXPECT_TRUE(queued.queued.empty());
+  EXPECT_EQ(beeper.beeps, 1);
+  send.Queue().Clear();
+  send.File().ReadCWFile();
+  ASSERT_FALSE(queued.queued.empty());
+  EXPECT_EQ(queued.queued[0].first, "FIRST LINE HERE\r\n");
+}
+
+}  // namespace
+}  // namespace orvex

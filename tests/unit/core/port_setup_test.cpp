@@ -1,0 +1,118 @@
+#include "core/sending/port_setup.h"
+
+#include <gtest/gtest.h>
+
+#include "core/sending/send_path.h"
+#include "support/fake_keyer.h"
+#include "support/send_harness.h"
+
+namespace orvex {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+class Port : public ::testing::Test {
+ protected:
+  void SetUp() override { send.Port().InitCW(); }
+  EnvSettings settings;
+  test::FakeKeyer keyer;
+  test::RecordingSink sink;
+  ManualClock clock;
+  test::FakeTimer timer{clock};
+  test::CountingBeeper beeper;
+  SendPath send{{keyer, settings, clock, timer, beeper, sink, "/stn"}};
+};
+
+TEST_F(Port, InitTakesTheConfiguredSpeedOrTwentyEight) {
+  for (auto [configured, used] : {std::pair{20, 20}, {99, 99}, {0, 28}, {100, 28}}) {
+    settings.CWSpeed = static_cast<int16_t>(configured);
+    send.Port().InitCW();
+    EXPECT_EQ(send.Port().Speed(), used);
+  }
+  EXPECT_TRUE(keyer.calls.empty());
+}
+
+TEST_F(Port, OpeningStopsFirstThenSetsUpPortSidetoneAndSpeed) {
+  settings.CWPort = "COM2";
+  settings.CWTone = 700;
+  settings.CWSidetone_Device = 4;
+  ASSERT_TRUE(send.OpenCWPort(2));
+  EXPECT_TRUE(send.Port().CWPortOpen());
+  EXPECT_EQ(keyer.calls, (Calls{"ABORT", "KEYLINE 1", "SIDETONE 4", "TONE 700", "OPEN 2", "KEYLINE 1",
+                                "SIDETONE 4", "TONE 700", "IDLE", "UNIT 42"}));
+  keyer.calls.clear();
+  ASSERT_TRUE(send.OpenCWPort(2));  // opening again closes first
+  EXPECT_EQ(keyer.calls[4], "CLOSE");
+  keyer.calls.clear();
+  send.CloseCWPort();
+  EXPECT_EQ(keyer.calls, Calls{"CLOSE"});
+  send.CloseCWPort();  // closed already: no call
+  EXPECT_EQ(keyer.calls.size(), 1u);
+}
+
+TEST_F(Port, WithoutAPortTheSidetoneOpensAloneAndWithoutEitherNothingOpens) {
+  ASSERT_TRUE(send.OpenCWPort(0));
+  EXPECT_EQ(Calls(keyer.calls.begin() + 4, keyer.calls.end()),
+            (Calls{"OPEN 0", "SIDETONE 1", "TONE 600", "IDLE", "UNIT 42"}));
+  settings.CWSidetone_Enable = 0;
+  send.CloseCWPort();
+  keyer.calls.clear();
+  EXPECT_TRUE(send.OpenCWPort(0));
+  EXPECT_FALSE(send.Port().CWPortOpen());
+  EXPECT_EQ(keyer.calls, (Calls{"ABORT", "KEYLINE 1", "SIDETONE 0"}));
+}
+
+TEST_F(Port, AFailedOpenShowsTheCwSetupBox) {
+  settings.CWPort = "COM3";
+  const std::pair<OpenResult, const char*> cases[] = {
+      {{engine::OpenStatus::NotFound, ENOENT}, "2, device not found"},
+      {{engine::OpenStatus::InUse, EBUSY}, "5, device in use"},
+      {{engine::OpenStatus::NoAccess, EACCES}, "12, invalid access"},
+      {{engine::OpenStatus::Sharing, 0}, "32, sharing violation"},
+      {{engine::OpenStatus::Other, 7}, "7"}};
+  for (auto [result, status] : cases) {
+    keyer.openResult = result;
+    EXPECT_FALSE(send.OpenCWPort(3));
+    EXPECT_FALSE(send.Port().CWPortOpen());
+    EXPECT_EQ(sink.Last(), Text("CW Setup|Can't initialize CW port COM3.\r\n\r\nStatus = ") +
+                               status + ".\r\n\r\nUse Options/CW Port Select to change port.");
+  }
+}
+
+TEST_F(Port, SpeedSetsTheTruncatedUnitAndStepsStayWithinThreeToFortyNine) {
+  for (auto [speed, unit] : {std::pair{28, 42}, {13, 92}, {1, 1200}, {99, 12}}) {
+    keyer.calls.clear();
+    send.Port().SetCWSpeed(static_cast<int16_t>(speed));
+    EXPECT_EQ(keyer.calls, (Calls{"IDLE", "UNIT " + std::to_string(unit)}));
+  }
+  for (auto [from, step, to] : {std::tuple{48, 1, 49}, {49, 1, 49}, {4, -1, 3}, {3, -1, 3}, {60, 1, 60},
+                                {60, -1, 59}}) {
+    send.Port().SetCWSpeed(static_cast<int16_t>(from));
+    send.Port().StepCWSpeed(step);
+    EXPECT_EQ(send.Port().Speed(), to) << from << " " << step;
+    EXPECT_EQ(keyer.calls.back(), "UNIT " + std::to_string(1200 / to));  // applied again
+  }
+}
+
+TEST(Stop, EndsTheLineTheFileTheQueueAndTheKeyerInThatOrder) {
+  test::SendHarness h;
+  h.settings.CWSidetone_Enable = 0;
+  h.typed.line = "ABC";
+  h.send.Queue().QueueCW(Text("\xCD\x05" "EEE"), 3);  // held in a pause
+  h.calls.clear();
+  h.send.Stop();
+  EXPECT_EQ(h.typed.line, "");
+  EXPECT_EQ(h.send.Queue().PendingText(), 0);
+  EXPECT_FALSE(h.send.Queue().Pausing());
+  EXPECT_EQ(h.calls, (Calls{"ABORT 0 0", "KEYLINE 0 1", "SIDETONE 0 0"}));
+  h.send.Port().SetKeyboardCW(false);  // before start-up ends the typed line is left alone
+  h.settings.CWPort.clear();
+  h.typed.line = "X";
+  h.calls.clear();
+  h.send.Stop();
+  EXPECT_EQ(h.typed.line, "X");
+  EXPECT_EQ(h.calls, (Calls{"ABORT 0 0", "KEYLINE 0 0", "SIDETONE 0 0"}));
+}
+
+}  // namespace
+}  // namespace orvex

@@ -1,0 +1,161 @@
+#include "core/sending/send_queue.h"
+
+#include <gtest/gtest.h>
+
+#include "support/files.h"
+#include "support/send_harness.h"
+
+namespace orvex {
+namespace {
+
+Text Codes(std::initializer_list<unsigned char> codes) { return Text(codes.begin(), codes.end()); }
+
+class Pump : public ::testing::Test, public test::SendHarness {
+ protected:
+  SendQueue& queue = send.Queue();
+};
+
+TEST_F(Pump, LevelsAreStrictPrioritiesAndLineEndsMakeNoCalls) {
+  queue.QueueCW("5\r\n", 3);  // eleven elements: the keyer is busy for a while
+  typed.line = "T";
+  queue.QueueCW("I", 3);
+  queue.QueueCW("M", 2);
+  RunFor(2000);
+  EXPECT_EQ(Keyed(), "..... -- .. - [IDLE 0 0]");
+}
+
+TEST_F(Pump, TheKeyerQueueStaysShortWhileKeyboardSendingIsOn) {
+  queue.QueueCW("55555", 3);
+  EXPECT_LE(keyer.Pending(), 5 + 11);
+  EXPECT_GT(queue.PendingText(), 0);
+  send.Port().SetKeyboardCW(false);  // before start-up ends, 200 may wait
+  queue.PumpCW();
+  EXPECT_EQ(queue.PendingText(), 0);
+}
+
+TEST_F(Pump, ANoticeIsHeardInTheSidetoneAtTheRaisedPitch) {
+  settings.CWPort = "COM1";
+  settings.CWTone = 700;
+  queue.QueueCW("5", 3);  // keep the keyer busy to see the slot as queued
+  calls.clear();
+  queue.QueueCW("E", 1);
+  EXPECT_EQ(queue.Slot(1), "  " + Codes({kCodeKeyLineOff, kCodeNoticePitch}) + "E" +
+                               Codes({kCodeNormalPitch, kCodeKeyLineOn}) + "  ");
+  RunFor(1000);
+  EXPECT_EQ(Keyed(), "  [KEYLINE 0 0][TONE 0 750]. [TONE 0 700][KEYLINE 0 1]  [IDLE 0 0]");
+}
+
+TEST_F(Pump, PitchAndKeyLineCommandsFollowTheSettings) {
+  settings.CWSidetone_Enable = 0;
+  settings.CWSidetone_Device = 4;
+  settings.CWTone = 0;
+  queue.QueueCW(Codes({kCodeNoticePitch, kCodeNormalPitch}), 3);
+  EXPECT_EQ(Keyed(), "[SIDETONE 0 4][TONE 0 600][SIDETONE 0 0]");
+  calls.clear();
+  settings.CWPort.clear();  // no port name: the key line commands do nothing
+  queue.QueueCW(Codes({kCodeKeyLineOn, kCodeKeyLineOff}), 3);
+  EXPECT_TRUE(calls.empty());
+}
+
+TEST_F(Pump, APauseWaitsForWhatCameBeforeAndHoldsEverythingAfter) {
+  queue.QueueCW("E" + Codes({kCodePause, 2}) + "T", 3);
+  EXPECT_EQ(timer.starts, 0);  // E is still being keyed
+  RunFor(100);
+  EXPECT_EQ(timer.lastMs, 2000);
+  EXPECT_TRUE(queue.Pausing());
+  queue.QueueCW("I", 3);
+  typed.line = "A";
+  RunFor(1800);
+  EXPECT_EQ(Keyed(), ". ");
+  EXPECT_EQ(typed.line, "A");  // typed text stays editable meanwhile
+  RunFor(300);
+  EXPECT_EQ(Keyed().substr(0, 7), ". - .. ");
+}
+
+TEST_F(Pump, PauseArgumentsZeroMissingAndAboveThirty) {
+  queue.QueueCW(Codes({kCodePause, 0}) + "E", 3);  // continues at once
+  EXPECT_EQ(Keyed(), ". ");
+  typed.line = Codes({kCodePause});  // no argument: dropped
+  RunFor(300);
+  EXPECT_EQ(timer.starts, 0);
+  queue.QueueCW(Codes({kCodePause}) + "Z", 2);  // "Z" is code 90
+  EXPECT_EQ(timer.lastMs, 30000);
+}
+
+TEST_F(Pump, ARepeatSendsTheMessageAgainUntilANewerOneReplacesIt) {
+  queue.LastMessage = "E" + Codes({kCodeRepeat});
+  queue.QueueCW(queue.LastMessage, 3);
+  RunFor(2000);
+  const int dots = Count("ELEMENT 0 1");
+  EXPECT_GT(dots, 5);
+  queue.LastMessage = "T\r\n";
+  queue.QueueCW(queue.LastMessage, 3);
+  RunFor(2000);
+  EXPECT_EQ(Count("ELEMENT 0 3"), 1);  // the newest message, once
+  EXPECT_LE(Count("ELEMENT 0 1"), dots + 1);
+  EXPECT_EQ(queue.PendingText(), 0);
+}
+
+TEST_F(Pump, ARepeatThatKeysNothingEndsAndOutsideTheMessageSlotIsDropped) {
+  queue.LastMessage = Codes({kCodeRepeat}) + "\r\n";
+  queue.QueueCW(queue.LastMessage, 3);
+  RunFor(500);
+  EXPECT_EQ(queue.PendingText(), 0);
+  EXPECT_TRUE(calls.empty());
+  queue.LastMessage = Codes({kCodePause, 1, kCodeRepeat});  // a pause is no spin
+  queue.QueueCW(queue.LastMessage, 3);
+  RunFor(3500);
+  EXPECT_GE(timer.starts, 3);
+  send.Stop();
+  calls.clear();
+  queue.QueueCW(Codes({kCodeRepeat}) + "E", 2);
+  RunFor(500);
+  EXPECT_EQ(Keyed(), ". [IDLE 0 0]");
+}
+
+TEST_F(Pump, AFileCommandsLinesGoBeforeTheRestOfTheMessage) {
+  test::TempDir dir;
+  test::WriteFile(dir.File("log.txt"), "T\n");
+  queue.QueueCW(Codes({kCodeFile}) + " " + dir.File("log.txt") + " I", 3);
+  RunFor(1000);
+  EXPECT_EQ(Keyed(), "- .. [IDLE 0 0]");
+  queue.QueueCW(Codes({kCodeFile}), 3);  // no name: "???"
+  EXPECT_EQ(sink.Last(), "CW Start|Can't send file '???' as CW.\r\n(2) No such file or directory.");
+}
+
+TEST_F(Pump, TypedCharactersLeaveOneAPassAndCommandLettersActAsCommands) {
+  typed.line = "EEE";
+  queue.PumpCW();
+  EXPECT_EQ(typed.line, "EE");
+  send.Port().SetKeyboardCW(false);
+  RunFor(500);
+  EXPECT_EQ(typed.line, "EE");  // no keyboard sending before start-up ends
+  send.Port().SetKeyboardCW(true);
+  settings.CWPort = "COM1";
+  typed.line = "\xCA\xC9\xC8";  // Ê: key line off, É a letter, È: key line on
+  calls.clear();
+  RunFor(1500);
+  EXPECT_EQ(Keyed(), "[KEYLINE 0 0]..-.. [KEYLINE 0 1][IDLE 0 0]");
+}
+
+TEST_F(Pump, TextThatDoesNotFitIsRefusedWholeWithABeep) {
+  ASSERT_TRUE(queue.QueueCW(Text(32760, '#'), 3));  // no Morse: consumed at once
+  queue.QueueCW(Codes({kCodePause, 5}), 3);  // hold everything
+  ASSERT_TRUE(queue.QueueCW(Text(32767, 'E'), 2));
+  EXPECT_FALSE(queue.QueueCW("E", 3));
+  EXPECT_EQ(beeper.beeps, 1);
+  EXPECT_EQ(queue.Slot(3), "");
+  EXPECT_FALSE(queue.QueueCW("E", 5));  // no such level
+  EXPECT_EQ(beeper.beeps, 1);
+}
+
+TEST_F(Pump, TheIdleCheckWaitsForTheLastElementAndIdlesOnce) {
+  queue.QueueCW("T", 3);
+  queue.CWIdleCheck();
+  EXPECT_EQ(Count("IDLE 0 0"), 0);
+  RunFor(400);
+  EXPECT_EQ(Count("IDLE 0 0"), 1);
+}
+
+}  // namespace
+}  // namespace orvex

@@ -1,0 +1,170 @@
+// The main window's logic without widgets: the type-ahead line and its keys,
+// and the commands behind menus and keys.
+#include <gtest/gtest.h>
+
+#include "core/frame/line_editor.h"
+#include "core/frame/window_commands.h"
+#include "support/files.h"
+#include "support/send_harness.h"
+
+namespace orvex {
+namespace {
+
+void Type(LineEditor& e, const std::string& s) {
+  for (char c : s) e.KeyPress(static_cast<unsigned char>(c));
+}
+
+TEST(LineEditor, TypingBackspaceAndDeleteEditAtTheCaret) {
+  LineEditor e;
+  Type(e, "abc");
+  e.KeyDown(Key::Left, kNone);
+  Type(e, "X");
+  EXPECT_EQ(e.InputLine(), "abXc");
+  for (int code : {13, 10, 9, 22, 24, 27, 128, 233}) e.KeyPress(code);  // insert nothing
+  e.KeyPress(1);  // Ctrl+A inserts code 1
+  EXPECT_EQ(e.InputLine(), Text("abX\x01" "c"));
+  e.KeyPress(8);
+  e.KeyDown(Key::Home, kNone);
+  e.KeyPress(8);  // at column 1: nothing
+  e.KeyDown(Key::Delete, kNone);
+  EXPECT_EQ(e.InputLine(), "bXc");
+  EXPECT_EQ(e.CaretColumn(), 1);
+  e.KeyDown(Key::End, kNone);
+  e.KeyDown(Key::Delete, kNone);  // after the last character: nothing
+  e.KeyDown(Key::Right, kNone);
+  EXPECT_EQ(e.CaretColumn(), 4);
+  EXPECT_EQ(e.KeyPress(7).command, Command::Beep);
+}
+
+TEST(LineEditor, WordMovesCutClearAndThePumpTakingTheFirstCharacter) {
+  LineEditor e;
+  const std::tuple<const char*, int, unsigned, int> tabs[] = {
+      {"cq test de dl1abc", 2, kNone, 4},  {"cq test de dl1abc", 13, kNone, 18},
+      {"cq  test", 1, kNone, 5},           {"cq test de", 6, kShift, 1},
+      {"cq test de", 9, kShift, 4}};
+  for (auto [line, from, mods, to] : tabs) {
+    e.Set(line, from);
+    e.KeyDown(Key::Tab, mods);
+    EXPECT_EQ(e.CaretColumn(), to) << line << " from " << from;
+  }
+  e.Set("cq test", 3);
+  e.KeyDown(Key::End, kCtrl);
+  EXPECT_EQ(e.InputLine(), "cq");
+  EXPECT_EQ(e.TakeFirst(), 'c');
+  EXPECT_EQ(e.CaretColumn(), 2);
+  e.KeyDown(Key::X, kCtrl);
+  EXPECT_EQ(e.InputLine(), "");
+  e.Set(Text(1500, 'e'), 1);
+  Type(e, "x");
+  EXPECT_EQ(e.InputLine().size(), 1000u);  // 999 characters after the caret are kept
+}
+
+TEST(LineEditor, TheKeyTableDecidesFunctionKeysAndEsc) {
+  LineEditor e;
+  const std::tuple<Key, unsigned, Command, int> keys[] = {
+      {Key::Esc, kNone, Command::Stop, 0},         {Key::F3, kNone, Command::SendMessage, 3},
+      {Key::F1, kCtrl, Command::SendMessage, 1},   {Key::F8, kCtrl, Command::SendMessage, 8},
+      {Key::F1, kNone, Command::None, 0},          {Key::F5, kShift, Command::Beep, 0},
+      {Key::F10, kNone, Command::Beep, 0},         {Key::F6, kAlt, Command::None, 0},
+      {Key::Esc, kShift, Command::None, 0},        {Key::F9, kNone, Command::Faster, 0}};
+  for (auto [key, mods, command, message] : keys) {
+    const KeyAction a = e.KeyDown(key, mods);
+    EXPECT_EQ(a.command, command) << static_cast<int>(key) << " " << mods;
+    EXPECT_EQ(a.message, message);
+  }
+  ASSERT_TRUE(MenuShortcutOf(Command::SendMessage, 4));
+  EXPECT_EQ(MenuShortcutOf(Command::SendMessage, 4)->key, Key::F4);
+  EXPECT_EQ(MenuShortcutOf(Command::Stop)->key, Key::F12);  // Esc is the window's own
+}
+
+TEST(LineEditor, TheCaretBlinksEveryFifthTickAndEditsShowIt) {
+  struct View : LineView {
+    void LineChanged() override { ++changes; }
+    int changes = 0;
+  } view;
+  LineEditor e;
+  e.SetView(&view);
+  e.Reset();
+  e.BlinkStep();  // the first toggle comes on the first tick
+  EXPECT_TRUE(e.CaretDrawn());
+  for (int i = 0; i < 5; ++i) e.BlinkStep();
+  EXPECT_FALSE(e.CaretDrawn());
+  Type(e, "a");
+  EXPECT_TRUE(e.CaretDrawn());
+  EXPECT_EQ(view.changes, 4);
+}
+
+struct WithDir {
+  test::TempDir dir;
+};
+
+class Commands : public ::testing::Test, protected WithDir, public test::SendHarness, public WindowServices {
+ protected:
+  Commands() : test::SendHarness(dir.path()) {
+    state.EnvFile = std::make_unique<EnvironmentFile>(dir.File("orvex.ini"), sink, state.Captions);
+    settings.MyCall = "DL1ABC";
+    settings.Message(3) = "#HIM DE #ME";
+  }
+  bool Prompt(const Text& t, const Text& label, Text* text) override {
+    prompts.push_back(t + "|" + label + "|" + *text);
+    *text = answer;
+    return ok;
+  }
+  void SetTitle(const Text& t) override { title = t; }
+  void OpenCWOptions() override {}
+  void ShowHelp(int context) override { helps.push_back(context); }
+  void ShowTextFile(const Text& name) override { helps.push_back(name == "readme.txt" ? 1 : 2); }
+  void ExitProgram() override {}
+
+  ProgramState state;
+  struct NoChooser : FileChooser {
+    std::optional<std::string> ChooseFileToRead(const Text&, const Text&, const std::string&) override {
+      return std::nullopt;
+    }
+  } chooser;
+  WindowCommands commands{state, send, sink, *this, chooser, beeper};
+  std::vector<Text> prompts;
+  std::vector<int> helps;
+  Text answer, title;
+  bool ok = true;
+};
+
+TEST_F(Commands, SpeedCommandsKeepTheirLimitsAndRewriteTheTitle) {
+  send.Port().SetCWSpeed(48);
+  commands.Run(Command::Faster);
+  EXPECT_EQ(title, " Orvex - 49 WPM");
+  title.clear();
+  commands.Run(Command::Faster);
+  EXPECT_EQ(title, " Orvex - 49 WPM");  // rewritten though unchanged
+  answer = "2.5";
+  commands.Run(Command::SetSpeed);
+  EXPECT_EQ(prompts.at(0), "Set Speed|Speed|49");
+  EXPECT_EQ(send.Port().UnitMs(), 600);
+  EXPECT_EQ(title, " Orvex - 2 WPM");
+  answer = "100";
+  commands.Run(Command::SetSpeed);
+  EXPECT_EQ(sink.Last(), "Set CW Speed|Speed must be 1 - 99");  // its own box: no full stop
+  EXPECT_EQ(send.Port().Speed(), 2);
+}
+
+TEST_F(Commands, SetHimStaysInMemorySetMeIsSavedAndMessagesAreQueued) {
+  answer = "G4XYZ";
+  commands.Run(Command::SetHim);
+  EXPECT_EQ(prompts.at(0), "Set #him|Call|");
+  EXPECT_FALSE(test::Exists(dir.File("orvex.ini")));
+  answer = "DL1ABC";  // unchanged, and still written
+  commands.Run(Command::SetMe);
+  EXPECT_TRUE(test::Contains(test::ReadFile(dir.File("orvex.ini")), "Call=DL1ABC\r\n"));
+  commands.Run({Command::SendMessage, 3});
+  EXPECT_EQ(send.Queue().LastMessage, "G4XYZ DE DL1ABC\r\n");
+  commands.Run(Command::SendMessage, 5);  // empty: just CRLF
+  EXPECT_EQ(send.Queue().LastMessage, "\r\n");
+  commands.Run(Command::Beep);
+  commands.Run(Command::Help);
+  commands.Run(Command::ShowChanges);
+  EXPECT_EQ(beeper.beeps, 1);
+  EXPECT_EQ(helps, (std::vector<int>{150, 2}));
+}
+
+}  // namespace
+}  // namespace orvex

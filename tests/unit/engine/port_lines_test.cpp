@@ -1,0 +1,158 @@
+// Serial and parallel key lines. Pseudo-terminals refuse modem-line ioctls,
+// so the line logic runs over a real descriptor with a recording ioctl; the
+// open status runs against real devices and files.
+#include <fcntl.h>
+#include <linux/ppdev.h>
+#include <pty.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "engine/device_names.h"
+#include "engine/parallel_key_line.h"
+#include "engine/serial_key_line.h"
+
+namespace orvex::engine {
+namespace {
+
+struct Call {
+  unsigned long request;
+  int value;  // modem bits or control byte
+  bool operator==(const Call&) const = default;
+};
+std::vector<Call> g_calls;
+long g_failRequest = -1;
+unsigned char g_control = 0xF0;  // what PPRCONTROL reads
+
+int FakeIoctl(int, unsigned long request, void* arg) {
+  int value = 0;
+  if (request == TIOCMBIS || request == TIOCMBIC) value = *static_cast<int*>(arg);
+  if (request == PPWCONTROL) value = *static_cast<unsigned char*>(arg);
+  if (request == PPRCONTROL) *static_cast<unsigned char*>(arg) = g_control;
+  g_calls.push_back({request, value});
+  if (static_cast<long>(request) == g_failRequest) {
+    errno = EINVAL;
+    return -1;
+  }
+  return 0;
+}
+
+class PortLines : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_calls.clear();
+    g_failRequest = -1;
+    ASSERT_EQ(openpty(&master_, &slave_, slave, nullptr, nullptr), 0);
+  }
+  void TearDown() override {
+    close(master_);
+    close(slave_);
+  }
+  int master_ = -1, slave_ = -1;
+  char slave[128] = {};
+  OpenResult result{OpenStatus::Other, -1};
+};
+
+TEST_F(PortLines, SerialLowersBothLinesOnOpenDtrKeysRtsIsPttAndCloseRaisesBoth) {
+  auto line = SerialKeyLine::Open(slave, &result, FakeIoctl);
+  ASSERT_TRUE(line);
+  EXPECT_TRUE(result.ok());
+  EXPECT_EQ(g_calls, (std::vector<Call>{{TIOCEXCL, 0}, {TIOCMBIC, TIOCM_DTR | TIOCM_RTS}}));
+  g_calls.clear();
+  line->SetPtt(true);
+  line->SetKey(true);
+  line->SetKey(false);
+  line.reset();
+  ASSERT_GE(g_calls.size(), 4u);
+  EXPECT_EQ(std::vector<Call>(g_calls.begin(), g_calls.begin() + 4),
+            (std::vector<Call>{{TIOCMBIS, TIOCM_RTS}, {TIOCMBIS, TIOCM_DTR}, {TIOCMBIC, TIOCM_DTR},
+                               {TIOCMBIC, TIOCM_DTR | TIOCM_RTS}}));
+}
+
+TEST_F(PortLines, ALineThatCannotBeLoweredIsNotOpened) {
+  g_failRequest = TIOCMBIC;
+  EXPECT_FALSE(SerialKeyLine::Open(slave, &result, FakeIoctl));
+  EXPECT_EQ(result.status, OpenStatus::Other);
+  EXPECT_EQ(result.err, EINVAL);
+}
+
+TEST_F(PortLines, APortHeldByAnotherProgramOrAnotherOrvexIsInUse) {
+  const int other = open(slave, O_RDWR | O_NOCTTY);
+  ASSERT_EQ(flock(other, LOCK_EX), 0);
+  EXPECT_FALSE(SerialKeyLine::Open(slave, &result, FakeIoctl));
+  EXPECT_EQ(result.status, OpenStatus::InUse);
+  close(other);
+  auto line = SerialKeyLine::Open(slave, &result, FakeIoctl);
+  EXPECT_TRUE(line);
+  EXPECT_FALSE(SerialKeyLine::Open(slave, &result, FakeIoctl));
+  EXPECT_EQ(result.status, OpenStatus::InUse);
+}
+
+TEST_F(PortLines, MissingForbiddenAndNonTerminalDevices) {
+  EXPECT_FALSE(SerialKeyLine::Open("/dev/orvex-no-such-port", &result));
+  EXPECT_EQ(result.status, OpenStatus::NotFound);
+  EXPECT_FALSE(ParallelKeyLine::Open("/dev/orvex-no-such-port", &result));
+  EXPECT_EQ(result.status, OpenStatus::NotFound);
+  char path[] = "/tmp/orvex-port-XXXXXX";
+  close(mkstemp(path));
+  EXPECT_FALSE(SerialKeyLine::Open(path, &result));
+  EXPECT_EQ(result.Number(), ENOTTY);  // a plain file: its own error
+  // A device the user may not open: as root, check it as an ordinary user.
+  chmod(path, 0600);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (geteuid() == 0 && setuid(65534) != 0) _exit(99);
+    if (geteuid() != 0) chmod(path, 0);
+    OpenResult r;
+    SerialKeyLine::Open(path, &r);
+    _exit(r.Number());
+  }
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  unlink(path);
+  ASSERT_TRUE(WIFEXITED(wstatus));
+  EXPECT_EQ(WEXITSTATUS(wstatus), 12);
+}
+
+TEST_F(PortLines, ParallelPin17KeysPin16IsPttAndCloseReleases) {
+  g_control = 0xF3;  // other bits set, the bidirectional bit among them
+  auto line = ParallelKeyLine::Open(slave, &result, FakeIoctl);
+  ASSERT_TRUE(line);
+  // Pin 17 low (its inverted bit set), pin 16 low, strobe and autofeed kept.
+  EXPECT_EQ(g_calls, (std::vector<Call>{{PPEXCL, 0}, {PPCLAIM, 0}, {PPRCONTROL, 0}, {PPWCONTROL, 0x0B}}));
+  g_calls.clear();
+  line->SetPtt(true);
+  line->SetKey(true);
+  line.reset();
+  EXPECT_EQ(g_calls[0].value, 0x0F);  // pin 16 high: PTT
+  EXPECT_EQ(g_calls[1].value, 0x07);  // pin 17 high: key down
+  EXPECT_EQ(g_calls[2], (Call{PPWCONTROL, 0x0B}));
+  EXPECT_EQ(g_calls.back().request, static_cast<unsigned long>(PPRELEASE));
+  g_failRequest = PPCLAIM;
+  EXPECT_FALSE(ParallelKeyLine::Open(slave, &result, FakeIoctl));
+  EXPECT_EQ(result.err, EINVAL);
+}
+
+TEST(DeviceForPort, LinuxNamesAndOverrides) {
+  unsetenv("ORVEX_COM1");
+  EXPECT_EQ(DeviceForPort(1), "/dev/ttyS0");
+  EXPECT_EQ(DeviceForPort(8), "/dev/ttyS7");
+  EXPECT_EQ(DeviceForPort(-2), "/dev/parport1");
+  EXPECT_EQ(DeviceForPort(0), "");
+  setenv("ORVEX_COM1", "/dev/ttyUSB0", 1);
+  EXPECT_EQ(DeviceForPort(1), "/dev/ttyUSB0");
+  setenv("ORVEX_COM1", "", 1);
+  EXPECT_EQ(DeviceForPort(1), "/dev/ttyS0");
+  unsetenv("ORVEX_COM1");
+}
+
+}  // namespace
+}  // namespace orvex::engine
