@@ -1,5 +1,5 @@
-// Outputs for engine tests: a key line and sidetone that record each change
-// with its CLOCK_MONOTONIC time.
+// Outputs for engine tests: a key line and a sidetone that record each
+// change with its CLOCK_MONOTONIC time.
 #pragma once
 
 #include <memory>
@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/keyer_engine.h"
 #include "base/clock.h"
+#include "engine/keyer_engine.h"
 
 namespace orvex::engine::test {
 
@@ -42,24 +42,16 @@ class Recorder {
   std::vector<Change> changes_;
 };
 
-class RecordingLine : public KeyLine {
+class RecordingLine : public KeyLine, public Sidetone {
  public:
-  explicit RecordingLine(std::shared_ptr<Recorder> r) : r_(std::move(r)) {}
+  explicit RecordingLine(std::shared_ptr<Recorder> r, int device = 0) : r_(std::move(r)), device_(device) {}
   ~RecordingLine() override { r_->Add("closed"); }
-  void SetKey(bool down) override { r_->Add(down ? "key down" : "key up"); }
+  void SetKey(bool down) override {
+    r_->Add(device_ == 0 ? (down ? "key down" : "key up")
+                         : "tone" + std::to_string(device_) + (down ? " on" : " off"));
+  }
   void SetPtt(bool on) override { r_->Add(on ? "ptt on" : "ptt off"); }
   void AllUp() noexcept override { r_->Add("all up"); }
-
- private:
-  std::shared_ptr<Recorder> r_;
-};
-
-class RecordingSidetone : public Sidetone {
- public:
-  RecordingSidetone(std::shared_ptr<Recorder> r, int device) : r_(std::move(r)), device_(device) {}
-  void SetKey(bool down) override {
-    r_->Add("tone" + std::to_string(device_) + (down ? " on" : " off"));
-  }
   void SetPitch(int hz) override { r_->Add("pitch " + std::to_string(hz)); }
 
  private:
@@ -76,7 +68,7 @@ inline EngineOutputs Recording(std::shared_ptr<Recorder> line, std::shared_ptr<R
             return std::make_unique<RecordingLine>(line);
           },
           [tone](SidetoneDevice device) -> std::unique_ptr<Sidetone> {
-            return std::make_unique<RecordingSidetone>(tone, static_cast<int>(device));
+            return std::make_unique<RecordingLine>(tone, static_cast<int>(device));
           }};
 }
 

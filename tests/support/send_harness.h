@@ -11,6 +11,7 @@
 #include "base/clock.h"
 #include "core/sending/send_path.h"
 #include "core/sending/sim_keyer.h"
+#include "support/fake_keyer.h"
 #include "support/recording_sink.h"
 
 namespace orvex::test {
@@ -25,7 +26,6 @@ class FakeTimer : public PauseTimer {
     done_ = std::move(done);
   }
   void Cancel() override { done_ = nullptr; }
-  bool Running() const { return static_cast<bool>(done_); }
   void FireIfDue() {
     if (done_ && clock_.MonotonicMs() >= due_) {
       auto done = std::move(done_);
@@ -117,6 +117,21 @@ class SendHarness {
   FakeTypeAhead typed;
   QueueRecorder queued;
   SendPath send{{keyer, settings, clock, timer, beeper, sink, programDir_, &queued}};
+};
+
+// The send path over a FakeKeyer that records each call by name, for the
+// tests that look at exactly which keyer operations run.
+class FakeKeyerPath {
+ public:
+  explicit FakeKeyerPath(const EnvSettings& settings) : send({keyer, settings, clock, timer, beeper, sink, "/stn"}) {
+    send.Port().InitCW();
+  }
+  FakeKeyer keyer;
+  RecordingSink sink;
+  ManualClock clock;
+  FakeTimer timer{clock};
+  CountingBeeper beeper;
+  SendPath send;
 };
 
 }  // namespace orvex::test

@@ -2,7 +2,6 @@
 // and the file dialog, driven through their widgets.
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -54,26 +53,6 @@ class DialogsTest : public QObject, public CWOptionsActions {
   }
 
  private slots:
-  void cwOptionsShowsTheEntriesAndKeepsItsKeyboardOrder() {
-    CWOptionsEntries e{"COM2", "28", "650", false, 3, {}};
-    e.messages[7] = "TU 73";
-    CWEnv dialog(e, *this, nullptr);
-    QCOMPARE(dialog.windowTitle(), QString(" CW Messages, Speed, ..."));
-    QCOMPARE(dialog.CWPort()->currentText(), QString("COM2"));
-    QCOMPARE(dialog.CWPort()->count(), 11);
-    QVERIFY(!dialog.CWSidetone()->isChecked());
-    QVERIFY(dialog.Option(3)->isChecked());
-    QCOMPARE(dialog.Msgs(7)->text(), QString("TU 73"));
-    auto next = [](QWidget* w) {  // the next stop after w and its own parts
-      QWidget* n = w->nextInFocusChain();
-      while (n && w->isAncestorOf(n)) n = n->nextInFocusChain();
-      return n;
-    };
-    QCOMPARE(next(dialog.CWPort()), static_cast<QWidget*>(dialog.CWSpeed()));
-    QCOMPARE(next(dialog.Option(3)), static_cast<QWidget*>(dialog.Msgs(0)));
-    QCOMPARE(next(dialog.CmdHelp()), static_cast<QWidget*>(dialog.Option(4)));
-  }
-
   void cwOptionsStaysOpenUntilSaveSucceeds() {
     CWEnv dialog({"None", "28", "600", true, 1, {}}, *this, nullptr);
     dialog.show();
@@ -149,24 +128,6 @@ class DialogsTest : public QObject, public CWOptionsActions {
     }
   }
 
-  void qtFileDialogReturnsTheChosenPath() {
-    test::WriteFile(dir_.File("send.txt"), "CQ\n");
-    QTimer poll;  // the dialog takes a moment to come up
-    connect(&poll, &QTimer::timeout, [&] {
-      for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* d = qobject_cast<QFileDialog*>(w); d && d->isVisible()) {
-          poll.stop();
-          auto* name = d->findChild<QLineEdit*>("fileNameEdit");  // as the operator does
-          name->setText("send.txt");
-          QTest::keyClick(name, Qt::Key_Return);
-        }
-    });
-    poll.start(50);
-    QtFileDialog dialog(nullptr);
-    const auto path = dialog.Show(false, "File to Send as CW", "All Files (*.*) (*)", dir_.path(), "");
-    QVERIFY(path.has_value());
-    QCOMPARE(*path, dir_.File("send.txt"));
-  }
 };
 
 QTEST_MAIN(DialogsTest)

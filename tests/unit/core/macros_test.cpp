@@ -72,10 +72,8 @@ TEST(TimeText, TheTenModesLeadingZerosAndPatterns) {
   setenv("TZ", "EST5EDT", 1);  // 15 March 2026 is daylight time: UTC-4
   tzset();
   ManualClock clock({2026, 3, 15, 14, 35, 7});
-  const std::pair<int, const char*> modes[] = {
-      {1, "03/15/26"}, {2, "1435"},           {3, "14:35:07"}, {4, "03/15/26 14:35"},
-      {5, "03/15/26 14:35:07"}, {6, "03/15/26"}, {7, "1835"}, {8, "18:35:07"},
-      {9, "03/15/26 18:35"},    {10, "03/15/26 18:35:07"}, {0, ""}, {11, ""}};
+  const std::pair<int, const char*> modes[] = {{1, "03/15/26"}, {2, "1435"}, {5, "03/15/26 14:35:07"},
+                                               {7, "1835"}, {10, "03/15/26 18:35:07"}, {11, ""}};
   for (auto [mode, text] : modes) EXPECT_EQ(TimeText(static_cast<int16_t>(mode), "", clock), text) << mode;
   ManualClock early({2001, 1, 5, 9, 5, 0});
   EXPECT_EQ(TimeText(1, "", early) + " " + TimeText(2, "", early), "01/05/01 0905");

@@ -149,13 +149,5 @@ TEST_F(Pump, TextThatDoesNotFitIsRefusedWholeWithABeep) {
   EXPECT_EQ(beeper.beeps, 1);
 }
 
-TEST_F(Pump, TheIdleCheckWaitsForTheLastElementAndIdlesOnce) {
-  queue.QueueCW("T", 3);
-  queue.CWIdleCheck();
-  EXPECT_EQ(Count("IDLE 0 0"), 0);
-  RunFor(400);
-  EXPECT_EQ(Count("IDLE 0 0"), 1);
-}
-
 }  // namespace
 }  // namespace orvex

@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "support/engine_recorder.h"
-#include "support/files.h"
 
 namespace orvex::engine {
 namespace {
@@ -19,13 +18,6 @@ using test::Recorder;
 
 void WaitForPendingZero(KeyerEngine& engine) {
   for (int i = 0; i < 10000 && engine.Pending() > 0; ++i) std::this_thread::sleep_for(2ms);
-}
-
-std::vector<test::Change> KeyChanges(const Recorder& r) {
-  std::vector<test::Change> keys;
-  for (const auto& c : r.Changes())
-    if (c.what == "key down" || c.what == "key up") keys.push_back(c);
-  return keys;
 }
 
 class Engine : public ::testing::Test {
@@ -47,49 +39,12 @@ TEST_F(Engine, ElementsReturnAtOnceAndPendingFallsAsTheyPlay) {
   for (int i = 0; i < 4; ++i) engine.Element(i % 2 == 0, 2);
   EXPECT_LT(std::chrono::steady_clock::now() - before, 20ms);
   EXPECT_EQ(engine.Pending(), 4);
-  std::this_thread::sleep_for(100ms);  // halfway through the 160 ms
-  EXPECT_GT(engine.Pending(), 0);
-  EXPECT_LT(engine.Pending(), 4);
   WaitForPendingZero(engine);
   EXPECT_TRUE(engine.Active());  // until IDLE
   engine.Idle();
   EXPECT_FALSE(engine.Active());
   engine.Close();
   EXPECT_EQ(line->Names().back(), "closed");
-}
-
-TEST_F(Engine, TransitionsFollowTheIdealTimesWithoutDrift) {
-  const int unitMs = 50;  // longer than the stalls of a busy shared machine
-  Open(1, unitMs);
-  // "PARIS " twice, as the Morse table's element pairs.
-  std::vector<std::pair<bool, int>> word;
-  for (const char* code : {".--.", ".-", ".-.", "..", "..."}) {
-    for (const char* p = code; *p; ++p) word.insert(word.end(), {{true, *p == '.' ? 1 : 3}, {false, 1}});
-    word.push_back({false, 2});
-  }
-  word.push_back({false, 3});
-  std::vector<int64_t> ideal;
-  int64_t at = 0;
-  for (int repeat = 0; repeat < 2; ++repeat)
-    for (auto [down, units] : word) {
-      engine.Element(down, units);
-      if (down) ideal.insert(ideal.end(), {at, at + int64_t{units} * unitMs * 1'000'000});
-      at += int64_t{units} * unitMs * 1'000'000;
-    }
-  WaitForPendingZero(engine);
-  const auto keys = KeyChanges(*line);
-  ASSERT_EQ(keys.size(), ideal.size());
-  // Bounds for a shared machine that can stall for tens of milliseconds;
-  // bench/ measures the real figures. The last change shows no drift.
-  std::vector<int64_t> deviation;
-  for (size_t i = 0; i < keys.size(); ++i) {
-    EXPECT_EQ(keys[i].what, i % 2 == 0 ? "key down" : "key up");
-    deviation.push_back(std::llabs(keys[i].ns - keys[0].ns - ideal[i]));
-  }
-  EXPECT_NEAR(keys.back().ns - keys[0].ns, ideal.back(), 8'000'000);
-  std::sort(deviation.begin(), deviation.end());
-  EXPECT_LT(deviation[deviation.size() / 2], 3'000'000);
-  EXPECT_LT(deviation.back(), 60'000'000);
 }
 
 TEST_F(Engine, AbortRaisesTheKeyBeforeItReturnsAndNothingIsKeyedAfter) {
@@ -154,31 +109,6 @@ TEST(EngineOpen, AFailedOpenReportsItsStatusAndQueuesNothing) {
   EXPECT_FALSE(engine.IsOpen());
   engine.Element(true, 1);
   EXPECT_EQ(engine.Pending(), 0);
-}
-
-TEST(KeyLogFile, OneLinePerChangeWithMicroseconds) {
-  orvex::test::TempDir dir;
-  const std::string path = dir.File("keys.log");
-  {
-    auto line = std::make_shared<Recorder>();
-    KeyerEngine engine(test::Recording(line, line), KeyLog::Open(path));
-    ASSERT_TRUE(engine.Open(1).ok());
-    engine.SetKeyLine(true);
-    engine.SetUnit(5);
-    engine.Element(true, 1);
-    WaitForPendingZero(engine);
-    engine.Idle();
-  }
-  std::istringstream in(orvex::test::ReadFile(path));
-  Names events;
-  long long last = 0, us = 0;
-  std::string a, b;
-  while (in >> us >> a >> b) {
-    EXPECT_GE(us, last);
-    last = us;
-    events.push_back(a + " " + b);
-  }
-  EXPECT_EQ(events, (Names{"PTT ON", "KEY DOWN", "KEY UP", "PTT OFF"}));
 }
 
 }  // namespace

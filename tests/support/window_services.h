@@ -1,0 +1,38 @@
+// What the window commands open, recorded instead of shown.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "core/frame/window_commands.h"
+
+namespace orvex::test {
+
+class RecordingServices : public WindowServices, public FileChooser {
+ public:
+  bool Prompt(const Text& t, const Text& label, Text* text) override {
+    prompts.push_back(t + "|" + label + "|" + *text);
+    *text = answer;
+    return ok;
+  }
+  void SetTitle(const Text& t) override { title = t; }
+  void OpenCWOptions() override {}
+  void ShowHelp(int context) override { helps.push_back(context); }
+  void ShowTextFile(const Text&) override {}
+  void ExitProgram() override {
+    ++exits;
+    if (onExit) onExit();
+  }
+  std::optional<std::string> ChooseFileToRead(const Text&, const Text&, const std::string&) override {
+    return std::nullopt;
+  }
+
+  std::vector<Text> prompts;
+  std::vector<int> helps;
+  Text answer, title;
+  bool ok = true;
+  int exits = 0;
+  std::function<void()> onExit;
+};
+
+}  // namespace orvex::test
