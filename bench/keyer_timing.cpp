@@ -19,10 +19,11 @@
 #include <thread>
 #include <vector>
 
-#include "engine/keyer_engine.h"
 #include "base/clock.h"
+#include "engine/keyer_engine.h"
 
 using namespace orvex::engine;
+using orvex::MonotonicNs;
 
 namespace {
 
@@ -48,11 +49,10 @@ class InstrumentedLine : public KeyLine {
 };
 
 EngineOutputs Outputs(Instrument* in) {
-  return {[in](int, int* status) -> std::unique_ptr<KeyLine> {
-            *status = 0;
+  return {[in](int, OpenResult*) -> std::unique_ptr<KeyLine> {
             return std::make_unique<InstrumentedLine>(in);
           },
-          [](int) -> std::unique_ptr<Sidetone> { return std::make_unique<NullSidetone>(); }};
+          [](SidetoneDevice) -> std::unique_ptr<Sidetone> { return std::make_unique<NullSidetone>(); }};
 }
 
 std::vector<std::pair<bool, int>> Paris() {

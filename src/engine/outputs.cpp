@@ -43,8 +43,9 @@ std::unique_ptr<Sidetone> OpenSidetone(SidetoneDevice device) {
     case SidetoneDevice::SoundCard:
       return SoundCardOrSilence();
     case SidetoneDevice::None:
-      return std::make_unique<NullSidetone>();
+      break;
   }
+  return std::make_unique<NullSidetone>();
 }
 
 }  // namespace

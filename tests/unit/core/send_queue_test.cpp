@@ -120,7 +120,7 @@ TEST_F(Pump, AFileCommandsLinesGoBeforeTheRestOfTheMessage) {
   RunFor(1000);
   EXPECT_EQ(Keyed(), "- .. [IDLE 0 0]");
   queue.QueueCW(Codes({kCodeFile}), 3);  // no name: "???"
-  EXPECT_EQ(sink.Last(), "CW Start|Can't send file '???' as CW.\r\n(2) No such file or directory.");
+  EXPECT_EQ(sink.Last(), "CW Start|Can't send file '?\?\?' as CW.\r\n(2) No such file or directory.");
 }
 
 TEST_F(Pump, TypedCharactersLeaveOneAPassAndCommandLettersActAsCommands) {
