@@ -119,9 +119,10 @@ int main(int argc, char** argv) {
     Key("shift");
     xdo.push_back((NowUs() - t0) / 1000.0);
   }
-  std::printf("%-5s over %zu presses, ms: median %.1f  p99 %.1f  max %.1f"
-              "  (xdotool itself: median %.1f)\n",
-              esc ? "esc" : "typed", ms.size(), Pct(ms, 0.5), Pct(ms, 0.99),
-              *std::max_element(ms.begin(), ms.end()), Pct(xdo, 0.5));
+  std::printf(
+      "%-5s over %zu presses, ms: median %.1f  p99 %.1f  max %.1f"
+      "  (xdotool itself: median %.1f)\n",
+      esc ? "esc" : "typed", ms.size(), Pct(ms, 0.5), Pct(ms, 0.99),
+      *std::max_element(ms.begin(), ms.end()), Pct(xdo, 0.5));
   return 0;
 }

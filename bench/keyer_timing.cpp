@@ -49,10 +49,11 @@ class InstrumentedLine : public KeyLine {
 };
 
 EngineOutputs Outputs(Instrument* in) {
-  return {[in](int, OpenResult*) -> std::unique_ptr<KeyLine> {
-            return std::make_unique<InstrumentedLine>(in);
-          },
-          [](SidetoneDevice) -> std::unique_ptr<Sidetone> { return std::make_unique<NullSidetone>(); }};
+  return {
+      [in](int, OpenResult*) -> std::unique_ptr<KeyLine> {
+        return std::make_unique<InstrumentedLine>(in);
+      },
+      [](SidetoneDevice) -> std::unique_ptr<Sidetone> { return std::make_unique<NullSidetone>(); }};
 }
 
 std::vector<std::pair<bool, int>> Paris() {
@@ -78,7 +79,8 @@ double Percentile(std::vector<double> v, double p) {
 double CpuSeconds() {
   rusage ru{};
   getrusage(RUSAGE_SELF, &ru);
-  return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+  return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec +
+         (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
 
 long Wakeups() {
@@ -149,13 +151,13 @@ void KeyRun(int wpm, double seconds, bool loaded) {
   const double idealLen = ideal.back().first / 1e6;
   const double realLen = in.changes.empty() ? 0 : (in.changes.back().first - origin) / 1e6;
   const long skipped = static_cast<long>(ideal.size() - in.changes.size()) / 2;
-  std::printf("%2d WPM %-6s %6zu transitions  deviation ms: median %.3f  p99 %.3f  max %.3f  "
-              "length error %.4f %%  CPU %s  skipped elements %ld\n",
-              wpm, loaded ? "loaded" : "idle", in.changes.size(), Percentile(dev, 0.5),
-              Percentile(dev, 0.99), dev.empty() ? 0 : *std::max_element(dev.begin(), dev.end()),
-              100.0 * (realLen - idealLen) / idealLen,
-              loaded ? "n/a" : (std::to_string(100 * cpuKeying).substr(0, 5) + " %").c_str(),
-              skipped);
+  std::printf(
+      "%2d WPM %-6s %6zu transitions  deviation ms: median %.3f  p99 %.3f  max %.3f  "
+      "length error %.4f %%  CPU %s  skipped elements %ld\n",
+      wpm, loaded ? "loaded" : "idle", in.changes.size(), Percentile(dev, 0.5),
+      Percentile(dev, 0.99), dev.empty() ? 0 : *std::max_element(dev.begin(), dev.end()),
+      100.0 * (realLen - idealLen) / idealLen,
+      loaded ? "n/a" : (std::to_string(100 * cpuKeying).substr(0, 5) + " %").c_str(), skipped);
 }
 
 void AbortRun(int count) {

@@ -202,20 +202,34 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     std::optional<std::string>* into = nullptr;
-    if (arg == "--ini") into = &o.ini;
-    else if (arg == "--wav") into = &o.wav;
-    else if (arg == "--port") into = &o.port;
-    else if (arg == "--text") into = &o.text;
-    else if (arg == "--wpm") into = &o.wpm;
-    else if (arg == "--tone") into = &o.tone;
-    else if (arg == "--him") into = &o.him;
-    else if (arg == "--now") into = &o.now;
-    else if (arg == "--msg") into = &o.msg;
-    else if (arg == "--file") into = &o.file;
-    else if (arg == "--max-seconds") into = &o.maxSeconds;
-    else if (arg == "--print-ini") o.printIni = true;
-    else if (arg == "--dry-run") o.dryRun = true;
-    else if (arg == "--trace") o.trace = true;
+    if (arg == "--ini")
+      into = &o.ini;
+    else if (arg == "--wav")
+      into = &o.wav;
+    else if (arg == "--port")
+      into = &o.port;
+    else if (arg == "--text")
+      into = &o.text;
+    else if (arg == "--wpm")
+      into = &o.wpm;
+    else if (arg == "--tone")
+      into = &o.tone;
+    else if (arg == "--him")
+      into = &o.him;
+    else if (arg == "--now")
+      into = &o.now;
+    else if (arg == "--msg")
+      into = &o.msg;
+    else if (arg == "--file")
+      into = &o.file;
+    else if (arg == "--max-seconds")
+      into = &o.maxSeconds;
+    else if (arg == "--print-ini")
+      o.printIni = true;
+    else if (arg == "--dry-run")
+      o.dryRun = true;
+    else if (arg == "--trace")
+      o.trace = true;
     else if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       return 0;

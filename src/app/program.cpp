@@ -57,8 +57,8 @@ int Program::Main(int& argc, char** argv) {
   QStringList args = app.arguments();
   args.removeFirst();
   // Installed files sit in ../share/orvex beside bin/, in the build tree too.
-  const QString shipped = QDir(QCoreApplication::applicationDirPath() + "/../share/orvex")
-                              .absolutePath();
+  const QString shipped =
+      QDir(QCoreApplication::applicationDirPath() + "/../share/orvex").absolutePath();
   StartupEnvironment env{Env("PELORIN"), Env("PELO"), QDir::currentPath().toStdString(),
                          args.join(' ').toStdString(), shipped.toStdString()};
   QtStartupUi ui;
@@ -111,9 +111,9 @@ bool Program::OpenPacketWindow() {
       state_.EnvFile->WriteEnvironmentFile(state_.Env);
     }
   }
-  const FontSpec font{s.PacketFontName,      s.PacketFontSize,         s.PacketFontBold != 0,
-                      s.PacketFontItalic != 0, s.PacketFontUnderline != 0,
-                      s.PacketFontStrikeThru != 0};
+  const FontSpec font{s.PacketFontName,           s.PacketFontSize,
+                      s.PacketFontBold != 0,      s.PacketFontItalic != 0,
+                      s.PacketFontUnderline != 0, s.PacketFontStrikeThru != 0};
   if (!form.ApplyFont(font, sink_)) return false;
   form.RestorePlacement(s);
   editor_.Reset();
@@ -148,11 +148,13 @@ void Program::OpenCWOptions() {
   dialog.exec();
 }
 
-void Program::ShowHelp(int context) { help_->ShowHelp(state_.HelpFile, context); }
+void Program::ShowHelp(int context) {
+  help_->ShowHelp(state_.HelpFile, context);
+}
 
 void Program::ShowTextFile(const Text& name) {
-  viewer_->ShowTextFile(
-      name, ShippedFilePath(Cp1252ToUtf8(name), state_.ProgramDir, state_.ShippedDir));
+  viewer_->ShowTextFile(name,
+                        ShippedFilePath(Cp1252ToUtf8(name), state_.ProgramDir, state_.ShippedDir));
 }
 
 void Program::ExitProgram() {

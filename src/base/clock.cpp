@@ -14,8 +14,12 @@ CalendarTime Broken(time_t when, bool local) {
 
 }  // namespace
 
-CalendarTime SystemClock::Local() { return Broken(time(nullptr), true); }
-CalendarTime SystemClock::Utc() { return Broken(time(nullptr), false); }
+CalendarTime SystemClock::Local() {
+  return Broken(time(nullptr), true);
+}
+CalendarTime SystemClock::Utc() {
+  return Broken(time(nullptr), false);
+}
 
 ManualClock::ManualClock(const CalendarTime& local) {
   tm t{};
@@ -29,7 +33,11 @@ ManualClock::ManualClock(const CalendarTime& local) {
   epoch_ = mktime(&t);
 }
 
-CalendarTime ManualClock::Local() { return Broken(static_cast<time_t>(epoch_ + ms_ / 1000), true); }
-CalendarTime ManualClock::Utc() { return Broken(static_cast<time_t>(epoch_ + ms_ / 1000), false); }
+CalendarTime ManualClock::Local() {
+  return Broken(static_cast<time_t>(epoch_ + ms_ / 1000), true);
+}
+CalendarTime ManualClock::Utc() {
+  return Broken(static_cast<time_t>(epoch_ + ms_ / 1000), false);
+}
 
 }  // namespace orvex

@@ -28,7 +28,9 @@ std::unique_ptr<LineReader> LineReader::Open(const std::string& path, FileResult
   return std::unique_ptr<LineReader>(new LineReader(f));
 }
 
-LineReader::~LineReader() { std::fclose(file_); }
+LineReader::~LineReader() {
+  std::fclose(file_);
+}
 
 FileResult LineReader::Next(Text* piece, bool* lineEnd, bool* end) {
   std::string bytes = std::move(carry_);

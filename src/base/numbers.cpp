@@ -10,7 +10,9 @@
 namespace orvex {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Length of the number at the start of text (0 when there is none), in the
 // form sign? digits* ('.' digits*)? (exponent)?, with at least one digit in

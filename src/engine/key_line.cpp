@@ -4,6 +4,8 @@
 
 namespace orvex::engine {
 
-int SystemIoctl(int fd, unsigned long request, void* arg) { return ::ioctl(fd, request, arg); }
+int SystemIoctl(int fd, unsigned long request, void* arg) {
+  return ::ioctl(fd, request, arg);
+}
 
 }  // namespace orvex::engine

@@ -20,14 +20,17 @@ std::unique_ptr<KeyLog> KeyLog::Open(const std::string& path) {
   return std::unique_ptr<KeyLog>(new KeyLog(fd));
 }
 
-KeyLog::~KeyLog() { ::close(fd_); }
+KeyLog::~KeyLog() {
+  ::close(fd_);
+}
 
 void KeyLog::Write(int64_t monotonicNs, const char* what) noexcept {
   char line[64];
   const int n = std::snprintf(line, sizeof line, "%lld %s\n",
                               static_cast<long long>(monotonicNs / 1000), what);
   // One write per line with O_APPEND: lines never interleave.
-  if (n > 0) [[maybe_unused]] ssize_t w = ::write(fd_, line, static_cast<size_t>(n));
+  if (n > 0) [[maybe_unused]]
+    ssize_t w = ::write(fd_, line, static_cast<size_t>(n));
 }
 
 }  // namespace orvex::engine

@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <chrono>
 
-#include "engine/emergency.h"
 #include "base/clock.h"
+#include "engine/emergency.h"
 
 namespace orvex::engine {
 namespace {
@@ -32,7 +32,9 @@ void TuneTimingThread() {
 KeyerEngine::KeyerEngine(EngineOutputs outputs, std::unique_ptr<KeyLog> log)
     : outputs_(std::move(outputs)), log_(std::move(log)) {}
 
-KeyerEngine::~KeyerEngine() { Close(); }
+KeyerEngine::~KeyerEngine() {
+  Close();
+}
 
 OpenResult KeyerEngine::Open(int port) {
   Close();

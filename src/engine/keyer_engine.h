@@ -44,15 +44,15 @@ class KeyerEngine {
 
   OpenResult Open(int port);
   void Close();
-  void Abort();               // drop the queue, key and PTT up at once
-  int Pending() const;        // elements queued or playing
+  void Abort();         // drop the queue, key and PTT up at once
+  int Pending() const;  // elements queued or playing
   void Element(bool keyDown, int units);
-  void SetKeyLine(bool on);   // key the port line, or sidetone only
+  void SetKeyLine(bool on);  // key the port line, or sidetone only
   void SetSidetone(SidetoneDevice device);
   void SetTone(int hz);
-  bool Active() const;        // from the first queued element until Idle
-  void SetUnit(int ms);       // for elements not yet started
-  void Idle();                // PTT down once nothing is pending
+  bool Active() const;   // from the first queued element until Idle
+  void SetUnit(int ms);  // for elements not yet started
+  void Idle();           // PTT down once nothing is pending
 
   bool IsOpen() const;
 

@@ -8,7 +8,9 @@
 namespace orvex::engine {
 namespace {
 
-snd_seq_t* Seq(void* p) { return static_cast<snd_seq_t*>(p); }
+snd_seq_t* Seq(void* p) {
+  return static_cast<snd_seq_t*>(p);
+}
 
 // Finds a port that plays notes: a synth or MIDI port that takes
 // subscriptions, other than the kernel's pass-through.
@@ -92,6 +94,8 @@ void MidiSidetone::SetKey(bool down) {
   }
 }
 
-void MidiSidetone::SetPitch(int hz) { note_ = NoteFor(hz); }
+void MidiSidetone::SetPitch(int hz) {
+  note_ = NoteFor(hz);
+}
 
 }  // namespace orvex::engine

@@ -6,12 +6,17 @@ namespace orvex::engine {
 
 std::string OpenResult::Suffix() const {
   switch (status) {
-    case OpenStatus::NotFound: return ", device not found";
-    case OpenStatus::InUse: return ", device in use";
-    case OpenStatus::NoAccess: return ", invalid access";
-    case OpenStatus::Sharing: return ", sharing violation";
+    case OpenStatus::NotFound:
+      return ", device not found";
+    case OpenStatus::InUse:
+      return ", device in use";
+    case OpenStatus::NoAccess:
+      return ", invalid access";
+    case OpenStatus::Sharing:
+      return ", sharing violation";
     case OpenStatus::Ok:
-    case OpenStatus::Other: break;
+    case OpenStatus::Other:
+      break;
   }
   return {};
 }

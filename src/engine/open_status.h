@@ -13,7 +13,7 @@ enum class OpenStatus : int16_t {
   InUse = 5,      // another program (or another Orvex) holds it
   NoAccess = 12,  // no permission: the operator is not in the device's group
   Sharing = 32,
-  Other = -1,     // any other system error; err tells which
+  Other = -1,  // any other system error; err tells which
 };
 
 struct OpenResult {

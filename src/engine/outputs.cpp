@@ -50,6 +50,8 @@ std::unique_ptr<Sidetone> OpenSidetone(SidetoneDevice device) {
 
 }  // namespace
 
-EngineOutputs SystemOutputs() { return {OpenKeyLine, OpenSidetone}; }
+EngineOutputs SystemOutputs() {
+  return {OpenKeyLine, OpenSidetone};
+}
 
 }  // namespace orvex::engine

@@ -11,8 +11,8 @@
 
 namespace orvex::engine {
 
-std::unique_ptr<ParallelKeyLine> ParallelKeyLine::Open(const std::string& device, OpenResult* result,
-                                                       IoctlFn ioctl) {
+std::unique_ptr<ParallelKeyLine> ParallelKeyLine::Open(const std::string& device,
+                                                       OpenResult* result, IoctlFn ioctl) {
   const int fd = ::open(device.c_str(), O_RDWR | O_CLOEXEC);
   if (fd < 0) {
     *result = OpenResultFromErrno(errno);
@@ -50,7 +50,9 @@ ParallelKeyLine::~ParallelKeyLine() {
   ::close(fd_);
 }
 
-void ParallelKeyLine::Write() noexcept { ioctl_(fd_, PPWCONTROL, &control_); }
+void ParallelKeyLine::Write() noexcept {
+  ioctl_(fd_, PPWCONTROL, &control_);
+}
 
 void ParallelKeyLine::SetKey(bool down) {
   control_ = static_cast<unsigned char>(down ? control_ & ~kPin17 : control_ | kPin17);

@@ -49,6 +49,8 @@ void PcSpeakerSidetone::Tone(int hz) noexcept {
   [[maybe_unused]] ssize_t n = ::write(fd_, &ev, sizeof ev);
 }
 
-void PcSpeakerSidetone::SetKey(bool down) { Tone(down ? pitch_ : 0); }
+void PcSpeakerSidetone::SetKey(bool down) {
+  Tone(down ? pitch_ : 0);
+}
 
 }  // namespace orvex::engine

@@ -45,8 +45,14 @@ void SerialKeyLine::Modem(bool set, int bits) noexcept {
   ioctl_(fd_, set ? TIOCMBIS : TIOCMBIC, &bits);
 }
 
-void SerialKeyLine::SetKey(bool down) { Modem(down, TIOCM_DTR); }
-void SerialKeyLine::SetPtt(bool on) { Modem(on, TIOCM_RTS); }
-void SerialKeyLine::AllUp() noexcept { Modem(false, TIOCM_DTR | TIOCM_RTS); }
+void SerialKeyLine::SetKey(bool down) {
+  Modem(down, TIOCM_DTR);
+}
+void SerialKeyLine::SetPtt(bool on) {
+  Modem(on, TIOCM_RTS);
+}
+void SerialKeyLine::AllUp() noexcept {
+  Modem(false, TIOCM_DTR | TIOCM_RTS);
+}
 
 }  // namespace orvex::engine

@@ -26,7 +26,7 @@ class ToneSynth {
   std::atomic<bool> key_{false};
   std::atomic<int> pitch_{600};
   double rate_;
-  int edge_;      // samples in one edge
+  int edge_;         // samples in one edge
   int edgePos_ = 0;  // 0 silent .. edge_ full tone
   double phase_ = 0;
   float amplitude_;

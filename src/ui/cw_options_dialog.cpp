@@ -27,8 +27,8 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   port_ = new QComboBox(cwFrame);
   port_->setObjectName("CWPort");
   port_->setEditable(true);
-  port_->addItems({"None", "LPT1", "LPT2", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
-                   "COM8"});
+  port_->addItems(
+      {"None", "LPT1", "LPT2", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8"});
   port_->setInsertPolicy(QComboBox::NoInsert);
   port_->setEditText(ToQString(e.port));
   speed_ = new QLineEdit(ToQString(e.speed), cwFrame);
@@ -114,9 +114,9 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   all->addWidget(msgsFrame);
 
   // The keyboard order of the original dialog, the wave option last.
-  QWidget* order[] = {port_, speed_, sidetone_, tone_, speaker_, midi_, msgs_[0], msgs_[1],
-                      msgs_[2], msgs_[3], msgs_[4], msgs_[5], msgs_[6], msgs_[7], save_, cancel_,
-                      help_, wave_};
+  QWidget* order[] = {port_,    speed_,   sidetone_, tone_,    speaker_, midi_,
+                      msgs_[0], msgs_[1], msgs_[2],  msgs_[3], msgs_[4], msgs_[5],
+                      msgs_[6], msgs_[7], save_,     cancel_,  help_,    wave_};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 
   connect(save_, &QPushButton::clicked, this, [this, &actions] {

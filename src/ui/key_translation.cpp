@@ -10,21 +10,41 @@ ClassicKey FromQtKey(int qtKey, Qt::KeyboardModifiers mods, const QString& text)
   if (mods & Qt::ControlModifier) k.modifiers |= kCtrl;
   if (mods & Qt::AltModifier) k.modifiers |= kAlt;
   switch (qtKey) {
-    case Qt::Key_Escape: k.key = Key::Esc; k.charCode = 27; break;
+    case Qt::Key_Escape:
+      k.key = Key::Esc;
+      k.charCode = 27;
+      break;
     case Qt::Key_Backtab:  // Shift+Tab arrives as its own key
       k.modifiers |= kShift;
       k.key = Key::Tab;
       k.charCode = 9;
       break;
-    case Qt::Key_Tab: k.key = Key::Tab; k.charCode = 9; break;
-    case Qt::Key_End: k.key = Key::End; break;
-    case Qt::Key_Home: k.key = Key::Home; break;
-    case Qt::Key_Left: k.key = Key::Left; break;
-    case Qt::Key_Right: k.key = Key::Right; break;
-    case Qt::Key_Delete: k.key = Key::Delete; break;
-    case Qt::Key_Backspace: k.charCode = 8; break;
+    case Qt::Key_Tab:
+      k.key = Key::Tab;
+      k.charCode = 9;
+      break;
+    case Qt::Key_End:
+      k.key = Key::End;
+      break;
+    case Qt::Key_Home:
+      k.key = Key::Home;
+      break;
+    case Qt::Key_Left:
+      k.key = Key::Left;
+      break;
+    case Qt::Key_Right:
+      k.key = Key::Right;
+      break;
+    case Qt::Key_Delete:
+      k.key = Key::Delete;
+      break;
+    case Qt::Key_Backspace:
+      k.charCode = 8;
+      break;
     case Qt::Key_Return:
-    case Qt::Key_Enter: k.charCode = 13; break;
+    case Qt::Key_Enter:
+      k.charCode = 13;
+      break;
     default:
       if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F12)
         k.key = static_cast<Key>(static_cast<int>(Key::F1) + (qtKey - Qt::Key_F1));

@@ -22,7 +22,9 @@ namespace {
 
 constexpr const char* kHelpContext = "helpContext";
 
-QColor FromColour(int32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+QColor FromColour(int32_t c) {
+  return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
 
 int RoundTwips(double twips) {
   return static_cast<int>(RoundHalfEven(twips, INT32_MIN, INT32_MAX).value_or(0));
@@ -67,7 +69,8 @@ QAction* PktForm::Add(QMenu* menu, const char* name, const char* caption, int he
   if (const KeyBinding* key = MenuShortcutOf(command, message))
     a->setShortcut(ToQtShortcut(key->key, key->modifiers));
   if (command != Command::None)
-    connect(a, &QAction::triggered, this, [this, command, message] { commands_.Run(command, message); });
+    connect(a, &QAction::triggered, this,
+            [this, command, message] { commands_.Run(command, message); });
   return a;
 }
 
@@ -99,8 +102,8 @@ void PktForm::BuildMenus() {
   for (int n = 1; n <= 8; ++n) {
     const QByteArray name = "ReqCw" + QByteArray::number(n);
     const QByteArray caption = "&" + QByteArray::number(n) + ":";
-    messages_[static_cast<size_t>(n - 1)] = Add(cw, name.constData(), caption.constData(),
-                                                n == 4 ? 0 : 160, Command::SendMessage, n);
+    messages_[static_cast<size_t>(n - 1)] =
+        Add(cw, name.constData(), caption.constData(), n == 4 ? 0 : 160, Command::SendMessage, n);
   }
   Add(options, "MenuCWOptions", "&CW Options", 0, Command::CWOptions);
   Add(help, "MenuDispHelp", "Display &Help", 0, Command::Help);
@@ -115,8 +118,7 @@ void PktForm::CaptionChanged(int n, const Text& caption) {
   // "&n: " marks the digit as the access key; an "&" in the message itself
   // must show as it is.
   const QString text = ToQString(caption);
-  messages_[static_cast<size_t>(n - 1)]->setText(text.left(4) +
-                                                 text.mid(4).replace("&", "&&"));
+  messages_[static_cast<size_t>(n - 1)]->setText(text.left(4) + text.mid(4).replace("&", "&&"));
 }
 
 bool PktForm::eventFilter(QObject* watched, QEvent* event) {
@@ -185,8 +187,8 @@ bool PktForm::ApplyFont(const FontSpec& wanted, MessageSink& sink) {
     if (!size.empty() && size.back() == '.') size.pop_back();
     const Text nl(CRLF);
     ShowMessage(sink,
-                "Couldn't set font " + wanted.Name + (wanted.Size >= 0 ? " " : "") + size + "." + nl +
-                    "Pick another font from the" + nl + wanted.MenuName + " menu." + nl,
+                "Couldn't set font " + wanted.Name + (wanted.Size >= 0 ? " " : "") + size + "." +
+                    nl + "Pick another font from the" + nl + wanted.MenuName + " menu." + nl,
                 ErrorInfo{380, "Invalid property value"}, "Set Font");
     return false;
   }

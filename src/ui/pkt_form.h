@@ -68,8 +68,8 @@ class PktForm : public QMainWindow, public PacketWindowView, public CaptionListe
 
  private:
   void BuildMenus();
-  QAction* Add(QMenu* menu, const char* name, const char* caption, int helpContext,
-               Command command, int message = 0);
+  QAction* Add(QMenu* menu, const char* name, const char* caption, int helpContext, Command command,
+               int message = 0);
 
   LineEditor& editor_;
   WindowCommands& commands_;

@@ -4,9 +4,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "ui/centre_form.h"
 #include "base/message.h"
 #include "base/numbers.h"
+#include "ui/centre_form.h"
 #include "ui/qt_text.h"
 #include "ui/twips.h"
 

@@ -1,8 +1,8 @@
 #include "ui/qt_seams.h"
 
 #include <QApplication>
-#include "ui/file_append.h"
 
+#include "ui/file_append.h"
 #include "ui/qt_text.h"
 
 namespace orvex {
@@ -32,7 +32,9 @@ void QtRepeatingTimer::Start(int intervalMs, std::function<void()> tick) {
   timer_.start(intervalMs);
 }
 
-void QtBeeper::Beep() { QApplication::beep(); }
+void QtBeeper::Beep() {
+  QApplication::beep();
+}
 
 std::optional<std::string> QtFileChooser::ChooseFileToRead(const Text& title, const Text& filter,
                                                            const std::string& startDir) {
@@ -40,8 +42,8 @@ std::optional<std::string> QtFileChooser::ChooseFileToRead(const Text& title, co
   QtAppendQuestion question(parent_);
   // ChooseFile opens the file to prove it can be read; the sender opens it
   // again by its path and reads it line by line.
-  auto chosen = ChooseFile(FCH_READ | FCH_FULL_PATH, startDir, "", filter, title, dialog,
-                           question, sink_);
+  auto chosen =
+      ChooseFile(FCH_READ | FCH_FULL_PATH, startDir, "", filter, title, dialog, question, sink_);
   if (!chosen) return std::nullopt;
   return chosen->path;
 }

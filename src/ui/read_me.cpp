@@ -8,10 +8,10 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "core/frame/viewer_text.h"
 #include "ui/centre_form.h"
 #include "ui/qt_text.h"
 #include "ui/twips.h"
-#include "core/frame/viewer_text.h"
 
 namespace orvex {
 
@@ -40,7 +40,9 @@ bool ReadMe::eventFilter(QObject* watched, QEvent* event) {
   return QDialog::eventFilter(watched, event);
 }
 
-TextViewer::~TextViewer() { delete window_; }
+TextViewer::~TextViewer() {
+  delete window_;
+}
 
 void TextViewer::ShowTextFile(const Text& name, const std::string& path) {
   const ViewerText file = ReadViewerText(path);
@@ -59,7 +61,9 @@ void TextViewer::ShowTextFile(const Text& name, const std::string& path) {
   window_->activateWindow();
 }
 
-HelpViewer::~HelpViewer() { delete window_; }
+HelpViewer::~HelpViewer() {
+  delete window_;
+}
 
 void HelpViewer::ShowHelp(const std::string& helpFile, int context) {
   if (helpFile.empty() || !QFile::exists(QString::fromStdString(helpFile))) return;

@@ -3,13 +3,12 @@
 #pragma once
 
 #include <QDialog>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QTextBrowser>
 #include <string>
 
 #include "base/message_sink.h"
-
-#include <QPlainTextEdit>
-#include <QTextBrowser>
 
 namespace orvex {
 

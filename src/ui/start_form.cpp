@@ -20,7 +20,8 @@ StartForm::StartForm(const QString& title, const QString& iconPath)
   label_->setText("Starting up...");
   QPixmap icon;
   if (!iconPath.isEmpty() && icon.load(iconPath))
-    picture_->setPixmap(icon.scaled(picture_->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    picture_->setPixmap(
+        icon.scaled(picture_->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
   setWindowTitle(title);
   setCursor(Qt::WaitCursor);
   CentreForm(this);

@@ -44,7 +44,8 @@ class Recorder {
 
 class RecordingLine : public KeyLine, public Sidetone {
  public:
-  explicit RecordingLine(std::shared_ptr<Recorder> r, int device = 0) : r_(std::move(r)), device_(device) {}
+  explicit RecordingLine(std::shared_ptr<Recorder> r, int device = 0)
+      : r_(std::move(r)), device_(device) {}
   ~RecordingLine() override { r_->Add("closed"); }
   void SetKey(bool down) override {
     r_->Add(device_ == 0 ? (down ? "key down" : "key up")

@@ -35,7 +35,9 @@ inline std::string ReadFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-inline bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+inline bool Exists(const std::string& path) {
+  return access(path.c_str(), F_OK) == 0;
+}
 
 inline bool Contains(const std::string& haystack, const std::string& needle) {
   return haystack.find(needle) != std::string::npos;

@@ -16,7 +16,9 @@ struct RecordedBox {
 
 class RecordingSink : public MessageSink {
  public:
-  void Warning(const Text& title, const Text& text) override { boxes.push_back({title, text, true}); }
+  void Warning(const Text& title, const Text& text) override {
+    boxes.push_back({title, text, true});
+  }
   void Information(const Text& title, const Text& text) override {
     boxes.push_back({title, text, false});
   }
@@ -25,7 +27,9 @@ class RecordingSink : public MessageSink {
     return answer;
   }
   // "title|text" of the last box, or "" when none was shown.
-  Text Last() const { return boxes.empty() ? Text() : boxes.back().title + "|" + boxes.back().text; }
+  Text Last() const {
+    return boxes.empty() ? Text() : boxes.back().title + "|" + boxes.back().text;
+  }
 
   std::vector<RecordedBox> boxes;
   std::vector<RecordedBox> questions;

@@ -95,10 +95,14 @@ class SendHarness {
   std::string Keyed() const {
     std::string out;
     for (const std::string& c : calls) {
-      if (c == "ELEMENT 0 1") out += ".";
-      else if (c == "ELEMENT 0 3") out += "-";
-      else if (c.rfind("ELEMENT 128", 0) == 0) out += c == "ELEMENT 128 1" ? "" : " ";
-      else out += "[" + c + "]";
+      if (c == "ELEMENT 0 1")
+        out += ".";
+      else if (c == "ELEMENT 0 3")
+        out += "-";
+      else if (c.rfind("ELEMENT 128", 0) == 0)
+        out += c == "ELEMENT 128 1" ? "" : " ";
+      else
+        out += "[" + c + "]";
     }
     return out;
   }
@@ -123,7 +127,8 @@ class SendHarness {
 // tests that look at exactly which keyer operations run.
 class FakeKeyerPath {
  public:
-  explicit FakeKeyerPath(const EnvSettings& settings) : send({keyer, settings, clock, timer, beeper, sink, "/stn"}) {
+  explicit FakeKeyerPath(const EnvSettings& settings)
+      : send({keyer, settings, clock, timer, beeper, sink, "/stn"}) {
     send.Port().InitCW();
   }
   FakeKeyer keyer;

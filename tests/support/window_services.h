@@ -23,7 +23,8 @@ class RecordingServices : public WindowServices, public FileChooser {
     ++exits;
     if (onExit) onExit();
   }
-  std::optional<std::string> ChooseFileToRead(const Text&, const Text&, const std::string&) override {
+  std::optional<std::string> ChooseFileToRead(const Text&, const Text&,
+                                              const std::string&) override {
     return std::nullopt;
   }
 

@@ -127,7 +127,6 @@ class DialogsTest : public QObject, public CWOptionsActions {
       QCOMPARE(question.Ask("x already exists.\r\n\r\nReplace it or append to end?"), expected);
     }
   }
-
 };
 
 QTEST_MAIN(DialogsTest)

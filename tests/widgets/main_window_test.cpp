@@ -35,7 +35,8 @@ class MainWindowTest : public QObject {
     state_ = ProgramState();
     h_ = std::make_unique<test::SendHarness>();
     h_->settings.Message(3) = "TEST";
-    state_.EnvFile = std::make_unique<EnvironmentFile>(dir_.File("orvex.ini"), h_->sink, state_.Captions);
+    state_.EnvFile =
+        std::make_unique<EnvironmentFile>(dir_.File("orvex.ini"), h_->sink, state_.Captions);
     state_.PacketOpen = true;
     editor_.Reset();
     h_->send.SetTypeAhead(&editor_);
@@ -94,13 +95,16 @@ class MainWindowTest : public QObject {
     wanted.Size = 12;
     wanted.Bold = true;
     QVERIFY(form_->ApplyFont(wanted, h_->sink));
-    QCOMPARE(form_->Pane()->font().family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+    QCOMPARE(form_->Pane()->font().family(),
+             QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
     QVERIFY(form_->Pane()->font().bold());
     wanted.Size = 0;
     QVERIFY(!form_->ApplyFont(wanted, h_->sink));
-    QCOMPARE(QString::fromStdString(h_->sink.Last()),
-             QString("Set Font|Couldn't set font FixedSys 0.\r\nPick another font from the\r\n"
-                     "'Options/TNC, Messages, History, ...' menu.\r\n.\r\n(380) Invalid property value."));
+    QCOMPARE(
+        QString::fromStdString(h_->sink.Last()),
+        QString(
+            "Set Font|Couldn't set font FixedSys 0.\r\nPick another font from the\r\n"
+            "'Options/TNC, Messages, History, ...' menu.\r\n.\r\n(380) Invalid property value."));
   }
 
   void placementIsRestoredAndSavedInTwipsThroughEveryClose() {

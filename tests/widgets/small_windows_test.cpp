@@ -41,8 +41,10 @@ class SmallWindowsTest : public QObject {
         box->accept();
       });
       QtMessageSink sink;
-      if (i == 0) sink.Warning("Environment File", "Can't open /x\r\nPermission denied.");
-      else sink.Information("About", "\xC9t\xE9 \x80");
+      if (i == 0)
+        sink.Warning("Environment File", "Can't open /x\r\nPermission denied.");
+      else
+        sink.Information("About", "\xC9t\xE9 \x80");
     }
     QCOMPARE(seen, (QStringList{"Environment File|Can't open /x\nPermission denied.|2",
                                 QString::fromUtf8("About|\u00C9t\u00E9 \u20AC|0")}));

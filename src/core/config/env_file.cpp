@@ -6,10 +6,10 @@
 #include <variant>
 #include <vector>
 
+#include "base/atomic_file.h"
 #include "base/message.h"
 #include "base/numbers.h"
 #include "base/program_paths.h"
-#include "base/atomic_file.h"
 #include "core/config/port_name.h"
 
 namespace orvex {
@@ -115,13 +115,16 @@ std::string EnvironmentFilePath(const std::string& commandLine, const std::strin
   return ProgramFilePath(commandLine.empty() ? "orvex.ini" : commandLine, programDir);
 }
 
-EnvironmentFile::EnvironmentFile(std::string path, MessageSink& sink,
-                                 MessageMenuCaptions& captions)
+EnvironmentFile::EnvironmentFile(std::string path, MessageSink& sink, MessageMenuCaptions& captions)
     : path_(std::move(path)), sink_(sink), captions_(captions) {}
 
-Text EnvironmentFile::DisplayPath() const { return Utf8ToCp1252(path_); }
+Text EnvironmentFile::DisplayPath() const {
+  return Utf8ToCp1252(path_);
+}
 
-void EnvironmentFile::Report(const Text& text) { sink_.Warning(kTitle, text); }
+void EnvironmentFile::Report(const Text& text) {
+  sink_.Warning(kTitle, text);
+}
 
 void EnvironmentFile::ReadEnvironmentFile(EnvSettings& settings, int16_t& cwPortCode,
                                           EventYield* events) {

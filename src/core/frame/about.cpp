@@ -21,6 +21,8 @@ Text AboutText() {
          "Made by radio amateurs, for radio amateurs" + nl + nl + "orvex@example.org";
 }
 
-void ShowAbout(MessageSink& sink) { sink.Information("About Pelorin", AboutText()); }
+void ShowAbout(MessageSink& sink) {
+  sink.Information("About Pelorin", AboutText());
+}
 
 }  // namespace orvex

@@ -20,7 +20,8 @@ class KeepCurrentDir {
     if (getcwd(buf, sizeof buf)) dir_ = buf;
   }
   ~KeepCurrentDir() {
-    if (!dir_.empty()) [[maybe_unused]] int r = chdir(dir_.c_str());
+    if (!dir_.empty()) [[maybe_unused]]
+      int r = chdir(dir_.c_str());
   }
 
  private:
@@ -69,10 +70,9 @@ Text FileNamePart(const Text& path, bool stripExtension) {
   return s;
 }
 
-std::optional<ChosenFile> ChooseFile(int flags, const std::string& initialDir,
-                                     const Text& fileName, const Text& filter, const Text& title,
-                                     FileDialogSeam& dialog, AppendQuestionSeam& question,
-                                     MessageSink& sink) {
+std::optional<ChosenFile> ChooseFile(int flags, const std::string& initialDir, const Text& fileName,
+                                     const Text& filter, const Text& title, FileDialogSeam& dialog,
+                                     AppendQuestionSeam& question, MessageSink& sink) {
   KeepCurrentDir keep;
   const bool save = flags & (FCH_REPLACE | FCH_APPEND);
   const std::string qtFilter = QtFilterList(filter);
@@ -82,8 +82,10 @@ std::optional<ChosenFile> ChooseFile(int flags, const std::string& initialDir,
     if (!path || path->empty()) return std::nullopt;
     chosen = *path;
     const Text name = Utf8ToCp1252(chosen);
-    if ((flags & FCH_NO_LOG) && name.size() >= 4 && UpperCase(name.substr(name.size() - 4)) == ".LOG") {
-      sink.Warning(title, "Log files not allowed, please choose a file name without a .log extension.");
+    if ((flags & FCH_NO_LOG) && name.size() >= 4 &&
+        UpperCase(name.substr(name.size() - 4)) == ".LOG") {
+      sink.Warning(title,
+                   "Log files not allowed, please choose a file name without a .log extension.");
       continue;
     }
     if (!(flags & FCH_CHECK_EXISTS)) break;
@@ -101,24 +103,32 @@ std::optional<ChosenFile> ChooseFile(int flags, const std::string& initialDir,
     if (flags & FCH_ASK_APPEND) {
       const int answer = question.Ask(name + " already exists." + Text(CRLF) + Text(CRLF) +
                                       "Replace it or append to end?");
-      if (answer == kAnswerAppend) flags = (flags & ~FCH_REPLACE) | FCH_APPEND;
-      else if (answer == kAnswerReplace) flags = (flags & ~FCH_APPEND) | FCH_REPLACE;
-      else return std::nullopt;
+      if (answer == kAnswerAppend)
+        flags = (flags & ~FCH_REPLACE) | FCH_APPEND;
+      else if (answer == kAnswerReplace)
+        flags = (flags & ~FCH_APPEND) | FCH_REPLACE;
+      else
+        return std::nullopt;
     }
     break;
   }
 
   ChosenFile out;
   out.path = chosen;
-  const char* mode = (flags & FCH_REPLACE) ? "we" : (flags & FCH_READ) ? "re" : (flags & FCH_APPEND) ? "ae" : nullptr;
+  const char* mode = (flags & FCH_REPLACE)  ? "we"
+                     : (flags & FCH_READ)   ? "re"
+                     : (flags & FCH_APPEND) ? "ae"
+                                            : nullptr;
   if (mode) {
     out.file.reset(std::fopen(chosen.c_str(), mode));
     if (!out.file) {
-      ShowMessage(sink, "Couldn't open " + Utf8ToCp1252(chosen), ErrorFromErrno(errno), "File Open");
+      ShowMessage(sink, "Couldn't open " + Utf8ToCp1252(chosen), ErrorFromErrno(errno),
+                  "File Open");
       return std::nullopt;
     }
   }
-  out.name = (flags & FCH_FULL_PATH) ? Utf8ToCp1252(chosen) : FileNamePart(Utf8ToCp1252(chosen), false);
+  out.name =
+      (flags & FCH_FULL_PATH) ? Utf8ToCp1252(chosen) : FileNamePart(Utf8ToCp1252(chosen), false);
   return out;
 }
 

@@ -34,8 +34,7 @@ class FileDialogSeam {
   virtual ~FileDialogSeam() = default;
   // The chosen native path, or nullopt when cancelled. qtFilter is the
   // filter list in Qt's "Description (patterns);;..." form, UTF-8.
-  virtual std::optional<std::string> Show(bool save, const Text& title,
-                                          const std::string& qtFilter,
+  virtual std::optional<std::string> Show(bool save, const Text& title, const std::string& qtFilter,
                                           const std::string& initialDir,
                                           const std::string& fileName) = 0;
 };
@@ -55,7 +54,7 @@ struct FileCloser {
 using OpenFile = std::unique_ptr<std::FILE, FileCloser>;
 
 struct ChosenFile {
-  Text name;        // the bare name, or the full path with FCH_FULL_PATH
+  Text name;         // the bare name, or the full path with FCH_FULL_PATH
   std::string path;  // the full native path
   OpenFile file;     // open when the flags asked for it
 };
@@ -73,9 +72,8 @@ Text FileNamePart(const Text& path, bool stripExtension);
 
 // Shows the dialog, checks the choice by the flags and opens the file; the
 // current directory is the same afterwards in every case.
-std::optional<ChosenFile> ChooseFile(int flags, const std::string& initialDir,
-                                     const Text& fileName, const Text& filter, const Text& title,
-                                     FileDialogSeam& dialog, AppendQuestionSeam& question,
-                                     MessageSink& sink);
+std::optional<ChosenFile> ChooseFile(int flags, const std::string& initialDir, const Text& fileName,
+                                     const Text& filter, const Text& title, FileDialogSeam& dialog,
+                                     AppendQuestionSeam& question, MessageSink& sink);
 
 }  // namespace orvex

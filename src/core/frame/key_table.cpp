@@ -5,7 +5,9 @@
 namespace orvex {
 namespace {
 
-constexpr Key FKey(int n) { return static_cast<Key>(static_cast<int>(Key::F1) + n - 1); }
+constexpr Key FKey(int n) {
+  return static_cast<Key>(static_cast<int>(Key::F1) + n - 1);
+}
 
 constexpr auto MakeTable() {
   std::array<KeyBinding, 22> t{};
@@ -26,7 +28,9 @@ constexpr auto kTable = MakeTable();
 
 }  // namespace
 
-std::span<const KeyBinding> KeyBindings() { return kTable; }
+std::span<const KeyBinding> KeyBindings() {
+  return kTable;
+}
 
 const KeyBinding* FindKeyBinding(Key key, unsigned modifiers) {
   for (const KeyBinding& b : kTable)

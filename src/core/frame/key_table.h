@@ -10,16 +10,49 @@ namespace orvex {
 
 // Keys the program knows, whatever the toolkit calls them.
 enum class Key {
-  Other, Esc, Tab, End, Home, Left, Right, Delete, X,
-  F1, F2, F3, F4, F5, F6, F7, F8, F9, F10, F11, F12
+  Other,
+  Esc,
+  Tab,
+  End,
+  Home,
+  Left,
+  Right,
+  Delete,
+  X,
+  F1,
+  F2,
+  F3,
+  F4,
+  F5,
+  F6,
+  F7,
+  F8,
+  F9,
+  F10,
+  F11,
+  F12
 };
 
 enum Modifier : unsigned { kNone = 0, kShift = 1, kCtrl = 2, kAlt = 4 };
 
 // The commands of the main window: its menu items, its keys, the beep.
 enum class Command {
-  None, Beep, Exit, Faster, Slower, SetSpeed, SendFile, Stop, SetHim, SetMe, SendMessage,
-  CWOptions, Help, About, ShowReadme, ShowChanges
+  None,
+  Beep,
+  Exit,
+  Faster,
+  Slower,
+  SetSpeed,
+  SendFile,
+  Stop,
+  SetHim,
+  SetMe,
+  SendMessage,
+  CWOptions,
+  Help,
+  About,
+  ShowReadme,
+  ShowChanges
 };
 
 struct KeyBinding {

@@ -55,7 +55,8 @@ KeyAction LineEditor::KeyDown(Key key, unsigned modifiers) {
         if (line_.empty() || caret_ > length) return {};
         {
           const size_t space = line_.find(' ', static_cast<size_t>(caret_ - 1));
-          const int q = space == Text::npos ? 0 : SkipForward(static_cast<int>(space) + 1, line_, " ");
+          const int q =
+              space == Text::npos ? 0 : SkipForward(static_cast<int>(space) + 1, line_, " ");
           caret = q != 0 ? q : length + 1;
         }
         break;
@@ -92,8 +93,9 @@ KeyAction LineEditor::KeyDown(Key key, unsigned modifiers) {
     switch (key) {
       case Key::End:
         if (line_.empty()) return {};
-        line_.resize(static_cast<size_t>(caret_ - 1) < line_.size() ? static_cast<size_t>(caret_ - 1)
-                                                                     : line_.size());
+        line_.resize(static_cast<size_t>(caret_ - 1) < line_.size()
+                         ? static_cast<size_t>(caret_ - 1)
+                         : line_.size());
         break;
       case Key::Left:
         if (caret_ == 1) return {};
@@ -130,7 +132,8 @@ KeyAction LineEditor::KeyPress(int code) {
     return {};
   }
   if (code == 9 || code == 10 || code == 13 || code == 22 || code == 24) return {};
-  line_ = line_.substr(0, static_cast<size_t>(caret_ - 1)) + static_cast<char>(code) + After(caret_);
+  line_ =
+      line_.substr(0, static_cast<size_t>(caret_ - 1)) + static_cast<char>(code) + After(caret_);
   ++caret_;
   Changed();
   return {};

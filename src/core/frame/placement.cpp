@@ -45,6 +45,8 @@ PlacementResult UpdatePlacement(EnvSettings& s, WindowState state, const TwipsRe
   return changed ? PlacementResult::Changed : PlacementResult::Unchanged;
 }
 
-double TwipsPerPixel(double dpi) { return dpi > 0 ? 1440.0 / dpi : 15.0; }
+double TwipsPerPixel(double dpi) {
+  return dpi > 0 ? 1440.0 / dpi : 15.0;
+}
 
 }  // namespace orvex

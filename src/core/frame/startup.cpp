@@ -7,7 +7,9 @@
 
 namespace orvex {
 
-Text PacketTitle(int16_t speed) { return " Orvex -" + SignedDigits(speed) + " WPM"; }
+Text PacketTitle(int16_t speed) {
+  return " Orvex -" + SignedDigits(speed) + " WPM";
+}
 
 void NewVersionNotice(ProgramState& state, MessageSink& sink) {
   ShowAbout(sink);
@@ -15,8 +17,7 @@ void NewVersionNotice(ProgramState& state, MessageSink& sink) {
   state.EnvFile->WriteEnvironmentFile(state.Env);
 }
 
-bool Startup(ProgramState& state, const StartupEnvironment& env, StartupUi& ui,
-             MessageSink& sink) {
+bool Startup(ProgramState& state, const StartupEnvironment& env, StartupUi& ui, MessageSink& sink) {
   try {
     state.ProgramDir = FindProgramDir(env.Pelorin, env.Pelo, env.CurrentDir);
     state.CommandLine = env.CommandLine;

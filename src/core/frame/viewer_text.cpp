@@ -10,7 +10,7 @@ ViewerText ReadViewerText(const std::string& path) {
   out.result = ReadWholeFile(path, bytes);
   if (!out.result.ok()) {
     const Text what = out.result.failed() && out.result.stage() == FileStage::Read ? "Can't read "
-                                                                                    : "Can't open ";
+                                                                                   : "Can't open ";
     out.error = what + Utf8ToCp1252(path) + Text(CRLF) + out.result.Description() + ".";
     return out;
   }

@@ -5,7 +5,9 @@
 
 namespace orvex {
 
-void WindowCommands::UpdateTitle() { services_.SetTitle(PacketTitle(send_.Port().Speed())); }
+void WindowCommands::UpdateTitle() {
+  services_.SetTitle(PacketTitle(send_.Port().Speed()));
+}
 
 void WindowCommands::SetSpeed() {
   Text answer = std::to_string(send_.Port().Speed());
@@ -33,25 +35,52 @@ void WindowCommands::SetCall(bool mine) {
 
 void WindowCommands::Run(Command command, int message) {
   switch (command) {
-    case Command::None: break;
-    case Command::Beep: beeper_.Beep(); break;
-    case Command::Exit: services_.ExitProgram(); break;
+    case Command::None:
+      break;
+    case Command::Beep:
+      beeper_.Beep();
+      break;
+    case Command::Exit:
+      services_.ExitProgram();
+      break;
     case Command::Faster:
     case Command::Slower:
       send_.Port().StepCWSpeed(command == Command::Faster ? +1 : -1);
       UpdateTitle();
       break;
-    case Command::SetSpeed: SetSpeed(); break;
-    case Command::SendFile: send_.SendFile(&chooser_, ""); break;
-    case Command::Stop: send_.Stop(); break;
-    case Command::SetHim: SetCall(false); break;
-    case Command::SetMe: SetCall(true); break;
-    case Command::SendMessage: send_.SendMessage(message); break;
-    case Command::CWOptions: services_.OpenCWOptions(); break;
-    case Command::Help: services_.ShowHelp(150); break;
-    case Command::About: ShowAbout(sink_); break;
-    case Command::ShowReadme: services_.ShowTextFile("readme.txt"); break;
-    case Command::ShowChanges: services_.ShowTextFile("changes.txt"); break;
+    case Command::SetSpeed:
+      SetSpeed();
+      break;
+    case Command::SendFile:
+      send_.SendFile(&chooser_, "");
+      break;
+    case Command::Stop:
+      send_.Stop();
+      break;
+    case Command::SetHim:
+      SetCall(false);
+      break;
+    case Command::SetMe:
+      SetCall(true);
+      break;
+    case Command::SendMessage:
+      send_.SendMessage(message);
+      break;
+    case Command::CWOptions:
+      services_.OpenCWOptions();
+      break;
+    case Command::Help:
+      services_.ShowHelp(150);
+      break;
+    case Command::About:
+      ShowAbout(sink_);
+      break;
+    case Command::ShowReadme:
+      services_.ShowTextFile("readme.txt");
+      break;
+    case Command::ShowChanges:
+      services_.ShowTextFile("changes.txt");
+      break;
   }
 }
 

@@ -29,7 +29,11 @@ class WindowCommands {
  public:
   WindowCommands(ProgramState& state, SendPath& send, MessageSink& sink, WindowServices& services,
                  FileChooser& chooser, Beeper& beeper)
-      : state_(state), send_(send), sink_(sink), services_(services), chooser_(chooser),
+      : state_(state),
+        send_(send),
+        sink_(sink),
+        services_(services),
+        chooser_(chooser),
         beeper_(beeper) {}
 
   // A menu item, a key of the key table, or what the line editor asked for.

@@ -48,14 +48,23 @@ char ControlCode(char c, bool* valid) {
   if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
   if (c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 1);
   switch (c) {
-    case '@': return 0;
-    case '[': return 27;
-    case '\\': return 28;
-    case ']': return 29;
-    case '^': return 30;
-    case '_': return 31;
-    case '?': return 127;
-    default: *valid = false; return 0;
+    case '@':
+      return 0;
+    case '[':
+      return 27;
+    case '\\':
+      return 28;
+    case ']':
+      return 29;
+    case '^':
+      return 30;
+    case '_':
+      return 31;
+    case '?':
+      return 127;
+    default:
+      *valid = false;
+      return 0;
   }
 }
 
@@ -88,9 +97,11 @@ Text ExpandMacros(const Text& input, bool fullMode, const MacroContext& ctx) {
     } else if (fullMode && StartsWith(upper, 0, "PAUSE")) {
       const Argument arg = ReadArgument(text, hash + 6);
       stretch = arg.end - hash;
-      replacement = Text(1, static_cast<char>(kCodePause)) + static_cast<char>(PauseSeconds(arg.text));
+      replacement =
+          Text(1, static_cast<char>(kCodePause)) + static_cast<char>(PauseSeconds(arg.text));
     } else if (fullMode && StartsWith(upper, 0, "REPEAT")) {
-      stretch = text.size() - hash, replacement = Text(1, static_cast<char>(kCodeRepeat)), stop = true;
+      stretch = text.size() - hash, replacement = Text(1, static_cast<char>(kCodeRepeat)),
+      stop = true;
     } else if (fullMode && StartsWith(upper, 0, "FILE")) {
       const Argument arg = ReadArgument(text, hash + 5);
       stretch = arg.end - hash;

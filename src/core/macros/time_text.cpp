@@ -21,12 +21,23 @@ bool ShapeOf(int16_t mode, Shape* s) {
   const int m = mode >= 6 && mode <= 10 ? mode - 5 : mode;
   *s = {mode >= 1 && mode <= 5, false, false, false, false};
   switch (m) {
-    case 1: s->date = true; return true;
-    case 2: s->time = s->compact = true; return true;
-    case 3: s->time = s->seconds = true; return true;
-    case 4: s->date = s->time = true; return true;
-    case 5: s->date = s->time = s->seconds = true; return true;
-    default: return false;
+    case 1:
+      s->date = true;
+      return true;
+    case 2:
+      s->time = s->compact = true;
+      return true;
+    case 3:
+      s->time = s->seconds = true;
+      return true;
+    case 4:
+      s->date = s->time = true;
+      return true;
+    case 5:
+      s->date = s->time = s->seconds = true;
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -44,7 +55,9 @@ Text Format(const Text& pattern, const CalendarTime& t) {
     while (i + run < pattern.size() && (pattern[i + run] | 0x20) == lower) ++run;
     auto number = [&](int v) { out += run >= 2 ? Two(v) : std::to_string(v); };
     switch (lower) {
-      case 'd': number(t.day); break;
+      case 'd':
+        number(t.day);
+        break;
       case 'm':
         if (run >= 3)
           out += MonthAbbrev(t.month);
@@ -54,10 +67,18 @@ Text Format(const Text& pattern, const CalendarTime& t) {
       case 'y':
         out += run >= 4 ? std::to_string(t.year) : Two(t.year);
         break;
-      case 'h': number(t.hour); break;
-      case 'n': number(t.minute); break;
-      case 's': number(t.second); break;
-      default: out.append(run, c); break;
+      case 'h':
+        number(t.hour);
+        break;
+      case 'n':
+        number(t.minute);
+        break;
+      case 's':
+        number(t.second);
+        break;
+      default:
+        out.append(run, c);
+        break;
     }
     i += run;
   }

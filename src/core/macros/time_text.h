@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "base/text.h"
 #include "base/clock.h"
+#include "base/text.h"
 
 namespace orvex {
 

@@ -4,6 +4,8 @@
 
 namespace orvex {
 
-int16_t EngineKeyer::Pending() { return static_cast<int16_t>(std::min(engine_.Pending(), 32767)); }
+int16_t EngineKeyer::Pending() {
+  return static_cast<int16_t>(std::min(engine_.Pending(), 32767));
+}
 
 }  // namespace orvex

@@ -31,8 +31,7 @@ bool FileSender::ReadCWFile() {
       if (read.failed()) {
         const Text name = name_;
         EndCWFile();
-        ShowMessage(sink_, "Can't read file " + name, ErrorFrom(read),
-                    "Send CW File");
+        ShowMessage(sink_, "Can't read file " + name, ErrorFrom(read), "Send CW File");
         return false;
       }
       if (end) {

@@ -19,10 +19,10 @@ class Keyer {
   // port: 0 none (sidetone only), 1..8 COM1..COM8, -1/-2 LPT1/LPT2.
   virtual OpenResult Open(int16_t port) = 0;
   virtual void Close() = 0;
-  virtual void Abort() = 0;  // drop every queued element, key and PTT up at once
+  virtual void Abort() = 0;       // drop every queued element, key and PTT up at once
   virtual int16_t Pending() = 0;  // elements queued and not yet sent
   virtual void Element(int16_t state, int16_t units) = 0;  // state 0 down, 128 up
-  virtual void KeyLine(int16_t on) = 0;  // 1 key the port line, 0 sidetone only
+  virtual void KeyLine(int16_t on) = 0;                    // 1 key the port line, 0 sidetone only
   virtual void Sidetone(SidetoneDevice device) = 0;
   virtual void Tone(int16_t hz) = 0;
   virtual int16_t Active() = 0;  // non-zero from the first element until Idle

@@ -65,8 +65,8 @@ void PortSetup::CloseKeyer() {
 
 Text PortSetup::SetupFailureText(const Text& portName, const OpenResult& result) {
   const Text nl(CRLF);
-  return "Can't initialize CW port " + portName + "." + nl + nl + "Status = " +
-         std::to_string(result.Number()) + result.Suffix() + "." + nl + nl +
+  return "Can't initialize CW port " + portName + "." + nl + nl +
+         "Status = " + std::to_string(result.Number()) + result.Suffix() + "." + nl + nl +
          "Use Options/CW Port Select to change port.";
 }
 

@@ -15,6 +15,8 @@ enum QueueCode : unsigned char {
   kCodeFile = 207,    // a skipped character, the file name, its end
 };
 
-inline bool IsQueueCode(unsigned char c) { return c == kCodeKeyLineOn || (c >= 202 && c <= 207); }
+inline bool IsQueueCode(unsigned char c) {
+  return c == kCodeKeyLineOn || (c >= 202 && c <= 207);
+}
 
 }  // namespace orvex

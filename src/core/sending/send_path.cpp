@@ -44,8 +44,8 @@ void SendPath::SendFile(FileChooser* chooser, const Text& name) {
       chooser->ChooseFileToRead("File to Send as CW", "All Files (*.*)|*.*", programDir_);
   if (!chosen) return;
   const size_t slash = chosen->rfind('/');
-  file_.Start(*chosen, Utf8ToCp1252(slash == std::string::npos ? *chosen : chosen->substr(slash + 1)),
-              true);
+  file_.Start(*chosen,
+              Utf8ToCp1252(slash == std::string::npos ? *chosen : chosen->substr(slash + 1)), true);
 }
 
 void SendPath::Stop() {

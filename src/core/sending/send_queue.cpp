@@ -10,7 +10,8 @@ constexpr int kMaxPauseSeconds = 30;
 }  // namespace
 
 int SendQueue::PendingText() const {
-  return static_cast<int>(slots_[1].size() + slots_[2].size() + slots_[3].size() + slots_[4].size());
+  return static_cast<int>(slots_[1].size() + slots_[2].size() + slots_[3].size() +
+                          slots_[4].size());
 }
 
 bool SendQueue::QueueCW(const Text& text, int level) {
@@ -166,7 +167,7 @@ void SendQueue::PumpCW() {
     const Text& elements = p_.port.Elements()[c];
     for (size_t i = 0; i + 1 < elements.size(); i += 2)
       p_.keyer.Element(static_cast<unsigned char>(elements[i]),
-                     static_cast<unsigned char>(elements[i + 1]));
+                       static_cast<unsigned char>(elements[i + 1]));
     if (!elements.empty()) progress_ = true;
     text.erase(0, 1);
   }

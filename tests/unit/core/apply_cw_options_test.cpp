@@ -25,8 +25,8 @@ class CWOptions : public ::testing::Test, public WithState, public test::FakeKey
 
 TEST_F(CWOptions, PortNamesAreCheckedAndStoredUpperCase) {
   EXPECT_EQ(entries.port + entries.speed + entries.tone, "None28600");
-  for (auto [typed, stored] : {std::pair{"com5", "COM5"}, {"lpt2", "LPT2"}, {"none", "None"}, {"", ""},
-                               {"3", "3"}}) {
+  for (auto [typed, stored] :
+       {std::pair{"com5", "COM5"}, {"lpt2", "LPT2"}, {"none", "None"}, {"", ""}, {"3", "3"}}) {
     entries.port = typed;
     EXPECT_TRUE(Save()) << typed;
     EXPECT_EQ(state.Env.CWPort, stored);
@@ -35,8 +35,8 @@ TEST_F(CWOptions, PortNamesAreCheckedAndStoredUpperCase) {
   for (auto [typed, first] : {std::pair{"9", "Bad CW port '9'."}, {"12", "Bad CW port 'COM12'."}}) {
     entries.port = typed;
     EXPECT_FALSE(Save());
-    EXPECT_EQ(sink.Last(),
-              Text("Set CW Options|") + first + "\r\nCW port must be COM1 thru 4, LPT1, LPT2 or None.");
+    EXPECT_EQ(sink.Last(), Text("Set CW Options|") + first +
+                               "\r\nCW port must be COM1 thru 4, LPT1, LPT2 or None.");
   }
   EXPECT_EQ(state.Env.CWPort, "3");  // nothing applied after a failed check
 }

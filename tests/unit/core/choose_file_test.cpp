@@ -130,7 +130,8 @@ TEST(ViewerText, LinesAreIndentedAfterALineBreakAndFailuresHaveTheirText) {
   EXPECT_EQ(ReadViewerText(dir.File("e.txt")).text, "");
   const ViewerText missing = ReadViewerText(dir.File("changes.txt"));
   EXPECT_FALSE(missing.result.ok());
-  EXPECT_EQ(missing.error, "Can't open " + dir.File("changes.txt") + "\r\nNo such file or directory.");
+  EXPECT_EQ(missing.error,
+            "Can't open " + dir.File("changes.txt") + "\r\nNo such file or directory.");
 }
 
 }  // namespace

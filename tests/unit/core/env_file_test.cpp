@@ -68,8 +68,8 @@ TEST_F(EnvFile, MessagesTakeTheLastCharacterOfTheKeyAndSetTheCaptions) {
 }
 
 TEST_F(EnvFile, BadLinesAreReportedOneByOneAndReadingGoesOn) {
-  const EnvSettings s =
-      Read("[ORVEX]\r\nmsgcw2\r\n; c\r\n\r\n   \r\n;x=1\r\n[orvex]\r\n[orvex] \r\nFoo=1\r\nCWSpeed=22");
+  const EnvSettings s = Read(
+      "[ORVEX]\r\nmsgcw2\r\n; c\r\n\r\n   \r\n;x=1\r\n[orvex]\r\n[orvex] \r\nFoo=1\r\nCWSpeed=22");
   ASSERT_EQ(sink.boxes.size(), 3u);
   EXPECT_EQ(sink.boxes[0].title, "Environment File");
   EXPECT_EQ(sink.boxes[0].text, "Bad line in environment file " + path + ".\r\nLine #2: msgcw2");

@@ -37,7 +37,8 @@ TEST_F(FileSending, ShortLinesAreReadAheadUntilTwentyCharactersWaitThroughTheLim
   EXPECT_LT(queued.queued.size(), 6u);  // not the whole file at once
   for (const auto& [text, level] : queued.queued) EXPECT_EQ(level, 2);
   RunFor(30000);
-  EXPECT_EQ(queued.All(), "CQ\r\nDE\r\nDL1ABC #PAUSE 5 #MSG1\r\nK\r\nTU 73 GL ES HPE CUAGN\r\nEND\r\n");
+  EXPECT_EQ(queued.All(),
+            "CQ\r\nDE\r\nDL1ABC #PAUSE 5 #MSG1\r\nK\r\nTU 73 GL ES HPE CUAGN\r\nEND\r\n");
   EXPECT_EQ(send.File().CWFileName(), "");
   EXPECT_TRUE(send.Idle());
 }
@@ -60,7 +61,8 @@ TEST_F(FileSending, EmptyFilesEmptyLinesEncodingsAndEndlessLines) {
 
 TEST_F(FileSending, OpenAndReadFailuresHaveTheirBoxes) {
   send.SendFile(nullptr, "???");
-  EXPECT_EQ(sink.Last(), "CW Start|Can't send file '?\?\?' as CW.\r\n(2) No such file or directory.");
+  EXPECT_EQ(sink.Last(),
+            "CW Start|Can't send file '?\?\?' as CW.\r\n(2) No such file or directory.");
   send.SendFile(nullptr, Utf8ToCp1252(dir.path()));  // a directory reads with an error
   EXPECT_EQ(sink.Last().rfind("Send CW File|Can't read file " + dir.path() + ".\r\n(21) ", 0), 0u);
   EXPECT_EQ(send.File().CWFileName(), "");
@@ -69,9 +71,11 @@ TEST_F(FileSending, OpenAndReadFailuresHaveTheirBoxes) {
 TEST_F(FileSending, TheChooserStartsInTheProgramDirectoryAndTheNameShownIsBare) {
   FakeChooser chooser;
   send.SendFile(&chooser, "");
-  EXPECT_EQ(chooser.seen, (std::vector<std::string>{"File to Send as CW", "All Files (*.*)|*.*", "/stn"}));
+  EXPECT_EQ(chooser.seen,
+            (std::vector<std::string>{"File to Send as CW", "All Files (*.*)|*.*", "/stn"}));
   EXPECT_EQ(send.File().CWFileName(), "");  // cancelled: nothing happens
-  chooser.answer = Cp1252ToUtf8(Write("chosen.txt", std::string(30, 'E') + "\n" + std::string(30, 'T')));
+  chooser.answer =
+      Cp1252ToUtf8(Write("chosen.txt", std::string(30, 'E') + "\n" + std::string(30, 'T')));
   send.SendFile(&chooser, "");
   EXPECT_EQ(send.File().CWFileName(), "chosen.txt");
   send.EndCWFile();

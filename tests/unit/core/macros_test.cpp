@@ -17,7 +17,9 @@ struct MacroCase {
 class Macros : public ::testing::TestWithParam<MacroCase> {
  protected:
   static void SetUpTestSuite() { setenv("TZ", "EST5EDT", 1), tzset(); }
-  Text Expand(const Text& t, bool full) { return ExpandMacros(t, full, {messages, him, me, clock}); }
+  Text Expand(const Text& t, bool full) {
+    return ExpandMacros(t, full, {messages, him, me, clock});
+  }
   std::array<Text, 8> messages{"CQ CQ", "TU", "", "", "", "", "", ""};
   Text him = "G4XYZ";
   Text me = "DL1ABC";
@@ -34,15 +36,22 @@ const Text P = "\xCD";  // pause code
 INSTANTIATE_TEST_SUITE_P(
     Rows, Macros,
     ::testing::Values(
-        MacroCase{"", "", "="}, MacroCase{"NR # X", "NR # X", "="}, MacroCase{"##ME", "#DL1ABC", "#DL1ABC"},
+        MacroCase{"", "", "="}, MacroCase{"NR # X", "NR # X", "="},
+        MacroCase{"##ME", "#DL1ABC", "#DL1ABC"},
         MacroCase{"#HIM DE #me", "G4XYZ DE DL1ABC", "G4XYZ DE DL1ABC"},
         MacroCase{"#time #Date#cr", "1435 03/15/26\r", "1435 03/15/26\r"},
-        MacroCase{"#MESSAGE #HIMSELF #TIMEX", "DL1ABCSSAGE G4XYZSELF 1435X", "DL1ABCSSAGE G4XYZSELF 1435X"},
+        MacroCase{"#MESSAGE #HIMSELF #TIMEX", "DL1ABCSSAGE G4XYZSELF 1435X",
+                  "DL1ABCSSAGE G4XYZSELF 1435X"},
         MacroCase{"#MSG1 K #MSG12", "CQ CQ K CQ CQ2", "="},
         MacroCase{"#MSG0 #MSG9 #MSG", "#MSG0 #MSG9 #MSG", "="},
         MacroCase{"#PAUSE 5 QRL?", P + "\x05QRL?", "="}, MacroCase{"#PAUSE5", P + "\x05", "="},
-        MacroCase{"A #PAUSE 45 B", "A " + P + "\x1E" "B", "="}, MacroCase{"#PAUSE 2.5", P + "\x02", "="},
-        MacroCase{"#PAUSE 3.5", P + "\x04", "="}, MacroCase{"#PAUSE 0 X", P + Text(1, '\0') + "X", "="},
+        MacroCase{"A #PAUSE 45 B",
+                  "A " + P +
+                      "\x1E"
+                      "B",
+                  "="},
+        MacroCase{"#PAUSE 2.5", P + "\x02", "="}, MacroCase{"#PAUSE 3.5", P + "\x04", "="},
+        MacroCase{"#PAUSE 0 X", P + Text(1, '\0') + "X", "="},
         MacroCase{"#PAUSE   ", P + "\x01", "="}, MacroCase{"#PAUSE WORD X", P + "\x01X", "="},
         MacroCase{"#PAUSE -3", P + Text(1, '\0'), "="},
         MacroCase{"CQ #REPEAT #ME", "CQ \xCE", "CQ #REPEAT DL1ABC"},
@@ -72,9 +81,11 @@ TEST(TimeText, TheTenModesLeadingZerosAndPatterns) {
   setenv("TZ", "EST5EDT", 1);  // 15 March 2026 is daylight time: UTC-4
   tzset();
   ManualClock clock({2026, 3, 15, 14, 35, 7});
-  const std::pair<int, const char*> modes[] = {{1, "03/15/26"}, {2, "1435"}, {5, "03/15/26 14:35:07"},
-                                               {7, "1835"}, {10, "03/15/26 18:35:07"}, {11, ""}};
-  for (auto [mode, text] : modes) EXPECT_EQ(TimeText(static_cast<int16_t>(mode), "", clock), text) << mode;
+  const std::pair<int, const char*> modes[] = {{1, "03/15/26"},           {2, "1435"},
+                                               {5, "03/15/26 14:35:07"},  {7, "1835"},
+                                               {10, "03/15/26 18:35:07"}, {11, ""}};
+  for (auto [mode, text] : modes)
+    EXPECT_EQ(TimeText(static_cast<int16_t>(mode), "", clock), text) << mode;
   ManualClock early({2001, 1, 5, 9, 5, 0});
   EXPECT_EQ(TimeText(1, "", early) + " " + TimeText(2, "", early), "01/05/01 0905");
   ManualClock late({2026, 3, 15, 22, 0, 0});

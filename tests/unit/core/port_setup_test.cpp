@@ -32,8 +32,8 @@ TEST_F(Port, OpeningStopsFirstThenSetsUpPortSidetoneAndSpeed) {
   settings.CWSidetone_Device = 4;
   ASSERT_TRUE(send.OpenCWPort(2));
   EXPECT_TRUE(send.Port().CWPortOpen());
-  EXPECT_EQ(keyer.calls, (Calls{"ABORT", "KEYLINE 1", "SIDETONE 4", "TONE 700", "OPEN 2", "KEYLINE 1",
-                                "SIDETONE 4", "TONE 700", "IDLE", "UNIT 42"}));
+  EXPECT_EQ(keyer.calls, (Calls{"ABORT", "KEYLINE 1", "SIDETONE 4", "TONE 700", "OPEN 2",
+                                "KEYLINE 1", "SIDETONE 4", "TONE 700", "IDLE", "UNIT 42"}));
   keyer.calls.clear();
   ASSERT_TRUE(send.OpenCWPort(2));  // opening again closes first
   EXPECT_EQ(keyer.calls[4], "CLOSE");
@@ -59,7 +59,8 @@ TEST_F(Port, WithoutAPortTheSidetoneOpensAloneAndWithoutEitherNothingOpens) {
 TEST_F(Port, AFailedOpenShowsTheCwSetupBox) {
   settings.CWPort = "COM3";
   const std::pair<OpenResult, const char*> cases[] = {
-      {{engine::OpenStatus::InUse, EBUSY}, "5, device in use"}, {{engine::OpenStatus::Other, 7}, "7"}};
+      {{engine::OpenStatus::InUse, EBUSY}, "5, device in use"},
+      {{engine::OpenStatus::Other, 7}, "7"}};
   for (auto [result, status] : cases) {
     keyer.openResult = result;
     EXPECT_FALSE(send.OpenCWPort(3));
@@ -72,8 +73,8 @@ TEST_F(Port, AFailedOpenShowsTheCwSetupBox) {
 TEST_F(Port, SpeedSetsTheTruncatedUnitAndStepsStayWithinThreeToFortyNine) {
   send.Port().SetCWSpeed(13);
   EXPECT_EQ(keyer.calls, (Calls{"IDLE", "UNIT 92"}));  // 1200 / 13 = 92.3, truncated
-  for (auto [from, step, to] : {std::tuple{48, 1, 49}, {49, 1, 49}, {4, -1, 3}, {3, -1, 3}, {60, 1, 60},
-                                {60, -1, 59}}) {
+  for (auto [from, step, to] :
+       {std::tuple{48, 1, 49}, {49, 1, 49}, {4, -1, 3}, {3, -1, 3}, {60, 1, 60}, {60, -1, 59}}) {
     send.Port().SetCWSpeed(static_cast<int16_t>(from));
     send.Port().StepCWSpeed(step);
     EXPECT_EQ(send.Port().Speed(), to) << from << " " << step;
@@ -85,7 +86,9 @@ TEST(Stop, EndsTheLineTheFileTheQueueAndTheKeyerInThatOrder) {
   test::SendHarness h;
   h.settings.CWSidetone_Enable = 0;
   h.typed.line = "ABC";
-  h.send.Queue().QueueCW(Text("\xCD\x05" "EEE"), 3);  // held in a pause
+  h.send.Queue().QueueCW(Text("\xCD\x05"
+                              "EEE"),
+                         3);  // held in a pause
   h.calls.clear();
   h.send.Stop();
   EXPECT_EQ(h.typed.line, "");

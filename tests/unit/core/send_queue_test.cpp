@@ -8,7 +8,9 @@
 namespace orvex {
 namespace {
 
-Text Codes(std::initializer_list<unsigned char> codes) { return Text(codes.begin(), codes.end()); }
+Text Codes(std::initializer_list<unsigned char> codes) {
+  return Text(codes.begin(), codes.end());
+}
 
 class Pump : public ::testing::Test, public test::SendHarness {
  protected:
@@ -120,7 +122,8 @@ TEST_F(Pump, AFileCommandsLinesGoBeforeTheRestOfTheMessage) {
   RunFor(1000);
   EXPECT_EQ(Keyed(), "- .. [IDLE 0 0]");
   queue.QueueCW(Codes({kCodeFile}), 3);  // no name: "???"
-  EXPECT_EQ(sink.Last(), "CW Start|Can't send file '?\?\?' as CW.\r\n(2) No such file or directory.");
+  EXPECT_EQ(sink.Last(),
+            "CW Start|Can't send file '?\?\?' as CW.\r\n(2) No such file or directory.");
 }
 
 TEST_F(Pump, TypedCharactersLeaveOneAPassAndCommandLettersActAsCommands) {
@@ -140,7 +143,7 @@ TEST_F(Pump, TypedCharactersLeaveOneAPassAndCommandLettersActAsCommands) {
 
 TEST_F(Pump, TextThatDoesNotFitIsRefusedWholeWithABeep) {
   ASSERT_TRUE(queue.QueueCW(Text(32760, '#'), 3));  // no Morse: consumed at once
-  queue.QueueCW(Codes({kCodePause, 5}), 3);  // hold everything
+  queue.QueueCW(Codes({kCodePause, 5}), 3);         // hold everything
   ASSERT_TRUE(queue.QueueCW(Text(32767, 'E'), 2));
   EXPECT_FALSE(queue.QueueCW("E", 3));
   EXPECT_EQ(beeper.beeps, 1);

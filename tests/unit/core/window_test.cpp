@@ -22,8 +22,9 @@ TEST(LineEditor, TypingBackspaceAndDeleteEditAtTheCaret) {
   Type(e, "X");
   EXPECT_EQ(e.InputLine(), "abXc");
   for (int code : {13, 10, 9, 22, 24, 27, 128, 233}) e.KeyPress(code);  // insert nothing
-  e.KeyPress(1);  // Ctrl+A inserts code 1
-  EXPECT_EQ(e.InputLine(), Text("abX\x01" "c"));
+  e.KeyPress(1);                                                        // Ctrl+A inserts code 1
+  EXPECT_EQ(e.InputLine(), Text("abX\x01"
+                                "c"));
   e.KeyPress(8);
   e.KeyDown(Key::Home, kNone);
   e.KeyPress(8);  // at column 1: nothing
@@ -38,10 +39,11 @@ TEST(LineEditor, TypingBackspaceAndDeleteEditAtTheCaret) {
 
 TEST(LineEditor, WordMovesCutClearAndThePumpTakingTheFirstCharacter) {
   LineEditor e;
-  const std::tuple<const char*, int, unsigned, int> tabs[] = {
-      {"cq test de dl1abc", 2, kNone, 4},  {"cq test de dl1abc", 13, kNone, 18},
-      {"cq  test", 1, kNone, 5},           {"cq test de", 6, kShift, 1},
-      {"cq test de", 9, kShift, 4}};
+  const std::tuple<const char*, int, unsigned, int> tabs[] = {{"cq test de dl1abc", 2, kNone, 4},
+                                                              {"cq test de dl1abc", 13, kNone, 18},
+                                                              {"cq  test", 1, kNone, 5},
+                                                              {"cq test de", 6, kShift, 1},
+                                                              {"cq test de", 9, kShift, 4}};
   for (auto [line, from, mods, to] : tabs) {
     e.Set(line, from);
     e.KeyDown(Key::Tab, mods);

@@ -3,12 +3,11 @@
 // event can be read back.
 #include "engine/emergency.h"
 
+#include <gtest/gtest.h>
 #include <linux/input.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 
@@ -53,7 +52,11 @@ Outcome RunChild(Body body, int signalToSend) {
 
 TEST(Emergency, TerminationSignalsRaiseTheLinesThenTakeTheirDefaultAction) {
   for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
-    const Outcome out = RunChild([] { for (;;) pause(); }, sig);
+    const Outcome out = RunChild(
+        [] {
+          for (;;) pause();
+        },
+        sig);
     EXPECT_TRUE(out.silenced) << sig;
     ASSERT_TRUE(WIFSIGNALED(out.wstatus)) << sig;
     EXPECT_EQ(WTERMSIG(out.wstatus), sig);

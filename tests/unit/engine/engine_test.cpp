@@ -1,5 +1,3 @@
-#include "engine/keyer_engine.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,6 +5,7 @@
 #include <sstream>
 #include <thread>
 
+#include "engine/keyer_engine.h"
 #include "support/engine_recorder.h"
 
 namespace orvex::engine {
@@ -51,7 +50,8 @@ TEST_F(Engine, AbortRaisesTheKeyBeforeItReturnsAndNothingIsKeyedAfter) {
   Open(1, 100);
   engine.SetSidetone(SidetoneDevice::SoundCard);
   engine.Element(true, 30);  // a three-second key-down
-  for (int i = 0; i < 500 && line->Names().back() != "key down"; ++i) std::this_thread::sleep_for(1ms);
+  for (int i = 0; i < 500 && line->Names().back() != "key down"; ++i)
+    std::this_thread::sleep_for(1ms);
   ASSERT_EQ(line->Names().back(), "key down");
   engine.Abort();
   const auto names = line->Names();

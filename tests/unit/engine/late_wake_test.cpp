@@ -2,17 +2,16 @@
 // runs in a child that the test stops for a while in the middle of keying;
 // afterwards every key-down is at most its planned length and the keying is
 // back on its planned times.
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <thread>
 
-#include "engine/keyer_engine.h"
 #include "base/clock.h"
+#include "engine/keyer_engine.h"
 
 namespace orvex::engine {
 namespace {
@@ -38,8 +37,8 @@ class PipeLine : public KeyLine {
 };
 
 constexpr int kUnitMs = 20;
-constexpr int kUnits = 5;    // each element 100 ms
-constexpr int kPairs = 12;   // down, up, down, up...
+constexpr int kUnits = 5;   // each element 100 ms
+constexpr int kPairs = 12;  // down, up, down, up...
 
 TEST(LateWake, KeyDownsAreNeverStretchedAndTheScheduleHolds) {
   int fds[2];

@@ -2,6 +2,7 @@
 // so the line logic runs over a real descriptor with a recording ioctl; the
 // open status runs against real devices and files.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <linux/ppdev.h>
 #include <pty.h>
 #include <sys/file.h>
@@ -9,8 +10,6 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <string>
@@ -73,7 +72,9 @@ TEST_F(PortLines, SerialLowersBothLinesOnOpenDtrKeysRtsIsPttAndCloseRaisesBoth) 
   line.reset();
   ASSERT_GE(g_calls.size(), 4u);
   EXPECT_EQ(std::vector<Call>(g_calls.begin(), g_calls.begin() + 4),
-            (std::vector<Call>{{TIOCMBIS, TIOCM_RTS}, {TIOCMBIS, TIOCM_DTR}, {TIOCMBIC, TIOCM_DTR},
+            (std::vector<Call>{{TIOCMBIS, TIOCM_RTS},
+                               {TIOCMBIS, TIOCM_DTR},
+                               {TIOCMBIC, TIOCM_DTR},
                                {TIOCMBIC, TIOCM_DTR | TIOCM_RTS}}));
   g_failRequest = TIOCMBIC;  // a line that cannot be lowered is not opened
   EXPECT_FALSE(SerialKeyLine::Open(slave, &result, FakeIoctl));
@@ -123,7 +124,8 @@ TEST_F(PortLines, ParallelPin17KeysPin16IsPttAndCloseReleases) {
   auto line = ParallelKeyLine::Open(slave, &result, FakeIoctl);
   ASSERT_TRUE(line);
   // Pin 17 low (its inverted bit set), pin 16 low, strobe and autofeed kept.
-  EXPECT_EQ(g_calls, (std::vector<Call>{{PPEXCL, 0}, {PPCLAIM, 0}, {PPRCONTROL, 0}, {PPWCONTROL, 0x0B}}));
+  EXPECT_EQ(g_calls,
+            (std::vector<Call>{{PPEXCL, 0}, {PPCLAIM, 0}, {PPRCONTROL, 0}, {PPWCONTROL, 0x0B}}));
   g_calls.clear();
   line->SetPtt(true);
   line->SetKey(true);

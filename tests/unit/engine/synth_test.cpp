@@ -1,10 +1,9 @@
-#include "engine/tone_synth.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
+#include "engine/tone_synth.h"
 #include "engine/wav_writer.h"
 #include "support/files.h"
 

@@ -12,10 +12,12 @@ using test::WriteFile;
 class OrvexSend : public ::testing::Test {
  protected:
   void SetUp() override {
-    WriteFile(ini, "Call=DL1ABC\r\nMsgCW1=CQ DE #ME\r\n"
-                   "MsgCW2=#HIM DE #ME #TIME #DATE #MSG1 #CR#^C\\\r\n"
-                   "MsgCW3=VVV #PAUSE 2 K #REPEAT\r\n"
-                   "MsgCW4=QSL #FILE " + dir.File("log-#ME.txt") + " TU\r\n");
+    WriteFile(ini,
+              "Call=DL1ABC\r\nMsgCW1=CQ DE #ME\r\n"
+              "MsgCW2=#HIM DE #ME #TIME #DATE #MSG1 #CR#^C\\\r\n"
+              "MsgCW3=VVV #PAUSE 2 K #REPEAT\r\n"
+              "MsgCW4=QSL #FILE " +
+                  dir.File("log-#ME.txt") + " TU\r\n");
     WriteFile(dir.File("log-DL1ABC.txt"), "LOG #ME\nEND\n");
   }
   test::ToolResult Send(const std::string& args, const std::string& env = "") {
@@ -26,26 +28,28 @@ class OrvexSend : public ::testing::Test {
 };
 
 TEST_F(OrvexSend, PrintIniShowsTheRewriteLeavesTheFileAloneAndBoxesGoToStandardError) {
-  const std::string contents = "cwspeed = 25\nMsgCW3=CQ = TEST\rJunk\r\nCWPort=COM9\r\nMsgCW1=\xC3\x89T\r\n";
+  const std::string contents =
+      "cwspeed = 25\nMsgCW3=CQ = TEST\rJunk\r\nCWPort=COM9\r\nMsgCW1=\xC3\x89T\r\n";
   WriteFile(ini, contents);
   const auto r = Send("--ini " + ini + " --print-ini");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out.substr(0, 32), "[ORVEX]\r\nVersion=4.01\r\nCWPort=No");
   EXPECT_TRUE(Contains(r.out, "CWSpeed= 25 \r\n"));
   EXPECT_TRUE(Contains(r.out, "MsgCW1=\xC3\x89T\r\nMsgCW3=CQ = TEST\r\n"));  // UTF-8 kept
-  EXPECT_EQ(r.err, "Environment File: Bad line in environment file " + ini + ".\nLine #3: Junk\n\n"
-                   "Environment File: Bad CW port 'COM9' in environment file.\n"
-                   "Reset it using the 'Options/CW Options' menu.\n\n");
+  EXPECT_EQ(r.err, "Environment File: Bad line in environment file " + ini +
+                       ".\nLine #3: Junk\n\n"
+                       "Environment File: Bad CW port 'COM9' in environment file.\n"
+                       "Reset it using the 'Options/CW Options' menu.\n\n");
   EXPECT_EQ(test::ReadFile(ini), contents);
   EXPECT_EQ(Send("--ini " + dir.File("none.ini") + " --print-ini").err, "");
   EXPECT_FALSE(test::Exists(dir.File("none.ini")));
 }
 
 TEST_F(OrvexSend, BadArgumentsExitTwoWithUsage) {
-  for (const char* args : {"--bogus", "--ini", "", "--msg 9 --dry-run", "--msg 1 --text A --trace",
-                           "--msg 1", "--msg 1 --dry-run --trace",
-                           "--msg 1 --now 2026-13-01T00:00:00 --dry-run", "--text A --port COM9",
-                           "--text A --wpm 0 --trace", "--text A --max-seconds 0 --trace"}) {
+  for (const char* args :
+       {"--bogus", "--ini", "", "--msg 9 --dry-run", "--msg 1 --text A --trace", "--msg 1",
+        "--msg 1 --dry-run --trace", "--msg 1 --now 2026-13-01T00:00:00 --dry-run",
+        "--text A --port COM9", "--text A --wpm 0 --trace", "--text A --max-seconds 0 --trace"}) {
     const auto r = Send(args);
     EXPECT_EQ(r.status, 2) << args;
     EXPECT_TRUE(Contains(r.err, "usage: orvex-send")) << args;
@@ -54,10 +58,12 @@ TEST_F(OrvexSend, BadArgumentsExitTwoWithUsage) {
 
 TEST_F(OrvexSend, DryRunPrintsEachQueuedTextEscapedWithFilesLineByLine) {
   EXPECT_EQ(Send("--ini " + ini + " --msg 1 --dry-run").out, "CQ DE DL1ABC\\x0D\\x0A\n");
-  const auto r = Send("--ini " + ini + " --msg 2 --him G4XYZ --now 2026-03-15T14:35:07 --dry-run", "TZ=UTC");
+  const auto r =
+      Send("--ini " + ini + " --msg 2 --him G4XYZ --now 2026-03-15T14:35:07 --dry-run", "TZ=UTC");
   EXPECT_EQ(r.out, "G4XYZ DE DL1ABC 1435 03/15/26 CQ DE DL1ABC \\x0D\\x03\\\\\\x0D\\x0A\n");
   EXPECT_EQ(Send("--ini " + ini + " --msg 4 --dry-run").out,
-            "QSL \\xCF " + dir.File("log-DL1ABC.txt") + " TU\\x0D\\x0A\nLOG DL1ABC\\x0D\\x0A\nEND\\x0D\\x0A\n");
+            "QSL \\xCF " + dir.File("log-DL1ABC.txt") +
+                " TU\\x0D\\x0A\nLOG DL1ABC\\x0D\\x0A\nEND\\x0D\\x0A\n");
 }
 
 TEST_F(OrvexSend, TraceShowsKeyerCallsAndPausesAndARepeatEndsAtTheTimeLimit) {
@@ -74,8 +80,9 @@ TEST_F(OrvexSend, TraceShowsKeyerCallsAndPausesAndARepeatEndsAtTheTimeLimit) {
   const auto typed = Send("--ini " + ini + " --text 'E\xC3\x8A\xC3\x89' --trace");
   const size_t off = typed.out.find("ELEMENT 128 2\nKEYLINE 0 0\n");
   ASSERT_NE(off, std::string::npos) << typed.out;
-  EXPECT_NE(typed.out.find("ELEMENT 0 1\nELEMENT 128 1\nELEMENT 0 1\nELEMENT 128 1\nELEMENT 0 3\n", off),
-            std::string::npos);
+  EXPECT_NE(
+      typed.out.find("ELEMENT 0 1\nELEMENT 128 1\nELEMENT 0 1\nELEMENT 128 1\nELEMENT 0 3\n", off),
+      std::string::npos);
 }
 
 TEST_F(OrvexSend, AFailureBoxMakesTheExitStatusOne) {
@@ -90,14 +97,18 @@ class Decode : public ::testing::TestWithParam<std::pair<int, std::string>> {};
 
 TEST_P(Decode, MultimonReadsBackTheRenderedCw) {
   test::TempDir dir;
-  WriteFile(dir.File("orvex.ini"), "Call=DL1ABC\r\nMsgCW3=#HIM DE #ME UR 599 #PAUSE 1 TU #TIME\r\n");
+  WriteFile(dir.File("orvex.ini"),
+            "Call=DL1ABC\r\nMsgCW3=#HIM DE #ME UR 599 #PAUSE 1 TU #TIME\r\n");
   const auto [wpm, what] = GetParam();
   const std::string sentence = "CQ CQ DE DL1ABC 599 TU, 73? QRV = 0123456789 / THE END.";
-  const std::string source = what == "msg" ? "--him G4XYZ --now 2026-03-15T14:35:07 --msg 3"
-                                           : "--text '" + sentence + "'";
-  ASSERT_EQ(test::RunTool("TZ=UTC " ORVEX_SEND_BINARY " --ini " + dir.File("orvex.ini") + " --wpm " +
-                              std::to_string(wpm) + " --wav " + dir.File("out.wav") + " " + source, dir)
-                .status, 0);
+  const std::string source =
+      what == "msg" ? "--him G4XYZ --now 2026-03-15T14:35:07 --msg 3" : "--text '" + sentence + "'";
+  ASSERT_EQ(
+      test::RunTool("TZ=UTC " ORVEX_SEND_BINARY " --ini " + dir.File("orvex.ini") + " --wpm " +
+                        std::to_string(wpm) + " --wav " + dir.File("out.wav") + " " + source,
+                    dir)
+          .status,
+      0);
   // Raw samples after the 44-byte header, at 22050 Hz.
   const auto decoded = test::RunTool(
       "tail -c +45 " + dir.File("out.wav") + " | multimon-ng -q -c -a MORSE_CW -t raw -", dir);
