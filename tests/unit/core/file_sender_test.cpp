@@ -102,7 +102,7 @@ TEST_F(FileSending, AStartDuringATransferAsksAndYesStopsEverything) {
 }
 
 TEST_F(FileSending, AFullQueueHoldsTheLineInsteadOfLosingIt) {
-  send.Queue().QueueCW(Text("\xCD\x05"), 3);  // a pause holds everything back
+  send.Queue().QueueCW({static_cast<char>(kCodePause), 5}, 3);  // a pause holds everything back
   send.Queue().QueueCW(Text(32767 - 10, 'E'), 4);
   queued.queued.clear();
   send.SendFile(nullptr, Write("f.txt", "FIRST LINE HERE\nSECOND\n"));

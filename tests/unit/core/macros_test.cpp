@@ -4,6 +4,7 @@
 
 #include "core/macros/expand_macros.h"
 #include "core/macros/time_text.h"
+#include "core/sending/queue_codes.h"
 
 namespace orvex {
 namespace {
@@ -32,7 +33,9 @@ TEST_P(Macros, ExpandInFullAndLimitedMode) {
   EXPECT_EQ(Expand(c.input, false), c.limited == "=" ? Text(c.input) : c.limited);
 }
 
-const Text P = "\xCD";  // pause code
+const Text P(1, static_cast<char>(kCodePause));
+const Text R(1, static_cast<char>(kCodeRepeat));
+const Text F(1, static_cast<char>(kCodeFile));
 INSTANTIATE_TEST_SUITE_P(
     Rows, Macros,
     ::testing::Values(
@@ -54,10 +57,10 @@ INSTANTIATE_TEST_SUITE_P(
         MacroCase{"#PAUSE 0 X", P + Text(1, '\0') + "X", "="},
         MacroCase{"#PAUSE   ", P + "\x01", "="}, MacroCase{"#PAUSE WORD X", P + "\x01X", "="},
         MacroCase{"#PAUSE -3", P + Text(1, '\0'), "="},
-        MacroCase{"CQ #REPEAT #ME", "CQ \xCE", "CQ #REPEAT DL1ABC"},
-        MacroCase{"#FILE log.txt", "\xCF log.txt ", "="}, MacroCase{"#FILE", "\xCF  ", "="},
-        MacroCase{"#FILE a.txt TU", "\xCF a.txt TU", "="},
-        MacroCase{"#FILE /tmp/#ME.txt", "\xCF /tmp/DL1ABC.txt ", "#FILE /tmp/DL1ABC.txt"},
+        MacroCase{"CQ #REPEAT #ME", "CQ " + R, "CQ #REPEAT DL1ABC"},
+        MacroCase{"#FILE log.txt", F + " log.txt ", "="}, MacroCase{"#FILE", F + "  ", "="},
+        MacroCase{"#FILE a.txt TU", F + " a.txt TU", "="},
+        MacroCase{"#FILE /tmp/#ME.txt", F + " /tmp/DL1ABC.txt ", "#FILE /tmp/DL1ABC.txt"},
         MacroCase{"#^c#^@", Text("\x03\0", 2), Text("\x03\0", 2)},
         MacroCase{"#^[#^\\#^]#^^#^_#^?", "\x1B\x1C\x1D\x1E\x1F\x7F", "\x1B\x1C\x1D\x1E\x1F\x7F"},
         MacroCase{"A#^1B#^", "AB", "AB"}));

@@ -86,9 +86,7 @@ TEST(Stop, EndsTheLineTheFileTheQueueAndTheKeyerInThatOrder) {
   test::SendHarness h;
   h.settings.CWSidetone_Enable = 0;
   h.typed.line = "ABC";
-  h.send.Queue().QueueCW(Text("\xCD\x05"
-                              "EEE"),
-                         3);  // held in a pause
+  h.send.Queue().QueueCW({static_cast<char>(kCodePause), 5, 'E'}, 3);  // held in a pause
   h.calls.clear();
   h.send.Stop();
   EXPECT_EQ(h.typed.line, "");
