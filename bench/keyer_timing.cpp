@@ -36,12 +36,13 @@ struct Instrument {
 class InstrumentedLine : public KeyLine {
  public:
   explicit InstrumentedLine(Instrument* in) : in_(in) {}
-  void SetKey(bool down) override {
+  int SetKey(bool down) override {
     const int64_t now = MonotonicNs();
     in_->changes.emplace_back(now, down);
     if (!down) in_->lastUp = now;
+    return 0;
   }
-  void SetPtt(bool) override {}
+  int SetPtt(bool) override { return 0; }
   void AllUp() noexcept override { in_->lastUp = MonotonicNs(); }
 
  private:

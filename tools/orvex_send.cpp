@@ -59,12 +59,7 @@ int Usage(const std::string& problem) {
 }
 
 std::string ProgramDir() {
-  auto env = [](const char* name) -> std::optional<std::string> {
-    const char* v = std::getenv(name);
-    return v ? std::optional<std::string>(v) : std::nullopt;
-  };
-  char cwd[4096];
-  return FindProgramDir(env("PELORIN"), env("PELO"), getcwd(cwd, sizeof cwd) ? cwd : "");
+  return FindProgramDir(ProcessPlaces::FromEnvironment(), "orvex.ini");
 }
 
 std::optional<CalendarTime> ParseNow(const std::string& s) {

@@ -11,6 +11,7 @@
 #include "core/frame/startup.h"
 #include "engine/outputs.h"
 #include "ui/cw_options_dialog.h"
+#include "ui/help_window.h"
 #include "ui/pkt_form.h"
 #include "ui/prompt.h"
 #include "ui/qt_text.h"
@@ -35,11 +36,6 @@ class QtStartupUi : public StartupUi {
   std::unique_ptr<StartForm> form_;
 };
 
-std::optional<std::string> Env(const char* name) {
-  if (!qEnvironmentVariableIsSet(name)) return std::nullopt;
-  return qEnvironmentVariable(name).toStdString();
-}
-
 }  // namespace
 
 Program::Program() : engine_(engine::SystemOutputs(), engine::KeyLog::FromEnvironment()) {}
@@ -59,8 +55,8 @@ int Program::Main(int& argc, char** argv) {
   // Installed files sit in ../share/orvex beside bin/, in the build tree too.
   const QString shipped =
       QDir(QCoreApplication::applicationDirPath() + "/../share/orvex").absolutePath();
-  StartupEnvironment env{Env("PELORIN"), Env("PELO"), QDir::currentPath().toStdString(),
-                         args.join(' ').toStdString(), shipped.toStdString()};
+  StartupEnvironment env{ProcessPlaces::FromEnvironment(), args.join(' ').toStdString(),
+                         shipped.toStdString()};
   QtStartupUi ui;
   if (!Startup(state_, env, ui, sink_)) return 1;
   app.setWindowIcon(QIcon(QString::fromStdString(state_.IconFile)));  // a missing icon is no error
@@ -72,11 +68,13 @@ int Program::Main(int& argc, char** argv) {
   send_->SetTypeAhead(&editor_);
   ticker_ = std::make_unique<Ticker>(*send_, *tickTimer_);
   chooser_ = std::make_unique<QtFileChooser>(sink_);
-  if (!OpenPacketWindow()) {
+  PacketWindowFactory& factory = *this;
+  if (!OpenPacketWindow(state_, *send_, editor_, factory, sink_)) {
     ExitProgram();
     form_.reset();
     return 1;
   }
+  ticker_->Start();
   send_->Port().SetKeyboardCW(true);
   commands_->UpdateTitle();
   const int status = app.exec();
@@ -87,44 +85,18 @@ int Program::Main(int& argc, char** argv) {
   return status;
 }
 
-bool Program::OpenPacketWindow() {
-  state_.PacketOpen = false;
+PacketWindowSetup& Program::CreatePacketWindow() {
   WindowServices& services = *this;
   commands_ = std::make_unique<WindowCommands>(state_, *send_, sink_, services, *chooser_, beeper_);
   form_ = std::make_unique<PktForm>(editor_, *commands_);
-  PktForm& form = *form_;
-  chooser_->SetParent(&form);
-  viewer_ = std::make_unique<TextViewer>(sink_, &form);
-  help_ = std::make_unique<HelpViewer>(&form);
-
+  chooser_->SetParent(form_.get());
+  viewer_ = std::make_unique<TextViewer>(sink_, form_.get());
+  help_ = std::make_unique<HelpViewer>();
   // Captions read from the environment file, and every later change.
   for (int n = 1; n <= 8; ++n)
-    if (!state_.Captions.Caption(n).empty()) form.CaptionChanged(n, state_.Captions.Caption(n));
-  state_.Captions.SetListener(&form);
-
-  const EnvSettings& s = state_.Env;
-  if (s.ColorPktFore != 0) {
-    form.SetPacketColor(3, s.ColorPktFore);
-    state_.EnvFile->WriteEnvironmentFile(state_.Env);
-    if (s.ColorPktBack != 0) {
-      form.SetPacketColor(4, s.ColorPktBack);
-      state_.EnvFile->WriteEnvironmentFile(state_.Env);
-    }
-  }
-  const FontSpec font{s.PacketFontName,           s.PacketFontSize,
-                      s.PacketFontBold != 0,      s.PacketFontItalic != 0,
-                      s.PacketFontUnderline != 0, s.PacketFontStrikeThru != 0};
-  if (!form.ApplyFont(font, sink_)) return false;
-  form.RestorePlacement(s);
-  editor_.Reset();
-  form.Measure();
-  send_->Port().InitCW();
-  send_->OpenCWPort(state_.CWPortCode);  // a failure has shown its box; the window opens
-  form.ShowRestored();
-  state_.PacketOpen = true;
-  form.CursorTimer().setInterval(100);
-  ticker_->Start();
-  return true;
+    if (!state_.Captions.Caption(n).empty()) form_->CaptionChanged(n, state_.Captions.Caption(n));
+  state_.Captions.SetListener(form_.get());
+  return *form_;
 }
 
 bool Program::Prompt(const Text& title, const Text& label, Text* text) {
@@ -137,15 +109,17 @@ void Program::SetTitle(const Text& title) {
 
 void Program::OpenCWOptions() {
   struct Actions : CWOptionsActions {
+    CWOptionsSession session;
     Program& p;
-    explicit Actions(Program& program) : p(program) {}
-    bool Save(const CWOptionsEntries& e) override {
-      return ApplyCWOptions(e, p.state_, *p.send_, p.sink_);
-    }
+    explicit Actions(Program& program)
+        : session(program.state_, *program.send_, program.sink_), p(program) {}
+    bool Save(const CWOptionsEntries& e) override { return session.Save(e); }
     void Help() override { p.ShowHelp(150); }
   } actions(*this);
-  CWEnv dialog(EntriesFrom(state_.Env), actions, form_.get());
-  dialog.exec();
+  CWEnv dialog(actions.session.Entries(), actions, form_.get());
+  // Modal for the main window only: the help it opens stays usable.
+  dialog.setWindowModality(Qt::WindowModal);
+  if (dialog.exec() != QDialog::Accepted) actions.session.Cancel();
 }
 
 void Program::ShowHelp(int context) {

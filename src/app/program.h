@@ -6,6 +6,7 @@
 
 #include "base/clock.h"
 #include "core/frame/line_editor.h"
+#include "core/frame/open_window.h"
 #include "core/frame/program_state.h"
 #include "core/frame/window_commands.h"
 #include "core/sending/engine_keyer.h"
@@ -21,7 +22,7 @@ class PktForm;
 class TextViewer;
 class HelpViewer;
 
-class Program : private WindowServices {
+class Program : private WindowServices, private PacketWindowFactory {
  public:
   Program();
   ~Program() override;
@@ -29,8 +30,8 @@ class Program : private WindowServices {
   int Main(int& argc, char** argv);
 
  private:
-  bool OpenPacketWindow();
   void BringToFront();
+  PacketWindowSetup& CreatePacketWindow() override;
 
   // WindowServices: the windows the commands open.
   bool Prompt(const Text& title, const Text& label, Text* text) override;

@@ -32,6 +32,27 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
+// Overwrites the file itself with bytes, already whole in memory. Should
+// the writing fail half way, the old contents are written back, so the
+// file is never left half old and half new when the disk allows otherwise.
+FileResult RewriteInPlace(const std::string& path, std::string_view bytes) {
+  std::string old;
+  if (const FileResult read = ReadWholeFile(path, old); !read.ok())
+    return FileResult::Failed(FileStage::Open, read.failed() ? read.error() : ENOENT);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return FileResult::Failed(FileStage::Open, errno);
+  auto put = [fd](std::string_view what) {
+    return ::lseek(fd, 0, SEEK_SET) == 0 && WriteAll(fd, what) &&
+           ::ftruncate(fd, static_cast<off_t>(what.size())) == 0 && ::fsync(fd) == 0;
+  };
+  if (put(bytes))
+    return ::close(fd) == 0 ? FileResult::Ok() : FileResult::Failed(FileStage::Write, errno);
+  const int err = errno;
+  put(old);
+  ::close(fd);
+  return FileResult::Failed(FileStage::Write, err);
+}
+
 }  // namespace
 
 Text FileResult::Description() const {
@@ -89,7 +110,14 @@ FileResult ReplaceFileAtomically(const std::string& path, std::string_view bytes
 
   std::string temp = target + ".tmp-XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return FileResult::Failed(FileStage::Open, errno);
+  if (fd < 0) {
+    const int err = errno;
+    // A directory we may not write to, around a file we may: rewrite the
+    // file in place instead.
+    if ((err == EACCES || err == EPERM) && ::access(target.c_str(), W_OK) == 0)
+      return RewriteInPlace(target, bytes);
+    return FileResult::Failed(FileStage::Open, err);
+  }
 
   auto fail = [&](int err) {
     ::close(fd);

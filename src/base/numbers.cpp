@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <cfenv>
+#include <charconv>
 #include <cmath>
 #include <string>
 
@@ -47,6 +48,16 @@ double ToDouble(std::string_view number) {
 }
 
 }  // namespace
+
+Text DecimalText(float value) {
+  if (value == 0) value = 0;  // no "-0"
+  char buf[64];
+  const auto res = std::to_chars(buf, buf + sizeof buf, value);
+  Text digits(buf, res.ptr);
+  for (char& c : digits)
+    if (c == 'e') c = 'E';
+  return digits;
+}
 
 std::optional<long long> RoundHalfEven(double value, long long lo, long long hi) {
   if (!std::isfinite(value)) return std::nullopt;

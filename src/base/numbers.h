@@ -6,6 +6,8 @@
 #include <optional>
 #include <string_view>
 
+#include "base/text.h"
+
 namespace orvex {
 
 // The typed-number check of the dialogs. The whole text must be a number:
@@ -22,6 +24,10 @@ std::optional<double> ParseNumber(std::string_view text);
 // The leading number of a value (optional sign, digits, optional fraction
 // and exponent); 0 when the value does not start with one.
 double LeadingNumber(std::string_view text);
+
+// The shortest decimal text that reads back as the same float ("10.5",
+// "9", "1E+20"), the same in every locale; minus zero is "0".
+Text DecimalText(float value);
 
 // Nearest integer, halves to even; nullopt when it does not fit [lo, hi].
 std::optional<long long> RoundHalfEven(double value, long long lo, long long hi);

@@ -63,7 +63,51 @@ int Cp1252FromCodePoint(char32_t cp) {
   return -1;
 }
 
+// A character Windows-1252 has no code for travels inside program text as
+// kWideMark and six bytes 0x90 + one hex digit of its code point each, most
+// significant first. None of these bytes has a Morse code or a queue
+// command's meaning, so such a character is never keyed, but it comes back
+// whole wherever the text is shown or written.
+constexpr unsigned char kWideMark = 0x81;
+constexpr size_t kWideLength = 7;
+
+void AppendWide(Text& out, char32_t cp) {
+  out += static_cast<char>(kWideMark);
+  for (int shift = 20; shift >= 0; shift -= 4)
+    out += static_cast<char>(0x90 + ((cp >> shift) & 0xF));
+}
+
+// The code point of a wide character at text[i], or 0 when none starts there.
+char32_t WideAt(std::string_view text, size_t i) {
+  if (static_cast<unsigned char>(text[i]) != kWideMark || i + kWideLength > text.size()) return 0;
+  char32_t cp = 0;
+  for (size_t k = 1; k < kWideLength; ++k) {
+    const auto b = static_cast<unsigned char>(text[i + k]);
+    if (b < 0x90 || b > 0x9F) return 0;
+    cp = (cp << 4) | (b - 0x90);
+  }
+  return cp <= 0x10FFFF ? cp : 0;
+}
+
 }  // namespace
+
+bool HasWideCharacters(std::string_view text) {
+  for (size_t i = 0; i < text.size(); ++i)
+    if (WideAt(text, i) != 0) return true;
+  return false;
+}
+
+Text CutText(std::string_view text, size_t length) {
+  if (text.size() <= length) return Text(text);
+  size_t end = length;
+  // Never through the middle of a wide character.
+  for (size_t i = end > kWideLength ? end - kWideLength + 1 : 0; i < end; ++i)
+    if (WideAt(text, i) != 0 && i + kWideLength > end) {
+      end = i;
+      break;
+    }
+  return Text(text.substr(0, end));
+}
 
 bool IsValidUtf8(std::string_view bytes) {
   char32_t cp;
@@ -84,17 +128,21 @@ bool IsAscii(std::string_view bytes) {
 std::string Cp1252ToUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (char c : text) {
-    const auto b = static_cast<unsigned char>(c);
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (const char32_t wide = WideAt(text, i)) {
+      AppendUtf8(out, wide);
+      i += kWideLength - 1;
+      continue;
+    }
+    const auto b = static_cast<unsigned char>(text[i]);
     AppendUtf8(out, b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : char32_t{b});
   }
   return out;
 }
 
-Text Utf8ToCp1252(std::string_view utf8, bool* lossy) {
+Text Utf8ToCp1252(std::string_view utf8) {
   Text out;
   out.reserve(utf8.size());
-  bool lost = false;
   char32_t cp;
   for (size_t i = 0; i < utf8.size();) {
     size_t n = DecodeOne(utf8, i, cp);
@@ -104,14 +152,11 @@ Text Utf8ToCp1252(std::string_view utf8, bool* lossy) {
     }
     i += n;
     const int code = Cp1252FromCodePoint(cp);
-    if (code < 0) {
-      lost = true;
-      out += '?';
-    } else {
+    if (code < 0 || code == kWideMark)
+      AppendWide(out, cp);
+    else
       out += static_cast<char>(code);
-    }
   }
-  if (lossy) *lossy = lost;
   return out;
 }
 
@@ -127,7 +172,10 @@ Text DecodeFileText(std::string_view bytes, FileEncoding* encoding) {
 }
 
 std::string EncodeFileText(std::string_view text, FileEncoding encoding) {
-  return encoding == FileEncoding::Utf8 ? Cp1252ToUtf8(text) : std::string(text);
+  // A character Windows-1252 cannot hold makes the file UTF-8: a changed
+  // encoding is better than a lost character.
+  return encoding == FileEncoding::Utf8 || HasWideCharacters(text) ? Cp1252ToUtf8(text)
+                                                                   : std::string(text);
 }
 
 Text TrimBlanks(std::string_view text) {
@@ -139,7 +187,12 @@ Text TrimBlanks(std::string_view text) {
 
 Text UpperCase(std::string_view text) {
   Text out(text);
-  for (char& c : out) {
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (WideAt(out, i) != 0) {  // left as it is
+      i += kWideLength - 1;
+      continue;
+    }
+    char& c = out[i];
     const auto b = static_cast<unsigned char>(c);
     if ((b >= 'a' && b <= 'z') || (b >= 0xE0 && b <= 0xFE && b != 0xF7))
       c = static_cast<char>(b - 0x20);

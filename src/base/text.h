@@ -24,13 +24,20 @@ enum class FileEncoding { Windows1252, Utf8 };
 bool IsValidUtf8(std::string_view bytes);
 bool IsAscii(std::string_view bytes);
 
+// Characters that Windows-1252 cannot hold (Cyrillic, "ł") are kept in the
+// program text as a sequence of codes that have no Morse and no command
+// meaning: they are never keyed and never lost.
 std::string Cp1252ToUtf8(std::string_view text);
-// Characters that Windows-1252 cannot hold become '?'; *lossy tells.
-Text Utf8ToCp1252(std::string_view utf8, bool* lossy = nullptr);
+Text Utf8ToCp1252(std::string_view utf8);
+// Whether text holds a character Windows-1252 cannot hold.
+bool HasWideCharacters(std::string_view text);
+// The first length codes of text, shorter rather than through a character.
+Text CutText(std::string_view text, size_t length);
 
 // Decodes file contents: UTF-8 (a leading byte-order mark is dropped) when
 // the bytes hold non-ASCII characters and are valid UTF-8, else Windows-1252.
 Text DecodeFileText(std::string_view bytes, FileEncoding* encoding = nullptr);
+// Encodes for a file; text that Windows-1252 cannot hold is written UTF-8.
 std::string EncodeFileText(std::string_view text, FileEncoding encoding);
 
 // Blanks (spaces) removed at both ends.

@@ -1,5 +1,8 @@
 #include "engine/device_names.h"
 
+#include <grp.h>
+#include <sys/stat.h>
+
 #include <cstdlib>
 
 namespace orvex::engine {
@@ -17,6 +20,13 @@ std::string DeviceForPort(int port) {
   }
   const char* override = std::getenv(variable.c_str());
   return override && *override ? override : device;
+}
+
+std::string DeviceGroup(const std::string& device, int port) {
+  struct stat st;
+  if (::stat(device.c_str(), &st) == 0 && (st.st_mode & S_IRWXG) != 0)
+    if (const group* g = ::getgrgid(st.st_gid); g && st.st_gid != 0) return g->gr_name;
+  return port > 0 ? "dialout" : "lp";
 }
 
 }  // namespace orvex::engine

@@ -9,8 +9,10 @@ namespace orvex::engine {
 class KeyLine {
  public:
   virtual ~KeyLine() = default;
-  virtual void SetKey(bool down) = 0;
-  virtual void SetPtt(bool on) = 0;
+  // 0, or the system's error number when the line could not be switched (a
+  // USB adapter pulled out answers EIO or ENXIO).
+  virtual int SetKey(bool down) = 0;
+  virtual int SetPtt(bool on) = 0;
   // Key and PTT up. Never fails loudly: it is the path of last resort.
   virtual void AllUp() noexcept = 0;
 };
@@ -18,8 +20,8 @@ class KeyLine {
 // Sidetone only: no port line.
 class NullKeyLine : public KeyLine {
  public:
-  void SetKey(bool) override {}
-  void SetPtt(bool) override {}
+  int SetKey(bool) override { return 0; }
+  int SetPtt(bool) override { return 0; }
   void AllUp() noexcept override {}
 };
 

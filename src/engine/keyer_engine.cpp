@@ -50,6 +50,7 @@ OpenResult KeyerEngine::Open(int port) {
     stop_ = false;
     keyLineOn_ = false;
     active_ = keyDown_ = pttOn_ = false;
+    lineError_ = 0;
   }
   thread_ = std::thread([this] { Run(); });
   return {};
@@ -100,7 +101,7 @@ int KeyerEngine::Pending() const {
 void KeyerEngine::Element(bool keyDown, int units) {
   {
     std::lock_guard lock(mu_);
-    if (!open_ || units <= 0) return;
+    if (!open_ || units <= 0 || lineError_ != 0) return;
     queue_.push_back({keyDown, units});
     active_ = true;
     if (keyLineOn_) Ptt(true);
@@ -120,7 +121,8 @@ void KeyerEngine::SetKeyLine(bool on) {
   }
   keyLineOn_ = true;
   if (active_) Ptt(true);
-  if (keyDown_) line_->SetKey(true);
+  if (keyDown_ && lineError_ == 0)
+    if (const int err = line_->SetKey(true)) Fail(err);
 }
 
 void KeyerEngine::SetSidetone(SidetoneDevice device) {
@@ -175,19 +177,35 @@ bool KeyerEngine::IsOpen() const {
   return open_;
 }
 
+int KeyerEngine::LineError() const {
+  std::lock_guard lock(mu_);
+  return lineError_;
+}
+
 void KeyerEngine::Key(bool down) {
   if (down == keyDown_) return;
   keyDown_ = down;
-  if (keyLineOn_) line_->SetKey(down);
   if (sidetone_) sidetone_->SetKey(down);
   if (log_) log_->Write(MonotonicNs(), down ? "KEY DOWN" : "KEY UP");
+  if (keyLineOn_)
+    if (const int err = line_->SetKey(down)) Fail(err);
 }
 
 void KeyerEngine::Ptt(bool on) {
-  if (on == pttOn_) return;
+  if (on == pttOn_ || lineError_ != 0) return;
   pttOn_ = on;
-  line_->SetPtt(on);
   if (log_) log_->Write(MonotonicNs(), on ? "PTT ON" : "PTT OFF");
+  if (const int err = line_->SetPtt(on)) Fail(err);
+}
+
+void KeyerEngine::Fail(int err) {
+  // The line is gone (an adapter pulled out): stop everything at once and
+  // raise what can still be raised; the program is told through LineError.
+  lineError_ = err;
+  queue_.clear();
+  ++generation_;
+  AllUp();
+  active_ = false;
 }
 
 void KeyerEngine::AllUp() {

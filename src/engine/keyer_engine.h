@@ -55,6 +55,10 @@ class KeyerEngine {
   void Idle();           // PTT down once nothing is pending
 
   bool IsOpen() const;
+  // The system's error number once the key line failed while keying (0
+  // while it works); everything queued has been dropped then, and nothing
+  // more is keyed until the line is opened again.
+  int LineError() const;
 
  private:
   struct Item {
@@ -66,6 +70,7 @@ class KeyerEngine {
   void Key(bool down);  // the three below need mu_ held
   void Ptt(bool on);
   void AllUp();
+  void Fail(int err);
 
   EngineOutputs outputs_;
   std::unique_ptr<KeyLog> log_;
@@ -85,6 +90,7 @@ class KeyerEngine {
   bool keyDown_ = false;
   bool pttOn_ = false;
   bool stop_ = false;
+  int lineError_ = 0;
   std::thread thread_;
 };
 

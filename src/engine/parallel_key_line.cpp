@@ -50,18 +50,18 @@ ParallelKeyLine::~ParallelKeyLine() {
   ::close(fd_);
 }
 
-void ParallelKeyLine::Write() noexcept {
-  ioctl_(fd_, PPWCONTROL, &control_);
+int ParallelKeyLine::Write() noexcept {
+  return ioctl_(fd_, PPWCONTROL, &control_) == 0 ? 0 : errno;
 }
 
-void ParallelKeyLine::SetKey(bool down) {
+int ParallelKeyLine::SetKey(bool down) {
   control_ = static_cast<unsigned char>(down ? control_ & ~kPin17 : control_ | kPin17);
-  Write();
+  return Write();
 }
 
-void ParallelKeyLine::SetPtt(bool on) {
+int ParallelKeyLine::SetPtt(bool on) {
   control_ = static_cast<unsigned char>(on ? control_ | kPin16 : control_ & ~kPin16);
-  Write();
+  return Write();
 }
 
 void ParallelKeyLine::AllUp() noexcept {

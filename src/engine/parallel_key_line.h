@@ -16,8 +16,8 @@ class ParallelKeyLine : public KeyLine {
                                                IoctlFn ioctl = SystemIoctl);
   ~ParallelKeyLine() override;
 
-  void SetKey(bool down) override;
-  void SetPtt(bool on) override;
+  int SetKey(bool down) override;
+  int SetPtt(bool on) override;
   void AllUp() noexcept override;
 
   // Control register bits: pin 17 is nSelectIn (inverted by the hardware),
@@ -32,7 +32,7 @@ class ParallelKeyLine : public KeyLine {
  private:
   ParallelKeyLine(int fd, IoctlFn ioctl, unsigned char control)
       : fd_(fd), ioctl_(ioctl), control_(control) {}
-  void Write() noexcept;
+  int Write() noexcept;
   int fd_;
   IoctlFn ioctl_;
   unsigned char control_;

@@ -41,15 +41,15 @@ SerialKeyLine::~SerialKeyLine() {
   ::close(fd_);
 }
 
-void SerialKeyLine::Modem(bool set, int bits) noexcept {
-  ioctl_(fd_, set ? TIOCMBIS : TIOCMBIC, &bits);
+int SerialKeyLine::Modem(bool set, int bits) noexcept {
+  return ioctl_(fd_, set ? TIOCMBIS : TIOCMBIC, &bits) == 0 ? 0 : errno;
 }
 
-void SerialKeyLine::SetKey(bool down) {
-  Modem(down, TIOCM_DTR);
+int SerialKeyLine::SetKey(bool down) {
+  return Modem(down, TIOCM_DTR);
 }
-void SerialKeyLine::SetPtt(bool on) {
-  Modem(on, TIOCM_RTS);
+int SerialKeyLine::SetPtt(bool on) {
+  return Modem(on, TIOCM_RTS);
 }
 void SerialKeyLine::AllUp() noexcept {
   Modem(false, TIOCM_DTR | TIOCM_RTS);

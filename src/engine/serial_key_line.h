@@ -18,13 +18,13 @@ class SerialKeyLine : public KeyLine {
                                              IoctlFn ioctl = SystemIoctl);
   ~SerialKeyLine() override;
 
-  void SetKey(bool down) override;
-  void SetPtt(bool on) override;
+  int SetKey(bool down) override;
+  int SetPtt(bool on) override;
   void AllUp() noexcept override;
 
  private:
   SerialKeyLine(int fd, IoctlFn ioctl) : fd_(fd), ioctl_(ioctl) {}
-  void Modem(bool set, int bits) noexcept;
+  int Modem(bool set, int bits) noexcept;
   int fd_;
   IoctlFn ioctl_;
 };

@@ -66,8 +66,10 @@ QAction* PktForm::Add(QMenu* menu, const char* name, const char* caption, int he
   QAction* a = menu->addAction(caption);
   a->setObjectName(name);
   a->setProperty(kHelpContext, helpContext);
-  if (const KeyBinding* key = MenuShortcutOf(command, message))
+  if (const KeyBinding* key = MenuShortcutOf(command, message)) {
     a->setShortcut(ToQtShortcut(key->key, key->modifiers));
+    a->setAutoRepeat(key->repeats);
+  }
   if (command != Command::None)
     connect(a, &QAction::triggered, this,
             [this, command, message] { commands_.Run(command, message); });
@@ -111,6 +113,22 @@ void PktForm::BuildMenus() {
   help->addSeparator()->setObjectName("bar");
   Add(help, "MenuReadMe", "Display &readme.txt", 0, Command::ShowReadme);
   Add(help, "MenuChanges", "Display &changes.txt", 0, Command::ShowChanges);
+
+  // The window's own keys (Esc, F2 to F8) act wherever the keyboard is in
+  // the window, not only in the line: Esc must stop sending even when a
+  // closed dialog or the menu bar took the focus.
+  for (const KeyBinding& key : KeyBindings()) {
+    if (key.menuShortcut) continue;
+    auto* a = new QAction(this);
+    a->setShortcut(ToQtShortcut(key.key, key.modifiers));
+    a->setShortcutContext(Qt::WindowShortcut);
+    a->setAutoRepeat(key.repeats);
+    const Command command = key.command;
+    const int message = key.message;
+    connect(a, &QAction::triggered, this,
+            [this, command, message] { commands_.Run(command, message); });
+    addAction(a);
+  }
 }
 
 void PktForm::CaptionChanged(int n, const Text& caption) {
@@ -136,6 +154,8 @@ bool PktForm::eventFilter(QObject* watched, QEvent* event) {
   }
   if (watched != inBox_) return QMainWindow::eventFilter(watched, event);
   const ClassicKey k = FromQtKey(key->key(), key->modifiers(), key->text());
+  // A held function key acts once (those that repeat are shortcuts).
+  if (key->isAutoRepeat() && k.key >= Key::F1 && k.key <= Key::F12) return true;
   if (k.key == Key::F1 && k.modifiers == kNone) {
     commands_.Help(150);
     return true;
@@ -159,12 +179,13 @@ void PktForm::RestorePlacement(const EnvSettings& s) {
   maximize_ = s.PacketState == 2;
 }
 
-void PktForm::ShowRestored() {
+void PktForm::ShowWindow() {
   if (maximize_)
     showMaximized();
   else
     show();
   inBox_->setFocus();
+  cursorTimer_.setInterval(100);
 }
 
 void PktForm::SetPacketColor(int kind, int32_t colour) {
@@ -179,19 +200,8 @@ void PktForm::SetPacketColor(int kind, int32_t colour) {
   update();
 }
 
-bool PktForm::ApplyFont(const FontSpec& wanted, MessageSink& sink) {
-  if (wanted.Name.empty()) return true;
-  if (!(wanted.Size > 0 && wanted.Size <= 1638)) {
-    Text size = std::to_string(wanted.Size);
-    size.erase(size.find_last_not_of('0') + 1);
-    if (!size.empty() && size.back() == '.') size.pop_back();
-    const Text nl(CRLF);
-    ShowMessage(sink,
-                "Couldn't set font " + wanted.Name + (wanted.Size >= 0 ? " " : "") + size + "." +
-                    nl + "Pick another font from the" + nl + wanted.MenuName + " menu." + nl,
-                ErrorInfo{380, "Invalid property value"}, "Set Font");
-    return false;
-  }
+void PktForm::ApplyFont(const FontSpec& wanted) {
+  if (wanted.Name.empty()) return;
   QFont font(AvailableFontFamily(ToQString(wanted.Name)));
   font.setPointSizeF(wanted.Size);
   font.setBold(wanted.Bold);
@@ -200,10 +210,9 @@ bool PktForm::ApplyFont(const FontSpec& wanted, MessageSink& sink) {
   font.setStrikeOut(wanted.Strikethru);
   inBox_->setFont(font);
   outBox_->setFont(font);
-  return true;
 }
 
-PaneMetrics PktForm::Measure() {
+PaneMetrics PktForm::Metrics() {
   const double tpp = TwipsPerPixelOf(this);
   const QFontMetrics fm(inBox_->font());
   PaneMetrics m;
@@ -223,6 +232,12 @@ WindowState PktForm::State() const {
 TwipsRect PktForm::PlacementTwips() const {
   const double tpp = TwipsPerPixelOf(this);
   return {y() * tpp, x() * tpp, width() * tpp, height() * tpp};
+}
+
+bool PktForm::event(QEvent* event) {
+  // Back from a dialog, the help or a viewer, the keyboard goes to the line.
+  if (event->type() == QEvent::WindowActivate) inBox_->setFocus();
+  return QMainWindow::event(event);
 }
 
 void PktForm::closeEvent(QCloseEvent* event) {

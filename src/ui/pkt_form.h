@@ -10,6 +10,7 @@
 #include "core/config/env_settings.h"
 #include "core/config/menu_captions.h"
 #include "core/frame/line_editor.h"
+#include "core/frame/open_window.h"
 #include "core/frame/shutdown.h"
 #include "core/frame/window_commands.h"
 
@@ -27,15 +28,10 @@ struct PaneMetrics {
   int LineColumns = 0;
 };
 
-// The main window's font as the settings hold it.
-struct FontSpec {
-  Text Name;
-  float Size = 9;
-  bool Bold = false, Italic = false, Underline = false, Strikethru = false;
-  Text MenuName = "'Options/TNC, Messages, History, ...'";
-};
-
-class PktForm : public QMainWindow, public PacketWindowView, public CaptionListener {
+class PktForm : public QMainWindow,
+                public PacketWindowView,
+                public PacketWindowSetup,
+                public CaptionListener {
   Q_OBJECT
  public:
   PktForm(LineEditor& editor, WindowCommands& commands);
@@ -47,14 +43,14 @@ class PktForm : public QMainWindow, public PacketWindowView, public CaptionListe
   // Blinks the caret: 480 ms until the window opens, then 100 ms.
   QTimer& CursorTimer() { return cursorTimer_; }
 
-  void RestorePlacement(const EnvSettings& settings);
-  void ShowRestored();
-  // Colour kind 3 foreground, 4 background (red + 256 green + 65536 blue).
-  void SetPacketColor(int kind, int32_t colour);
-  // Applies the font to both panes; false with the "Set Font" box shown.
-  bool ApplyFont(const FontSpec& wanted, MessageSink& sink);
-  // Measures the pane and sizes it to 1.2 lines.
-  PaneMetrics Measure();
+  void RestorePlacement(const EnvSettings& settings) override;
+  void ShowWindow() override;
+  void SetPacketColor(int kind, int32_t colour) override;
+  // Both panes take the font (FixedSys and unknown families: the system's
+  // fixed font).
+  void ApplyFont(const FontSpec& wanted) override;
+  void Measure() override { Metrics(); }
+  PaneMetrics Metrics();
   void CaptionChanged(int n, const Text& caption) override;
   QAction* MessageAction(int n) const { return messages_.at(static_cast<size_t>(n - 1)); }
 
@@ -63,6 +59,7 @@ class PktForm : public QMainWindow, public PacketWindowView, public CaptionListe
   void CloseWindow() override { close(); }
 
  protected:
+  bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -1,11 +1,8 @@
 #include "ui/read_me.h"
 
-#include <QFile>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
-#include <QTextBrowser>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "core/frame/viewer_text.h"
@@ -56,33 +53,6 @@ void TextViewer::ShowTextFile(const Text& name, const std::string& path) {
   }
   window_->TextBox()->setPlainText(ToDisplayString(file.text));
   window_->setWindowTitle(ToQString(name));
-  window_->show();
-  window_->raise();
-  window_->activateWindow();
-}
-
-HelpViewer::~HelpViewer() {
-  delete window_;
-}
-
-void HelpViewer::ShowHelp(const std::string& helpFile, int context) {
-  if (helpFile.empty() || !QFile::exists(QString::fromStdString(helpFile))) return;
-  if (!window_) {
-    window_ = new QDialog(parent_, Qt::Window);
-    window_->setObjectName("Help");
-    window_->setWindowTitle("Orvex Help");
-    browser_ = new QTextBrowser(window_);
-    browser_->setObjectName("HelpText");
-    browser_->setOpenExternalLinks(true);
-    auto* layout = new QVBoxLayout(window_);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(browser_);
-    window_->resize(TwipsToPixels(window_, 9600), TwipsToPixels(window_, 8400));
-    CentreForm(window_);
-  }
-  const QUrl url = QUrl::fromLocalFile(QString::fromStdString(helpFile));
-  if (browser_->source() != url) browser_->setSource(url, QTextDocument::HtmlResource);
-  browser_->scrollToAnchor(QString("topic%1").arg(context));
   window_->show();
   window_->raise();
   window_->activateWindow();

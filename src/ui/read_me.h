@@ -1,11 +1,9 @@
-// ReadMe: the one text viewer window (readme.txt, changes.txt), and the
-// help window that shows pelo.hlp at a topic.
+// ReadMe: the one text viewer window (readme.txt, changes.txt).
 #pragma once
 
 #include <QDialog>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QTextBrowser>
 #include <string>
 
 #include "base/message_sink.h"
@@ -38,21 +36,6 @@ class TextViewer {
   MessageSink& sink_;
   QWidget* parent_;
   QPointer<ReadMe> window_;  // owned by the parent window; gone with it
-};
-
-// The help window: pelo.hlp (HTML, one anchor "topicN" per context number).
-class HelpViewer {
- public:
-  explicit HelpViewer(QWidget* parent) : parent_(parent) {}
-  ~HelpViewer();
-  // Opens the help file at topic context; a missing help file is ignored.
-  void ShowHelp(const std::string& helpFile, int context);
-  QTextBrowser* Browser() const { return browser_; }
-
- private:
-  QWidget* parent_;
-  QPointer<QDialog> window_;
-  QPointer<QTextBrowser> browser_;
 };
 
 }  // namespace orvex

@@ -12,7 +12,7 @@ trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$PELORIN"' EXIT
 ini=$PELORIN/orvex.ini
 
 "$ORVEX" & pid=$!
-about=$(wait_window "^About Pelorin$") || fail "no About box on first run"
+about=$(wait_window "^About Orvex$") || fail "no About box on first run"
 [[ -e $ini ]] && fail "environment file written before the About box was closed"
 press "$about" Return
 main=$(wait_window "^ Orvex - 28 WPM$") || fail "no packet window titled ' Orvex - 28 WPM'"
@@ -39,7 +39,7 @@ inode=$(stat -c %i "$ini")  # a rewrite renames a new file into place
 # Second run: same version, so no About box; unmoved, so nothing rewritten.
 "$ORVEX" & pid=$!
 main=$(wait_window "^ Orvex - 28 WPM$") || fail "no packet window on the second run"
-xdotool search --name "^About Pelorin$" >/dev/null && fail "About box shown again"
+xdotool search --name "^About Orvex$" >/dev/null && fail "About box shown again"
 press "$main" alt+f x
 wait_exit "$pid" 10 || fail "second run did not end"
 [[ "$(cat "$ini")" == "$saved" && $(stat -c %i "$ini") == "$inode" ]] ||

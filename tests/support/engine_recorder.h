@@ -2,6 +2,7 @@
 // change with its CLOCK_MONOTONIC time.
 #pragma once
 
+#include <cerrno>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -42,17 +43,31 @@ class Recorder {
   std::vector<Change> changes_;
 };
 
-class RecordingLine : public KeyLine, public Sidetone {
+class RecordingLine : public KeyLine {
  public:
-  explicit RecordingLine(std::shared_ptr<Recorder> r, int device = 0)
-      : r_(std::move(r)), device_(device) {}
+  explicit RecordingLine(std::shared_ptr<Recorder> r) : r_(std::move(r)) {}
   ~RecordingLine() override { r_->Add("closed"); }
-  void SetKey(bool down) override {
-    r_->Add(device_ == 0 ? (down ? "key down" : "key up")
-                         : "tone" + std::to_string(device_) + (down ? " on" : " off"));
-  }
-  void SetPtt(bool on) override { r_->Add(on ? "ptt on" : "ptt off"); }
+  int SetKey(bool down) override { return Switch(down ? "key down" : "key up"); }
+  int SetPtt(bool on) override { return Switch(on ? "ptt on" : "ptt off"); }
   void AllUp() noexcept override { r_->Add("all up"); }
+  int failAfter = -1;  // switches that work before the line fails with EIO
+
+ private:
+  int Switch(const std::string& what) {
+    if (failAfter == 0) return EIO;
+    if (failAfter > 0) --failAfter;
+    r_->Add(what);
+    return 0;
+  }
+  std::shared_ptr<Recorder> r_;
+};
+
+class RecordingSidetone : public Sidetone {
+ public:
+  RecordingSidetone(std::shared_ptr<Recorder> r, int device) : r_(std::move(r)), device_(device) {}
+  void SetKey(bool down) override {
+    r_->Add("tone" + std::to_string(device_) + (down ? " on" : " off"));
+  }
   void SetPitch(int hz) override { r_->Add("pitch " + std::to_string(hz)); }
 
  private:
@@ -69,7 +84,7 @@ inline EngineOutputs Recording(std::shared_ptr<Recorder> line, std::shared_ptr<R
             return std::make_unique<RecordingLine>(line);
           },
           [tone](SidetoneDevice device) -> std::unique_ptr<Sidetone> {
-            return std::make_unique<RecordingLine>(tone, static_cast<int>(device));
+            return std::make_unique<RecordingSidetone>(tone, static_cast<int>(device));
           }};
 }
 

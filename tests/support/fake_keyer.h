@@ -32,11 +32,13 @@ class FakeKeyer : public Keyer {
   int16_t Active() override { return active; }
   void Unit(int16_t ms) override { Log("UNIT " + std::to_string(ms)); }
   void Idle() override { Log("IDLE"); }
+  int LineError() override { return lineError; }
 
   std::vector<std::string> calls;
   OpenResult openResult;
   int16_t pending = 0;
   int16_t active = 0;
+  int lineError = 0;
 
  private:
   void Log(const std::string& s) { calls.push_back(s); }

@@ -15,6 +15,7 @@
 #include "support/recording_sink.h"
 #include "ui/cw_options_dialog.h"
 #include "ui/file_append.h"
+#include "ui/help_window.h"
 #include "ui/prompt.h"
 #include "ui/qt_text.h"
 #include "ui/read_me.h"
@@ -108,12 +109,17 @@ class DialogsTest : public QObject, public CWOptionsActions {
     test::WriteFile(dir_.File("pelo.hlp"),
                     "<html><body><h1><a name=\"topic150\"></a>Window</h1>"
                     "<h1><a name=\"topic160\"></a>Macros</h1></body></html>");
-    HelpViewer help(nullptr);
+    HelpViewer help;
     help.ShowHelp(dir_.File("pelo.hlp"), 160);
-    QVERIFY(help.Browser()->toPlainText().contains("Macros"));
-    HelpViewer none(nullptr);
+    QVERIFY(help.Window()->Browser()->toPlainText().contains("Macros"));
+    help.Window()->FindField()->setText("window");
+    QVERIFY(help.Window()->FindNext());
+    QCOMPARE(help.Window()->Browser()->textCursor().selectedText(), QString("Window"));
+    help.Window()->FindField()->setText("no such words");
+    QVERIFY(!help.Window()->FindNext());
+    HelpViewer none;
     none.ShowHelp(dir_.File("missing.hlp"), 150);  // silently nothing
-    QVERIFY(!none.Browser());
+    QVERIFY(!none.Window());
   }
 
   void fileAppendAnswers() {

@@ -47,12 +47,36 @@ bool ApplyCWOptions(const CWOptionsEntries& e, ProgramState& state, SendPath& se
   s.CWTone = tone;
   s.CWSidetone_Device = static_cast<int16_t>(e.device == 3 || e.device == 4 ? e.device : 1);
   s.CWSidetone_Enable = e.sidetone ? 1 : 0;
-  if (state.PacketOpen && !send.OpenCWPort(state.CWPortCode)) {
+  if (state.PacketOpen && !send.ReconfigureCWPort(state.CWPortCode)) {
     state.CWPortCode = 0;
     return false;
   }
   if (state.EnvFile) state.EnvFile->WriteEnvironmentFile(s);
   return true;
+}
+
+CWOptionsSession::CWOptionsSession(ProgramState& state, SendPath& send, MessageSink& sink)
+    : state_(state),
+      send_(send),
+      sink_(sink),
+      settings_(state.Env),
+      portCode_(state.CWPortCode),
+      speed_(send.Port().Speed()),
+      portOpen_(send.Port().CWPortOpen()) {}
+
+bool CWOptionsSession::Save(const CWOptionsEntries& entries) {
+  saved_ = ApplyCWOptions(entries, state_, send_, sink_);
+  return saved_;
+}
+
+void CWOptionsSession::Cancel() {
+  if (saved_ || (state_.Env == settings_ && state_.CWPortCode == portCode_)) return;
+  // A Save the port refused changed the settings and closed the port: put
+  // back the settings, the speed and the port as they were.
+  state_.Env = settings_;
+  state_.CWPortCode = portCode_;
+  send_.Port().StoreSpeed(speed_);
+  if (state_.PacketOpen && (portOpen_ || send_.Port().CWPortOpen())) send_.OpenCWPort(portCode_);
 }
 
 }  // namespace orvex

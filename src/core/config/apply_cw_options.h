@@ -30,4 +30,25 @@ CWOptionsEntries EntriesFrom(const EnvSettings& settings);
 bool ApplyCWOptions(const CWOptionsEntries& entries, ProgramState& state, SendPath& send,
                     MessageSink& sink);
 
+// One opening of the CW Options dialog. Save applies the entries; Cancel
+// after a Save the port refused puts everything back as it was when the
+// dialog opened: the settings, the speed and the open port.
+class CWOptionsSession {
+ public:
+  CWOptionsSession(ProgramState& state, SendPath& send, MessageSink& sink);
+  CWOptionsEntries Entries() const { return EntriesFrom(settings_); }
+  bool Save(const CWOptionsEntries& entries);
+  void Cancel();
+
+ private:
+  ProgramState& state_;
+  SendPath& send_;
+  MessageSink& sink_;
+  const EnvSettings settings_;
+  const int16_t portCode_;
+  const int16_t speed_;
+  const bool portOpen_;
+  bool saved_ = false;
+};
+
 }  // namespace orvex

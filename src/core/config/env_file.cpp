@@ -100,19 +100,18 @@ Text NumberLine(const char* key, long long value) {
 }
 
 Text FloatLine(const char* key, float value) {
-  char buf[64];
-  const float magnitude = value < 0 ? -value : value;
-  const auto res = std::to_chars(buf, buf + sizeof buf, magnitude);
-  Text digits(buf, res.ptr);
-  for (char& c : digits)
-    if (c == 'e') c = 'E';
-  return Text(key) + (value < 0 ? "-" : " ") + digits + " " + Text(CRLF);
+  const Text digits = DecimalText(value);
+  return Text(key) + (digits[0] == '-' ? "" : " ") + digits + " " + Text(CRLF);
 }
 
 }  // namespace
 
+std::string EnvironmentFileName(const std::string& commandLine) {
+  return commandLine.empty() ? "orvex.ini" : commandLine;
+}
+
 std::string EnvironmentFilePath(const std::string& commandLine, const std::string& programDir) {
-  return ProgramFilePath(commandLine.empty() ? "orvex.ini" : commandLine, programDir);
+  return ProgramFilePath(EnvironmentFileName(commandLine), programDir);
 }
 
 EnvironmentFile::EnvironmentFile(std::string path, MessageSink& sink, MessageMenuCaptions& captions)

@@ -21,6 +21,8 @@ class EventYield {
 // The file the program uses: the whole command-line argument text when there
 // is one, else "orvex.ini", resolved against the program directory.
 std::string EnvironmentFilePath(const std::string& commandLine, const std::string& programDir);
+// The name alone: the command-line text, or "orvex.ini".
+std::string EnvironmentFileName(const std::string& commandLine);
 
 class EnvironmentFile {
  public:

@@ -16,13 +16,11 @@ Text AboutText() {
          nl + nl + "2) The home/end keys go to the start/end of the line." + nl + nl +
          "3) F11 is a shortcut for 'Set #Him'." + nl + nl +
          "4) Ctrl-F11 is a shortcut for 'Set #Me'." + nl + nl +
-         "The Orvex project - a CW sender for Linux" + nl +
-         "Source, issues and releases: see README.md in the source tree" + nl +
-         "Made by radio amateurs, for radio amateurs" + nl + nl + "orvex@example.org";
+         "The Orvex project - a CW sender for Linux, made by radio amateurs for radio amateurs";
 }
 
 void ShowAbout(MessageSink& sink) {
-  sink.Information("About Pelorin", AboutText());
+  sink.Information("About Orvex", AboutText());
 }
 
 }  // namespace orvex

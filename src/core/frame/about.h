@@ -6,7 +6,7 @@
 namespace orvex {
 
 Text AboutText();
-// A box with no icon titled "About Pelorin".
+// A box with no icon titled "About Orvex".
 void ShowAbout(MessageSink& sink);
 
 }  // namespace orvex

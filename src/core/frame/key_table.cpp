@@ -15,8 +15,8 @@ constexpr auto MakeTable() {
   t[i++] = {Key::Esc, kNone, Command::Stop, 0, false};
   for (int n = 2; n <= 8; ++n) t[i++] = {FKey(n), kNone, Command::SendMessage, n, false};
   for (int n = 1; n <= 8; ++n) t[i++] = {FKey(n), kCtrl, Command::SendMessage, n, true};
-  t[i++] = {Key::F9, kNone, Command::Faster, 0, true};
-  t[i++] = {Key::F9, kShift, Command::Slower, 0, true};
+  t[i++] = {Key::F9, kNone, Command::Faster, 0, true, true};
+  t[i++] = {Key::F9, kShift, Command::Slower, 0, true, true};
   t[i++] = {Key::F9, kCtrl, Command::SetSpeed, 0, true};
   t[i++] = {Key::F12, kNone, Command::Stop, 0, true};
   t[i++] = {Key::F11, kNone, Command::SetHim, 0, true};

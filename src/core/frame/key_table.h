@@ -1,7 +1,7 @@
-// The keys of the main window and what they do, in one table. The line
-// editor reads it for the keys the window handles itself (Esc, F2 to F8);
-// the menus take their shortcuts from it (F9, F11, F12, Ctrl+F1 to Ctrl+F8
-// and the rest), so a key and its menu item can never disagree.
+// The keys of the main window and what they do, in one table. The menus take
+// their shortcuts from it (F9, F11, F12, Ctrl+F1 to Ctrl+F8 and the rest),
+// the window its own keys (Esc, F2 to F8) and the line editor all of them,
+// so a key and its menu item can never disagree.
 #pragma once
 
 #include <span>
@@ -61,6 +61,9 @@ struct KeyBinding {
   Command command;
   int message;        // for SendMessage: 1 to 8
   bool menuShortcut;  // the shortcut of a menu item; otherwise the window's own key
+  // Held down, the key acts again and again. Only the speed steps do: a held
+  // F2 must send its message once, not once per keyboard repeat.
+  bool repeats = false;
 };
 
 std::span<const KeyBinding> KeyBindings();

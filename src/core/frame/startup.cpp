@@ -19,7 +19,10 @@ void NewVersionNotice(ProgramState& state, MessageSink& sink) {
 
 bool Startup(ProgramState& state, const StartupEnvironment& env, StartupUi& ui, MessageSink& sink) {
   try {
-    state.ProgramDir = FindProgramDir(env.Pelorin, env.Pelo, env.CurrentDir);
+    state.ProgramDir = FindProgramDir(env.Places, EnvironmentFileName(env.CommandLine));
+    // The user's own directory is made on first use; any other is the
+    // operator's to provide (a missing one is reported when read).
+    if (state.ProgramDir == UserConfigDir(env.Places)) MakeDirectories(state.ProgramDir);
     state.CommandLine = env.CommandLine;
     state.ShippedDir = env.ShippedDir;
     state.HelpFile = ShippedFilePath("pelo.hlp", state.ProgramDir, state.ShippedDir);
@@ -35,7 +38,7 @@ bool Startup(ProgramState& state, const StartupEnvironment& env, StartupUi& ui, 
     return true;
   } catch (const std::exception& e) {
     ui.CloseStartForm();
-    sink.Warning("Pelorin Startup",
+    sink.Warning("Orvex Startup",
                  "Problems during start up." + Text(CRLF) + Utf8ToCp1252(e.what()) + ".");
     return false;
   }

@@ -6,15 +6,14 @@
 #include <string>
 
 #include "base/message_sink.h"
+#include "base/program_paths.h"
 #include "core/frame/program_state.h"
 
 namespace orvex {
 
 // What start-up needs from the process.
 struct StartupEnvironment {
-  std::optional<std::string> Pelorin;  // $PELORIN
-  std::optional<std::string> Pelo;     // $PELO
-  std::string CurrentDir;
+  ProcessPlaces Places;
   std::string CommandLine;
   std::string ShippedDir;  // where the installed help, icon and texts are
 };
@@ -29,7 +28,7 @@ class StartupUi : public EventYield {
 };
 
 // Runs start-up. A failure of any step shows "Problems during start up." in
-// a "Pelorin Startup" box and returns false; nothing has been written then.
+// an "Orvex Startup" box and returns false; nothing has been written then.
 bool Startup(ProgramState& state, const StartupEnvironment& env, StartupUi& ui, MessageSink& sink);
 
 // The About box, then Version set to this program's and the file rewritten.

@@ -15,7 +15,6 @@ void WindowCommands::SetSpeed() {
   int16_t speed = 0;
   if (IsNumberInRange(answer, 1, 99, &speed)) {
     send_.Port().SetCWSpeed(speed);
-    UpdateTitle();
   } else {
     // Its own box, not ShowMessage: no full stop is added.
     sink_.Warning("Set CW Speed", "Speed must be 1 - 99");
@@ -46,7 +45,6 @@ void WindowCommands::Run(Command command, int message) {
     case Command::Faster:
     case Command::Slower:
       send_.Port().StepCWSpeed(command == Command::Faster ? +1 : -1);
-      UpdateTitle();
       break;
     case Command::SetSpeed:
       SetSpeed();

@@ -25,7 +25,9 @@ class WindowServices {
   virtual void ExitProgram() = 0;
 };
 
-class WindowCommands {
+// The title follows the speed in effect, whoever changes it (speed keys,
+// Set Speed, CW Options), so the commands watch the speed.
+class WindowCommands : public SpeedObserver {
  public:
   WindowCommands(ProgramState& state, SendPath& send, MessageSink& sink, WindowServices& services,
                  FileChooser& chooser, Beeper& beeper)
@@ -34,7 +36,10 @@ class WindowCommands {
         sink_(sink),
         services_(services),
         chooser_(chooser),
-        beeper_(beeper) {}
+        beeper_(beeper) {
+    send_.Port().SetSpeedObserver(this);
+  }
+  ~WindowCommands() override { send_.Port().SetSpeedObserver(nullptr); }
 
   // A menu item, a key of the key table, or what the line editor asked for.
   void Run(Command command, int message = 0);
@@ -43,6 +48,7 @@ class WindowCommands {
   void Help(int context) { services_.ShowHelp(context); }
   // " Orvex - 28 WPM" with the speed in effect.
   void UpdateTitle();
+  void SpeedChanged(int16_t) override { UpdateTitle(); }
 
  private:
   void SetSpeed();

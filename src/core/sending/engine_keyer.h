@@ -20,6 +20,7 @@ class EngineKeyer : public Keyer {
   int16_t Active() override { return engine_.Active() ? 1 : 0; }
   void Unit(int16_t ms) override { engine_.SetUnit(ms); }
   void Idle() override { engine_.Idle(); }
+  int LineError() override { return engine_.LineError(); }
 
  private:
   engine::KeyerEngine& engine_;

@@ -28,6 +28,9 @@ class Keyer {
   virtual int16_t Active() = 0;  // non-zero from the first element until Idle
   virtual void Unit(int16_t ms) = 0;
   virtual void Idle() = 0;
+  // The system's error number once the port line failed while keying; 0
+  // while it works. Nothing is keyed after a failure until the next Open.
+  virtual int LineError() = 0;
 };
 
 }  // namespace orvex

@@ -1,6 +1,7 @@
 #include "core/sending/port_setup.h"
 
 #include "base/message.h"
+#include "engine/device_names.h"
 
 namespace orvex {
 
@@ -25,14 +26,36 @@ bool PortSetup::OpenPort(int16_t portCode) {
   if (portCode == 0 && settings_.CWSidetone_Enable == 0) return true;
   const OpenResult result = keyer_.Open(portCode);
   if (!result.ok()) {
-    ShowMessage(sink_, SetupFailureText(settings_.CWPort, result), std::nullopt, "CW Setup");
+    ShowMessage(sink_, SetupFailureText(settings_.CWPort, portCode, result), std::nullopt,
+                "CW Setup");
     return false;
   }
   portOpen_ = true;
+  openCode_ = portCode;
   if (portCode != 0) keyer_.KeyLine(1);
   ApplySidetone();
   SetCWSpeed(speed_);
   return true;
+}
+
+bool PortSetup::Reapply(int16_t portCode) {
+  if (!portOpen_ || failed_ || portCode != openCode_) return false;
+  if (portCode != 0) keyer_.KeyLine(1);
+  ApplySidetone();
+  SetCWSpeed(speed_);
+  return true;
+}
+
+void PortSetup::LineFailed(int err) {
+  if (failed_) return;
+  failed_ = true;
+  const Text nl(CRLF);
+  ShowMessage(sink_,
+              "CW port " + PortAndDevice(openCode_) +
+                  " stopped working: " + ErrorFromErrno(err).description + "." + nl + nl +
+                  "Sending has stopped. When the interface is back, save the CW Options (or "
+                  "start Orvex again) to open the port again.",
+              std::nullopt, "CW Setup");
 }
 
 void PortSetup::SetCWSpeed(int16_t speed) {
@@ -42,6 +65,12 @@ void PortSetup::SetCWSpeed(int16_t speed) {
   unitMs_ = static_cast<int16_t>(1200.0 / speed);
   keyer_.Idle();
   keyer_.Unit(unitMs_);
+  if (observer_) observer_->SpeedChanged(speed_);
+}
+
+void PortSetup::StoreSpeed(int16_t speed) {
+  speed_ = speed;
+  if (observer_) observer_->SpeedChanged(speed_);
 }
 
 void PortSetup::StepCWSpeed(int step) {
@@ -58,16 +87,34 @@ void PortSetup::AbortKeyer() {
 }
 
 void PortSetup::CloseKeyer() {
+  failed_ = false;
   if (!portOpen_) return;
   keyer_.Close();
   portOpen_ = false;
 }
 
-Text PortSetup::SetupFailureText(const Text& portName, const OpenResult& result) {
+Text PortSetup::PortAndDevice(int16_t portCode) const {
+  const std::string device = engine::DeviceForPort(portCode);
+  return device.empty() ? settings_.CWPort : settings_.CWPort + " (" + Utf8ToCp1252(device) + ")";
+}
+
+Text PortSetup::SetupFailureText(const Text& portName, int16_t portCode, const OpenResult& result) {
   const Text nl(CRLF);
-  return "Can't initialize CW port " + portName + "." + nl + nl +
-         "Status = " + std::to_string(result.Number()) + result.Suffix() + "." + nl + nl +
-         "Use Options/CW Port Select to change port.";
+  const std::string device = engine::DeviceForPort(portCode);
+  Text text = "Can't initialize CW port " + portName +
+              (device.empty() ? Text() : " (" + Utf8ToCp1252(device) + ")") + "." + nl + nl +
+              "Status = " + std::to_string(result.Number());
+  // The named statuses keep their words; any other failure says what the
+  // system says (an I/O error is no "device in use").
+  text += result.status == engine::OpenStatus::Other ? ", " + ErrorFromErrno(result.err).description
+                                                     : Text(result.Suffix());
+  text += "." + nl + nl;
+  if (result.status == engine::OpenStatus::NoAccess && !device.empty()) {
+    const std::string group = engine::DeviceGroup(device, portCode);
+    text += "Your user may not open " + Utf8ToCp1252(device) + ": add it to the group " + group +
+            " (sudo adduser $USER " + group + ") and log in again." + nl + nl;
+  }
+  return text + "Use Options/CW Port Select to change port.";
 }
 
 }  // namespace orvex

@@ -13,6 +13,14 @@
 
 namespace orvex {
 
+// Told whenever the speed in effect is set, changed or not (the window title
+// shows it).
+class SpeedObserver {
+ public:
+  virtual ~SpeedObserver() = default;
+  virtual void SpeedChanged(int16_t speed) = 0;
+};
+
 class PortSetup {
  public:
   PortSetup(const EnvSettings& settings, Keyer& keyer, MessageSink& sink)
@@ -26,12 +34,20 @@ class PortSetup {
   // (true). A failure shows its "CW Setup" box and returns false. The
   // caller has stopped all sending first.
   bool OpenPort(int16_t portCode);
+  // Applies the key line, sidetone and speed settings to the port that is
+  // open, without closing it (each reopen pulses DTR and RTS, which keys
+  // some radios). False when the port must be opened instead: another port,
+  // none open, or one that failed.
+  bool Reapply(int16_t portCode);
+  // The port stopped working while sending: shows its box, once.
+  void LineFailed(int err);
+  bool Failed() const { return failed_; }
   // Makes speed (1 to 99) the speed in effect: rebuilds the element table
   // and applies the unit length 1200 / speed ms.
   void SetCWSpeed(int16_t speed);
   // Makes speed the speed in effect from the next OpenPort on, without
   // touching the keyer now (CW Options before the window is up).
-  void StoreSpeed(int16_t speed) { speed_ = speed; }
+  void StoreSpeed(int16_t speed);
   // One step faster (+1) or slower (-1), staying within 3 to 49.
   void StepCWSpeed(int step);
   // The keyer's part of a stop: everything queued dropped, the key line and
@@ -45,18 +61,24 @@ class PortSetup {
   bool CWPortOpen() const { return portOpen_; }
   bool KeyboardCW() const { return keyboardCW_; }
   void SetKeyboardCW(bool on) { keyboardCW_ = on; }
+  void SetSpeedObserver(SpeedObserver* observer) { observer_ = observer; }
   const ElementTable& Elements() const { return elements_; }
 
-  // The "CW Setup" text for a failed open of the port named portName.
-  static Text SetupFailureText(const Text& portName, const OpenResult& result);
+  // The "CW Setup" text for a failed open of port code p named portName.
+  static Text SetupFailureText(const Text& portName, int16_t portCode, const OpenResult& result);
 
  private:
   void ApplySidetone();
+  // "COM1 (/dev/ttyUSB0)": the port's name and the device behind it.
+  Text PortAndDevice(int16_t portCode) const;
 
   const EnvSettings& settings_;
   Keyer& keyer_;
   MessageSink& sink_;
+  SpeedObserver* observer_ = nullptr;
   bool portOpen_ = false;
+  bool failed_ = false;
+  int16_t openCode_ = 0;
   bool keyboardCW_ = false;  // typed-ahead text is keyed
   int16_t speed_ = 28;
   int16_t unitMs_ = 42;

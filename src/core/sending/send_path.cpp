@@ -60,6 +60,10 @@ bool SendPath::OpenCWPort(int16_t portCode) {
   return port_.OpenPort(portCode);
 }
 
+bool SendPath::ReconfigureCWPort(int16_t portCode) {
+  return port_.Reapply(portCode) || OpenCWPort(portCode);
+}
+
 void SendPath::CloseCWPort() {
   if (!port_.CWPortOpen()) return;
   queue_.Clear();
@@ -67,6 +71,11 @@ void SendPath::CloseCWPort() {
 }
 
 void SendPath::Tick() {
+  if (port_.CWPortOpen() && !port_.Failed())
+    if (const int err = keyer_.LineError()) {
+      Stop();
+      port_.LineFailed(err);
+    }
   if (!file_.CWFileName().empty()) file_.ReadCWFile();
   queue_.PumpCW();
   queue_.CWIdleCheck();

@@ -48,6 +48,9 @@ class SendPath : private FileCommandHandler, private LineExpander {
   void Stop();
   // Stops, then opens the keyer on port code p (see PortSetup::OpenPort).
   bool OpenCWPort(int16_t portCode);
+  // New settings for port code p: applied to the open port when it stays
+  // the same and works, else the port is opened as OpenCWPort does.
+  bool ReconfigureCWPort(int16_t portCode);
   // Shut-down: the queue emptied and the keyer closed.
   void CloseCWPort();
   void EndCWFile() { file_.EndCWFile(); }

@@ -35,6 +35,7 @@ bool SendQueue::QueueCW(const Text& text, int level) {
 
 void SendQueue::Clear() {
   for (Text& slot : slots_) slot.clear();
+  lastKeyed_ = ' ';
   if (pausing_) {
     pausing_ = false;
     ++pauseGeneration_;
@@ -164,13 +165,26 @@ void SendQueue::PumpCW() {
       text.erase(0, 1);
       continue;
     }
-    const Text& elements = p_.port.Elements()[c];
-    for (size_t i = 0; i + 1 < elements.size(); i += 2)
-      p_.keyer.Element(static_cast<unsigned char>(elements[i]),
-                       static_cast<unsigned char>(elements[i + 1]));
-    if (!elements.empty()) progress_ = true;
+    // The end of a line is a word space: a file's lines and messages sent
+    // back to back must not run their words together.
+    if (c == '\r' && text.size() > 1 && text[1] == '\n') {
+      if (lastKeyed_ != ' ') Key(' ');
+      text.erase(0, 2);
+      continue;
+    }
+    Key(c);
     text.erase(0, 1);
   }
+}
+
+void SendQueue::Key(unsigned char c) {
+  const Text& elements = p_.port.Elements()[c];
+  for (size_t i = 0; i + 1 < elements.size(); i += 2)
+    p_.keyer.Element(static_cast<unsigned char>(elements[i]),
+                     static_cast<unsigned char>(elements[i + 1]));
+  if (elements.empty()) return;
+  progress_ = true;
+  lastKeyed_ = c;
 }
 
 }  // namespace orvex

@@ -65,6 +65,8 @@ class SendQueue {
  private:
   enum class Step { Next, EndPass, Restart };
   Step Command(int slot, unsigned char code);
+  // Hands character c's elements to the keyer.
+  void Key(unsigned char c);
   void StartPause(int seconds);
 
   Parts p_;
@@ -76,6 +78,7 @@ class SendQueue {
   // Something was keyed (or a real pause waited) since slot 3 was last
   // refilled by the repeat code: without it a repeat would spin.
   bool progress_ = true;
+  unsigned char lastKeyed_ = ' ';  // the last character that keyed something
 };
 
 }  // namespace orvex

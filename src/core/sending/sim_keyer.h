@@ -33,6 +33,7 @@ class SimKeyer : public Keyer {
   int16_t Active() override { return active_ ? 1 : 0; }
   void Unit(int16_t ms) override;
   void Idle() override;
+  int LineError() override { return 0; }
 
   // Key down and up over the whole send, in milliseconds, silence between.
   std::vector<engine::KeyElement> Timeline() const { return timeline_; }

@@ -7,15 +7,23 @@
 namespace orvex {
 namespace {
 
-TEST(Text, EveryWindows1252ByteSurvivesUtf8AndOthersBecomeQuestionMarks) {
+TEST(Text, EveryCharacterSurvivesAndThoseOutsideWindows1252AreNeverKeyable) {
   Text all;
-  for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
-  bool lossy = true;
-  EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(all), &lossy), all);
-  EXPECT_FALSE(lossy);
+  for (int b = 0; b < 256; ++b)
+    if (b != 0x81) all += static_cast<char>(b);
+  EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(all)), all);
   EXPECT_EQ(Cp1252ToUtf8("\x80\xC9"), "\u20AC\u00C9");
-  EXPECT_EQ(Utf8ToCp1252("a\u4E2Db", &lossy), "a?b");
-  EXPECT_TRUE(lossy);
+  const std::string wide = "\u0141\u0443 \u4E2D \U0001F4FB \u0081";  // Ł, Cyrillic, CJK, emoji, C1
+  const Text text = Utf8ToCp1252(wide);
+  EXPECT_EQ(Cp1252ToUtf8(text), wide);
+  EXPECT_EQ(Cp1252ToUtf8(UpperCase(text)), wide);
+  for (char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    EXPECT_TRUE(b == ' ' || b == 0x81 || (b >= 0x90 && b <= 0x9F))
+        << int(b);  // no Morse, no command
+  }
+  EXPECT_EQ(Cp1252ToUtf8(CutText(text, 10)), "\u0141");  // never through a character
+  EXPECT_EQ(EncodeFileText("\xC9" + text, FileEncoding::Windows1252), "\u00C9" + wide);
   EXPECT_EQ(UpperCase("com3 \xE9\xFF"), "COM3 \xC9\x9F");
 }
 

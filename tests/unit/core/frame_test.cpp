@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "base/program_paths.h"
+#include "core/frame/open_window.h"
 #include "core/frame/shutdown.h"
 #include "core/frame/startup.h"
 #include "support/files.h"
@@ -17,7 +18,7 @@ using test::ReadFile;
 class StartupTest : public ::testing::Test, public StartupUi {
  protected:
   StartupEnvironment Env(const std::string& commandLine = "") {
-    return {dir.path(), std::nullopt, "/nowhere", commandLine, ""};
+    return {{dir.path(), std::nullopt, std::nullopt, std::nullopt, "/nowhere"}, commandLine, ""};
   }
   void ShowStartForm(const Text&, const std::string&) override {
     if (failOnShow) throw std::runtime_error("No display");
@@ -47,10 +48,24 @@ TEST_F(StartupTest, SameVersionReadsQuietlyAndAnotherIsRewritten) {
   EXPECT_TRUE(test::Contains(ReadFile(dir.File("orvex.ini")), "Version=4.01\r\n"));
 }
 
+TEST_F(StartupTest, WithoutPelorinOrPeloTheSettingsLiveInTheUsersConfigDirectory) {
+  const std::string cwd = dir.File("started-here");
+  ASSERT_TRUE(MakeDirectories(cwd));
+  StartupEnvironment env{{"", std::nullopt, dir.File("config"), "/home/op", cwd}, "", ""};
+  ASSERT_TRUE(Startup(state, env, *this, sink));
+  EXPECT_EQ(state.ProgramDir, dir.File("config/orvex"));  // made on first run
+  EXPECT_TRUE(test::Exists(dir.File("config/orvex/orvex.ini")));
+  EXPECT_FALSE(test::Exists(cwd + "/orvex.ini"));
+  test::WriteFile(cwd + "/orvex.ini", "Version=4.01\r\n");  // one already there keeps working
+  EXPECT_EQ(FindProgramDir(env.Places, "orvex.ini"), cwd);
+  env.Places.xdgConfigHome.reset();
+  EXPECT_EQ(FindProgramDir(env.Places, "other.ini"), "/home/op/.config/orvex");
+}
+
 TEST_F(StartupTest, AFailingStepEndsStartUpWithItsBoxAndWritesNothing) {
   failOnShow = true;
   EXPECT_FALSE(Startup(state, Env(), *this, sink));
-  EXPECT_EQ(sink.Last(), "Pelorin Startup|Problems during start up.\r\nNo display.");
+  EXPECT_EQ(sink.Last(), "Orvex Startup|Problems during start up.\r\nNo display.");
   EXPECT_FALSE(test::Exists(dir.File("orvex.ini")));
 }
 
@@ -124,6 +139,44 @@ TEST_F(ShutdownTest, AnOutOfRangePlacementIsReportedNotWrittenAndTheKeyerStillCl
   state.ShutdownDone = false;
   Close();
   EXPECT_EQ(window.closes, 1);
+}
+
+class FakeWindowSetup : public PacketWindowSetup, public PacketWindowFactory {
+ public:
+  PacketWindowSetup& CreatePacketWindow() override {
+    if (failWith) throw std::runtime_error(failWith);
+    return *this;
+  }
+  void SetPacketColor(int kind, int32_t) override {
+    steps.push_back("colour " + std::to_string(kind));
+  }
+  void ApplyFont(const FontSpec& f) override { steps.push_back("font " + f.Name); }
+  void RestorePlacement(const EnvSettings&) override { steps.push_back("placement"); }
+  void Measure() override { steps.push_back("measure"); }
+  void ShowWindow() override { steps.push_back("show"); }
+  const char* failWith = nullptr;
+  std::vector<std::string> steps;
+};
+
+TEST_F(ShutdownTest, OpeningTheWindowReportsAnyFailureAndLeavesItClosed) {
+  state.PacketOpen = false;
+  FakeWindowSetup window;
+  LineEditor editor;
+  state.Env.ColorPktFore = 255;
+  ASSERT_TRUE(OpenPacketWindow(state, send, editor, window, sink));
+  EXPECT_EQ(window.steps, (std::vector<std::string>{"colour 3", "font FixedSys", "placement",
+                                                    "measure", "show"}));
+  EXPECT_TRUE(state.PacketOpen);
+  window.failWith = "Out of memory";
+  EXPECT_FALSE(OpenPacketWindow(state, send, editor, window, sink));
+  EXPECT_EQ(sink.Last(), "Packet Start|Can't open packet window.\r\nOut of memory.");
+  EXPECT_FALSE(state.PacketOpen);
+  window.failWith = nullptr;
+  state.Env.PacketFontSize = 0;
+  EXPECT_FALSE(OpenPacketWindow(state, send, editor, window, sink));
+  EXPECT_EQ(sink.Last(),
+            "Set Font|Couldn't set font FixedSys 0.\r\nPick another font from the\r\n"
+            "'Options/TNC, Messages, History, ...' menu.\r\n.\r\n(380) Invalid property value.");
 }
 
 TEST(ShippedFiles, TheProgramDirectoryFirstThenTheInstalledCopy) {

@@ -56,18 +56,25 @@ TEST_F(Port, WithoutAPortTheSidetoneOpensAloneAndWithoutEitherNothingOpens) {
   EXPECT_EQ(keyer.calls, (Calls{"ABORT", "KEYLINE 1", "SIDETONE 0"}));
 }
 
-TEST_F(Port, AFailedOpenShowsTheCwSetupBox) {
+TEST_F(Port, AFailedOpenNamesTheDeviceTheCauseAndTheGroupToJoin) {
   settings.CWPort = "COM3";
+  setenv("ORVEX_COM3", "/dev/orvex-adapter", 1);
   const std::pair<OpenResult, const char*> cases[] = {
-      {{engine::OpenStatus::InUse, EBUSY}, "5, device in use"},
-      {{engine::OpenStatus::Other, 7}, "7"}};
+      {{engine::OpenStatus::InUse, EBUSY}, "5, device in use.\r\n\r\n"},
+      {{engine::OpenStatus::Other, EIO}, "5, Input/output error.\r\n\r\n"},
+      {{engine::OpenStatus::NoAccess, EACCES},
+       "12, invalid access.\r\n\r\nYour user may not open /dev/orvex-adapter: add it to the group "
+       "dialout (sudo adduser $USER dialout) and log in again.\r\n\r\n"}};
   for (auto [result, status] : cases) {
     keyer.openResult = result;
     EXPECT_FALSE(send.OpenCWPort(3));
     EXPECT_FALSE(send.Port().CWPortOpen());
-    EXPECT_EQ(sink.Last(), Text("CW Setup|Can't initialize CW port COM3.\r\n\r\nStatus = ") +
-                               status + ".\r\n\r\nUse Options/CW Port Select to change port.");
+    EXPECT_EQ(
+        sink.Last(),
+        Text("CW Setup|Can't initialize CW port COM3 (/dev/orvex-adapter).\r\n\r\nStatus = ") +
+            status + "Use Options/CW Port Select to change port.");
   }
+  unsetenv("ORVEX_COM3");
 }
 
 TEST_F(Port, SpeedSetsTheTruncatedUnitAndStepsStayWithinThreeToFortyNine) {

@@ -17,13 +17,13 @@ class Pump : public ::testing::Test, public test::SendHarness {
   SendQueue& queue = send.Queue();
 };
 
-TEST_F(Pump, LevelsAreStrictPrioritiesAndLineEndsMakeNoCalls) {
+TEST_F(Pump, LevelsAreStrictPrioritiesAndALineEndIsAWordSpace) {
   queue.QueueCW("5\r\n", 3);  // eleven elements: the keyer is busy for a while
   typed.line = "T";
   queue.QueueCW("I", 3);
   queue.QueueCW("M", 2);
   RunFor(2000);
-  EXPECT_EQ(Keyed(), "..... -- .. - [IDLE 0 0]");
+  EXPECT_EQ(Keyed(), "..... --  .. - [IDLE 0 0]");  // 5, M, the line's end, I, T
 }
 
 TEST_F(Pump, TheKeyerQueueStaysShortWhileKeyboardSendingIsOn) {
@@ -120,7 +120,7 @@ TEST_F(Pump, AFileCommandsLinesGoBeforeTheRestOfTheMessage) {
   test::WriteFile(dir.File("log.txt"), "T\n");
   queue.QueueCW(Codes({kCodeFile}) + " " + dir.File("log.txt") + " I", 3);
   RunFor(1000);
-  EXPECT_EQ(Keyed(), "- .. [IDLE 0 0]");
+  EXPECT_EQ(Keyed(), "-  .. [IDLE 0 0]");
   queue.QueueCW(Codes({kCodeFile}), 3);  // no name: "???"
   EXPECT_EQ(sink.Last(),
             "CW Start|Can't send file '?\?\?' as CW.\r\n(2) No such file or directory.");

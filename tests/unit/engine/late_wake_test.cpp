@@ -25,11 +25,12 @@ struct Record {
 class PipeLine : public KeyLine {
  public:
   explicit PipeLine(int fd) : fd_(fd) {}
-  void SetKey(bool down) override {
+  int SetKey(bool down) override {
     const Record r{MonotonicNs(), down};
     [[maybe_unused]] ssize_t n = write(fd_, &r, sizeof r);
+    return 0;
   }
-  void SetPtt(bool) override {}
+  int SetPtt(bool) override { return 0; }
   void AllUp() noexcept override {}
 
  private:
