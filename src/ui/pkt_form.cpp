@@ -53,7 +53,7 @@ PktForm::PktForm(LineEditor& editor, WindowCommands& commands)
   auto px = [this](double twips) { return TwipsToPixels(this, twips); };
   inBox_->setGeometry(px(120), px(120), px(6975), px(375));
   outBox_->setGeometry(px(4920), px(120), px(855), px(375));
-  inBox_->installEventFilter(this);
+  qApp->installEventFilter(this);
   setFocusProxy(inBox_);
   BuildMenus();
   cursorTimer_.setInterval(480);
@@ -66,9 +66,10 @@ QAction* PktForm::Add(QMenu* menu, const char* name, const char* caption, int he
   QAction* a = menu->addAction(caption);
   a->setObjectName(name);
   a->setProperty(kHelpContext, helpContext);
+  // The menu shows the item's key; the window's key handling acts on it.
   if (const KeyBinding* key = MenuShortcutOf(command, message)) {
     a->setShortcut(ToQtShortcut(key->key, key->modifiers));
-    a->setAutoRepeat(key->repeats);
+    a->setShortcutContext(Qt::WidgetShortcut);
   }
   if (command != Command::None)
     connect(a, &QAction::triggered, this,
@@ -85,7 +86,6 @@ void PktForm::BuildMenus() {
   options->setObjectName("MenuOptions");
   QMenu* help = menuBar()->addMenu("&Help");
   help->setObjectName("MenuHelp");
-  for (QMenu* m : {file, cw, options, help}) m->installEventFilter(this);
 
   // Exit closes the window; closing it by any means ends the program.
   connect(Add(file, "MenuExit", "E&xit", 0, Command::None), &QAction::triggered, this,
@@ -113,22 +113,6 @@ void PktForm::BuildMenus() {
   help->addSeparator()->setObjectName("bar");
   Add(help, "MenuReadMe", "Display &readme.txt", 0, Command::ShowReadme);
   Add(help, "MenuChanges", "Display &changes.txt", 0, Command::ShowChanges);
-
-  // The window's own keys (Esc, F2 to F8) act wherever the keyboard is in
-  // the window, not only in the line: Esc must stop sending even when a
-  // closed dialog or the menu bar took the focus.
-  for (const KeyBinding& key : KeyBindings()) {
-    if (key.menuShortcut) continue;
-    auto* a = new QAction(this);
-    a->setShortcut(ToQtShortcut(key.key, key.modifiers));
-    a->setShortcutContext(Qt::WindowShortcut);
-    a->setAutoRepeat(key.repeats);
-    const Command command = key.command;
-    const int message = key.message;
-    connect(a, &QAction::triggered, this,
-            [this, command, message] { commands_.Run(command, message); });
-    addAction(a);
-  }
 }
 
 void PktForm::CaptionChanged(int n, const Text& caption) {
@@ -140,11 +124,13 @@ void PktForm::CaptionChanged(int n, const Text& caption) {
 }
 
 bool PktForm::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() != QEvent::KeyPress) return QMainWindow::eventFilter(watched, event);
+  const QEvent::Type type = event->type();
+  if (type != QEvent::KeyPress && type != QEvent::KeyRelease)
+    return QMainWindow::eventFilter(watched, event);
   auto* key = static_cast<QKeyEvent*>(event);
   if (auto* menu = qobject_cast<QMenu*>(watched)) {
     // F1 on a highlighted item opens its help topic.
-    if (key->key() == Qt::Key_F1) {
+    if (type == QEvent::KeyPress && key->key() == Qt::Key_F1) {
       const QAction* item = menu->activeAction();
       const int context = item ? item->property(kHelpContext).toInt() : 0;
       commands_.Help(context != 0 ? context : 150);
@@ -152,14 +138,31 @@ bool PktForm::eventFilter(QObject* watched, QEvent* event) {
     }
     return false;
   }
-  if (watched != inBox_) return QMainWindow::eventFilter(watched, event);
+  // Every key of the window passes here, whatever has the keyboard in it:
+  // the keys of the key table act window-wide.
+  auto* widget = qobject_cast<QWidget*>(watched);
+  if (!widget || widget->window() != this) return false;
   const ClassicKey k = FromQtKey(key->key(), key->modifiers(), key->text());
-  // A held function key acts once (those that repeat are shortcuts).
-  if (key->isAutoRepeat() && k.key >= Key::F1 && k.key <= Key::F12) return true;
+  const bool functionKey = k.key == Key::Esc || (k.key >= Key::F1 && k.key <= Key::F12);
+  if (type == QEvent::KeyRelease) {
+    if (functionKey) released_[static_cast<int>(k.key)] = key->timestamp();
+    return false;
+  }
+  // A held key repeats as release and press at one instant; Qt does not
+  // always see it. Held, a function key acts once (the speed steps repeat).
+  const bool repeat =
+      key->isAutoRepeat() || (functionKey && key->timestamp() != 0 &&
+                              key->timestamp() == released_[static_cast<int>(k.key)]);
+  if (const KeyBinding* binding = FindKeyBinding(k.key, k.modifiers)) {
+    if (!repeat || binding->repeats) commands_.Run(binding->command, binding->message);
+    return true;
+  }
+  if (functionKey && repeat) return true;
   if (k.key == Key::F1 && k.modifiers == kNone) {
     commands_.Help(150);
     return true;
   }
+  if (watched != inBox_) return false;
   commands_.Run(editor_.KeyDown(k.key, k.modifiers));
   if (k.charCode >= 0) commands_.Run(editor_.KeyPress(k.charCode));
   return true;

@@ -74,6 +74,7 @@ class PktForm : public QMainWindow,
   QWidget* outBox_;
   QTimer cursorTimer_;
   std::array<QAction*, 8> messages_{};
+  std::array<unsigned long, 32> released_{};  // when each function key was last let go
   bool maximize_ = false;
 };
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# CW Options from the menu: a new speed is saved to orvex.ini and keyed at
-# once, while the title keeps the old speed until the next speed command.
+# CW Options from the menu: a new speed is saved, keyed at once and shown in
+# the title; the help opened from the dialog can be used and closed while
+# the dialog stays open; a port refused on Save and then cancelled leaves
+# nothing behind.
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 under_xvfb "$@"
@@ -8,19 +10,19 @@ ORVEX=$1
 export KEYLOG_TOOL=$2
 
 e2e_session
+export ORVEX_COM1=/dev/orvex-no-such-port
 printf 'Version=4.01\r\nCWPort=None\r\nCWSpeed=28\r\n' >"$ini"
 
 "$ORVEX" & pid=$!
-main=$(wait_window "^ Orvex - 28 WPM$") || fail "no packet window"
+main=$(wait_window "^ Orvex - 28 WPM$") || fail "no main window"
 press "$main" alt+o c
 options=$(wait_window "^ CW Messages, Speed, ...$") || fail "no CW Options dialog"
 # Port, then Speed, then the sidetone box, then Tone Freq.
 press "$options" Tab ctrl+a 3 5 Tab Tab ctrl+a 7 0 0 Return
-sleep 0.5
-xdotool search --name "CW Messages, Speed" >/dev/null && fail "the dialog stayed open"
+wait_gone "CW Messages, Speed" || fail "the dialog stayed open"
 grep -q $'^CWSpeed= 35 \r$' "$ini" || fail "the speed was not saved: $(cat -A "$ini")"
 grep -q $'^CWTone= 700 \r$' "$ini" || fail "the tone was not saved"
-xdotool search --name "^ Orvex - 28 WPM$" >/dev/null || fail "the title changed"
+wait_window "^ Orvex - 35 WPM$" 5 >/dev/null || fail "the title does not show the speed saved"
 
 xdotool windowfocus --sync "$main"
 n=$(lines "$log")
@@ -30,6 +32,23 @@ tail -n +"$((n + 1))" "$log" >"$log.part"
 dot=$("$KEYLOG_TOOL" "$log.part" --downs | head -1)
 awk -v d="$dot" 'BEGIN { exit !(d > 31 && d < 38) }' || fail "a dot after saving 35 WPM lasted $dot ms"
 
+# The help beside the open dialog: it takes the keyboard and closes with Esc.
+press "$main" alt+o c
+options=$(wait_window "^ CW Messages, Speed, ...$") || fail "no CW Options dialog"
+press "$options" alt+h
+help=$(wait_window "^Orvex Help$") || fail "Help opened nothing"
+press "$help" Escape
+wait_gone "^Orvex Help$" 5 || fail "the help could not be closed while CW Options was open"
+xdotool search --name "CW Messages, Speed" >/dev/null || fail "the dialog went with the help"
+
+# A port that cannot be opened, then Cancel: the settings stay as they were.
+press "$options" ctrl+a C O M 1 Return
+box=$(wait_window "^CW Setup$") || fail "no CW Setup box for a missing port"
+press "$box" Return
+wait_gone "^CW Setup$" || fail "the CW Setup box stayed"
+press "$options" Escape
+wait_gone "CW Messages, Speed" || fail "Cancel did not close the dialog"
 press "$main" alt+f x
 wait_exit "$pid" 10 || fail "File/Exit did not end the program"
+grep -q $'^CWPort=None\r$' "$ini" || fail "the cancelled port was kept: $(grep CWPort "$ini")"
 echo "cw options: ok"

@@ -125,8 +125,7 @@ class DialogsTest : public QObject, public CWOptionsActions {
   void fileAppendAnswers() {
     const std::pair<std::function<void(FileAppend*)>, int> cases[] = {
         {[](FileAppend* d) { d->CmdAppend()->click(); }, kAnswerAppend},
-        {[](FileAppend* d) { QTest::keyClick(d, Qt::Key_Escape); }, kAnswerCancel},
-        {[](FileAppend* d) { QTest::keyClick(d, Qt::Key_Return); }, kAnswerReplace}};
+        {[](FileAppend* d) { QTest::keyClick(d, Qt::Key_Escape); }, kAnswerCancel}};
     for (const auto& [act, expected] : cases) {
       WhenUp<FileAppend>(act);
       QtAppendQuestion question(nullptr);

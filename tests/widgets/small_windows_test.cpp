@@ -3,7 +3,6 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <QLabel>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -11,7 +10,6 @@
 
 #include "ui/message_boxes.h"
 #include "ui/single_instance.h"
-#include "ui/start_form.h"
 
 using namespace orvex;
 
@@ -20,34 +18,15 @@ class SmallWindowsTest : public QObject {
   QTemporaryDir dir_;
 
  private slots:
-  void startFormShowsTheIconWhenThereIsOne() {
-    StartForm form(" Orvex 4.01", "/nonexistent/pelo.ico");
-    QCOMPARE(form.StartLabel()->text(), QString("Starting up..."));
-    QVERIFY(form.Picture1()->pixmap().isNull());
-    QPixmap icon(32, 32);
-    icon.fill(Qt::red);
-    QVERIFY(icon.save(dir_.filePath("pelo.ico"), "ICO"));
-    StartForm withIcon(" Orvex 4.01", dir_.filePath("pelo.ico"));
-    QVERIFY(!withIcon.Picture1()->pixmap().isNull());
-  }
-
-  void boxesShowIconTitleAndWindows1252TextWithPlainLineBreaks() {
-    QStringList seen;
-    for (int i = 0; i < 2; ++i) {
-      QTimer::singleShot(0, [&seen] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        QVERIFY(box);
-        seen << QString("%1|%2|%3").arg(box->windowTitle(), box->text()).arg(box->icon());
-        box->accept();
-      });
-      QtMessageSink sink;
-      if (i == 0)
-        sink.Warning("Environment File", "Can't open /x\r\nPermission denied.");
-      else
-        sink.Information("About", "\xC9t\xE9 \x80");
-    }
-    QCOMPARE(seen, (QStringList{"Environment File|Can't open /x\nPermission denied.|2",
-                                QString::fromUtf8("About|\u00C9t\u00E9 \u20AC|0")}));
+  void aWarningShowsIconTitleAndWindows1252TextWithPlainLineBreaks() {
+    QString seen;
+    QTimer::singleShot(0, [&seen] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      seen = QString("%1|%2|%3").arg(box->windowTitle(), box->text()).arg(box->icon());
+      box->accept();
+    });
+    QtMessageSink().Warning("File", "Can't open /\xC9t\xE9\r\nPermission denied.");
+    QCOMPARE(seen, QString::fromUtf8("File|Can't open /\u00C9t\u00E9\nPermission denied.|2"));
   }
 
   void aSecondStartAsksTheFirstToComeForwardAndAStaleSocketIsNoObstacle() {

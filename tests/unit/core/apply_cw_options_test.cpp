@@ -77,6 +77,11 @@ TEST_F(CWOptions, WithTheWindowOpenTheKeyerOpensAgainAndAFailureWritesNothing) {
   ASSERT_TRUE(Save());
   EXPECT_NE(std::find(keyer.calls.begin(), keyer.calls.end(), "OPEN 2"), keyer.calls.end());
   EXPECT_EQ(keyer.calls.back(), "UNIT 40");  // keying at 30 WPM at once
+  keyer.calls.clear();
+  entries.speed = "40";  // the same port: it stays open (a reopen pulses DTR and RTS)
+  ASSERT_TRUE(Save());
+  EXPECT_EQ(keyer.calls,
+            (std::vector<std::string>{"KEYLINE 1", "SIDETONE 1", "TONE 600", "IDLE", "UNIT 30"}));
   std::remove(dir.File("orvex.ini").c_str());
   keyer.openResult = {engine::OpenStatus::InUse, EBUSY};
   entries.port = "COM4";
@@ -84,6 +89,25 @@ TEST_F(CWOptions, WithTheWindowOpenTheKeyerOpensAgainAndAFailureWritesNothing) {
   EXPECT_EQ(sink.boxes.back().title, "CW Setup");
   EXPECT_EQ(state.CWPortCode, 0);
   EXPECT_FALSE(test::Exists(dir.File("orvex.ini")));
+}
+
+TEST_F(CWOptions, CancelAfterARefusedPortPutsBackTheSettingsAndThePort) {
+  state.PacketOpen = true;
+  entries.port = "COM2";
+  ASSERT_TRUE(Save());
+  CWOptionsSession session(state, send, sink);
+  CWOptionsEntries e = session.Entries();
+  e.port = "COM4";
+  e.speed = "40";
+  keyer.openResult = {engine::OpenStatus::NotFound, ENOENT};
+  EXPECT_FALSE(session.Save(e));
+  keyer.openResult = {};
+  keyer.calls.clear();
+  session.Cancel();
+  EXPECT_EQ(state.Env.CWPort, "COM2");
+  EXPECT_EQ(state.CWPortCode, 2);
+  EXPECT_EQ(send.Port().Speed(), 28);
+  EXPECT_NE(std::find(keyer.calls.begin(), keyer.calls.end(), "OPEN 2"), keyer.calls.end());
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 
 #include <deque>
 
-#include "core/frame/viewer_text.h"
 #include "support/files.h"
 #include "support/recording_sink.h"
 
@@ -98,8 +97,6 @@ TEST_F(Chooser, TheExistingFileRules) {
   question.answer = kAnswerReplace;
   ASSERT_TRUE(Choose(FCH_CHECK_EXISTS | FCH_ASK_APPEND | FCH_APPEND, {a}));
   EXPECT_EQ(test::ReadFile(a), "");
-  question.answer = kAnswerCancel;
-  EXPECT_FALSE(Choose(FCH_CHECK_EXISTS | FCH_ASK_APPEND | FCH_APPEND, {a}));
 }
 
 TEST_F(Chooser, AFileThatCannotBeOpenedIsReportedAndTheDirectoryRestored) {
@@ -118,20 +115,6 @@ TEST(FileNames, PartsAndFilters) {
   EXPECT_EQ(FileNamePart("log", true), "log");
   EXPECT_EQ(QtFilterList("Text (*.txt)|*.txt;*.asc|All Files (*.*)|*.*"),
             "Text (*.txt) (*.txt *.asc);;All Files (*.*) (*)");
-}
-
-TEST(ViewerText, LinesAreIndentedAfterALineBreakAndFailuresHaveTheirText) {
-  test::TempDir dir;
-  test::WriteFile(dir.File("r.txt"), "one\r\ntwo\n\xC3\x89T\xC3\x89\n");
-  const ViewerText v = ReadViewerText(dir.File("r.txt"));
-  ASSERT_TRUE(v.result.ok());
-  EXPECT_EQ(v.text, "\r\n  one\r\n  two\r\n  \xC9T\xC9");
-  test::WriteFile(dir.File("e.txt"), "");
-  EXPECT_EQ(ReadViewerText(dir.File("e.txt")).text, "");
-  const ViewerText missing = ReadViewerText(dir.File("changes.txt"));
-  EXPECT_FALSE(missing.result.ok());
-  EXPECT_EQ(missing.error,
-            "Can't open " + dir.File("changes.txt") + "\r\nNo such file or directory.");
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 
 #include "support/files.h"
 #include "support/recording_sink.h"
@@ -133,6 +135,35 @@ TEST_F(EnvFile, TheFileKeepsTheEncodingItWasReadInAndANewFileIsWindows1252) {
   EnvironmentFile fresh(dir.File("new.ini"), sink, captions);
   ASSERT_TRUE(fresh.WriteEnvironmentFile(utf8));
   EXPECT_TRUE(Contains(ReadFile(dir.File("new.ini")), "MsgCW1=\xC9T\xC9\r\n"));
+}
+
+TEST_F(EnvFile, TextOutsideWindows1252IsKeptThroughEveryRewrite) {
+  const std::string utf8 = "Call=SP5\xC5\x81X\r\nMsgCW1=\xD0\x9F\xD1\x80\xD0\xB8 \xCE\xA9\r\n";
+  EnvSettings s = Read(utf8.c_str());
+  ASSERT_TRUE(file.WriteEnvironmentFile(s));
+  ASSERT_TRUE(file.WriteEnvironmentFile(Read(nullptr)));
+  EXPECT_TRUE(Contains(ReadFile(path), "Call=SP5\xC5\x81X\r\n"));
+  EXPECT_TRUE(Contains(ReadFile(path), "MsgCW1=\xD0\x9F\xD1\x80\xD0\xB8 \xCE\xA9\r\n"));
+}
+
+TEST_F(EnvFile, ADirectoryThatIsNotWritableStillLetsTheFileBeRewrittenInPlace) {
+  WriteFile(path, "CWSpeed=20\r\n");
+  chmod(path.c_str(), 0666);
+  chmod(dir.path().c_str(), 0555);
+  // Root writes anywhere: the check runs as an ordinary user then.
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (geteuid() == 0 && setuid(65534) != 0) _exit(99);
+    EnvSettings s;
+    s.CWSpeed = 33;
+    _exit(file.WriteEnvironmentFile(s) ? 0 : 1);
+  }
+  int status = -1;
+  waitpid(pid, &status, 0);
+  chmod(dir.path().c_str(), 0755);
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(Contains(ReadFile(path), "CWSpeed= 33 \r\n"));
+  EXPECT_EQ(std::system(("test $(ls -A '" + dir.path() + "' | wc -l) -eq 1").c_str()), 0);
 }
 
 TEST_F(EnvFile, AFailedOpenStillAppliesTheDefaults) {

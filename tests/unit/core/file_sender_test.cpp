@@ -78,10 +78,6 @@ TEST_F(FileSending, TheChooserStartsInTheProgramDirectoryAndTheNameShownIsBare) 
       Cp1252ToUtf8(Write("chosen.txt", std::string(30, 'E') + "\n" + std::string(30, 'T')));
   send.SendFile(&chooser, "");
   EXPECT_EQ(send.File().CWFileName(), "chosen.txt");
-  send.EndCWFile();
-  chooser.answer = dir.File("gone.txt");
-  send.SendFile(&chooser, "");
-  EXPECT_EQ(sink.Last().rfind("CW Start|Can't start CW file.\r\n(2) ", 0), 0u);
 }
 
 TEST_F(FileSending, AStartDuringATransferAsksAndYesStopsEverything) {

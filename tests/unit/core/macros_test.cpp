@@ -76,8 +76,6 @@ TEST_F(Macros, LimitsPassesRemainderAndNesting) {
   EXPECT_EQ(chain.size(), 50u * 3 + 5);
   messages[2] = "#MSG2 #MSG3";
   EXPECT_LT(Expand("#MSG3", true).size(), 1100u);  // the 1000-character limit
-  him.clear();
-  EXPECT_EQ(Expand("TU #HIM 73", true), "TU  73");
 }
 
 TEST(TimeText, TheTenModesLeadingZerosAndPatterns) {

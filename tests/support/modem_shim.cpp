@@ -1,0 +1,103 @@
+// A stand-in for a serial port's modem lines, loaded with LD_PRELOAD into a
+// program under test: on a pseudo-terminal (which has no DTR or RTS of its
+// own) it answers the modem-line ioctls, and tells what the lines did.
+//   ORVEX_SHIM_LOG    a file that gets "<monotonic us> DTR 1" and the like
+//                     for every change
+//   ORVEX_SHIM_STATE  a file that always holds the lines' state now,
+//                     "DTR=0 RTS=0", read after the program has ended
+//   ORVEX_SHIM_FAIL   while a file of this name exists, switching a line
+//                     fails with EIO, as a pulled USB adapter does
+// Everything here is async-signal-safe: a signal handler may switch lines.
+#include <fcntl.h>
+#include <stdarg.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+
+namespace {
+
+std::atomic<int> g_bits{0};
+
+bool IsPseudoTerminal(int fd) {
+  struct stat st;
+  return ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 &&
+         major(st.st_rdev) <= 143;
+}
+
+// Writes n decimal digits of v into out.
+char* Digits(char* out, unsigned long long v) {
+  char tmp[24];
+  int n = 0;
+  do tmp[n++] = static_cast<char>('0' + v % 10);
+  while ((v /= 10) != 0);
+  while (n > 0) *out++ = tmp[--n];
+  return out;
+}
+
+void Record(int before, int after) {
+  if (const char* state = std::getenv("ORVEX_SHIM_STATE")) {
+    char line[] = "DTR=0 RTS=0\n";
+    line[4] = (after & TIOCM_DTR) ? '1' : '0';
+    line[10] = (after & TIOCM_RTS) ? '1' : '0';
+    const int fd = ::open(state, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+      [[maybe_unused]] ssize_t n = ::pwrite(fd, line, sizeof line - 1, 0);
+      ::close(fd);
+    }
+  }
+  const char* log = std::getenv("ORVEX_SHIM_LOG");
+  if (!log) return;
+  const int fd = ::open(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  timespec ts;
+  ::clock_gettime(CLOCK_MONOTONIC, &ts);
+  const unsigned long long us = ts.tv_sec * 1000000ULL + ts.tv_nsec / 1000;
+  for (const auto& [bit, name] : {std::pair{TIOCM_DTR, "DTR "}, std::pair{TIOCM_RTS, "RTS "}}) {
+    if ((before & bit) == (after & bit)) continue;
+    char line[64];
+    char* p = Digits(line, us);
+    *p++ = ' ';
+    for (const char* c = name; *c; ++c) *p++ = *c;
+    *p++ = (after & bit) ? '1' : '0';
+    *p++ = '\n';
+    [[maybe_unused]] ssize_t n = ::write(fd, line, static_cast<size_t>(p - line));
+  }
+  ::close(fd);
+}
+
+}  // namespace
+
+extern "C" int ioctl(int fd, unsigned long request, ...) {
+  va_list args;
+  va_start(args, request);
+  void* arg = va_arg(args, void*);
+  va_end(args);
+  const bool modem =
+      request == TIOCMBIS || request == TIOCMBIC || request == TIOCMSET || request == TIOCMGET;
+  if (!modem || !IsPseudoTerminal(fd))
+    return static_cast<int>(::syscall(SYS_ioctl, fd, request, arg));
+  if (request == TIOCMGET) {
+    *static_cast<int*>(arg) = g_bits.load() | TIOCM_CTS | TIOCM_DSR;
+    return 0;
+  }
+  const char* fail = std::getenv("ORVEX_SHIM_FAIL");
+  if (fail && ::access(fail, F_OK) == 0) {
+    errno = EIO;
+    return -1;
+  }
+  const int bits = *static_cast<int*>(arg) & (TIOCM_DTR | TIOCM_RTS);
+  int before = g_bits.load(), after;
+  do {
+    after = request == TIOCMBIS ? (before | bits) : request == TIOCMBIC ? (before & ~bits) : bits;
+  } while (!g_bits.compare_exchange_weak(before, after));
+  if (before != after) Record(before, after);
+  return 0;
+}
