@@ -1,128 +1,138 @@
-// gui_latency: from an xdotool key press to the keying, read from the key
-// log of a running Orvex (see gui_latency.sh, which starts it).
+// gui_latency: how fast the main window answers the keyboard, measured in
+// the process: key events posted to the real window (line editor, window
+// commands, send path, engine), times taken on the key line itself.
 //
-//   gui_latency typed LOG N   a typed "e" into an idle queue -> first KEY DOWN
-//   gui_latency esc LOG N     Esc while the key is down -> KEY UP
+//   gui_latency [PRESSES]     (default 200)
 //
-// The time starts just before xdotool is started, so xdotool's own start-up
-// (a few milliseconds) counts against Orvex.
-#include <spawn.h>
-#include <sys/wait.h>
-#include <time.h>
-#include <unistd.h>
-
+// typed: an "e" posted to the line with the keyer idle, until its first
+//        key-down on the line;
+// esc:   Esc posted while a long message keys, until the key is up.
+#include <QApplication>
+#include <QKeyEvent>
+#include <QThread>
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <string>
-#include <thread>
 #include <vector>
 
-extern char** environ;
+#include "base/clock.h"
+#include "core/frame/open_window.h"
+#include "core/frame/window_commands.h"
+#include "core/sending/engine_keyer.h"
+#include "core/sending/send_path.h"
+#include "core/sending/ticker.h"
+#include "ui/in_box.h"
+#include "ui/pkt_form.h"
+#include "ui/qt_seams.h"
+
+using namespace orvex;
 
 namespace {
 
-long long NowUs() {
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return ts.tv_sec * 1000000LL + ts.tv_nsec / 1000;
-}
+std::atomic<int64_t> g_down{0}, g_up{0};
 
-void Key(const char* key) {
-  const char* argv[] = {"xdotool", "key", key, nullptr};
-  pid_t pid;
-  if (posix_spawnp(&pid, "xdotool", nullptr, nullptr, const_cast<char**>(argv), environ) == 0)
-    waitpid(pid, nullptr, 0);
-}
-
-struct Line {
-  long long us;
-  std::string what;
+class TimedLine : public engine::KeyLine {
+ public:
+  int SetKey(bool down) override {
+    (down ? g_down : g_up).store(MonotonicNs());
+    return 0;
+  }
+  int SetPtt(bool) override { return 0; }
+  void AllUp() noexcept override { g_up.store(MonotonicNs()); }
 };
 
-std::vector<Line> Read(const std::string& path) {
-  std::vector<Line> out;
-  std::ifstream in(path);
-  std::string line;
-  while (std::getline(in, line)) {
-    const size_t space = line.find(' ');
-    if (space == std::string::npos) continue;
-    out.push_back({std::atoll(line.c_str()), line.substr(space + 1)});
+class NoServices : public WindowServices, public FileChooser, public MessageSink {
+ public:
+  bool Prompt(const Text&, const Text&, Text*) override { return false; }
+  void SetTitle(const Text&) override {}
+  void OpenCWOptions() override {}
+  void ShowHelp(int) override {}
+  void ShowTextFile(const Text&) override {}
+  void ExitProgram() override {}
+  std::optional<std::string> ChooseFileToRead(const Text&, const Text&,
+                                              const std::string&) override {
+    return std::nullopt;
   }
-  return out;
+  void Warning(const Text&, const Text&) override {}
+  void Information(const Text&, const Text&) override {}
+  bool Question(const Text&, const Text&) override { return false; }
+};
+
+void Post(QWidget* to, int key, const QString& text) {
+  QCoreApplication::postEvent(to, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
+  QCoreApplication::postEvent(to, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, text));
 }
 
-// Waits up to ms for a line `what` stamped after `after`; its time or -1.
-long long WaitFor(const std::string& path, const std::string& what, long long after, int ms) {
-  const long long deadline = NowUs() + ms * 1000LL;
-  while (NowUs() < deadline) {
-    for (const Line& l : Read(path))
-      if (l.us > after && l.what == what) return l.us;
-    std::this_thread::sleep_for(std::chrono::microseconds(500));
+// Runs the event loop until done() or 5 s.
+template <typename Done>
+bool Until(Done done) {
+  const int64_t limit = MonotonicNs() + 5'000'000'000;
+  while (!done() && MonotonicNs() < limit) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    QThread::usleep(50);
   }
-  return -1;
+  return done();
 }
 
-double Pct(std::vector<double> v, double p) {
-  std::sort(v.begin(), v.end());
-  return v[std::min(v.size() - 1, static_cast<size_t>(p * (v.size() - 1) + 0.5))];
+void Report(const char* what, std::vector<double> ms) {
+  std::sort(ms.begin(), ms.end());
+  if (ms.empty()) return;
+  std::printf("%-6s presses %zu  median %.2f ms  p99 %.2f ms  max %.2f ms\n", what, ms.size(),
+              ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 99 / 100)], ms.back());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: gui_latency typed|esc LOG N\n");
-    return 2;
+  const int presses = argc > 1 ? std::atoi(argv[1]) : 200;
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication app(argc, argv);
+  engine::KeyerEngine engine(
+      {[](int, engine::OpenResult*) { return std::make_unique<TimedLine>(); },
+       [](engine::SidetoneDevice) { return std::make_unique<engine::NullSidetone>(); }});
+  EngineKeyer keyer(engine);
+  NoServices services;
+  ProgramState state;
+  state.Env.CWPort = "COM1";
+  state.Env.CWSpeed = 40;
+  state.Env.Message(1) = std::string(200, 'T');
+  SystemClock clock;
+  QtPauseTimer pause;
+  QtRepeatingTimer tick;
+  QtBeeper beeper;
+  SendPath send({keyer, state.Env, clock, pause, beeper, services, "/tmp"});
+  LineEditor editor;
+  send.SetTypeAhead(&editor);
+  Ticker ticker(send, tick);
+  WindowCommands commands(state, send, services, services, services, beeper);
+  PktForm form(editor, commands);
+  form.ShowWindow();
+  send.Port().InitCW();
+  send.OpenCWPort(1);
+  send.Port().SetKeyboardCW(true);
+  ticker.Start();
+
+  std::vector<double> typed, esc;
+  for (int i = 0; i < presses; ++i) {
+    Until([&] { return keyer.Pending() == 0 && keyer.Active() == 0; });
+    g_down = 0;
+    const int64_t t0 = MonotonicNs();
+    Post(form.Pane(), Qt::Key_E, "e");
+    if (Until([] { return g_down.load() != 0; })) typed.push_back((g_down - t0) / 1e6);
   }
-  const bool esc = !std::strcmp(argv[1], "esc");
-  const std::string log = argv[2];
-  const int n = std::atoi(argv[3]);
-  std::vector<double> ms;
-  for (int i = 0; i < n; ++i) {
-    if (esc) {
-      Key("ctrl+F1");  // a long message of dashes
-      const long long down = WaitFor(log, "KEY DOWN", NowUs(), 5000);
-      if (down < 0) continue;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      const std::vector<Line> lines = Read(log);
-      if (lines.empty() || lines.back().what != "KEY DOWN") {  // caught in a gap: retry
-        Key("Escape");
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        --i;
-        continue;
-      }
-      const long long t0 = NowUs();
-      Key("Escape");
-      const long long up = WaitFor(log, "KEY UP", t0, 2000);
-      if (up >= 0) ms.push_back((up - t0) / 1000.0);
-      if (std::getenv("GUI_LATENCY_EACH") && up >= 0) std::printf("%.1f\n", (up - t0) / 1000.0);
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    } else {
-      const long long t0 = NowUs();
-      Key("e");
-      const long long down = WaitFor(log, "KEY DOWN", t0, 2000);
-      if (down >= 0) ms.push_back((down - t0) / 1000.0);
-      std::this_thread::sleep_for(std::chrono::milliseconds(400));  // back to idle
-    }
+  for (int i = 0; i < presses; ++i) {
+    send.Stop();
+    commands.Run(Command::SendMessage, 1);
+    g_down = 0;
+    Until([] { return g_down.load() != 0; });
+    QThread::usleep(5000 + i * 37 % 20000);  // somewhere inside the keying
+    g_up = 0;
+    const int64_t t0 = MonotonicNs();
+    Post(form.Pane(), Qt::Key_Escape, "");
+    if (Until([] { return g_up.load() != 0; })) esc.push_back((g_up - t0) / 1e6);
   }
-  if (ms.empty()) {
-    std::printf("%s: no samples\n", argv[1]);
-    return 1;
-  }
-  // What xdotool alone takes to start and send a key that does nothing here.
-  std::vector<double> xdo;
-  for (int i = 0; i < 20; ++i) {
-    const long long t0 = NowUs();
-    Key("shift");
-    xdo.push_back((NowUs() - t0) / 1000.0);
-  }
-  std::printf(
-      "%-5s over %zu presses, ms: median %.1f  p99 %.1f  max %.1f"
-      "  (xdotool itself: median %.1f)\n",
-      esc ? "esc" : "typed", ms.size(), Pct(ms, 0.5), Pct(ms, 0.99),
-      *std::max_element(ms.begin(), ms.end()), Pct(xdo, 0.5));
+  Report("typed", typed);
+  Report("esc", esc);
   return 0;
 }

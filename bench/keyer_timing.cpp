@@ -6,6 +6,7 @@
 // latency over many aborts, and the CPU used keying and idle.
 //
 //   keyer_timing [--seconds S] [--aborts N]     (defaults 60 and 1000)
+//   keyer_timing --loaded [RUNS]                 the busy-machine comparison (keyer_load.cpp)
 #include <sys/resource.h>
 #include <time.h>
 
@@ -194,9 +195,14 @@ void AbortRun(int count) {
 
 }  // namespace
 
+int LoadedRuns(int runs, const std::string& send, const std::string& shim);
+
 int main(int argc, char** argv) {
   double seconds = 60;
   int aborts = 1000;
+  for (int i = 1; i < argc; ++i)
+    if (!std::strcmp(argv[i], "--loaded"))
+      return LoadedRuns(i + 1 < argc ? std::atoi(argv[i + 1]) : 10, ORVEX_SEND_BINARY, MODEM_SHIM);
   for (int i = 1; i + 1 < argc; i += 2) {
     if (!std::strcmp(argv[i], "--seconds")) seconds = std::atof(argv[i + 1]);
     if (!std::strcmp(argv[i], "--aborts")) aborts = std::atoi(argv[i + 1]);

@@ -31,7 +31,8 @@ using namespace orvex;
 constexpr const char* kUsage =
     "usage: orvex-send [--ini FILE] --print-ini\n"
     "       orvex-send [--ini FILE] [--wpm N] [--tone HZ] [--him CALL]\n"
-    "                  [--now YYYY-MM-DDTHH:MM:SS] (--msg N | --file PATH | --text TEXT)\n"
+    "                  [--now YYYY-MM-DDTHH:MM:SS]\n"
+    "                  (--msg N | --file PATH | --text TEXT | --tune SECONDS)\n"
     "                  (--dry-run | --trace | --wav OUT | --port NAME) [--max-seconds S]\n"
     "  --ini FILE       the environment file (default: orvex.ini in the program directory)\n"
     "  --print-ini      print the environment file as Orvex would rewrite it\n"
@@ -42,6 +43,7 @@ constexpr const char* kUsage =
     "  --msg N          stored message N (1 to 8), as its function key sends it\n"
     "  --file PATH      a text file, as Send File as CW sends it\n"
     "  --text TEXT      typed-ahead text, one character at a time, no macros\n"
+    "  --tune SECONDS   key down with PTT for 1 to 10 seconds, to adjust a tuner or amplifier\n"
     "  --dry-run        print each text queued, without keying\n"
     "  --trace          print each keyer call on a simulated clock\n"
     "  --wav OUT        render to OUT (mono, 16-bit, 22050 Hz), faster than real time\n"
@@ -49,7 +51,7 @@ constexpr const char* kUsage =
     "  --max-seconds S  stop after S seconds of sending (default 600)\n";
 
 struct Options {
-  std::optional<std::string> ini, wav, port, text, wpm, tone, him, now, msg, file, maxSeconds;
+  std::optional<std::string> ini, wav, port, text, wpm, tone, him, now, msg, file, maxSeconds, tune;
   bool printIni = false, dryRun = false, trace = false;
 };
 
@@ -215,6 +217,8 @@ int main(int argc, char** argv) {
       into = &o.now;
     else if (arg == "--msg")
       into = &o.msg;
+    else if (arg == "--tune")
+      into = &o.tune;
     else if (arg == "--file")
       into = &o.file;
     else if (arg == "--max-seconds")
@@ -241,8 +245,9 @@ int main(int argc, char** argv) {
   if (outputs != 1)
     return Usage(outputs == 0 ? "nothing to do"
                               : "choose one of --print-ini, --dry-run, --trace, --wav, --port");
-  const int sources = int{o.msg.has_value()} + int{o.file.has_value()} + int{o.text.has_value()};
-  if (!o.printIni && sources != 1) return Usage("choose one of --msg, --file, --text");
+  const int sources = int{o.msg.has_value()} + int{o.file.has_value()} + int{o.text.has_value()} +
+                      int{o.tune.has_value()};
+  if (!o.printIni && sources != 1) return Usage("choose one of --msg, --file, --text, --tune");
 
   const std::string path = o.ini ? *o.ini : EnvironmentFilePath("", ProgramDir());
   StderrMessageSink sink;
@@ -271,6 +276,12 @@ int main(int argc, char** argv) {
   if (o.msg) {
     if (!IsNumberInRange(*o.msg, 1, 8, &number)) return Usage("--msg must be 1 to 8");
     message = number;
+  }
+  int tuneSeconds = 0;
+  if (o.tune) {
+    if (!IsNumberInRange(*o.tune, 1, kMaxTuneSeconds, &number))
+      return Usage("--tune must be 1 to " + std::to_string(kMaxTuneSeconds) + " seconds");
+    tuneSeconds = number;
   }
   double maxSeconds = 600;
   if (o.maxSeconds) {
@@ -319,6 +330,7 @@ int main(int argc, char** argv) {
   send.Port().SetKeyboardCW(true);
 
   if (message) send.SendMessage(message);
+  if (tuneSeconds) send.Tune(tuneSeconds);
   if (o.file) send.SendFile(nullptr, Utf8ToCp1252(*o.file));
 
   // The program's 100 ms tick, on the simulated or the real clock.
@@ -327,9 +339,16 @@ int main(int argc, char** argv) {
   ticker.Start();
   const int64_t start = clock.MonotonicMs();
   const auto limit = static_cast<int64_t>(maxSeconds * 1000);
+  bool toldPriority = false;
   while (clock.MonotonicMs() - start <= limit) {
     timer.Poll();
     loop.Fire();
+    if (liveEngine && !toldPriority)
+      if (const auto priority = liveEngine->Priority()) {
+        toldPriority = true;  // said once, and only when keying may stutter under load
+        if (!priority->realtime)
+          std::fprintf(stderr, "orvex-send: the timing thread runs at %s\n", priority->how.c_str());
+      }
     if (send.Idle()) break;
     if (live)
       std::this_thread::sleep_for(std::chrono::milliseconds(loop.Interval()));

@@ -1,36 +1,53 @@
 #include "engine/keyer_engine.h"
 
-#include <pthread.h>
-#include <sched.h>
-#include <sys/prctl.h>
-#include <time.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <chrono>
 
-#include "base/clock.h"
 #include "engine/emergency.h"
 
 namespace orvex::engine {
 namespace {
 
-// The last stretch before a deadline is slept with clock_nanosleep, which is
-// precise; before that the thread waits on the condition variable, so an
-// abort or a new element wakes it.
-constexpr int64_t kTailNs = 500'000;
+// Lateness below this keeps the run on its planned times (the wake-up of an
+// exact wait is a few microseconds late every time; re-basing on each would
+// make the run drift). Above it, the run is re-based.
+constexpr int64_t kRebaseNs = 500'000;
 
-void TuneTimingThread() {
-  prctl(PR_SET_TIMERSLACK, 1UL);
-  sched_param param{};
-  param.sched_priority = 10;
-  // Real-time priority when the system grants it; ordinary scheduling works.
-  pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+// The timing thread's stack and data in memory before it keys, so a page
+// fault never delays an element; locked where the limits allow.
+void PrefaultAndLock(const void* data, size_t size) {
+  volatile char stack[64 * 1024];
+  for (size_t i = 0; i < sizeof stack; i += 4096) stack[i] = 0;
+  const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto top = reinterpret_cast<uintptr_t>(&stack[0]) & ~(page - 1);
+  mlock(reinterpret_cast<void*>(top), sizeof stack + page);
+  mlock(data, size);
 }
 
 }  // namespace
 
-KeyerEngine::KeyerEngine(EngineOutputs outputs, std::unique_ptr<KeyLog> log)
-    : outputs_(std::move(outputs)), log_(std::move(log)) {}
+PiMutex::PiMutex() {
+  pthread_mutexattr_t attr;
+  pthread_mutexattr_init(&attr);
+  pthread_mutexattr_setprotocol(&attr, PTHREAD_PRIO_INHERIT);
+  pthread_mutex_init(&mutex_, &attr);
+  pthread_mutexattr_destroy(&attr);
+}
+PiMutex::~PiMutex() {
+  pthread_mutex_destroy(&mutex_);
+}
+void PiMutex::lock() {
+  pthread_mutex_lock(&mutex_);
+}
+void PiMutex::unlock() {
+  pthread_mutex_unlock(&mutex_);
+}
+
+KeyerEngine::KeyerEngine(EngineOutputs outputs, std::unique_ptr<KeyLog> log, EngineClock* clock)
+    : outputs_(std::move(outputs)), log_(std::move(log)), clock_(clock ? *clock : systemClock_) {}
 
 KeyerEngine::~KeyerEngine() {
   Close();
@@ -44,77 +61,98 @@ OpenResult KeyerEngine::Open(int port) {
   if (!line) return result.ok() ? OpenResult{OpenStatus::NotFound, 0} : result;
   line->AllUp();
   {
-    std::lock_guard lock(mu_);
+    std::lock_guard lock(lineMu_);
     line_ = std::move(line);
     open_ = true;
-    stop_ = false;
-    keyLineOn_ = false;
-    active_ = keyDown_ = pttOn_ = false;
-    lineError_ = 0;
+    keyLineOn_ = keyDown_ = pttOn_ = false;
+    DropQueue();
   }
-  thread_ = std::thread([this] { Run(); });
+  stop_ = false;
+  active_ = idleRequested_ = false;
+  lineError_ = 0;
+  inRun_ = false;
+  if (!clock_.Manual()) thread_ = std::thread([this] { Run(); });
   return {};
 }
 
 void KeyerEngine::Close() {
   {
-    std::lock_guard lock(mu_);
+    std::lock_guard lock(lineMu_);
     if (!open_) return;
-    queue_.clear();
-    ++generation_;
+    DropQueue();
     AllUp();
     active_ = false;
     stop_ = true;
   }
-  wake_.notify_all();
+  Wake();
   if (thread_.joinable()) thread_.join();
   std::unique_ptr<KeyLine> line;
   std::unique_ptr<Sidetone> sidetone;
   {
-    std::lock_guard lock(mu_);
+    std::lock_guard lock(lineMu_);
     line = std::move(line_);
     sidetone = std::move(sidetone_);
     sidetoneDevice_ = SidetoneDevice::None;
     open_ = false;
   }
   // Destroyed outside the lock: closing a sound stream can take a while.
+  line.reset();
+  sidetone.reset();
+  if (log_) log_->Flush();
+}
+
+void KeyerEngine::DropQueue() {
+  dropTo_.store(head_.load());
+  generation_.fetch_add(1);
+}
+
+void KeyerEngine::Wake() {
+  wake_.fetch_add(1);
+  WakeAll(wake_);
 }
 
 void KeyerEngine::Abort() {
   {
-    std::lock_guard lock(mu_);
-    queue_.clear();
-    ++generation_;
+    std::lock_guard lock(lineMu_);
+    DropQueue();
     // Raised here, in the caller's thread, rather than when the timing
     // thread next wakes: the stop is as quick as one ioctl.
     AllUp();
-    active_ = false;
+    active_ = idleRequested_ = false;
   }
-  wake_.notify_all();
+  Wake();
 }
 
 int KeyerEngine::Pending() const {
-  std::lock_guard lock(mu_);
-  return static_cast<int>(queue_.size());
+  const uint64_t done = std::max(tail_.load(), dropTo_.load());
+  const uint64_t head = head_.load();
+  return head > done ? static_cast<int>(head - done) : 0;
+}
+
+void KeyerEngine::Push(const Item& item) {
+  if (!IsOpen() || lineError_ != 0 || Pending() >= static_cast<int>(kRing) - 1) return;
+  const uint64_t head = head_.load(std::memory_order_relaxed);
+  ring_[head % kRing] = item;
+  head_.store(head + 1, std::memory_order_release);
+  active_ = true;
+  idleRequested_ = false;
+  Wake();
 }
 
 void KeyerEngine::Element(bool keyDown, int units) {
-  {
-    std::lock_guard lock(mu_);
-    if (!open_ || units <= 0 || lineError_ != 0) return;
-    queue_.push_back({keyDown, units});
-    active_ = true;
-    if (keyLineOn_) Ptt(true);
-  }
-  wake_.notify_all();
+  if (units > 0) Push({keyDown, units, 0});
+}
+
+void KeyerEngine::Tune(int ms) {
+  if (ms > 0) Push({true, 0, static_cast<int64_t>(ms) * 1'000'000});
 }
 
 void KeyerEngine::SetKeyLine(bool on) {
-  std::lock_guard lock(mu_);
+  std::lock_guard lock(lineMu_);
   if (!open_ || on == keyLineOn_) return;
   if (!on) {
     line_->AllUp();
-    if (pttOn_ && log_) log_->Write(MonotonicNs(), "PTT OFF");
+    if (pttOn_ && log_) log_->Put(clock_.Now(), KeyEvent::PttOff);
     pttOn_ = false;
     keyLineOn_ = false;
     return;
@@ -127,15 +165,15 @@ void KeyerEngine::SetKeyLine(bool on) {
 
 void KeyerEngine::SetSidetone(SidetoneDevice device) {
   {
-    std::lock_guard lock(mu_);
+    std::lock_guard lock(lineMu_);
     if (!open_ || (device == sidetoneDevice_ && (device == SidetoneDevice::None || sidetone_)))
       return;
   }
-  // Opening a sound device is slow: never while holding the timing lock.
+  // Opening a sound device is slow: never while holding the line.
   std::unique_ptr<Sidetone> next =
       device != SidetoneDevice::None ? outputs_.openSidetone(device) : nullptr;
   {
-    std::lock_guard lock(mu_);
+    std::lock_guard lock(lineMu_);
     if (!open_) return;
     if (next) {
       next->SetPitch(pitch_);
@@ -148,53 +186,69 @@ void KeyerEngine::SetSidetone(SidetoneDevice device) {
 }
 
 void KeyerEngine::SetTone(int hz) {
-  std::lock_guard lock(mu_);
+  std::lock_guard lock(lineMu_);
   pitch_ = hz;
   if (sidetone_) sidetone_->SetPitch(hz);
 }
 
 bool KeyerEngine::Active() const {
-  std::lock_guard lock(mu_);
-  return active_;
+  std::lock_guard lock(lineMu_);
+  return active_ || pttOn_;  // PTT held through its tail is still sending
 }
 
 void KeyerEngine::SetUnit(int ms) {
-  std::lock_guard lock(mu_);
   if (ms > 0) unitNs_ = static_cast<int64_t>(ms) * 1'000'000;
 }
 
+void KeyerEngine::SetPttTiming(int leadMs, int tailMs) {
+  leadNs_ = static_cast<int64_t>(std::max(leadMs, 0)) * 1'000'000;
+  tailNs_ = static_cast<int64_t>(std::max(tailMs, 0)) * 1'000'000;
+}
+
 void KeyerEngine::Idle() {
-  std::lock_guard lock(mu_);
-  // Elements still to play keep the transmitter on: dropping PTT under a
-  // keyed line would hot-switch the radio.
-  if (!queue_.empty()) return;
-  active_ = false;
-  Ptt(false);
+  {
+    std::lock_guard lock(lineMu_);
+    // Elements still to play keep the transmitter on: dropping PTT under a
+    // keyed line would hot-switch the radio.
+    if (Pending() != 0) return;
+    active_ = false;
+    if (!pttOn_) return;
+    if (tailNs_ == 0 || clock_.Now() >= runEnd_ + tailNs_) {
+      Ptt(false);
+      return;
+    }
+    idleRequested_ = true;  // the timing thread drops PTT after the tail
+  }
+  Wake();
 }
 
 bool KeyerEngine::IsOpen() const {
-  std::lock_guard lock(mu_);
   return open_;
 }
 
 int KeyerEngine::LineError() const {
-  std::lock_guard lock(mu_);
   return lineError_;
 }
 
+std::optional<ThreadPriority> KeyerEngine::Priority() const {
+  std::lock_guard lock(lineMu_);
+  return priority_;
+}
+
 void KeyerEngine::Key(bool down) {
-  if (down == keyDown_) return;
+  if (down == keyDown_ || !line_) return;
   keyDown_ = down;
   if (sidetone_) sidetone_->SetKey(down);
-  if (log_) log_->Write(MonotonicNs(), down ? "KEY DOWN" : "KEY UP");
+  if (log_) log_->Put(clock_.Now(), down ? KeyEvent::KeyDown : KeyEvent::KeyUp);
   if (keyLineOn_)
     if (const int err = line_->SetKey(down)) Fail(err);
 }
 
 void KeyerEngine::Ptt(bool on) {
-  if (on == pttOn_ || lineError_ != 0) return;
+  if (on == pttOn_ || lineError_ != 0 || !line_) return;
   pttOn_ = on;
-  if (log_) log_->Write(MonotonicNs(), on ? "PTT ON" : "PTT OFF");
+  if (on) pttOnAt_ = clock_.Now();
+  if (log_) log_->Put(clock_.Now(), on ? KeyEvent::PttOn : KeyEvent::PttOff);
   if (const int err = line_->SetPtt(on)) Fail(err);
 }
 
@@ -202,10 +256,10 @@ void KeyerEngine::Fail(int err) {
   // The line is gone (an adapter pulled out): stop everything at once and
   // raise what can still be raised; the program is told through LineError.
   lineError_ = err;
-  queue_.clear();
-  ++generation_;
+  DropQueue();
   AllUp();
-  active_ = false;
+  active_ = idleRequested_ = false;
+  Wake();
 }
 
 void KeyerEngine::AllUp() {
@@ -215,63 +269,100 @@ void KeyerEngine::AllUp() {
   if (sidetone_) sidetone_->SetKey(false);
   keyDown_ = pttOn_ = false;
   if (log_) {
-    const int64_t now = MonotonicNs();
-    if (wasDown) log_->Write(now, "KEY UP");
-    if (wasPtt) log_->Write(now, "PTT OFF");
+    const int64_t now = clock_.Now();
+    if (wasDown) log_->Put(now, KeyEvent::KeyUp);
+    if (wasPtt) log_->Put(now, KeyEvent::PttOff);
   }
 }
 
-bool KeyerEngine::WaitUntil(int64_t deadline, uint64_t generation,
-                            std::unique_lock<std::mutex>& lock) {
-  while (true) {
-    if (stop_ || generation_ != generation) return false;
-    const int64_t now = MonotonicNs();
-    if (now >= deadline) return true;
-    if (deadline - now > kTailNs) {
-      // steady_clock is CLOCK_MONOTONIC, the clock of our deadlines.
-      wake_.wait_until(lock, std::chrono::steady_clock::time_point(
-                                 std::chrono::nanoseconds(deadline - kTailNs)));
-    } else {
-      lock.unlock();
-      timespec ts{static_cast<time_t>(deadline / 1'000'000'000),
-                  static_cast<long>(deadline % 1'000'000'000)};
-      while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
-      }
-      lock.lock();
-    }
+bool KeyerEngine::WaitFor(int64_t deadline, uint64_t generation) {
+  while (!stop_ && generation_ == generation) {
+    if (clock_.Now() >= deadline) return true;
+    const uint32_t seen = wake_.load();
+    if (stop_ || generation_ != generation) break;
+    clock_.WaitUntil(deadline, wake_, seen);
   }
+  return false;
+}
+
+bool KeyerEngine::Step() {
+  const uint32_t seen = wake_.load();
+  const uint64_t generation = generation_.load();
+  uint64_t tail = tail_.load();
+  if (tail < dropTo_.load()) {  // an abort dropped these
+    tail = dropTo_.load();
+    tail_.store(tail);
+    inRun_ = false;
+  }
+  if (tail == head_.load(std::memory_order_acquire)) {
+    {
+      std::lock_guard lock(lineMu_);
+      Key(false);
+      if (inRun_) runEnd_ = runTime_;
+      inRun_ = false;
+      if (!pttOn_) idleRequested_ = false;
+    }
+    if (!idleRequested_) {
+      if (clock_.Manual()) return false;
+      clock_.WaitUntil(kNoDeadline, wake_, seen);
+      return true;
+    }
+    // The tail: PTT held after the last element, unless another comes.
+    const int64_t drop = runEnd_ + tailNs_;
+    if (clock_.Now() < drop) {
+      clock_.WaitUntil(drop, wake_, seen);
+      return true;
+    }
+    std::lock_guard lock(lineMu_);
+    if (idleRequested_ && tail_ == head_ && generation_ == generation) {
+      idleRequested_ = false;
+      Ptt(false);
+    }
+    return true;
+  }
+  if (!inRun_) {
+    // A new run: PTT first, then the lead when PTT has just risen.
+    inRun_ = true;
+    runTime_ = clock_.Now();
+    {
+      std::lock_guard lock(lineMu_);
+      if (generation_ != generation) return true;
+      if (keyLineOn_) Ptt(true);
+      if (pttOn_) runTime_ = std::max(runTime_, pttOnAt_ + leadNs_);
+    }
+    if (!WaitFor(runTime_, generation)) return true;
+  }
+  const Item item = ring_[tail % kRing];
+  const int64_t now = clock_.Now();
+  if (now - runTime_ > kRebaseNs) runTime_ = now;  // late: key it in full from now
+  {
+    std::lock_guard lock(lineMu_);
+    if (generation_ != generation) return true;
+    Key(item.down);
+  }
+  runTime_ += item.fixedNs > 0 ? item.fixedNs : item.units * unitNs_;
+  if (!WaitFor(runTime_, generation)) return true;
+  tail_.store(tail + 1);
+  const bool nextDown = tail + 1 < head_.load() && ring_[(tail + 1) % kRing].down;
+  if (!nextDown) {
+    std::lock_guard lock(lineMu_);
+    if (generation_ == generation) Key(false);
+  }
+  return true;
 }
 
 void KeyerEngine::Run() {
-  TuneTimingThread();
-  std::unique_lock lock(mu_);
-  bool inRun = false;
-  int64_t runStart = 0, unitsNs = 0;  // the run's start and its length so far
-  while (!stop_) {
-    if (queue_.empty()) {
-      Key(false);
-      inRun = false;
-      wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
-      continue;
-    }
-    if (!inRun) {
-      runStart = MonotonicNs();
-      unitsNs = 0;
-      inRun = true;
-    }
-    const Item item = queue_.front();
-    const uint64_t generation = generation_;
-    const int64_t end = runStart + unitsNs + item.units * unitNs_;
-    unitsNs += item.units * unitNs_;
-    // Late for the whole of a key-down element: skip it rather than key a
-    // stub, and never key past its planned end.
-    Key(item.down && MonotonicNs() < end);
-    if (!WaitUntil(end, generation, lock)) {
-      inRun = false;  // aborted or closing: the lines are already up
-      continue;
-    }
-    queue_.pop_front();
-    if (queue_.empty() || !queue_.front().down) Key(false);
+  const ThreadPriority priority = MakeThisThreadRealtime();
+  PrefaultAndLock(this, sizeof *this);
+  {
+    std::lock_guard lock(lineMu_);
+    priority_ = priority;
+  }
+  while (!stop_) Step();
+}
+
+void KeyerEngine::RunQueued() {
+  while (IsOpen() && Step()) {
   }
 }
 

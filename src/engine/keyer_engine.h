@@ -1,4 +1,4 @@
-// The keying engine behind CWFunc.
+// The keying engine.
 //
 // One timing thread owns the keying. Callers queue elements (key down or up
 // for a number of units) and return at once; the thread plays them on
@@ -6,22 +6,35 @@
 // timing errors never add up. The key line (serial, parallel or none) and the
 // sidetone output are injected, so tests can record what was keyed and when.
 //
+// A stall delays, it never changes what is sent: when the thread wakes late
+// for an element, that element is keyed in full from then on and every
+// later deadline moves by the lateness. A late key-down is longer, a late
+// gap is longer; no element is ever cut short or skipped.
+//
+// PTT rises before the first element of a run (lead) and is held after the
+// last (tail), so relays settle and do not chatter between characters.
+//
 // Safety: the key and PTT are up after Open, Abort, Close and destruction,
-// and on the signals emergency.h lists. A thread that wakes late shortens an
-// element, never lengthens it.
+// and on the signals emergency.h lists.
 #pragma once
 
+#include <pthread.h>
+
+#include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
+#include "engine/engine_clock.h"
 #include "engine/key_line.h"
 #include "engine/key_log.h"
 #include "engine/open_status.h"
+#include "engine/realtime.h"
 #include "engine/sidetone.h"
 
 namespace orvex::engine {
@@ -35,9 +48,28 @@ struct EngineOutputs {
   std::function<std::unique_ptr<Sidetone>(SidetoneDevice device)> openSidetone;
 };
 
+// A mutex that lends its holder the priority of a real-time thread waiting
+// for it: an ordinary thread preempted while it holds the line for a moment
+// cannot hold up the timing thread for longer.
+class PiMutex {
+ public:
+  PiMutex();
+  ~PiMutex();
+  PiMutex(const PiMutex&) = delete;
+  PiMutex& operator=(const PiMutex&) = delete;
+  void lock();
+  void unlock();
+
+ private:
+  pthread_mutex_t mutex_;
+};
+
 class KeyerEngine {
  public:
-  explicit KeyerEngine(EngineOutputs outputs, std::unique_ptr<KeyLog> log = nullptr);
+  // clock: the system's monotonic clock when null; a manual one makes the
+  // caller drive the keying with RunQueued instead of a timing thread.
+  explicit KeyerEngine(EngineOutputs outputs, std::unique_ptr<KeyLog> log = nullptr,
+                       EngineClock* clock = nullptr);
   ~KeyerEngine();
   KeyerEngine(const KeyerEngine&) = delete;
   KeyerEngine& operator=(const KeyerEngine&) = delete;
@@ -46,51 +78,92 @@ class KeyerEngine {
   void Close();
   void Abort();         // drop the queue, key and PTT up at once
   int Pending() const;  // elements queued or playing
+  // Element and Tune are called from one thread at a time: the queue has
+  // one producer and one consumer, the timing thread, and takes no lock.
   void Element(bool keyDown, int units);
+  void Tune(int ms);         // one key-down of ms, with PTT, for a tuner or amplifier
   void SetKeyLine(bool on);  // key the port line, or sidetone only
   void SetSidetone(SidetoneDevice device);
   void SetTone(int hz);
-  bool Active() const;   // from the first queued element until Idle
+  bool Active() const;   // from the first queued element until Idle and PTT is down
   void SetUnit(int ms);  // for elements not yet started
-  void Idle();           // PTT down once nothing is pending
+  // PTT before the first element of a run and after the last, in ms.
+  void SetPttTiming(int leadMs, int tailMs);
+  // PTT down once nothing is pending and the tail has passed.
+  void Idle();
 
   bool IsOpen() const;
   // The system's error number once the key line failed while keying (0
   // while it works); everything queued has been dropped then, and nothing
   // more is keyed until the line is opened again.
   int LineError() const;
+  // What priority the timing thread got, once it knows.
+  std::optional<ThreadPriority> Priority() const;
+
+  // With a manual clock: plays everything queued, and the PTT tail after an
+  // Idle, on the caller's thread.
+  void RunQueued();
 
  private:
   struct Item {
     bool down;
     int units;
+    int64_t fixedNs;  // a length of its own (tune), else units x unit
   };
+  static constexpr uint64_t kRing = 1024;
+
   void Run();
-  bool WaitUntil(int64_t deadline, uint64_t generation, std::unique_lock<std::mutex>& lock);
-  void Key(bool down);  // the three below need mu_ held
+  // One step of the timing loop; false when there is nothing to do but
+  // wait for an element.
+  bool Step();
+  // Waits until deadline; false when an abort or close came first.
+  bool WaitFor(int64_t deadline, uint64_t generation);
+  void Wake();
+  void Push(const Item& item);
+  // The four below need lineMu_ held.
+  void Key(bool down);
   void Ptt(bool on);
   void AllUp();
   void Fail(int err);
+  // Drops everything queued (lineMu_ held).
+  void DropQueue();
 
   EngineOutputs outputs_;
   std::unique_ptr<KeyLog> log_;
+  MonotonicEngineClock systemClock_;
+  EngineClock& clock_;
 
-  mutable std::mutex mu_;
-  std::condition_variable wake_;
-  std::deque<Item> queue_;
+  // The queue: a fixed ring, so the timing thread never allocates.
+  std::array<Item, kRing> ring_{};
+  std::atomic<uint64_t> head_{0};        // the next to queue
+  std::atomic<uint64_t> tail_{0};        // the one playing; passed when it ends
+  std::atomic<uint64_t> dropTo_{0};      // an abort drops everything before it
+  std::atomic<uint64_t> generation_{0};  // bumped by Abort, Close and a failure
+  std::atomic<uint32_t> wake_{0};        // changed to wake the timing thread
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> active_{false};
+  std::atomic<bool> idleRequested_{false};
+  std::atomic<int64_t> unitNs_{42'000'000};
+  std::atomic<int64_t> leadNs_{0}, tailNs_{0};
+  std::atomic<int64_t> runEnd_{0};  // when the last run's last element ended
+  std::atomic<int> lineError_{0};
+
+  // The line, the sidetone and the key state: held for a switch at a time.
+  mutable PiMutex lineMu_;
   std::unique_ptr<KeyLine> line_;
   std::unique_ptr<Sidetone> sidetone_;
   SidetoneDevice sidetoneDevice_ = SidetoneDevice::None;
   int pitch_ = 600;
-  int64_t unitNs_ = 42'000'000;
-  uint64_t generation_ = 0;  // bumped by Abort and Close
-  bool open_ = false;
+  std::atomic<bool> open_{false};
   bool keyLineOn_ = false;
-  bool active_ = false;
   bool keyDown_ = false;
   bool pttOn_ = false;
-  bool stop_ = false;
-  int lineError_ = 0;
+  int64_t pttOnAt_ = 0;  // when PTT last rose
+  std::optional<ThreadPriority> priority_;
+
+  // The timing thread's own.
+  bool inRun_ = false;
+  int64_t runTime_ = 0;  // where the run's schedule stands: the next element's start
   std::thread thread_;
 };
 

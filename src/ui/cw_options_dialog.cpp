@@ -15,6 +15,23 @@
 #include "ui/qt_text.h"
 
 namespace orvex {
+namespace {
+
+// A short number field with its label, in a row of grid.
+QLineEdit* NumberField(const QString& value, const char* name, const char* caption, QWidget* parent,
+                       QGridLayout* grid, int row) {
+  auto* edit = new QLineEdit(value, parent);
+  edit->setObjectName(name);
+  edit->setMaxLength(5);
+  edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance("000000") + 16);
+  auto* label = new QLabel(caption, parent);
+  label->setBuddy(edit);
+  grid->addWidget(label, row, 0);
+  grid->addWidget(edit, row, 1, Qt::AlignLeft);
+  return edit;
+}
+
+}  // namespace
 
 CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* parent)
     : QDialog(parent) {
@@ -45,7 +62,9 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   cwGrid->addWidget(port_, 0, 1);
   cwGrid->addWidget(speedLabel, 1, 0);
   cwGrid->addWidget(speed_, 1, 1, Qt::AlignLeft);
-  cwGrid->setRowStretch(2, 1);
+  pttLead_ = NumberField(ToQString(e.pttLead), "CWPttLead", "PTT lead (ms)", cwFrame, cwGrid, 2);
+  pttTail_ = NumberField(ToQString(e.pttTail), "CWPttTail", "PTT tail (ms)", cwFrame, cwGrid, 3);
+  cwGrid->setRowStretch(4, 1);
 
   // Sidetone.
   auto* toneFrame = new QGroupBox("CW Sidetone", this);
@@ -114,9 +133,9 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   all->addWidget(msgsFrame);
 
   // The keyboard order of the original dialog, the wave option last.
-  QWidget* order[] = {port_,    speed_,   sidetone_, tone_,    speaker_, midi_,
-                      msgs_[0], msgs_[1], msgs_[2],  msgs_[3], msgs_[4], msgs_[5],
-                      msgs_[6], msgs_[7], save_,     cancel_,  help_,    wave_};
+  QWidget* order[] = {port_,    speed_,   pttLead_, pttTail_, sidetone_, tone_,    speaker_,
+                      midi_,    msgs_[0], msgs_[1], msgs_[2], msgs_[3],  msgs_[4], msgs_[5],
+                      msgs_[6], msgs_[7], save_,    cancel_,  help_,     wave_};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 
   connect(save_, &QPushButton::clicked, this, [this, &actions] {
@@ -137,6 +156,8 @@ CWOptionsEntries CWEnv::Entries() const {
   CWOptionsEntries e;
   e.port = FromQString(port_->currentText());
   e.speed = FromQString(speed_->text());
+  e.pttLead = FromQString(pttLead_->text());
+  e.pttTail = FromQString(pttTail_->text());
   e.tone = FromQString(tone_->text());
   e.sidetone = sidetone_->isChecked();
   e.device = midi_->isChecked() ? 3 : wave_->isChecked() ? 4 : 1;

@@ -44,6 +44,8 @@ class CWEnv : public QDialog {
  private:
   QComboBox* port_;
   QLineEdit* speed_;
+  QLineEdit* pttLead_;
+  QLineEdit* pttTail_;
   QCheckBox* sidetone_;
   QLineEdit* tone_;
   QRadioButton* speaker_;

@@ -51,6 +51,7 @@ ClassicKey FromQtKey(int qtKey, Qt::KeyboardModifiers mods, const QString& text)
       break;
   }
   if (qtKey == Qt::Key_X) k.key = Key::X;
+  if (qtKey == Qt::Key_T) k.key = Key::T;
   const bool ctrl = (k.modifiers & kCtrl) && !(k.modifiers & kAlt);
   if (k.charCode < 0 && ctrl && qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) {
     k.charCode = qtKey - Qt::Key_A + 1;
@@ -68,6 +69,8 @@ QKeySequence ToQtShortcut(Key key, unsigned modifiers) {
     qtKey = Qt::Key_F1 + (static_cast<int>(key) - static_cast<int>(Key::F1));
   else if (key == Key::Esc)
     qtKey = Qt::Key_Escape;
+  else if (key == Key::T)
+    qtKey = Qt::Key_T;
   if (qtKey == 0) return {};
   Qt::KeyboardModifiers mods;
   if (modifiers & kShift) mods |= Qt::ShiftModifier;

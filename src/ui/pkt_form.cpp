@@ -96,6 +96,7 @@ void PktForm::BuildMenus() {
   cw->addSeparator()->setObjectName("Bar8");
   Add(cw, "ReqCWFileSend", "Send &File as CW", 160, Command::SendFile);
   Add(cw, "ReqCWFileStop", "&Stop CW", 0, Command::Stop);
+  Add(cw, "ReqTune", "&Tune", 150, Command::Tune);
   cw->addSeparator()->setObjectName("bar14");
   Add(cw, "ReqSetHim", "Set #&him", 160, Command::SetHim);
   Add(cw, "ReqSetMe", "Set #&me", 160, Command::SetMe);
@@ -148,6 +149,11 @@ bool PktForm::eventFilter(QObject* watched, QEvent* event) {
     if (functionKey) released_[static_cast<int>(k.key)] = key->timestamp();
     return false;
   }
+  // While the transmitter is keyed for tuning, any key stops it.
+  if (commands_.Tuning()) {
+    commands_.Run(Command::Stop);
+    return true;
+  }
   // A held key repeats as release and press at one instant; Qt does not
   // always see it. Held, a function key acts once (the speed steps repeat).
   const bool repeat =
@@ -164,7 +170,10 @@ bool PktForm::eventFilter(QObject* watched, QEvent* event) {
   }
   if (watched != inBox_) return false;
   commands_.Run(editor_.KeyDown(k.key, k.modifiers));
-  if (k.charCode >= 0) commands_.Run(editor_.KeyPress(k.charCode));
+  if (k.charCode >= 0) {
+    commands_.Run(editor_.KeyPress(k.charCode));
+    commands_.Typed();
+  }
   return true;
 }
 

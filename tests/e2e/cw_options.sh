@@ -17,8 +17,8 @@ printf 'Version=4.01\r\nCWPort=None\r\nCWSpeed=28\r\n' >"$ini"
 main=$(wait_window "^ Orvex - 28 WPM$") || fail "no main window"
 press "$main" alt+o c
 options=$(wait_window "^ CW Messages, Speed, ...$") || fail "no CW Options dialog"
-# Port, then Speed, then the sidetone box, then Tone Freq.
-press "$options" Tab ctrl+a 3 5 Tab Tab ctrl+a 7 0 0 Return
+# Port, Speed, PTT lead and tail, the sidetone box, then Tone Freq.
+press "$options" Tab ctrl+a 3 5 Tab Tab Tab Tab ctrl+a 7 0 0 Return
 wait_gone "CW Messages, Speed" || fail "the dialog stayed open"
 grep -q $'^CWSpeed= 35 \r$' "$ini" || fail "the speed was not saved: $(cat -A "$ini")"
 grep -q $'^CWTone= 700 \r$' "$ini" || fail "the tone was not saved"

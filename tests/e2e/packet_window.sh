@@ -43,7 +43,11 @@ for _ in $(seq 50); do  # the first 0 has left the line once its keying starts
   sleep 0.02
 done
 xdotool key ctrl+x
-expect_keyed "$n" "0" "Ctrl+X"
+# The character after the one keying may have left the line for the send
+# queue already (it waits there for the keyer); everything else is gone.
+wait_quiet "$log" || fail "Ctrl+X: the keyer never went quiet"
+got=$(keyed_since "$log" "$n" 42)
+[[ $got == "0" || $got == "00" ]] || fail "Ctrl+X: keyed '$got', expected '0'"
 
 # Enter sends nothing.
 n=$(lines "$log")

@@ -20,9 +20,11 @@ struct Change {
 
 class Recorder {
  public:
+  // Times from clock when given, else from CLOCK_MONOTONIC.
+  explicit Recorder(EngineClock* clock = nullptr) : clock_(clock) {}
   void Add(const std::string& what) {
     std::lock_guard lock(mu_);
-    changes_.push_back({MonotonicNs(), what});
+    changes_.push_back({clock_ ? clock_->Now() : MonotonicNs(), what});
   }
   std::vector<Change> Changes() const {
     std::lock_guard lock(mu_);
@@ -39,6 +41,7 @@ class Recorder {
   }
 
  private:
+  EngineClock* clock_;
   mutable std::mutex mu_;
   std::vector<Change> changes_;
 };

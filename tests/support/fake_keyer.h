@@ -33,6 +33,10 @@ class FakeKeyer : public Keyer {
   void Unit(int16_t ms) override { Log("UNIT " + std::to_string(ms)); }
   void Idle() override { Log("IDLE"); }
   int LineError() override { return lineError; }
+  void PttTiming(int16_t lead, int16_t tail) override {
+    Log("PTT " + std::to_string(lead) + " " + std::to_string(tail));
+  }
+  void Tune(int ms) override { Log("TUNE " + std::to_string(ms)); }
 
   std::vector<std::string> calls;
   OpenResult openResult;

@@ -14,6 +14,8 @@ CWOptionsEntries EntriesFrom(const EnvSettings& s) {
   e.sidetone = s.CWSidetone_Enable != 0;
   e.device = s.CWSidetone_Device == 3 || s.CWSidetone_Device == 4 ? s.CWSidetone_Device : 1;
   e.messages = s.MsgCW;
+  e.pttLead = std::to_string(s.CWPttLead);
+  e.pttTail = std::to_string(s.CWPttTail);
   return e;
 }
 
@@ -38,6 +40,17 @@ bool ApplyCWOptions(const CWOptionsEntries& e, ProgramState& state, SendPath& se
     ShowMessage(sink, "CW tone must be 0 - 9999", std::nullopt, kTitle);
     return false;
   }
+  int16_t lead = 0, tail = 0;
+  if (!IsNumberInRange(e.pttLead, 0, kMaxPttLeadMs, &lead)) {
+    ShowMessage(sink, "PTT lead must be 0 - " + std::to_string(kMaxPttLeadMs), std::nullopt,
+                kTitle);
+    return false;
+  }
+  if (!IsNumberInRange(e.pttTail, 0, kMaxPttTailMs, &tail)) {
+    ShowMessage(sink, "PTT tail must be 0 - " + std::to_string(kMaxPttTailMs), std::nullopt,
+                kTitle);
+    return false;
+  }
   EnvSettings& s = state.Env;
   state.CWPortCode = parsed.code;
   s.CWPort = port;
@@ -47,6 +60,8 @@ bool ApplyCWOptions(const CWOptionsEntries& e, ProgramState& state, SendPath& se
   s.CWTone = tone;
   s.CWSidetone_Device = static_cast<int16_t>(e.device == 3 || e.device == 4 ? e.device : 1);
   s.CWSidetone_Enable = e.sidetone ? 1 : 0;
+  s.CWPttLead = lead;
+  s.CWPttTail = tail;
   if (state.PacketOpen && !send.ReconfigureCWPort(state.CWPortCode)) {
     state.CWPortCode = 0;
     return false;

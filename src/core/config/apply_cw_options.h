@@ -19,6 +19,8 @@ struct CWOptionsEntries {
   bool sidetone = true;
   int device = 1;  // 1 PC speaker, 3 sound card/MIDI, 4 sound card/wave
   std::array<Text, 8> messages;
+  Text pttLead = "0";  // ms
+  Text pttTail = "0";
 };
 
 // The entries the dialog opens with.

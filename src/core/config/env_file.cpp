@@ -1,7 +1,9 @@
 #include "core/config/env_file.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <charconv>
+#include <climits>
 #include <limits>
 #include <variant>
 #include <vector>
@@ -23,6 +25,8 @@ using FieldRef = std::variant<Text EnvSettings::*, int16_t EnvSettings::*, int32
 struct Field {
   const char* key;  // as matched, upper case
   FieldRef member;
+  long long lo = LLONG_MIN;  // numbers outside lo..hi are refused
+  long long hi = LLONG_MAX;
 };
 
 const Field kFields[] = {
@@ -36,6 +40,8 @@ const Field kFields[] = {
     {"CWSIDETONE", &EnvSettings::CWSidetone_Enable},
     {"CWTONE", &EnvSettings::CWTone},
     {"CWWEIGHT", &EnvSettings::CWWeight},
+    {"CWPTTLEAD", &EnvSettings::CWPttLead, 0, kMaxPttLeadMs},
+    {"CWPTTTAIL", &EnvSettings::CWPttTail, 0, kMaxPttTailMs},
     {"PACKETTOP", &EnvSettings::PacketTop},
     {"PACKETLEFT", &EnvSettings::PacketLeft},
     {"PACKETHEIGHT", &EnvSettings::PacketHeight},
@@ -53,6 +59,7 @@ const Field kFields[] = {
 struct AssignVisitor {
   EnvSettings& s;
   const Text& value;
+  long long lo, hi;
   bool operator()(Text EnvSettings::*m) const {
     s.*m = value;
     return true;
@@ -67,8 +74,9 @@ struct AssignVisitor {
   }
   template <typename T>
   bool Integer(T& field) const {
-    const auto r = RoundHalfEven(LeadingNumber(value), std::numeric_limits<T>::min(),
-                                 std::numeric_limits<T>::max());
+    const auto r =
+        RoundHalfEven(LeadingNumber(value), std::max<long long>(lo, std::numeric_limits<T>::min()),
+                      std::min<long long>(hi, std::numeric_limits<T>::max()));
     if (!r) return false;
     field = static_cast<T>(*r);
     return true;
@@ -76,8 +84,8 @@ struct AssignVisitor {
 };
 
 // Stores value into the field; false when the number does not fit it.
-bool Assign(EnvSettings& s, const FieldRef& member, const Text& value) {
-  return std::visit(AssignVisitor{s, value}, member);
+bool Assign(EnvSettings& s, const Field& field, const Text& value) {
+  return std::visit(AssignVisitor{s, value, field.lo, field.hi}, field.member);
 }
 
 // Splits file text into lines. CR, CRLF and a lone LF all end a line; a last
@@ -162,7 +170,7 @@ void EnvironmentFile::ReadEnvironmentFile(EnvSettings& settings, int16_t& cwPort
     for (const Field& f : kFields)
       if (key == f.key) field = &f;
     if (field) {
-      if (!Assign(settings, field->member, value)) {
+      if (!Assign(settings, *field, value)) {
         Report("Can't read environment file " + DisplayPath() + Text(CRLF) + "Overflow.");
         backupPending_ = true;
         return;  // the port is not validated: the code stays as it was
@@ -212,6 +220,8 @@ Text EnvironmentFile::FormatEnvironmentFile(const EnvSettings& s) {
   out += NumberLine("CWSidetone_Enable=", s.CWSidetone_Enable);
   out += NumberLine("CWTone=", s.CWTone);
   out += NumberLine("CWWeight=", s.CWWeight);
+  out += NumberLine("CWPttLead=", s.CWPttLead);
+  out += NumberLine("CWPttTail=", s.CWPttTail);
   for (int n = 1; n <= 8; ++n)
     if (!s.Message(n).empty()) out += "MsgCW" + std::to_string(n) + "=" + s.Message(n) + eol;
   out += NumberLine("PacketTop=", s.PacketTop);

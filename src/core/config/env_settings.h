@@ -9,6 +9,9 @@
 
 namespace orvex {
 
+inline constexpr int kMaxPttLeadMs = 500;
+inline constexpr int kMaxPttTailMs = 3000;
+
 struct EnvSettings {
   Text MyCall;
   int32_t ColorPktFore = 0;  // red + 256 * green + 65536 * blue; 0 = not set
@@ -19,6 +22,8 @@ struct EnvSettings {
   int16_t CWSidetone_Enable = 1;
   int16_t CWTone = 600;
   int16_t CWWeight = 50;
+  int16_t CWPttLead = 0;  // ms PTT rises before the first element, 0 to 500
+  int16_t CWPttTail = 0;  // ms PTT is held after the last element, 0 to 3000
   // Placement in twips. 32 bits wide: a 16-bit twip count ends 2,184 pixels
   // from the screen origin, short of a 4K screen or a second monitor.
   int32_t PacketTop = -1;  // negative: no saved placement

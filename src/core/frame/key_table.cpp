@@ -10,7 +10,7 @@ constexpr Key FKey(int n) {
 }
 
 constexpr auto MakeTable() {
-  std::array<KeyBinding, 22> t{};
+  std::array<KeyBinding, 23> t{};
   size_t i = 0;
   t[i++] = {Key::Esc, kNone, Command::Stop, 0, false};
   for (int n = 2; n <= 8; ++n) t[i++] = {FKey(n), kNone, Command::SendMessage, n, false};
@@ -19,6 +19,7 @@ constexpr auto MakeTable() {
   t[i++] = {Key::F9, kShift, Command::Slower, 0, true, true};
   t[i++] = {Key::F9, kCtrl, Command::SetSpeed, 0, true};
   t[i++] = {Key::F12, kNone, Command::Stop, 0, true};
+  t[i++] = {Key::T, kCtrl, Command::Tune, 0, true};
   t[i++] = {Key::F11, kNone, Command::SetHim, 0, true};
   t[i++] = {Key::F11, kCtrl, Command::SetMe, 0, true};
   return t;

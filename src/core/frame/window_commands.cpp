@@ -55,6 +55,9 @@ void WindowCommands::Run(Command command, int message) {
     case Command::Stop:
       send_.Stop();
       break;
+    case Command::Tune:
+      send_.Tune(kMaxTuneSeconds);
+      break;
     case Command::SetHim:
       SetCall(false);
       break;

@@ -46,6 +46,9 @@ class WindowCommands : public SpeedObserver {
   void Run(const KeyAction& action) { Run(action.command, action.message); }
   // F1: help at a topic (150 for the window, a menu item's own topic).
   void Help(int context) { services_.ShowHelp(context); }
+  bool Tuning() const { return send_.Tuning(); }
+  // After a typed character: it goes out at once when the keyer is idle.
+  void Typed() { send_.Typed(); }
   // " Orvex - 28 WPM" with the speed in effect.
   void UpdateTitle();
   void SpeedChanged(int16_t) override { UpdateTitle(); }

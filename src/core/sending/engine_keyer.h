@@ -21,6 +21,8 @@ class EngineKeyer : public Keyer {
   void Unit(int16_t ms) override { engine_.SetUnit(ms); }
   void Idle() override { engine_.Idle(); }
   int LineError() override { return engine_.LineError(); }
+  void PttTiming(int16_t leadMs, int16_t tailMs) override { engine_.SetPttTiming(leadMs, tailMs); }
+  void Tune(int ms) override { engine_.Tune(ms); }
 
  private:
   engine::KeyerEngine& engine_;

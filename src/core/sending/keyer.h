@@ -28,6 +28,11 @@ class Keyer {
   virtual int16_t Active() = 0;  // non-zero from the first element until Idle
   virtual void Unit(int16_t ms) = 0;
   virtual void Idle() = 0;
+  // PTT rises leadMs before the first element of a run and falls tailMs
+  // after the last.
+  virtual void PttTiming(int16_t leadMs, int16_t tailMs) = 0;
+  // One key-down of ms, with PTT: for adjusting a tuner or an amplifier.
+  virtual void Tune(int ms) = 0;
   // The system's error number once the port line failed while keying; 0
   // while it works. Nothing is keyed after a failure until the next Open.
   virtual int LineError() = 0;

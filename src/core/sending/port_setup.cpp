@@ -32,18 +32,21 @@ bool PortSetup::OpenPort(int16_t portCode) {
   }
   portOpen_ = true;
   openCode_ = portCode;
-  if (portCode != 0) keyer_.KeyLine(1);
-  ApplySidetone();
-  SetCWSpeed(speed_);
+  ApplyPortSettings();
   return true;
 }
 
 bool PortSetup::Reapply(int16_t portCode) {
   if (!portOpen_ || failed_ || portCode != openCode_) return false;
-  if (portCode != 0) keyer_.KeyLine(1);
-  ApplySidetone();
-  SetCWSpeed(speed_);
+  ApplyPortSettings();
   return true;
+}
+
+void PortSetup::ApplyPortSettings() {
+  if (openCode_ != 0) keyer_.KeyLine(1);
+  ApplySidetone();
+  keyer_.PttTiming(settings_.CWPttLead, settings_.CWPttTail);
+  SetCWSpeed(speed_);
 }
 
 void PortSetup::LineFailed(int err) {

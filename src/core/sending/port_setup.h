@@ -69,6 +69,8 @@ class PortSetup {
 
  private:
   void ApplySidetone();
+  // Key line, sidetone, PTT timing and speed of the open port.
+  void ApplyPortSettings();
   // "COM1 (/dev/ttyUSB0)": the port's name and the device behind it.
   Text PortAndDevice(int16_t portCode) const;
 

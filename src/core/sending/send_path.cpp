@@ -1,5 +1,7 @@
 #include "core/sending/send_path.h"
 
+#include <algorithm>
+
 #include "core/macros/expand_macros.h"
 
 namespace orvex {
@@ -48,7 +50,14 @@ void SendPath::SendFile(FileChooser* chooser, const Text& name) {
               Utf8ToCp1252(slash == std::string::npos ? *chosen : chosen->substr(slash + 1)), true);
 }
 
+void SendPath::Tune(int seconds) {
+  Stop();
+  keyer_.Tune(std::clamp(seconds, 1, kMaxTuneSeconds) * 1000);
+  tuning_ = true;
+}
+
 void SendPath::Stop() {
+  tuning_ = false;
   if (port_.KeyboardCW() && typeAhead_) typeAhead_->Clear();
   file_.EndCWFile();
   queue_.Clear();
@@ -76,6 +85,7 @@ void SendPath::Tick() {
       Stop();
       port_.LineFailed(err);
     }
+  if (tuning_ && keyer_.Pending() == 0) tuning_ = false;
   if (!file_.CWFileName().empty()) file_.ReadCWFile();
   queue_.PumpCW();
   queue_.CWIdleCheck();

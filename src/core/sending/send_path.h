@@ -19,6 +19,8 @@
 
 namespace orvex {
 
+inline constexpr int kMaxTuneSeconds = 10;
+
 class SendPath : private FileCommandHandler, private LineExpander {
  public:
   struct Parts {
@@ -54,6 +56,16 @@ class SendPath : private FileCommandHandler, private LineExpander {
   // Shut-down: the queue emptied and the keyer closed.
   void CloseCWPort();
   void EndCWFile() { file_.EndCWFile(); }
+  // Keys down with PTT for seconds (at most 10): the operator tunes an
+  // amplifier or tuner to the sidetone pitch. Stop ends it.
+  void Tune(int seconds);
+  bool Tuning() const { return tuning_; }
+  // A key was typed: the line's first character goes out now when the
+  // keyer is idle, not at the next tick. While it keys, the tick takes the
+  // next one as before, so what is typed ahead stays editable.
+  void Typed() {
+    if (keyer_.Pending() == 0) queue_.PumpCW();
+  }
 
   // Expands text in full or limited mode with the current calls and clock.
   Text Expand(const Text& text, bool fullMode);
@@ -79,6 +91,7 @@ class SendPath : private FileCommandHandler, private LineExpander {
   MessageSink& sink_;
   std::string programDir_;
   TypeAheadLine* typeAhead_ = nullptr;
+  bool tuning_ = false;
   PortSetup port_;
   SendQueue queue_;
   FileSender file_;

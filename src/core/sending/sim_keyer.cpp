@@ -44,6 +44,14 @@ void SimKeyer::Element(int16_t state, int16_t units) {
   active_ = true;
 }
 
+void SimKeyer::Tune(int ms) {
+  Print("TUNE", 0, ms);
+  const int unit = unitMs_;
+  unitMs_ = 1;
+  Element(0, static_cast<int16_t>(ms));
+  unitMs_ = unit;
+}
+
 void SimKeyer::Unit(int16_t ms) {
   Print("UNIT", 0, ms);
   if (ms > 0) unitMs_ = ms;

@@ -34,6 +34,8 @@ class SimKeyer : public Keyer {
   void Unit(int16_t ms) override;
   void Idle() override;
   int LineError() override { return 0; }
+  void PttTiming(int16_t leadMs, int16_t tailMs) override { Print("PTT", leadMs, tailMs); }
+  void Tune(int ms) override;
 
   // Key down and up over the whole send, in milliseconds, silence between.
   std::vector<engine::KeyElement> Timeline() const { return timeline_; }

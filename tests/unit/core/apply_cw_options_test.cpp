@@ -80,8 +80,8 @@ TEST_F(CWOptions, WithTheWindowOpenTheKeyerOpensAgainAndAFailureWritesNothing) {
   keyer.calls.clear();
   entries.speed = "40";  // the same port: it stays open (a reopen pulses DTR and RTS)
   ASSERT_TRUE(Save());
-  EXPECT_EQ(keyer.calls,
-            (std::vector<std::string>{"KEYLINE 1", "SIDETONE 1", "TONE 600", "IDLE", "UNIT 30"}));
+  EXPECT_EQ(keyer.calls, (std::vector<std::string>{"KEYLINE 1", "SIDETONE 1", "TONE 600", "PTT 0 0",
+                                                   "IDLE", "UNIT 30"}));
   std::remove(dir.File("orvex.ini").c_str());
   keyer.openResult = {engine::OpenStatus::InUse, EBUSY};
   entries.port = "COM4";

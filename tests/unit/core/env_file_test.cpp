@@ -18,7 +18,8 @@ using test::WriteFile;
 
 constexpr const char* kDefaultFile =
     "[ORVEX]\r\nVersion=4.01\r\nCWPort=None\r\nCWSpeed= 28 \r\nCWSidetone_Device= 1 \r\n"
-    "CWSidetone_Enable= 1 \r\nCWTone= 600 \r\nCWWeight= 50 \r\nPacketTop=-1 \r\n"
+    "CWSidetone_Enable= 1 \r\nCWTone= 600 \r\nCWWeight= 50 \r\nCWPttLead= 0 \r\nCWPttTail= 0 \r\n"
+    "PacketTop=-1 \r\n"
     "PacketLeft= 0 \r\nPacketHeight= 0 \r\nPacketWidth= 0 \r\nPacketState= 0 \r\n"
     "PacketFontName=FixedSys\r\nPacketFontSize= 9 \r\nPacketFontBold= 0 \r\n"
     "PacketFontItalic= 0 \r\nPacketFontUnderline= 0 \r\nPacketFontStrikeThru= 0 \r\n";

@@ -34,8 +34,9 @@ TEST_F(Port, OpeningStopsFirstThenSetsUpPortSidetoneAndSpeed) {
   settings.CWSidetone_Device = 4;
   ASSERT_TRUE(send.OpenCWPort(2));
   EXPECT_TRUE(send.Port().CWPortOpen());
-  EXPECT_EQ(keyer.calls, (Calls{"ABORT", "KEYLINE 1", "SIDETONE 4", "TONE 700", "OPEN 2",
-                                "KEYLINE 1", "SIDETONE 4", "TONE 700", "IDLE", "UNIT 42"}));
+  EXPECT_EQ(keyer.calls,
+            (Calls{"ABORT", "KEYLINE 1", "SIDETONE 4", "TONE 700", "OPEN 2", "KEYLINE 1",
+                   "SIDETONE 4", "TONE 700", "PTT 0 0", "IDLE", "UNIT 42"}));
   keyer.calls.clear();
   ASSERT_TRUE(send.OpenCWPort(2));  // opening again closes first
   EXPECT_EQ(keyer.calls[4], "CLOSE");
@@ -49,7 +50,7 @@ TEST_F(Port, OpeningStopsFirstThenSetsUpPortSidetoneAndSpeed) {
 TEST_F(Port, WithoutAPortTheSidetoneOpensAloneAndWithoutEitherNothingOpens) {
   ASSERT_TRUE(send.OpenCWPort(0));
   EXPECT_EQ(Calls(keyer.calls.begin() + 4, keyer.calls.end()),
-            (Calls{"OPEN 0", "SIDETONE 1", "TONE 600", "IDLE", "UNIT 42"}));
+            (Calls{"OPEN 0", "SIDETONE 1", "TONE 600", "PTT 0 0", "IDLE", "UNIT 42"}));
   settings.CWSidetone_Enable = 0;
   send.CloseCWPort();
   EXPECT_TRUE(send.OpenCWPort(0));
@@ -106,7 +107,7 @@ TEST_F(Port, AFailingLineStopsSendingTellsOnceAndTheNextSaveOpensThePortAgain) {
       0u);
   keyer.lineError = 0;
   ASSERT_TRUE(send.ReconfigureCWPort(1));
-  EXPECT_EQ(Calls(keyer.calls.end() - 7, keyer.calls.end() - 5), (Calls{"CLOSE", "OPEN 1"}));
+  EXPECT_EQ(Calls(keyer.calls.end() - 8, keyer.calls.end() - 6), (Calls{"CLOSE", "OPEN 1"}));
 }
 
 TEST(Stop, EndsTheLineTheFileTheQueueAndTheKeyerInThatOrder) {
