@@ -55,6 +55,7 @@ pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>
   if (pid == 0) {
     const int null = open("/dev/null", O_WRONLY);
     dup2(null, 1);
+    dup2(null, 2);
     // Started as root, the keyers run as an ordinary user all the same:
     // real-time priority only because root may have it would not be fair.
     if (asUser && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(99);

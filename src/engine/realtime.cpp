@@ -66,7 +66,7 @@ ThreadPriority MakeThisThreadRealtime() {
   if (kit.empty() && pthread_getschedparam(pthread_self(), &policy, &param) == 0 &&
       (policy == SCHED_FIFO || policy == SCHED_RR))
     return {true, "SCHED_FIFO " + std::to_string(param.sched_priority) + " through RealtimeKit"};
-  return {false, std::string("normal (real-time refused: ") + std::strerror(err) +
+  return {false, std::string("normal priority (real-time refused: ") + std::strerror(err) +
                      "; RealtimeKit: " + (kit.empty() ? "no real-time policy" : kit) + ")"};
 }
 

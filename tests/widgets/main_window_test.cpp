@@ -79,6 +79,17 @@ class MainWindowTest : public QObject {
     QCOMPARE(ui_.helps, (std::vector<int>{150, 160, 150, 150}));
   }
 
+  void aTypedCharacterGoesOutAtOnceAndAnyKeyStopsTune() {
+    QTest::keyClick(form_->Pane(), Qt::Key_E);  // no tick has run
+    QCOMPARE(h_->Count("ELEMENT 0 1"), 1);
+    Action("ReqTune")->trigger();
+    QCOMPARE(h_->Count("TUNE 0 10000"), 1);
+    QVERIFY(commands_->Tuning());
+    QTest::keyClick(form_->Pane(), Qt::Key_A);  // stops it, and types nothing
+    QVERIFY(!commands_->Tuning());
+    QCOMPARE(editor_.InputLine(), Text());
+  }
+
   void theLineScrollsToKeepTheCaretInView() {
     h_->send.Port().SetKeyboardCW(false);  // nothing leaves the line meanwhile
     QTest::keyClicks(form_->Pane(), QString(300, 'e'));

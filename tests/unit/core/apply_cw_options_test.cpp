@@ -50,7 +50,16 @@ TEST_F(CWOptions, SpeedAndToneChecks) {
   EXPECT_FALSE(Save());
   EXPECT_EQ(sink.Last(), "Set CW Options|CW tone must be 0 - 9999.");
   entries.tone = "0";
+  entries.pttLead = "501";
+  EXPECT_FALSE(Save());
+  EXPECT_EQ(sink.Last(), "Set CW Options|PTT lead must be 0 - 500.");
+  entries.pttLead = "200";
+  entries.pttTail = "3001";
+  EXPECT_FALSE(Save());
+  EXPECT_EQ(sink.Last(), "Set CW Options|PTT tail must be 0 - 3000.");
+  entries.pttTail = "3000";
   EXPECT_TRUE(Save());
+  EXPECT_EQ(state.Env.CWPttLead + state.Env.CWPttTail, 3200);
   EXPECT_EQ(state.Env.CWSpeed, 2);
   EXPECT_EQ(send.Port().Speed(), 2);
   EXPECT_EQ(state.Env.CWTone, 0);

@@ -56,6 +56,9 @@ TEST_F(EnvFile, KeysSeparatorsNumbersAndLaterLines) {
   EXPECT_EQ(Read("CWSpeed=abc").CWSpeed + Read("CWTone=7e").CWTone, 7);  // no number, no exponent
   EXPECT_EQ(Read("CWSpeed=3.5").CWSpeed, 4);
   EXPECT_EQ(Read("CWSIDETONE=0").CWSidetone_Enable, 0);
+  EXPECT_EQ(Read("CWPttLead=500\r\nCWPttTail=3000").CWPttTail, 3000);
+  EXPECT_EQ(Read("CWPttTail=3001").CWPttTail, 0);  // out of range: refused like an overflow
+  EXPECT_EQ(sink.Last(), "Environment File|Can't read environment file " + path + "\r\nOverflow.");
   EXPECT_EQ(Read("CWSpeed=20\r\nCWSpeed=30").CWSpeed, 30);
   const EnvSettings ends = Read("CWSpeed=20\rCWTone=700\nCWWeight=40\r\n");
   EXPECT_EQ(ends.CWTone + ends.CWWeight + ends.CWSpeed, 760);  // CR, LF and CRLF end lines
