@@ -34,6 +34,7 @@ constexpr const char* kUsage =
     "                  [--now YYYY-MM-DDTHH:MM:SS]\n"
     "                  (--msg N | --file PATH | --text TEXT | --tune SECONDS)\n"
     "                  (--dry-run | --trace | --wav OUT | --port NAME) [--max-seconds S]\n"
+    "                  [--show-sidetone]\n"
     "  --ini FILE       the environment file (default: orvex.ini in the program directory)\n"
     "  --print-ini      print the environment file as Orvex would rewrite it\n"
     "  --wpm N          speed, 1 to 99 words per minute (default: from the file)\n"
@@ -48,11 +49,13 @@ constexpr const char* kUsage =
     "  --trace          print each keyer call on a simulated clock\n"
     "  --wav OUT        render to OUT (mono, 16-bit, 22050 Hz), faster than real time\n"
     "  --port NAME      key port NAME (None, COM1..COM8, LPT1, LPT2) live; Ctrl+C stops\n"
-    "  --max-seconds S  stop after S seconds of sending (default 600)\n";
+    "  --max-seconds S  stop after S seconds of sending (default 600)\n"
+    "  --show-sidetone  with --port: say what plays the sidetone and how far behind the key,\n"
+    "                   and at the end how often its sound ran dry\n";
 
 struct Options {
   std::optional<std::string> ini, wav, port, text, wpm, tone, him, now, msg, file, maxSeconds, tune;
-  bool printIni = false, dryRun = false, trace = false;
+  bool printIni = false, dryRun = false, trace = false, showSidetone = false;
 };
 
 int Usage(const std::string& problem) {
@@ -229,6 +232,8 @@ int main(int argc, char** argv) {
       o.dryRun = true;
     else if (arg == "--trace")
       o.trace = true;
+    else if (arg == "--show-sidetone")
+      o.showSidetone = true;
     else if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
@@ -328,6 +333,8 @@ int main(int argc, char** argv) {
   send.Port().InitCW();
   if (!send.OpenCWPort(portCode) && live) return 1;
   send.Port().SetKeyboardCW(true);
+  if (live && o.showSidetone)
+    std::printf("sidetone: %s\n", Cp1252ToUtf8(send.Port().SidetoneText()).c_str());
 
   if (message) send.SendMessage(message);
   if (tuneSeconds) send.Tune(tuneSeconds);
@@ -356,6 +363,12 @@ int main(int argc, char** argv) {
       simClock.Advance(loop.Interval());
   }
   if (!send.Idle()) send.Stop();  // the time limit cut it short
+  if (live && o.showSidetone) {
+    const engine::SidetoneStatus status = keyer.SidetoneState();
+    std::printf("sidetone: %llu times ran dry, %llu edges late\n",
+                static_cast<unsigned long long>(status.underruns),
+                static_cast<unsigned long long>(status.lateEdges));
+  }
   send.CloseCWPort();
 
   if (o.wav) {

@@ -116,7 +116,7 @@ void Program::OpenCWOptions() {
     bool Save(const CWOptionsEntries& e) override { return session.Save(e); }
     void Help() override { p.ShowHelp(150); }
   } actions(*this);
-  CWEnv dialog(actions.session.Entries(), actions, form_.get());
+  CWEnv dialog(actions.session.Entries(), actions, form_.get(), send_->Port().SidetoneText());
   // Modal for the main window only: the help it opens stays usable.
   dialog.setWindowModality(Qt::WindowModal);
   if (dialog.exec() != QDialog::Accepted) actions.session.Cancel();

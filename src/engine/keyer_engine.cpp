@@ -175,14 +175,20 @@ void KeyerEngine::SetSidetone(SidetoneDevice device) {
   {
     std::lock_guard lock(lineMu_);
     if (!open_) return;
+    const int64_t now = clock_.Now();
     if (next) {
       next->SetPitch(pitch_);
-      next->SetKey(keyDown_);
+      next->SetKey(keyDown_, now);
     }
-    if (sidetone_) sidetone_->SetKey(false);
+    if (sidetone_) sidetone_->SetKey(false, now);
     std::swap(sidetone_, next);
     sidetoneDevice_ = device;
   }
+}
+
+SidetoneStatus KeyerEngine::SidetoneState() const {
+  std::lock_guard lock(lineMu_);
+  return sidetone_ ? sidetone_->Status() : SidetoneStatus{};
 }
 
 void KeyerEngine::SetTone(int hz) {
@@ -238,8 +244,9 @@ std::optional<ThreadPriority> KeyerEngine::Priority() const {
 void KeyerEngine::Key(bool down) {
   if (down == keyDown_ || !line_) return;
   keyDown_ = down;
-  if (sidetone_) sidetone_->SetKey(down);
-  if (log_) log_->Put(clock_.Now(), down ? KeyEvent::KeyDown : KeyEvent::KeyUp);
+  const int64_t now = clock_.Now();
+  if (sidetone_) sidetone_->SetKey(down, now);
+  if (log_) log_->Put(now, down ? KeyEvent::KeyDown : KeyEvent::KeyUp);
   if (keyLineOn_)
     if (const int err = line_->SetKey(down)) Fail(err);
 }
@@ -266,10 +273,10 @@ void KeyerEngine::AllUp() {
   if (!line_) return;
   const bool wasDown = keyDown_, wasPtt = pttOn_;
   line_->AllUp();
-  if (sidetone_) sidetone_->SetKey(false);
+  const int64_t now = clock_.Now();
+  if (sidetone_) sidetone_->SetKey(false, now);
   keyDown_ = pttOn_ = false;
   if (log_) {
-    const int64_t now = clock_.Now();
     if (wasDown) log_->Put(now, KeyEvent::KeyUp);
     if (wasPtt) log_->Put(now, KeyEvent::PttOff);
   }

@@ -83,7 +83,11 @@ class KeyerEngine {
   void Element(bool keyDown, int units);
   void Tune(int ms);         // one key-down of ms, with PTT, for a tuner or amplifier
   void SetKeyLine(bool on);  // key the port line, or sidetone only
+  // Opens the device's sidetone, falling back as the outputs do; the same
+  // device again is left as it is (None first opens it anew).
   void SetSidetone(SidetoneDevice device);
+  // What plays the sidetone, how far behind the key, and why not.
+  SidetoneStatus SidetoneState() const;
   void SetTone(int hz);
   bool Active() const;   // from the first queued element until Idle and PTT is down
   void SetUnit(int ms);  // for elements not yet started

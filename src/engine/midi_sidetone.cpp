@@ -8,10 +8,6 @@
 namespace orvex::engine {
 namespace {
 
-snd_seq_t* Seq(void* p) {
-  return static_cast<snd_seq_t*>(p);
-}
-
 // Finds a port that plays notes: a synth or MIDI port that takes
 // subscriptions, other than the kernel's pass-through.
 bool FindSynth(snd_seq_t* seq, int* client, int* port) {
@@ -43,6 +39,32 @@ bool FindSynth(snd_seq_t* seq, int* client, int* port) {
 
 }  // namespace
 
+// The ALSA sequencer port connected to the synth.
+class SequencerOut : public NoteOut {
+ public:
+  SequencerOut(snd_seq_t* seq, int port, std::string synth)
+      : seq_(seq), port_(port), synth_(std::move(synth)) {}
+  ~SequencerOut() override { snd_seq_close(seq_); }
+  void Note(bool on, int note) noexcept override {
+    snd_seq_event_t ev;
+    snd_seq_ev_clear(&ev);
+    snd_seq_ev_set_source(&ev, port_);
+    snd_seq_ev_set_subs(&ev);
+    snd_seq_ev_set_direct(&ev);
+    if (on)
+      snd_seq_ev_set_noteon(&ev, 0, note, 100);
+    else
+      snd_seq_ev_set_noteoff(&ev, 0, note, 0);
+    snd_seq_event_output_direct(seq_, &ev);
+  }
+  std::string Name() const override { return synth_; }
+
+ private:
+  snd_seq_t* seq_;
+  int port_;
+  std::string synth_;
+};
+
 std::unique_ptr<MidiSidetone> MidiSidetone::Open() {
   snd_seq_t* seq = nullptr;
   if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, 0) < 0) return nullptr;
@@ -56,12 +78,16 @@ std::unique_ptr<MidiSidetone> MidiSidetone::Open() {
     snd_seq_close(seq);
     return nullptr;
   }
-  return std::unique_ptr<MidiSidetone>(new MidiSidetone(seq, port));
+  snd_seq_client_info_t* info;
+  snd_seq_client_info_alloca(&info);
+  std::string synth = "client " + std::to_string(client);
+  if (snd_seq_get_any_client_info(seq, client, info) >= 0)
+    synth = snd_seq_client_info_get_name(info);
+  return std::make_unique<MidiSidetone>(std::make_unique<SequencerOut>(seq, port, synth));
 }
 
 MidiSidetone::~MidiSidetone() {
-  SetKey(false);
-  snd_seq_close(Seq(seq_));
+  SetKey(false, 0);
 }
 
 int MidiSidetone::NoteFor(int hz) {
@@ -70,26 +96,13 @@ int MidiSidetone::NoteFor(int hz) {
   return static_cast<int>(note < 0 ? 0 : note > 127 ? 127 : note);
 }
 
-void MidiSidetone::Send(bool on, int note) noexcept {
-  snd_seq_event_t ev;
-  snd_seq_ev_clear(&ev);
-  snd_seq_ev_set_source(&ev, port_);
-  snd_seq_ev_set_subs(&ev);
-  snd_seq_ev_set_direct(&ev);
-  if (on)
-    snd_seq_ev_set_noteon(&ev, 0, note, 100);
-  else
-    snd_seq_ev_set_noteoff(&ev, 0, note, 0);
-  snd_seq_event_output_direct(Seq(seq_), &ev);
-}
-
-void MidiSidetone::SetKey(bool down) {
+void MidiSidetone::SetKey(bool down, int64_t) {
   if (sounding_ >= 0) {
-    Send(false, sounding_);
+    out_->Note(false, sounding_);
     sounding_ = -1;
   }
   if (down) {
-    Send(true, note_);
+    out_->Note(true, note_);
     sounding_ = note_;
   }
 }

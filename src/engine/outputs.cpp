@@ -8,6 +8,7 @@
 #include "engine/parallel_key_line.h"
 #include "engine/pcspkr_sidetone.h"
 #include "engine/portaudio_sidetone.h"
+#include "engine/pulse_sidetone.h"
 #include "engine/serial_key_line.h"
 
 namespace orvex::engine {
@@ -25,14 +26,25 @@ std::unique_ptr<KeyLine> OpenKeyLine(int port, OpenResult* result) {
   return ParallelKeyLine::Open(device, result);
 }
 
+bool Audio(const char* choice) {
+  const char* audio = std::getenv("ORVEX_AUDIO");
+  return audio && std::strcmp(audio, choice) == 0;
+}
+
+// The sound server first (where the desktop plays everything), then the
+// sound card through PortAudio, then silence that says why.
 std::unique_ptr<Sidetone> SoundCardOrSilence() {
-  if (auto card = PortAudioSidetone::Open()) return card;
-  return std::make_unique<NullSidetone>();
+  std::string problem;
+  if (!Audio("portaudio"))
+    if (auto server = PulseSidetone::Open(&problem)) return server;
+  if (!Audio("pulse"))
+    if (auto card = PortAudioSidetone::Open()) return card;
+  if (problem.empty()) problem = "no sound server answered and no sound card could be opened";
+  return std::make_unique<NullSidetone>(problem);
 }
 
 std::unique_ptr<Sidetone> OpenSidetone(SidetoneDevice device) {
-  const char* audio = std::getenv("ORVEX_AUDIO");
-  if (audio && std::strcmp(audio, "none") == 0) return std::make_unique<NullSidetone>();
+  if (Audio("none")) return std::make_unique<NullSidetone>();
   switch (device) {
     case SidetoneDevice::PcSpeaker:
       if (auto speaker = PcSpeakerSidetone::Open()) return speaker;

@@ -1,6 +1,7 @@
 // The real outputs: port lines by port code, sidetone by device number, with
-// fallbacks (PC speaker or MIDI missing: the sound card; no sound card: a
-// silent output, so keying still works).
+// fallbacks (PC speaker or MIDI missing: the sound card, through the sound
+// server where one runs; no sound at all: a silent output, so keying still
+// works).
 #pragma once
 
 #include "engine/keyer_engine.h"
@@ -8,7 +9,8 @@
 namespace orvex::engine {
 
 // ORVEX_AUDIO=none turns every sidetone into the silent output (tests, or a
-// station that wants the port keyed without a sound).
+// station that wants the port keyed without a sound); =pulse or =portaudio
+// takes only that way to the sound card.
 EngineOutputs SystemOutputs();
 
 }  // namespace orvex::engine

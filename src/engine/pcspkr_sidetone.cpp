@@ -26,13 +26,15 @@ std::unique_ptr<PcSpeakerSidetone> PcSpeakerSidetone::Open() {
   for (const std::string& path : candidates) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) continue;
-    if (OffersTones(fd)) {
-      emergency::Register(fd, emergency::Kind::Speaker);
-      return std::unique_ptr<PcSpeakerSidetone>(new PcSpeakerSidetone(fd));
-    }
+    if (OffersTones(fd)) return Adopt(fd, path);
     ::close(fd);
   }
   return nullptr;
+}
+
+std::unique_ptr<PcSpeakerSidetone> PcSpeakerSidetone::Adopt(int fd, std::string device) {
+  emergency::Register(fd, emergency::Kind::Speaker);
+  return std::unique_ptr<PcSpeakerSidetone>(new PcSpeakerSidetone(fd, std::move(device)));
 }
 
 PcSpeakerSidetone::~PcSpeakerSidetone() {
@@ -49,8 +51,14 @@ void PcSpeakerSidetone::Tone(int hz) noexcept {
   [[maybe_unused]] ssize_t n = ::write(fd_, &ev, sizeof ev);
 }
 
-void PcSpeakerSidetone::SetKey(bool down) {
+void PcSpeakerSidetone::SetKey(bool down, int64_t) {
+  down_ = down;
   Tone(down ? pitch_ : 0);
+}
+
+void PcSpeakerSidetone::SetPitch(int hz) {
+  pitch_ = hz;
+  if (down_) Tone(hz);  // a pitch change while the key is down is heard at once
 }
 
 }  // namespace orvex::engine

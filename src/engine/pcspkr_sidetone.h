@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "engine/sidetone.h"
 
@@ -12,16 +13,22 @@ class PcSpeakerSidetone : public Sidetone {
   // nullptr when no input device offers tones (or it cannot be opened:
   // the operator is then not in group input).
   static std::unique_ptr<PcSpeakerSidetone> Open();
+  // Takes over fd, an input device (or whatever stands in for one in a
+  // test) that takes EV_SND events; registered for the emergency key-up.
+  static std::unique_ptr<PcSpeakerSidetone> Adopt(int fd, std::string device);
   ~PcSpeakerSidetone() override;
 
-  void SetKey(bool down) override;
-  void SetPitch(int hz) override { pitch_ = hz; }
+  void SetKey(bool down, int64_t atNs) override;
+  void SetPitch(int hz) override;
+  SidetoneStatus Status() const override { return {"PC speaker (" + device_ + ")", 0, {}}; }
 
  private:
-  explicit PcSpeakerSidetone(int fd) : fd_(fd) {}
+  PcSpeakerSidetone(int fd, std::string device) : fd_(fd), device_(std::move(device)) {}
   void Tone(int hz) noexcept;
   int fd_;
+  std::string device_;
   int pitch_ = 600;
+  bool down_ = false;
 };
 
 }  // namespace orvex::engine

@@ -1,7 +1,10 @@
-// Sidetone through the sound card (PortAudio's default output).
+// Sidetone through PortAudio's default output: the sound card through ALSA
+// (or JACK) on a machine without a sound server.
 #pragma once
 
+#include <atomic>
 #include <memory>
+#include <string>
 
 #include "engine/sidetone.h"
 #include "engine/tone_synth.h"
@@ -13,15 +16,22 @@ class PortAudioSidetone : public Sidetone {
   // nullptr when there is no output device or it cannot be opened.
   static std::unique_ptr<PortAudioSidetone> Open();
   ~PortAudioSidetone() override;
+  PortAudioSidetone(const PortAudioSidetone&) = delete;
+  PortAudioSidetone& operator=(const PortAudioSidetone&) = delete;
 
-  void SetKey(bool down) override { synth_.SetKey(down); }
+  void SetKey(bool down, int64_t atNs) override { synth_.SetKey(down, atNs); }
   void SetPitch(int hz) override { synth_.SetPitch(hz); }
+  SidetoneStatus Status() const override;
 
  private:
-  explicit PortAudioSidetone(double rate) : synth_(rate) {}
+  explicit PortAudioSidetone(double rate) : synth_(rate), clock_(rate) {}
   friend struct PortAudioCallback;
   ToneSynth synth_;
+  StreamClock clock_;
   void* stream_ = nullptr;
+  std::string name_;
+  double latencyNs_ = 0;  // the stream's own output latency
+  std::atomic<uint64_t> underruns_{0};
 };
 
 }  // namespace orvex::engine

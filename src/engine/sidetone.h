@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace orvex::engine {
 
@@ -17,18 +18,39 @@ inline SidetoneDevice SidetoneDeviceFrom(int number) {
                        : SidetoneDevice::PcSpeaker;
 }
 
+// What the operator is hearing, in words for a status line.
+struct SidetoneStatus {
+  std::string output;    // "PulseAudio", "ALSA", "PC speaker", ...; empty: none
+  double latencyMs = 0;  // from a key change to its sound, where it is known
+  // Why nothing is heard; empty while it plays.
+  std::string problem;
+  // Since it opened: how often the sound ran dry (each a gap in the tone
+  // if it fell in one), and how many edges came too late for their sample.
+  uint64_t underruns = 0;
+  uint64_t lateEdges = 0;
+};
+
 class Sidetone {
  public:
   virtual ~Sidetone() = default;
-  virtual void SetKey(bool down) = 0;
+  // atNs: when the key changed (CLOCK_MONOTONIC), so outputs with a buffer
+  // can put the edge on its exact sample.
+  virtual void SetKey(bool down, int64_t atNs) = 0;
   virtual void SetPitch(int hz) = 0;
+  virtual SidetoneStatus Status() const = 0;
 };
 
-// No sound device at all: keying still works.
+// Silence: no sound device at all, or none wanted. Keying still works.
+// problem says why, when a sound was wanted.
 class NullSidetone : public Sidetone {
  public:
-  void SetKey(bool) override {}
+  explicit NullSidetone(std::string problem = {}) : problem_(std::move(problem)) {}
+  void SetKey(bool, int64_t) override {}
   void SetPitch(int) override {}
+  SidetoneStatus Status() const override { return {"", 0, problem_}; }
+
+ private:
+  std::string problem_;
 };
 
 }  // namespace orvex::engine

@@ -1,8 +1,15 @@
 #include "engine/tone_synth.h"
 
 #include <cmath>
+#include <cstdlib>
 
 namespace orvex::engine {
+namespace {
+
+constexpr double kJumpNs = 1.5e6;  // an estimate this far off is a real jump
+constexpr double kLean = 1.0 / 16;
+
+}  // namespace
 
 ToneSynth::ToneSynth(double sampleRate, double edgeMs, float amplitude)
     : rate_(sampleRate),
@@ -11,10 +18,51 @@ ToneSynth::ToneSynth(double sampleRate, double edgeMs, float amplitude)
   if (edge_ < 1) edge_ = 1;
 }
 
-void ToneSynth::Render(float* out, size_t frames) noexcept {
-  const bool down = key_.load(std::memory_order_relaxed);
+void ToneSynth::SetKey(bool down, int64_t atNs) noexcept {
+  latest_.store(down, std::memory_order_release);
+  const uint64_t head = head_.load(std::memory_order_relaxed);
+  if (head - tail_.load(std::memory_order_acquire) >= kChanges) {
+    overflowed_.store(true, std::memory_order_release);  // latest_ keeps the key
+    return;
+  }
+  changes_[head % kChanges] = {down, atNs};
+  head_.store(head + 1, std::memory_order_release);
+}
+
+void ToneSynth::Render(float* out, size_t frames, int64_t firstSampleNs) noexcept {
   const int hz = pitch_.load(std::memory_order_relaxed);
   const double step = 2.0 * M_PI * (hz > 0 ? hz : 0) / rate_;
+  const double nsPerSample = 1e9 / rate_;
+  size_t done = 0;
+  uint64_t tail = tail_.load(std::memory_order_relaxed);
+  while (tail != head_.load(std::memory_order_acquire)) {
+    const Change change = changes_[tail % kChanges];
+    const int64_t delay = delayNs_.load(std::memory_order_relaxed);
+    const double due = static_cast<double>(change.atNs + delay - firstSampleNs) / nsPerSample;
+    if (due >= static_cast<double>(frames)) break;  // a later buffer's
+    size_t at = done;
+    if (due < static_cast<double>(done)) {
+      // Too late for its sample (the stream stalled, or the key changed
+      // while a buffer was already on its way): heard at once.
+      if (done == 0) late_.fetch_add(1, std::memory_order_relaxed);
+    } else {
+      at = static_cast<size_t>(std::ceil(due));
+      if (at > frames) at = frames;
+    }
+    Synthesise(out + done, at - done, down_, step);
+    done = at;
+    down_ = change.down;
+    tail_.store(++tail, std::memory_order_release);
+  }
+  // Changes were lost to a full queue (nobody rendered for a while): once
+  // the rest is played, the tone goes where the key is.
+  if (tail == head_.load(std::memory_order_acquire) &&
+      overflowed_.exchange(false, std::memory_order_acq_rel))
+    down_ = latest_.load(std::memory_order_acquire);
+  Synthesise(out + done, frames - done, down_, step);
+}
+
+void ToneSynth::Synthesise(float* out, size_t frames, bool down, double step) noexcept {
   for (size_t i = 0; i < frames; ++i) {
     if (down && edgePos_ < edge_) ++edgePos_;
     if (!down && edgePos_ > 0) --edgePos_;
@@ -28,6 +76,19 @@ void ToneSynth::Render(float* out, size_t frames) noexcept {
     phase_ += step;
     if (phase_ >= 2.0 * M_PI) phase_ -= 2.0 * M_PI;
   }
+}
+
+int64_t StreamClock::FirstSample(int64_t estimateNs, size_t frames) noexcept {
+  const double estimate = static_cast<double>(estimateNs);
+  if (!started_ || std::fabs(estimate - next_) > kJumpNs) {
+    next_ = estimate;
+    started_ = true;
+  } else {
+    next_ += (estimate - next_) * kLean;
+  }
+  const double first = next_;
+  next_ += static_cast<double>(frames) * 1e9 / rate_;
+  return static_cast<int64_t>(std::llround(first));
 }
 
 }  // namespace orvex::engine

@@ -1,11 +1,20 @@
 // The sidetone synthesiser: a sine at the pitch, shaped by raised-cosine
-// edges so keying makes no clicks. The key and pitch are atomics written by
-// the timing thread; Render runs in the audio callback and never allocates,
-// locks or blocks. The WAV writer renders through the same code.
+// edges so keying makes no clicks.
+//
+// The timing thread publishes each key change with the CLOCK_MONOTONIC time
+// it happened (SetKey: a fixed lock-free queue, no allocation). The audio
+// side renders with the time its first sample will be heard, and starts or
+// ends each edge on the sample heard exactly Delay() after the key changed.
+// So the tone follows the key by a constant latency, whatever the buffer
+// size, instead of wandering by a buffer as a key sampled once per buffer
+// would. Render never allocates, locks or blocks. The WAV writer renders
+// through the same code on a clock of its own.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 
 namespace orvex::engine {
 
@@ -13,23 +22,69 @@ class ToneSynth {
  public:
   explicit ToneSynth(double sampleRate, double edgeMs = 5.0, float amplitude = 0.5f);
 
-  void SetKey(bool down) { key_.store(down, std::memory_order_relaxed); }
+  // One producer at a time (the engine switches under its line lock).
+  void SetKey(bool down, int64_t atNs) noexcept;
   void SetPitch(int hz) { pitch_.store(hz, std::memory_order_relaxed); }
+  // How long after a key change its edge is heard: the stream's latency
+  // and room for a buffer to be asked for late. An edge that would fall
+  // before the buffer being rendered (it came too late for that) starts on
+  // the buffer's first sample; the delay stays, so one stall does not make
+  // every later tone lag.
+  void SetDelay(int64_t ns) { delayNs_.store(ns, std::memory_order_relaxed); }
+  int64_t Delay() const { return delayNs_.load(std::memory_order_relaxed); }
+  // Edges that came too late for their sample.
+  uint64_t LateEdges() const { return late_.load(std::memory_order_relaxed); }
 
-  // Fills frames mono samples in [-1, 1].
-  void Render(float* out, size_t frames) noexcept;
+  // Audio side: fills frames mono samples in [-1, 1]; the first is heard at
+  // firstSampleNs (CLOCK_MONOTONIC).
+  void Render(float* out, size_t frames, int64_t firstSampleNs) noexcept;
 
   double SampleRate() const { return rate_; }
   int EdgeSamples() const { return edge_; }
 
  private:
-  std::atomic<bool> key_{false};
+  struct Change {
+    bool down;
+    int64_t atNs;
+  };
+  static constexpr uint64_t kChanges = 256;
+
+  void Synthesise(float* out, size_t frames, bool down, double step) noexcept;
+
+  std::array<Change, kChanges> changes_{};
+  std::atomic<uint64_t> head_{0}, tail_{0};
+  // The last key state asked for: when the queue overflows (nobody renders,
+  // the sound server is gone) the tone still ends up where the key is.
+  std::atomic<bool> latest_{false};
+  std::atomic<bool> overflowed_{false};
   std::atomic<int> pitch_{600};
+  std::atomic<int64_t> delayNs_{0};
+  std::atomic<uint64_t> late_{0};
   double rate_;
   int edge_;         // samples in one edge
   int edgePos_ = 0;  // 0 silent .. edge_ full tone
+  bool down_ = false;
   double phase_ = 0;
   float amplitude_;
+};
+
+// Where an audio stream's samples fall in CLOCK_MONOTONIC time. Each buffer
+// brings an estimate of when its first sample is heard (the callback's time
+// plus the stream's latency), which jitters with scheduling; the clock
+// follows the sample count and leans a little toward each estimate, so the
+// stream's drift is followed and the jitter is not. A jump (an underrun, a
+// restarted stream) is taken at once.
+class StreamClock {
+ public:
+  explicit StreamClock(double sampleRate) : rate_(sampleRate) {}
+  // The time the first of frames samples is heard, from this buffer's
+  // estimate.
+  int64_t FirstSample(int64_t estimateNs, size_t frames) noexcept;
+
+ private:
+  double rate_;
+  bool started_ = false;
+  double next_ = 0;  // ns: when the sample after the last buffer is heard
 };
 
 }  // namespace orvex::engine

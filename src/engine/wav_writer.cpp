@@ -21,29 +21,32 @@ void Put32(std::string& out, uint32_t v) {
 
 std::vector<int16_t> RenderElements(const std::vector<KeyElement>& elements, double unitMs,
                                     int pitchHz, int rate, double leadMs, double tailMs) {
+  // The synthesiser the sound card plays through, on a clock of its own:
+  // sample n is heard at n / rate, and each key change is stamped with the
+  // time of the sample nearest its exact time.
   ToneSynth synth(rate);
   synth.SetPitch(pitchHz);
   std::vector<float> buffer;
   std::vector<int16_t> out;
   size_t done = 0;
-  auto renderTo = [&](double ms) {
-    const auto target = static_cast<size_t>(std::llround(ms * rate / 1000.0));
+  auto sampleNs = [&](size_t n) { return static_cast<int64_t>(std::llround(n * 1e9 / rate)); };
+  auto sampleAt = [&](double ms) { return static_cast<size_t>(std::llround(ms * rate / 1000.0)); };
+  auto renderTo = [&](size_t target) {
     if (target <= done) return;
     buffer.resize(target - done);
-    synth.Render(buffer.data(), buffer.size());
+    synth.Render(buffer.data(), buffer.size(), sampleNs(done));
     for (float s : buffer) out.push_back(static_cast<int16_t>(std::lround(s * 32767.0f)));
     done = target;
   };
   double at = leadMs;
-  renderTo(at);
   for (const KeyElement& e : elements) {
     if (e.units <= 0) continue;
-    synth.SetKey(e.down);
+    synth.SetKey(e.down, sampleNs(sampleAt(at)));
     at += e.units * unitMs;
-    renderTo(at);
+    renderTo(sampleAt(at));
   }
-  synth.SetKey(false);
-  renderTo(at + tailMs);
+  synth.SetKey(false, sampleNs(sampleAt(at)));
+  renderTo(sampleAt(at + tailMs));
   return out;
 }
 

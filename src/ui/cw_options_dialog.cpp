@@ -33,7 +33,8 @@ QLineEdit* NumberField(const QString& value, const char* name, const char* capti
 
 }  // namespace
 
-CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* parent)
+CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* parent,
+             const Text& playing)
     : QDialog(parent) {
   setObjectName("CWEnv");
   setWindowTitle(" CW Messages, Speed, ...");
@@ -93,6 +94,13 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   toneGrid->addWidget(speaker_, 2, 0, 1, 2);
   toneGrid->addWidget(midi_, 3, 0, 1, 2);
   toneGrid->addWidget(wave_, 4, 0, 1, 2);
+  // Which output the operator hears: a missing PC speaker or MIDI synth
+  // falls back to the sound card, and the sound card to silence.
+  playing_ = new QLabel("Playing through: " + ToQString(playing.empty() ? Text("none") : playing),
+                        toneFrame);
+  playing_->setObjectName("SidetoneOutput");
+  playing_->setWordWrap(true);
+  toneGrid->addWidget(playing_, 5, 0, 1, 2);
 
   // Buttons.
   save_ = new QPushButton("&Save", this);

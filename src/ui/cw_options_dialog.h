@@ -8,6 +8,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -27,7 +28,10 @@ class CWOptionsActions {
 class CWEnv : public QDialog {
   Q_OBJECT
  public:
-  CWEnv(const CWOptionsEntries& entries, CWOptionsActions& actions, QWidget* parent);
+  // playing: what the sidetone plays through now ("PulseAudio 16.1, 13 ms
+  // behind the key"), shown under the device choice.
+  CWEnv(const CWOptionsEntries& entries, CWOptionsActions& actions, QWidget* parent,
+        const Text& playing = {});
 
   CWOptionsEntries Entries() const;
 
@@ -40,6 +44,7 @@ class CWEnv : public QDialog {
   QPushButton* SaveButton() const { return save_; }
   QPushButton* CancelButton() const { return cancel_; }
   QPushButton* CmdHelp() const { return help_; }
+  QLabel* SidetoneOutput() const { return playing_; }
 
  private:
   QComboBox* port_;
@@ -51,6 +56,7 @@ class CWEnv : public QDialog {
   QRadioButton* speaker_;
   QRadioButton* midi_;
   QRadioButton* wave_;
+  QLabel* playing_;
   std::array<QLineEdit*, 8> msgs_{};
   QPushButton* save_;
   QPushButton* cancel_;

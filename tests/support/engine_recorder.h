@@ -67,27 +67,34 @@ class RecordingLine : public KeyLine {
 
 class RecordingSidetone : public Sidetone {
  public:
-  RecordingSidetone(std::shared_ptr<Recorder> r, int device) : r_(std::move(r)), device_(device) {}
-  void SetKey(bool down) override {
+  RecordingSidetone(std::shared_ptr<Recorder> r, int device, std::shared_ptr<std::string> problem)
+      : r_(std::move(r)), device_(device), problem_(std::move(problem)) {}
+  void SetKey(bool down, int64_t) override {
     r_->Add("tone" + std::to_string(device_) + (down ? " on" : " off"));
   }
   void SetPitch(int hz) override { r_->Add("pitch " + std::to_string(hz)); }
+  SidetoneStatus Status() const override {
+    return {"tone" + std::to_string(device_), 0, problem_ ? *problem_ : ""};
+  }
 
  private:
   std::shared_ptr<Recorder> r_;
   int device_;
+  std::shared_ptr<std::string> problem_;
 };
 
 // Outputs that record into line and tone; a failing result makes OPEN fail.
+// Every sidetone opened reports *problem (when given) as its trouble.
 inline EngineOutputs Recording(std::shared_ptr<Recorder> line, std::shared_ptr<Recorder> tone,
-                               OpenResult open = {}) {
+                               OpenResult open = {},
+                               std::shared_ptr<std::string> problem = nullptr) {
   return {[line, open](int, OpenResult* result) -> std::unique_ptr<KeyLine> {
             *result = open;
             if (!open.ok()) return nullptr;
             return std::make_unique<RecordingLine>(line);
           },
-          [tone](SidetoneDevice device) -> std::unique_ptr<Sidetone> {
-            return std::make_unique<RecordingSidetone>(tone, static_cast<int>(device));
+          [tone, problem](SidetoneDevice device) -> std::unique_ptr<Sidetone> {
+            return std::make_unique<RecordingSidetone>(tone, static_cast<int>(device), problem);
           }};
 }
 

@@ -37,12 +37,14 @@ class FakeKeyer : public Keyer {
     Log("PTT " + std::to_string(lead) + " " + std::to_string(tail));
   }
   void Tune(int ms) override { Log("TUNE " + std::to_string(ms)); }
+  engine::SidetoneStatus SidetoneState() override { return sidetone; }
 
   std::vector<std::string> calls;
   OpenResult openResult;
   int16_t pending = 0;
   int16_t active = 0;
   int lineError = 0;
+  engine::SidetoneStatus sidetone;
 
  private:
   void Log(const std::string& s) { calls.push_back(s); }

@@ -23,6 +23,7 @@ class EngineKeyer : public Keyer {
   int LineError() override { return engine_.LineError(); }
   void PttTiming(int16_t leadMs, int16_t tailMs) override { engine_.SetPttTiming(leadMs, tailMs); }
   void Tune(int ms) override { engine_.Tune(ms); }
+  engine::SidetoneStatus SidetoneState() override { return engine_.SidetoneState(); }
 
  private:
   engine::KeyerEngine& engine_;

@@ -1,4 +1,4 @@
-// The keyer as the rest of the program sees it: its eleven operations as
+// The keyer as the rest of the program sees it: its operations as
 // methods. The program forwards them to the engine; tests use a fake whose
 // pending count falls as a fake clock advances; orvex-send --trace prints.
 #pragma once
@@ -36,6 +36,8 @@ class Keyer {
   // The system's error number once the port line failed while keying; 0
   // while it works. Nothing is keyed after a failure until the next Open.
   virtual int LineError() = 0;
+  // What plays the sidetone, how far behind the key, and why nothing does.
+  virtual engine::SidetoneStatus SidetoneState() = 0;
 };
 
 }  // namespace orvex

@@ -1,6 +1,9 @@
 #include "core/sending/port_setup.h"
 
+#include <cmath>
+
 #include "base/message.h"
+#include "base/text.h"
 #include "engine/device_names.h"
 
 namespace orvex {
@@ -23,6 +26,7 @@ void PortSetup::ApplySidetone() {
 
 bool PortSetup::OpenPort(int16_t portCode) {
   CloseKeyer();
+  sidetoneReported_ = false;
   if (portCode == 0 && settings_.CWSidetone_Enable == 0) return true;
   const OpenResult result = keyer_.Open(portCode);
   if (!result.ok()) {
@@ -38,6 +42,12 @@ bool PortSetup::OpenPort(int16_t portCode) {
 
 bool PortSetup::Reapply(int16_t portCode) {
   if (!portOpen_ || failed_ || portCode != openCode_) return false;
+  // A sidetone that stopped (its sound server was restarted, a sound card
+  // was plugged in) is opened anew; one that plays is left alone.
+  if (!keyer_.SidetoneState().problem.empty()) {
+    keyer_.Sidetone(SidetoneDevice::None);
+    sidetoneReported_ = false;
+  }
   ApplyPortSettings();
   return true;
 }
@@ -47,6 +57,35 @@ void PortSetup::ApplyPortSettings() {
   ApplySidetone();
   keyer_.PttTiming(settings_.CWPttLead, settings_.CWPttTail);
   SetCWSpeed(speed_);
+  CheckSidetone();
+}
+
+void PortSetup::CheckSidetone() {
+  if (!portOpen_) return;
+  const engine::SidetoneStatus status = keyer_.SidetoneState();
+  if (status.problem.empty()) {
+    sidetoneReported_ = false;
+    return;
+  }
+  if (sidetoneReported_) return;
+  sidetoneReported_ = true;
+  const Text nl(CRLF);
+  ShowMessage(sink_,
+              "The sidetone cannot be heard: " + Utf8ToCp1252(status.problem) + "." + nl + nl +
+                  "Keying goes on without it. Save the CW Options (or start Orvex again) to try "
+                  "the sound again.",
+              std::nullopt, "Sidetone");
+}
+
+Text PortSetup::SidetoneText() {
+  if (!portOpen_) return "none";
+  const engine::SidetoneStatus status = keyer_.SidetoneState();
+  if (!status.problem.empty()) return "silent: " + Utf8ToCp1252(status.problem);
+  if (status.output.empty()) return "none";
+  Text text = Utf8ToCp1252(status.output);
+  if (status.latencyMs > 0)
+    text += ", " + std::to_string(std::lround(status.latencyMs)) + " ms behind the key";
+  return text;
 }
 
 void PortSetup::LineFailed(int err) {

@@ -41,6 +41,13 @@ class PortSetup {
   bool Reapply(int16_t portCode);
   // The port stopped working while sending: shows its box, once.
   void LineFailed(int err);
+  // Shows the "Sidetone" box once when the sidetone cannot be heard (no
+  // sound output, or the sound server went away); again only after it
+  // played in between.
+  void CheckSidetone();
+  // What the operator hears: "PulseAudio 16.1, 14 ms behind the key",
+  // "PC speaker (/dev/input/event5)", "none", or "silent: " and why.
+  Text SidetoneText();
   bool Failed() const { return failed_; }
   // Makes speed (1 to 99) the speed in effect: rebuilds the element table
   // and applies the unit length 1200 / speed ms.
@@ -80,6 +87,7 @@ class PortSetup {
   SpeedObserver* observer_ = nullptr;
   bool portOpen_ = false;
   bool failed_ = false;
+  bool sidetoneReported_ = false;
   int16_t openCode_ = 0;
   bool keyboardCW_ = false;  // typed-ahead text is keyed
   int16_t speed_ = 28;

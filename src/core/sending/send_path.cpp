@@ -85,6 +85,7 @@ void SendPath::Tick() {
       Stop();
       port_.LineFailed(err);
     }
+  port_.CheckSidetone();
   if (tuning_ && keyer_.Pending() == 0) tuning_ = false;
   if (!file_.CWFileName().empty()) file_.ReadCWFile();
   queue_.PumpCW();

@@ -36,6 +36,7 @@ class SimKeyer : public Keyer {
   int LineError() override { return 0; }
   void PttTiming(int16_t leadMs, int16_t tailMs) override { Print("PTT", leadMs, tailMs); }
   void Tune(int ms) override;
+  engine::SidetoneStatus SidetoneState() override { return {}; }  // nothing is heard
 
   // Key down and up over the whole send, in milliseconds, silence between.
   std::vector<engine::KeyElement> Timeline() const { return timeline_; }

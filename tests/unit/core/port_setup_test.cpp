@@ -110,6 +110,37 @@ TEST_F(Port, AFailingLineStopsSendingTellsOnceAndTheNextSaveOpensThePortAgain) {
   EXPECT_EQ(Calls(keyer.calls.end() - 8, keyer.calls.end() - 6), (Calls{"CLOSE", "OPEN 1"}));
 }
 
+TEST_F(Port, ASilentSidetoneIsToldOnceAndTheNextSaveOpensItAgain) {
+  settings.CWSidetone_Device = 4;
+  keyer.sidetone = {"", 0, "the sound server went away"};
+  ASSERT_TRUE(send.OpenCWPort(0));
+  send.Tick();
+  send.Tick();  // told once, not at every tick
+  ASSERT_EQ(sink.boxes.size(), 1u);
+  EXPECT_EQ(sink.Last(),
+            "Sidetone|The sidetone cannot be heard: the sound server went away.\r\n\r\nKeying "
+            "goes on without it. Save the CW Options (or start Orvex again) to try the sound "
+            "again.");
+  EXPECT_EQ(send.Port().SidetoneText(), "silent: the sound server went away");
+  // Saving the options opens it anew (the device is let go first); still
+  // silent, it is told again.
+  keyer.calls.clear();
+  ASSERT_TRUE(send.ReconfigureCWPort(0));
+  EXPECT_EQ(Calls(keyer.calls.begin(), keyer.calls.begin() + 2),
+            (Calls{"SIDETONE 0", "SIDETONE 4"}));
+  EXPECT_EQ(sink.boxes.size(), 2u);
+  // One that plays is left alone and says what it plays through; failing
+  // again is told again.
+  keyer.sidetone = {"PulseAudio 16.1", 13.2, ""};
+  keyer.calls.clear();
+  ASSERT_TRUE(send.ReconfigureCWPort(0));
+  EXPECT_EQ(std::count(keyer.calls.begin(), keyer.calls.end(), "SIDETONE 0"), 0);
+  EXPECT_EQ(send.Port().SidetoneText(), "PulseAudio 16.1, 13 ms behind the key");
+  keyer.sidetone.problem = "the sound server went away";
+  send.Tick();
+  EXPECT_EQ(sink.boxes.size(), 3u);
+}
+
 TEST(Stop, EndsTheLineTheFileTheQueueAndTheKeyerInThatOrder) {
   test::SendHarness h;
   h.settings.CWSidetone_Enable = 0;

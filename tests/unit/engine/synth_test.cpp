@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <vector>
 
 #include "engine/tone_synth.h"
@@ -10,33 +11,131 @@
 namespace orvex::engine {
 namespace {
 
-std::vector<float> Render(ToneSynth& synth, size_t frames) {
-  std::vector<float> out(frames);
-  synth.Render(out.data(), frames);
+constexpr double kRate = 48000;
+
+int64_t SampleNs(size_t n) {
+  return static_cast<int64_t>(std::llround(n * 1e9 / kRate));
+}
+
+// Renders total samples in buffers of chunk, sample n heard at n / rate.
+std::vector<float> Render(ToneSynth& synth, size_t total, size_t chunk, size_t from = 0) {
+  std::vector<float> out(total);
+  for (size_t done = 0; done < total; done += chunk) {
+    const size_t n = std::min(chunk, total - done);
+    synth.Render(out.data() + done, n, SampleNs(from + done));
+  }
   return out;
 }
 
 float Peak(const std::vector<float>& v, size_t from, size_t to) {
   float peak = 0;
-  for (size_t i = from; i < to; ++i) peak = std::max(peak, std::fabs(v[i]));
+  for (size_t i = from; i < to && i < v.size(); ++i) peak = std::max(peak, std::fabs(v[i]));
   return peak;
 }
 
+// Where an edge starts: its first sample is the sine's zero crossing, the
+// one after it the first heard.
+size_t EdgeStart(const std::vector<float>& v, size_t from = 0) {
+  for (size_t i = from; i < v.size(); ++i)
+    if (v[i] != 0.0f) return i - 1;
+  return v.size();
+}
+
 TEST(ToneSynth, EdgesRiseAndFallOverFiveMillisecondsWithoutAClick) {
-  ToneSynth synth(48000, 5.0, 0.5f);
+  ToneSynth synth(kRate, 5.0, 0.5f);
   synth.SetPitch(600);
-  EXPECT_EQ(Peak(Render(synth, 480), 0, 480), 0.0f);  // silent while the key is up
-  synth.SetKey(true);
-  auto on = Render(synth, 4800);
-  EXPECT_LT(Peak(on, 0, 12), 0.01f);
-  EXPECT_GT(Peak(on, 240, 480), 0.49f);  // full level after the 240-sample edge
-  synth.SetKey(false);
-  auto off = Render(synth, 4800);
-  EXPECT_EQ(Peak(off, 240, off.size()), 0.0f);
+  synth.SetKey(true, SampleNs(480));
+  synth.SetKey(false, SampleNs(480 + 4800));
+  auto v = Render(synth, 480 + 9600, 256);
+  EXPECT_EQ(Peak(v, 0, 481), 0.0f);  // silent while the key is up
+  EXPECT_LT(Peak(v, 480, 492), 0.01f);
+  EXPECT_GT(Peak(v, 720, 960), 0.49f);  // full level after the 240-sample edge
+  EXPECT_EQ(Peak(v, 480 + 4800 + 240, v.size()), 0.0f);
   // The largest step between samples is what a 600 Hz sine makes.
   const float sineStep = 0.5f * 2 * static_cast<float>(M_PI) * 600 / 48000;
-  on.insert(on.end(), off.begin(), off.end());
-  for (size_t i = 1; i < on.size(); ++i) ASSERT_LE(std::fabs(on[i] - on[i - 1]), sineStep * 1.05f);
+  for (size_t i = 1; i < v.size(); ++i) ASSERT_LE(std::fabs(v[i] - v[i - 1]), sineStep * 1.05f);
+}
+
+// However the audio side cuts its buffers, each edge starts on the sample
+// heard Delay() after the key changed.
+class BufferSizes : public testing::TestWithParam<size_t> {};
+
+TEST_P(BufferSizes, EdgesFallOnTheSampleHeardOneDelayAfterTheKeyChange) {
+  ToneSynth synth(kRate);
+  synth.SetDelay(10'000'000);
+  // Changes at odd times (not on sample boundaries), published by the time
+  // the buffer holding their edge is rendered: a buffer heard from h is
+  // rendered at h - delay + its length at the latest.
+  const std::vector<int64_t> changes = {1'234'567, 41'000'001, 90'500'000, 130'020'833};
+  std::vector<size_t> expected;
+  for (int64_t t : changes)
+    expected.push_back(static_cast<size_t>(std::ceil((t + 10'000'000) * kRate / 1e9)));
+  std::vector<float> out(kRate / 5);
+  size_t done = 0, next = 0;
+  while (done < out.size()) {
+    const size_t n = std::min(GetParam(), out.size() - done);
+    const int64_t renderedAt = SampleNs(done) - 10'000'000 + SampleNs(n);
+    while (next < changes.size() && changes[next] <= renderedAt) {
+      synth.SetKey(next % 2 == 0, changes[next]);
+      ++next;
+    }
+    synth.Render(out.data() + done, n, SampleNs(done));
+    done += n;
+  }
+  EXPECT_EQ(synth.LateEdges(), 0u);
+  EXPECT_EQ(EdgeStart(out), expected[0]);
+  // The tone fades out over 240 samples from the key-up's sample, and is
+  // silent from then until the next key-down's sample.
+  EXPECT_NE(out[expected[1] + 238], 0.0f);
+  EXPECT_EQ(Peak(out, expected[1] + 240, expected[2]), 0.0f);
+  EXPECT_EQ(EdgeStart(out, expected[1] + 240), expected[2]);
+  EXPECT_EQ(Peak(out, expected[3] + 240, out.size()), 0.0f);
+}
+
+INSTANTIATE_TEST_SUITE_P(ToneSynth, BufferSizes, testing::Values(1, 64, 441));
+
+TEST(ToneSynth, AChangeTooLateForItsSampleIsHeardAtOnceAndLaterOnesOnTime) {
+  ToneSynth synth(kRate);
+  synth.SetDelay(2'000'000);
+  Render(synth, 4800, 480);  // 100 ms heard
+  synth.SetKey(true, 0);     // due at 2 ms, long gone (a stalled stream)
+  synth.SetKey(false, SampleNs(4800 + 1000));
+  const auto v = Render(synth, 1920, 480, 4800);
+  EXPECT_EQ(EdgeStart(v), 0u);
+  EXPECT_EQ(synth.LateEdges(), 1u);
+  // The stall does not push later edges back: the key-up is heard 2 ms
+  // (96 samples) after it happened.
+  EXPECT_EQ(synth.Delay(), 2'000'000);
+  EXPECT_NE(v[1000 + 96 + 238], 0.0f);
+  EXPECT_EQ(Peak(v, 1000 + 96 + 240, v.size()), 0.0f);
+}
+
+TEST(ToneSynth, ATonesEndsWithTheKeyEvenWhenNobodyRenderedForLong) {
+  // A sound server that stalls: the queue of changes overflows; once it
+  // plays again the tone still ends where the key is, up.
+  ToneSynth synth(kRate);
+  for (int i = 0; i < 1001; ++i) synth.SetKey(i % 2 == 0, i);  // ends down
+  synth.SetKey(false, 2000);
+  const auto v = Render(synth, 9600, 480, 0);
+  EXPECT_EQ(Peak(v, 4800, v.size()), 0.0f);
+}
+
+TEST(StreamClock, FollowsTheStreamAndNotTheJitterOfEachEstimate) {
+  const double rate = 48000;
+  StreamClock clock(rate);
+  std::mt19937 random(7);
+  std::uniform_real_distribution<double> jitter(-0.5e6, 0.5e6);
+  // The sound card runs 100 ppm fast against the monotonic clock.
+  const double truePeriod = 1e9 / rate * (1 - 100e-6);
+  double worst = 0;
+  for (int buffer = 0; buffer < 3000; ++buffer) {  // a minute of 960-sample buffers
+    const double truth = 5e9 + buffer * 960 * truePeriod;
+    const int64_t got = clock.FirstSample(static_cast<int64_t>(truth + jitter(random)), 960);
+    if (buffer > 200) worst = std::max(worst, std::fabs(got - truth));
+  }
+  EXPECT_LT(worst, 0.25e6);
+  // A restarted stream is a jump, taken at once.
+  EXPECT_EQ(clock.FirstSample(9'000'000'000, 960), 9'000'000'000);
 }
 
 TEST(RenderElements, ElementEdgesFallOnTheirExactSamples) {
@@ -47,6 +146,7 @@ TEST(RenderElements, ElementEdgesFallOnTheirExactSamples) {
   const auto lead = RenderElements({{true, 10}}, 50, 600, 22050, 200, 300);
   EXPECT_EQ(lead.size(), 22050u);
   EXPECT_EQ(lead[22050 / 5 - 1], 0);  // the lead is silent
+  EXPECT_NE(lead[22050 / 5 + 2], 0);  // and the tone starts right after it
 }
 
 TEST(WriteWav, MonoSixteenBitPcmAndNoFileOnFailure) {
