@@ -11,13 +11,13 @@
 #include <time.h>
 
 #include <algorithm>
-#include <cmath>
-#include <numeric>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <numeric>
 #include <string>
 #include <thread>
 #include <vector>
@@ -153,8 +153,9 @@ void KeyRun(int wpm, double seconds, bool loaded) {
   std::printf(
       "%2d WPM %-6s %5zu transitions  element error ms: median %.3f  p99 %.3f  max %.3f  "
       "late by %.1f ms in all  CPU %s  shortened %ld  skipped %ld\n",
-      wpm, loaded ? "loaded" : "idle", in.changes.size(), Percentile(error, 0.5), Percentile(error, 0.99),
-      error.empty() ? 0 : *std::max_element(error.begin(), error.end()), realLen - idealLen,
+      wpm, loaded ? "loaded" : "idle", in.changes.size(), Percentile(error, 0.5),
+      Percentile(error, 0.99), error.empty() ? 0 : *std::max_element(error.begin(), error.end()),
+      realLen - idealLen,
       loaded ? "n/a" : (std::to_string(100 * cpuKeying).substr(0, 5) + " %").c_str(), shortened,
       static_cast<long>(planned.size()) - static_cast<long>(in.changes.size()));
 }

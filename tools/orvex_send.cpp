@@ -23,10 +23,13 @@
 #include "engine/keyer_engine.h"
 #include "engine/outputs.h"
 #include "engine/wav_writer.h"
+#include "tool_loop.h"
 
 namespace {
 
 using namespace orvex;
+using tools::DeadlineTimer;
+using tools::LoopTimer;
 
 constexpr const char* kUsage =
     "usage: orvex-send [--ini FILE] --print-ini\n"
@@ -113,47 +116,6 @@ class TextLine : public TypeAheadLine {
   Text text_;
 };
 
-// Pause deadlines on whatever clock the send runs on, checked every tick.
-class DeadlineTimer : public PauseTimer {
- public:
-  explicit DeadlineTimer(Clock& clock) : clock_(clock) {}
-  void Start(int ms, std::function<void()> done) override {
-    due_ = clock_.MonotonicMs() + ms;
-    done_ = std::move(done);
-  }
-  void Cancel() override { done_ = nullptr; }
-  void Poll() {
-    if (done_ && clock_.MonotonicMs() >= due_) {
-      auto done = std::move(done_);
-      done_ = nullptr;
-      done();
-    }
-  }
-
- private:
-  Clock& clock_;
-  int64_t due_ = 0;
-  std::function<void()> done_;
-};
-
-// The send path's tick, driven by the send loop below.
-class LoopTimer : public RepeatingTimer {
- public:
-  void Start(int intervalMs, std::function<void()> tick) override {
-    interval_ = intervalMs;
-    tick_ = std::move(tick);
-  }
-  void Stop() override { tick_ = nullptr; }
-  int Interval() const { return interval_; }
-  void Fire() {
-    if (tick_) tick_();
-  }
-
- private:
-  int interval_ = 100;
-  std::function<void()> tick_;
-};
-
 // --dry-run prints what is queued, --trace every pause.
 class PrintingObserver : public SendObserver {
  public:
@@ -167,11 +129,6 @@ class PrintingObserver : public SendObserver {
 
  private:
   bool queued_, paused_;
-};
-
-class StderrBeeper : public Beeper {
- public:
-  void Beep() override { std::fputs("orvex-send: the send queue is full; text refused\n", stderr); }
 };
 
 // Real monotonic time; the calendar starts at --now when given.
@@ -323,7 +280,7 @@ int main(int argc, char** argv) {
   Keyer& keyer = live ? static_cast<Keyer&>(*engineKeyer) : simKeyer;
 
   DeadlineTimer timer(clock);
-  StderrBeeper beeper;
+  tools::StderrBeeper beeper("orvex-send");
   PrintingObserver observer(o.dryRun, o.trace);
   SendPath send({keyer, settings, clock, timer, beeper, sink, ProgramDir(), &observer});
   if (o.him) send.HisCall = Utf8ToCp1252(*o.him);

@@ -4,11 +4,31 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <mutex>
 
 namespace orvex::engine {
 
+namespace {
+std::mutex pathsMu;
+std::string serialPath, parallelPath;
+}  // namespace
+
+int PortForDevice(const std::string& path) {
+  std::lock_guard lock(pathsMu);
+  if (path.rfind("/dev/parport", 0) == 0) {
+    parallelPath = path;
+    return kParallelDevicePort;
+  }
+  serialPath = path;
+  return kSerialDevicePort;
+}
+
 std::string DeviceForPort(int port) {
   std::string variable, device;
+  if (port == kSerialDevicePort || port == kParallelDevicePort) {
+    std::lock_guard lock(pathsMu);
+    return port == kSerialDevicePort ? serialPath : parallelPath;
+  }
   if (port >= 1 && port <= 8) {
     variable = "ORVEX_COM" + std::to_string(port);
     device = "/dev/ttyS" + std::to_string(port - 1);

@@ -64,7 +64,7 @@ OpenResult KeyerEngine::Open(int port) {
     std::lock_guard lock(lineMu_);
     line_ = std::move(line);
     open_ = true;
-    keyLineOn_ = keyDown_ = pttOn_ = false;
+    keyLineOn_ = keyDown_ = pttOn_ = pttHeld_ = false;
     DropQueue();
   }
   stop_ = false;
@@ -143,6 +143,10 @@ void KeyerEngine::Element(bool keyDown, int units) {
   if (units > 0) Push({keyDown, units, 0});
 }
 
+void KeyerEngine::ElementNs(bool keyDown, int64_t ns) {
+  if (ns > 0) Push({keyDown, 0, ns});
+}
+
 void KeyerEngine::Tune(int ms) {
   if (ms > 0) Push({true, 0, static_cast<int64_t>(ms) * 1'000'000});
 }
@@ -158,7 +162,7 @@ void KeyerEngine::SetKeyLine(bool on) {
     return;
   }
   keyLineOn_ = true;
-  if (active_) Ptt(true);
+  if (active_ || pttHeld_) Ptt(true);
   if (keyDown_ && lineError_ == 0)
     if (const int err = line_->SetKey(true)) Fail(err);
 }
@@ -178,6 +182,7 @@ void KeyerEngine::SetSidetone(SidetoneDevice device) {
     const int64_t now = clock_.Now();
     if (next) {
       next->SetPitch(pitch_);
+      next->SetVolume(volume_);
       next->SetKey(keyDown_, now);
     }
     if (sidetone_) sidetone_->SetKey(false, now);
@@ -195,6 +200,31 @@ void KeyerEngine::SetTone(int hz) {
   std::lock_guard lock(lineMu_);
   pitch_ = hz;
   if (sidetone_) sidetone_->SetPitch(hz);
+}
+
+void KeyerEngine::SetVolume(int percent) {
+  std::lock_guard lock(lineMu_);
+  volume_ = std::clamp(percent, 0, 100);
+  if (sidetone_) sidetone_->SetVolume(volume_);
+}
+
+void KeyerEngine::HoldPtt(bool on) {
+  {
+    std::lock_guard lock(lineMu_);
+    if (!open_ || on == pttHeld_) return;
+    pttHeld_ = on;
+    if (on) {
+      if (keyLineOn_) Ptt(true);
+      return;
+    }
+    if (Pending() != 0 || active_) return;  // the run's end drops it
+    if (tailNs_ == 0 || clock_.Now() >= runEnd_ + tailNs_) {
+      Ptt(false);
+      return;
+    }
+    idleRequested_ = true;
+  }
+  Wake();
 }
 
 bool KeyerEngine::Active() const {
@@ -218,7 +248,7 @@ void KeyerEngine::Idle() {
     // keyed line would hot-switch the radio.
     if (Pending() != 0) return;
     active_ = false;
-    if (!pttOn_) return;
+    if (!pttOn_ || pttHeld_) return;
     if (tailNs_ == 0 || clock_.Now() >= runEnd_ + tailNs_) {
       Ptt(false);
       return;
@@ -275,7 +305,7 @@ void KeyerEngine::AllUp() {
   line_->AllUp();
   const int64_t now = clock_.Now();
   if (sidetone_) sidetone_->SetKey(false, now);
-  keyDown_ = pttOn_ = false;
+  keyDown_ = pttOn_ = pttHeld_ = false;
   if (log_) {
     if (wasDown) log_->Put(now, KeyEvent::KeyUp);
     if (wasPtt) log_->Put(now, KeyEvent::PttOff);
@@ -321,7 +351,7 @@ bool KeyerEngine::Step() {
       return true;
     }
     std::lock_guard lock(lineMu_);
-    if (idleRequested_ && tail_ == head_ && generation_ == generation) {
+    if (idleRequested_ && !pttHeld_ && tail_ == head_ && generation_ == generation) {
       idleRequested_ = false;
       Ptt(false);
     }

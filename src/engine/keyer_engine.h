@@ -20,6 +20,7 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <condition_variable>
@@ -81,6 +82,9 @@ class KeyerEngine {
   // Element and Tune are called from one thread at a time: the queue has
   // one producer and one consumer, the timing thread, and takes no lock.
   void Element(bool keyDown, int units);
+  // An element of its own length, whatever the unit (network text keys
+  // its own speed and weighting).
+  void ElementNs(bool keyDown, int64_t ns);
   void Tune(int ms);         // one key-down of ms, with PTT, for a tuner or amplifier
   void SetKeyLine(bool on);  // key the port line, or sidetone only
   // Opens the device's sidetone, falling back as the outputs do; the same
@@ -89,6 +93,14 @@ class KeyerEngine {
   // What plays the sidetone, how far behind the key, and why not.
   SidetoneStatus SidetoneState() const;
   void SetTone(int hz);
+  void SetVolume(int percent);
+  // PTT held on from now (with the key line on) until released; released,
+  // it drops as at the end of a run once nothing is pending.
+  void HoldPtt(bool on);
+  // Elements queued since the engine was made, and elements ended or
+  // dropped: element n has ended once Ended() >= n + 1.
+  uint64_t Queued() const { return head_.load(); }
+  uint64_t Ended() const { return std::max(tail_.load(), dropTo_.load()); }
   bool Active() const;   // from the first queued element until Idle and PTT is down
   void SetUnit(int ms);  // for elements not yet started
   // PTT before the first element of a run and after the last, in ms.
@@ -158,6 +170,8 @@ class KeyerEngine {
   std::unique_ptr<Sidetone> sidetone_;
   SidetoneDevice sidetoneDevice_ = SidetoneDevice::None;
   int pitch_ = 600;
+  int volume_ = 100;
+  bool pttHeld_ = false;
   std::atomic<bool> open_{false};
   bool keyLineOn_ = false;
   bool keyDown_ = false;

@@ -21,6 +21,7 @@ class PortAudioSidetone : public Sidetone {
 
   void SetKey(bool down, int64_t atNs) override { synth_.SetKey(down, atNs); }
   void SetPitch(int hz) override { synth_.SetPitch(hz); }
+  void SetVolume(int percent) override { synth_.SetVolume(percent); }
   SidetoneStatus Status() const override;
 
  private:

@@ -103,7 +103,12 @@ struct PulseCallbacks {
     }
   }
 
+  static void Done(pa_stream*, int, void* p) { pa_threaded_mainloop_signal(Self(p)->loop_, 0); }
+
   static void Started(pa_stream*, void* p) {
+    // Playing from now (at first, or again after running dry): what was
+    // guessed before does not hold.
+    Self(p)->voice_->clock.Restart();
     Self(p)->started_ = true;
     pa_threaded_mainloop_signal(Self(p)->loop_, 0);
   }
@@ -203,6 +208,15 @@ std::unique_ptr<PulseSidetone> PulseSidetone::Open(std::string* problem) {
   // that takes longer still is kept: it plays once it starts.
   while (!self->gone_ && !self->timedOut_ && !self->started_)
     pa_threaded_mainloop_wait(self->loop_);
+  // A fresh reading of the running stream's timing, so the first edges are
+  // placed from a measurement rather than from the start-up guess.
+  if (self->started_) {
+    pa_operation* timing = pa_stream_update_timing_info(self->stream_, &PulseCallbacks::Done, self);
+    while (timing && pa_operation_get_state(timing) == PA_OPERATION_RUNNING && !self->gone_ &&
+           !self->timedOut_)
+      pa_threaded_mainloop_wait(self->loop_);
+    if (timing) pa_operation_unref(timing);
+  }
   if (timeout) api->time_free(timeout);
   if (self->gone_ || !self->ready_) {
     *problem = pa_strerror(pa_context_errno(self->context_));

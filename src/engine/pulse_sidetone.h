@@ -29,6 +29,7 @@ class PulseSidetone : public Sidetone {
 
   void SetKey(bool down, int64_t atNs) override { voice_->synth.SetKey(down, atNs); }
   void SetPitch(int hz) override { voice_->synth.SetPitch(hz); }
+  void SetVolume(int percent) override { voice_->synth.SetVolume(percent); }
   SidetoneStatus Status() const override;
 
   // Times the server ran out of sound to play (each one a gap in a tone).

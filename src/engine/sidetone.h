@@ -37,6 +37,8 @@ class Sidetone {
   // can put the edge on its exact sample.
   virtual void SetKey(bool down, int64_t atNs) = 0;
   virtual void SetPitch(int hz) = 0;
+  // 0 to 100 %; outputs that are only on or off (the PC speaker) ignore it.
+  virtual void SetVolume(int) {}
   virtual SidetoneStatus Status() const = 0;
 };
 

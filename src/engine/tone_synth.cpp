@@ -8,6 +8,7 @@ namespace {
 
 constexpr double kJumpNs = 1.5e6;  // an estimate this far off is a real jump
 constexpr double kLean = 1.0 / 16;
+constexpr int kJumpBuffers = 3;  // readings in a row that make a jump
 
 }  // namespace
 
@@ -63,6 +64,7 @@ void ToneSynth::Render(float* out, size_t frames, int64_t firstSampleNs) noexcep
 }
 
 void ToneSynth::Synthesise(float* out, size_t frames, bool down, double step) noexcept {
+  const double level = amplitude_ * volume_.load(std::memory_order_relaxed);
   for (size_t i = 0; i < frames; ++i) {
     if (down && edgePos_ < edge_) ++edgePos_;
     if (!down && edgePos_ > 0) --edgePos_;
@@ -72,7 +74,7 @@ void ToneSynth::Synthesise(float* out, size_t frames, bool down, double step) no
       continue;
     }
     const double envelope = 0.5 - 0.5 * std::cos(M_PI * edgePos_ / edge_);
-    out[i] = static_cast<float>(amplitude_ * envelope * std::sin(phase_));
+    out[i] = static_cast<float>(level * envelope * std::sin(phase_));
     phase_ += step;
     if (phase_ >= 2.0 * M_PI) phase_ -= 2.0 * M_PI;
   }
@@ -80,12 +82,18 @@ void ToneSynth::Synthesise(float* out, size_t frames, bool down, double step) no
 
 int64_t StreamClock::FirstSample(int64_t estimateNs, size_t frames) noexcept {
   const double estimate = static_cast<double>(estimateNs);
-  if (!started_ || std::fabs(estimate - next_) > kJumpNs) {
+  if (!started_) {
     next_ = estimate;
     started_ = true;
-  } else {
+  } else if (std::fabs(estimate - next_) <= kJumpNs) {
     next_ += (estimate - next_) * kLean;
-  }
+    far_ = 0;
+  } else if (++far_ >= kJumpBuffers) {
+    // Far off buffer after buffer: the stream really moved (it ran dry and
+    // started again).
+    next_ = estimate;
+    far_ = 0;
+  }  // else one odd reading: ignored
   const double first = next_;
   next_ += static_cast<double>(frames) * 1e9 / rate_;
   return static_cast<int64_t>(std::llround(first));

@@ -25,6 +25,14 @@ class ToneSynth {
   // One producer at a time (the engine switches under its line lock).
   void SetKey(bool down, int64_t atNs) noexcept;
   void SetPitch(int hz) { pitch_.store(hz, std::memory_order_relaxed); }
+  // 0 to 100 % of the full level.
+  void SetVolume(int percent) {
+    volume_.store(static_cast<float>(percent < 0     ? 0
+                                     : percent > 100 ? 100
+                                                     : percent) /
+                      100.0f,
+                  std::memory_order_relaxed);
+  }
   // How long after a key change its edge is heard: the stream's latency
   // and room for a buffer to be asked for late. An edge that would fall
   // before the buffer being rendered (it came too late for that) starts on
@@ -58,6 +66,7 @@ class ToneSynth {
   std::atomic<bool> latest_{false};
   std::atomic<bool> overflowed_{false};
   std::atomic<int> pitch_{600};
+  std::atomic<float> volume_{1.0f};
   std::atomic<int64_t> delayNs_{0};
   std::atomic<uint64_t> late_{0};
   double rate_;
@@ -73,18 +82,22 @@ class ToneSynth {
 // plus the stream's latency), which jitters with scheduling; the clock
 // follows the sample count and leans a little toward each estimate, so the
 // stream's drift is followed and the jitter is not. A jump (an underrun, a
-// restarted stream) is taken at once.
+// restarted stream) is taken once three readings in a row agree on it; a
+// single odd reading is ignored.
 class StreamClock {
  public:
   explicit StreamClock(double sampleRate) : rate_(sampleRate) {}
   // The time the first of frames samples is heard, from this buffer's
   // estimate.
   int64_t FirstSample(int64_t estimateNs, size_t frames) noexcept;
+  // The stream (re)started playing: the next estimate is taken as it is.
+  void Restart() noexcept { started_ = false; }
 
  private:
   double rate_;
   bool started_ = false;
   double next_ = 0;  // ns: when the sample after the last buffer is heard
+  int far_ = 0;      // readings in a row far from next_
 };
 
 }  // namespace orvex::engine

@@ -7,7 +7,7 @@ source "$(dirname "$0")/lib.sh"
 under_xvfb "$@"
 ORVEX=$1
 
-export PELORIN=$(mktemp -d)
+export PELORIN=$(mktemp -d) ORVEX_AUDIO=none  # about the first start, not the sound
 trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$PELORIN"' EXIT
 ini=$PELORIN/orvex.ini
 

@@ -64,4 +64,15 @@ sound_server_start "$PELORIN/server"
 "$SEND" --ini "$ini" --port None --wpm 30 --show-sidetone --text "E" >"$PELORIN/out" 2>&1 ||
   fail "no sidetone after the server came back: $(cat "$PELORIN/out")"
 grep -q "^sidetone: pulseaudio" "$PELORIN/out" || fail "not played again: $(cat "$PELORIN/out")"
+
+# Without the sound server PortAudio probes its back-ends (JACK, ALSA): none
+# of them may print; the one failure that matters is told in words.
+ORVEX_AUDIO=portaudio "$SEND" --ini "$ini" --port None --wpm 30 --text "E" 2>"$PELORIN/err"
+if grep -qiE "jack|alsa|cannot connect|server socket" "$PELORIN/err"; then
+  fail "audio back-ends printed while probing: $(cat "$PELORIN/err")"
+fi
+if [[ -s $PELORIN/err ]]; then
+  grep -q "^Sidetone: The sidetone cannot be heard: no sound server answered and no sound card could be opened.$" \
+    "$PELORIN/err" || fail "unexpected output: $(cat "$PELORIN/err")"
+fi
 echo "sidetone through the sound server: ok"

@@ -38,6 +38,14 @@ class FakeKeyer : public Keyer {
   }
   void Tune(int ms) override { Log("TUNE " + std::to_string(ms)); }
   engine::SidetoneStatus SidetoneState() override { return sidetone; }
+  void ElementNs(bool down, int64_t ns) override {
+    Log("ELEMENTNS " + std::to_string(down ? 0 : 128) + " " + std::to_string(ns));
+    ++pending;
+  }
+  void Volume(int16_t percent) override { Log("VOLUME " + std::to_string(percent)); }
+  void HoldPtt(int16_t on) override { Log("HOLDPTT " + std::to_string(on)); }
+  uint64_t Queued() override { return 0; }
+  uint64_t Ended() override { return 0; }
 
   std::vector<std::string> calls;
   OpenResult openResult;

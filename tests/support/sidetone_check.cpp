@@ -1,7 +1,9 @@
 // sidetone_check: holds a recording of the sidetone against the key log.
 //
-//   sidetone_check KEYLOG RAW RATE PITCH
+//   sidetone_check KEYLOG RAW RATE PITCH [--edges | --start US]
 //
+// --start gives the monotonic time (us) at which RAW's first sample was
+// played: the delay from the first key-down to its tone is then printed.
 // RAW is 16-bit mono samples at RATE. The tones are found by their RMS over
 // one period of PITCH crossing half the tones' level; each tone's start and
 // end (edge) is then set against the key log's changes.
@@ -46,8 +48,10 @@ double Pct(std::vector<double> v, double p) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5) {
-    std::fputs("usage: sidetone_check KEYLOG RAW RATE PITCH\n", stderr);
+  const bool listEdges = argc == 6 && std::string(argv[5]) == "--edges";
+  const bool started = argc == 7 && std::string(argv[5]) == "--start";
+  if (argc != 5 && !listEdges && !started) {
+    std::fputs("usage: sidetone_check KEYLOG RAW RATE PITCH [--edges | --start US]\n", stderr);
     return 2;
   }
   const double rate = std::atof(argv[3]), pitch = std::atof(argv[4]);
@@ -88,13 +92,21 @@ int main(int argc, char** argv) {
     offset = (sy - slope * sx) / n;
   }
   std::vector<double> errors;
-  for (size_t i = 0; i < n; ++i)
-    errors.push_back(std::fabs(edges[i] - edges[0] - offset - slope * (keys[i] - keys[0])));
+  for (size_t i = 0; i < n; ++i) {
+    const double error = edges[i] - edges[0] - offset - slope * (keys[i] - keys[0]);
+    if (listEdges)  // key time (ms from the first), up or down, signed error
+      std::printf("%10.3f %s %+.3f\n", keys[i] - keys[0], i % 2 ? "up  " : "down", error);
+    errors.push_back(std::fabs(error));
+  }
   const double ppm = (slope - 1) * 1e6;
   std::printf(
       "key-downs %zu  tones %zu  dropouts %zu  edge error ms: median %.3f  p99 %.3f  max %.3f  "
       "recording clock %+.0f ppm\n",
       downs, tones, tones > downs ? tones - downs : downs - tones, Pct(errors, 0.5),
       Pct(errors, 0.99), Pct(errors, 1.0), ppm);
+  // The tone's half-level point is half the 5 ms ramp after its edge.
+  if (started && n >= 1)
+    std::printf("delay from key to tone %.1f ms\n",
+                std::atof(argv[6]) / 1000 + edges[0] - keys[0] - 2.5);
   return tones == downs && n >= 2 && Pct(errors, 1.0) <= 1.0 && std::fabs(ppm) <= 1000 ? 0 : 1;
 }

@@ -24,6 +24,11 @@ class EngineKeyer : public Keyer {
   void PttTiming(int16_t leadMs, int16_t tailMs) override { engine_.SetPttTiming(leadMs, tailMs); }
   void Tune(int ms) override { engine_.Tune(ms); }
   engine::SidetoneStatus SidetoneState() override { return engine_.SidetoneState(); }
+  void ElementNs(bool down, int64_t ns) override { engine_.ElementNs(down, ns); }
+  void Volume(int16_t percent) override { engine_.SetVolume(percent); }
+  void HoldPtt(int16_t on) override { engine_.HoldPtt(on != 0); }
+  uint64_t Queued() override { return engine_.Queued(); }
+  uint64_t Ended() override { return engine_.Ended(); }
 
  private:
   engine::KeyerEngine& engine_;

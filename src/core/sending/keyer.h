@@ -38,6 +38,17 @@ class Keyer {
   virtual int LineError() = 0;
   // What plays the sidetone, how far behind the key, and why nothing does.
   virtual engine::SidetoneStatus SidetoneState() = 0;
+  // An element of its own length, whatever the unit: text from a logger
+  // carries its own speed changes and weighting.
+  virtual void ElementNs(bool down, int64_t ns) = 0;
+  virtual void Volume(int16_t percent) = 0;  // sidetone level, 0 to 100
+  // PTT on now and kept on (1) until released (0); released, it drops as
+  // at the end of a run once nothing is pending.
+  virtual void HoldPtt(int16_t on) = 0;
+  // Elements queued so far, and elements ended or dropped so far: the n-th
+  // queued (counting from 1) has ended once Ended() >= n.
+  virtual uint64_t Queued() = 0;
+  virtual uint64_t Ended() = 0;
 };
 
 }  // namespace orvex

@@ -11,7 +11,7 @@ constexpr int kMaxPauseSeconds = 30;
 
 int SendQueue::PendingText() const {
   return static_cast<int>(slots_[1].size() + slots_[2].size() + slots_[3].size() +
-                          slots_[4].size());
+                          slots_[4].size() + (source_ ? source_->Waiting() : 0));
 }
 
 bool SendQueue::QueueCW(const Text& text, int level) {
@@ -35,6 +35,7 @@ bool SendQueue::QueueCW(const Text& text, int level) {
 
 void SendQueue::Clear() {
   for (Text& slot : slots_) slot.clear();
+  if (source_) source_->Clear();
   lastKeyed_ = ' ';
   if (pausing_) {
     pausing_ = false;
@@ -140,6 +141,14 @@ void SendQueue::PumpCW() {
 
   for (int slot = 1; slot <= 4;) {
     Text& text = slots_[static_cast<size_t>(slot)];
+    if (slot == 4 && source_ && source_->Waiting() > 0) {
+      // A character of its own timing is a few elements: keep about one
+      // ahead of the key, so a stop or a backspace still finds the rest.
+      if (p_.keyer.Pending() > 4) return;
+      source_->KeyNext();
+      lastKeyed_ = 0;  // not a blank: a line end after it keys a word space
+      continue;
+    }
     if (text.empty()) {
       ++slot;
       continue;

@@ -40,6 +40,7 @@ class SendQueue {
   explicit SendQueue(const Parts& parts) : p_(parts) {}
 
   void SetTypeAhead(TypeAheadLine* line) { typeAhead_ = line; }
+  void SetKeyedSource(KeyedSource* source) { source_ = source; }
 
   // Appends text at level 1 to 4 (level 1 framed as a sidetone-only notice
   // at the raised pitch) and runs a pass. Text that would take the queue
@@ -48,7 +49,7 @@ class SendQueue {
   bool QueueCW(const Text& text, int level);
   // One pass of the pump.
   void PumpCW();
-  // Characters in slots 1 to 4.
+  // Characters in slots 1 to 4 and the keyed source.
   int PendingText() const;
   // Idles the keyer once nothing is left to send.
   void CWIdleCheck();
@@ -71,6 +72,7 @@ class SendQueue {
 
   Parts p_;
   TypeAheadLine* typeAhead_ = nullptr;
+  KeyedSource* source_ = nullptr;
   std::array<Text, 5> slots_;  // slot 0 unused
   bool inPass_ = false;
   bool pausing_ = false;

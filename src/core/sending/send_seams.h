@@ -22,6 +22,18 @@ class TypeAheadLine {
   virtual void Clear() = 0;
 };
 
+// Text that keys with its own timing (a logger's exchanges over the
+// network). The pump serves it after stored messages and before the typed
+// character, a character at a time while the keyer's queue is short, so a
+// stop drops what has not started and the operator's text keeps its turn.
+class KeyedSource {
+ public:
+  virtual ~KeyedSource() = default;
+  virtual size_t Waiting() const = 0;  // characters not yet keyed
+  virtual void KeyNext() = 0;          // hands the next character to the keyer
+  virtual void Clear() = 0;            // a stop: everything waiting dropped
+};
+
 // A one-shot timer for pauses.
 class PauseTimer {
  public:

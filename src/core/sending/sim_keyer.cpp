@@ -34,11 +34,20 @@ int16_t SimKeyer::Pending() {
 
 void SimKeyer::Element(int16_t state, int16_t units) {
   Print("ELEMENT", state, units);
-  if (units <= 0) return;
+  if (units > 0) Play(state == 0, int64_t{units} * unitMs_);
+}
+
+void SimKeyer::ElementNs(bool down, int64_t ns) {
+  const int64_t ms = (ns + 500'000) / 1'000'000;  // the simulated clock counts milliseconds
+  Print("ELEMENTMS", down ? 0 : 128, static_cast<int>(ms));
+  if (ms > 0) Play(down, ms);
+}
+
+void SimKeyer::Play(bool down, int64_t length) {
   const int64_t start = std::max(clock_.MonotonicMs(), busyUntil_);
   if (start > timelineEnd_) timeline_.push_back({false, static_cast<int>(start - timelineEnd_)});
-  const int64_t length = int64_t{units} * unitMs_;
-  timeline_.push_back({state == 0, static_cast<int>(length)});
+  ++queued_;
+  timeline_.push_back({down, static_cast<int>(length)});
   busyUntil_ = timelineEnd_ = start + length;
   ends_.push_back(busyUntil_);
   active_ = true;

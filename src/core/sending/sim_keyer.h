@@ -37,6 +37,14 @@ class SimKeyer : public Keyer {
   void PttTiming(int16_t leadMs, int16_t tailMs) override { Print("PTT", leadMs, tailMs); }
   void Tune(int ms) override;
   engine::SidetoneStatus SidetoneState() override { return {}; }  // nothing is heard
+  void ElementNs(bool down, int64_t ns) override;
+  void Volume(int16_t percent) override { Print("VOLUME", 0, percent); }
+  void HoldPtt(int16_t on) override { Print("HOLDPTT", 0, on); }
+  uint64_t Queued() override { return queued_; }
+  uint64_t Ended() override {
+    Pending();
+    return queued_ - ends_.size();
+  }
 
   // Key down and up over the whole send, in milliseconds, silence between.
   std::vector<engine::KeyElement> Timeline() const { return timeline_; }
@@ -45,12 +53,14 @@ class SimKeyer : public Keyer {
 
  private:
   void Print(const char* op, int a, int b);
+  void Play(bool down, int64_t lengthMs);
   ManualClock& clock_;
   std::function<void(const std::string&)> trace_;
   std::deque<int64_t> ends_;  // end times of elements not yet finished
   int64_t busyUntil_ = 0;
   int unitMs_ = 42;
   bool active_ = false;
+  uint64_t queued_ = 0;
   std::vector<engine::KeyElement> timeline_;
   int64_t timelineEnd_ = 0;
 };

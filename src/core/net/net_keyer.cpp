@@ -1,0 +1,280 @@
+#include "core/net/net_keyer.h"
+
+#include <algorithm>
+
+#include "base/text.h"
+#include "core/net/net_request.h"
+#include "core/sending/send_queue.h"
+
+namespace orvex {
+namespace {
+
+constexpr int kSlowest = 4, kFastest = 60;
+constexpr int kMaxNetPttLeadMs = 50;  // what loggers may ask for
+
+}  // namespace
+
+NetKeyer::NetKeyer(const Parts& parts) : p_(parts), morse_(FillMorseTable()) {
+  for (const Text& entry : morse_)
+    if (entry.size() > 1)
+      patterns_[static_cast<unsigned char>(entry[0])] = std::string_view(entry).substr(1);
+  // Signs loggers write with characters of their own.
+  patterns_['*'] = ".-.-.";                               // AR
+  patterns_['<'] = "...-.-";                              // SK
+  patterns_['>'] = "-...-.-";                             // BK
+  patterns_['&'] = ".-...";                               // AS
+  patterns_['+'] = patterns_['-'] = patterns_['~'] = {};  // speed and pause, not keyed
+}
+
+void NetKeyer::Handle(std::string_view datagram, const NetPeer& from) {
+  ++counts_.requests;
+  const NetRequest request = ParseNetRequest(datagram);
+  if (request.command)
+    Command(request.name, request.argument, from);
+  else
+    QueueText(request.argument, from);
+}
+
+void NetKeyer::QueueText(std::string_view text, const NetPeer& from) {
+  std::string_view keyed = text;
+  const size_t caret = text.find('^');
+  if (caret != std::string_view::npos) keyed = text.substr(0, caret);
+  const Text cp = IsValidUtf8(keyed) && !IsAscii(keyed) ? Utf8ToCp1252(keyed) : Text(keyed);
+
+  std::deque<Item> add;
+  size_t chars = 0;
+  bool tilde = tilde_;
+  for (const char ch : cp) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == 8) {  // backspace: the last character not yet keyed
+      auto last = std::find_if(add.rbegin(), add.rend(),
+                               [](const Item& i) { return i.kind == Kind::Char; });
+      if (last != add.rend()) {
+        add.erase(std::next(last).base());
+        --chars;
+      } else {
+        auto queued = std::find_if(items_.rbegin(), items_.rend(),
+                                   [](const Item& i) { return i.kind == Kind::Char; });
+        if (queued != items_.rend()) {
+          items_.erase(std::next(queued).base());
+          --chars_;
+        }
+      }
+    } else if (c == '+' || c == '-') {
+      add.push_back({c == '+' ? Kind::Faster : Kind::Slower, {}});
+    } else if (c == '~') {
+      tilde = true;
+    } else if (c == ' ') {
+      add.push_back({Kind::Char, " "});
+      ++chars;
+    } else if (!patterns_[c].empty()) {
+      add.push_back({Kind::Char, patterns_[c], tilde});
+      tilde = false;
+      ++chars;
+    }
+  }
+  const bool caretReply = caret != std::string_view::npos;
+  const size_t replies = (caretReply ? 1 : 0) + (hWaiting_ ? 1 : 0);
+  if (items_.size() + add.size() + replies > kQueueLimit) {
+    ++counts_.refused;  // refused whole: never key half an exchange
+    return;
+  }
+  tilde_ = tilde;
+  chars_ += chars;
+  for (const Item& item : add) items_.push_back(item);
+  if (caretReply) {
+    items_.push_back({Kind::Reply, {}});
+    answers_.push_back({from, std::string(keyed) + "\r\n"});
+  }
+  if (hWaiting_) {
+    hWaiting_ = false;
+    items_.push_back({Kind::Reply, {}});
+    answers_.push_back(h_);
+  }
+  Settle();
+}
+
+void NetKeyer::Command(char name, std::string_view argument, const NetPeer& from) {
+  const EnvSettings& s = p_.settings;
+  switch (name) {
+    case '0':
+      Reset();
+      return;
+    case '2':
+      if (const auto wpm = NetNumber(argument, kSlowest, kFastest)) return Speed(*wpm);
+      break;
+    case '3':
+      if (const auto hz = NetNumber(argument, 0, 4000)) {
+        if (*hz == 0) {
+          p_.keyer.Sidetone(SidetoneDevice::None);
+        } else {
+          if (s.CWSidetone_Enable != 0)
+            p_.keyer.Sidetone(engine::SidetoneDeviceFrom(s.CWSidetone_Device));
+          p_.keyer.Tone(static_cast<int16_t>(*hz));
+        }
+        return;
+      }
+      break;
+    case '4':
+      if (!wordMode_) p_.control.Stop();
+      return;
+    case '5':
+      if (!p_.control.Exit()) Ignored();
+      return;
+    case '6':
+      wordMode_ = true;
+      return;
+    case '7':
+      if (const auto w = NetNumber(argument, -50, 50)) {
+        weighting_ = *w;
+        return;
+      }
+      break;
+    case '8':
+      if (!p_.control.SetDevice(TrimBlanks(argument))) Ignored();
+      return;
+    case 'a':
+      if (const auto on = NetNumber(argument, -1'000'000, 1'000'000)) {
+        p_.keyer.HoldPtt(*on != 0 ? 1 : 0);
+        return;
+      }
+      break;
+    case 'b':
+    case 'e':
+      return;  // the band and the SSB way: nothing on a serial or parallel port
+    case 'c':
+      if (const auto seconds = NetNumber(argument, 0, 10)) {
+        if (*seconds > 0) p_.control.Tune(*seconds);
+        return;
+      }
+      break;
+    case 'd':
+      if (const auto ms = NetNumber(argument, 0, 1'000'000)) {
+        p_.keyer.PttTiming(static_cast<int16_t>(std::min(*ms, kMaxNetPttLeadMs)), s.CWPttTail);
+        return;
+      }
+      break;
+    case 'f':
+      if (argument.size() == 1) {
+        switch (argument[0]) {
+          case 'n':
+            p_.keyer.Sidetone(SidetoneDevice::None);
+            return;
+          case 's':
+          case 'a':
+          case 'p':
+            p_.keyer.Sidetone(SidetoneDevice::SoundCard);
+            return;
+          case 'c':
+            p_.keyer.Sidetone(SidetoneDevice::PcSpeaker);
+            return;
+          default:
+            break;
+        }
+      }
+      break;
+    case 'g':
+      if (const auto percent = NetNumber(argument, 0, 100)) {
+        p_.keyer.Volume(static_cast<int16_t>(*percent));
+        return;
+      }
+      break;
+    case 'h':
+      hWaiting_ = true;
+      h_ = {from, std::string(1, 'h').append(argument).append("\r\n")};
+      return;
+    default:
+      break;
+  }
+  Ignored();
+}
+
+void NetKeyer::Reset() {
+  const EnvSettings& s = p_.settings;
+  wordMode_ = false;
+  p_.control.Stop();
+  hWaiting_ = tilde_ = false;
+  weighting_ = 0;
+  p_.keyer.HoldPtt(0);
+  Speed(std::clamp<int>(s.CWSpeed, 1, 99));
+  p_.keyer.Volume(100);
+  if (s.CWSidetone_Enable != 0) {
+    p_.keyer.Sidetone(engine::SidetoneDeviceFrom(s.CWSidetone_Device));
+    p_.keyer.Tone(s.CWTone);
+  } else {
+    p_.keyer.Sidetone(SidetoneDevice::None);
+  }
+  p_.keyer.PttTiming(s.CWPttLead, s.CWPttTail);
+}
+
+void NetKeyer::Speed(int wpm) {
+  p_.port.SetCWSpeed(static_cast<int16_t>(wpm));
+}
+
+void NetKeyer::Settle() {
+  while (!items_.empty() && items_.front().kind != Kind::Char) {
+    const Kind kind = items_.front().kind;
+    items_.pop_front();
+    if (kind == Kind::Reply) {
+      if (answers_.empty()) continue;
+      Answer answer = std::move(answers_.front());
+      answers_.pop_front();
+      answer.mark = lastDown_;
+      due_.push_back(std::move(answer));
+    } else {
+      const int step = kind == Kind::Faster ? 2 : -2;
+      Speed(std::clamp(p_.port.Speed() + step, kSlowest, kFastest));
+    }
+  }
+  Poll();
+}
+
+void NetKeyer::KeyNext() {
+  Settle();
+  if (items_.empty()) return;
+  const Item item = items_.front();
+  items_.pop_front();
+  --chars_;
+  Key(item);
+  Settle();
+}
+
+void NetKeyer::Key(const Item& item) {
+  // A unit from the speed in effect, to the nanosecond; weighting moves
+  // time from each gap to the element before it, so words keep their length.
+  const int64_t unit = 1'200'000'000LL / std::max<int>(p_.port.Speed(), 1);
+  const int64_t shift = unit * 12 * weighting_ / 1000;
+  if (item.pattern == " ") {
+    p_.keyer.ElementNs(false, 4 * unit);  // with the 3 after a character: 7
+    return;
+  }
+  for (size_t i = 0; i < item.pattern.size(); ++i) {
+    const bool last = i + 1 == item.pattern.size();
+    p_.keyer.ElementNs(true, (item.pattern[i] == '-' ? 3 * unit : unit) + shift);
+    lastDown_ = p_.keyer.Queued();
+    p_.keyer.ElementNs(false,
+                       (last ? 3 * unit : unit) - shift + (last && item.pauseAfter ? 2 * unit : 0));
+  }
+}
+
+void NetKeyer::Poll() {
+  if (due_.empty()) return;
+  const uint64_t ended = p_.keyer.Ended();
+  while (!due_.empty() && ended >= due_.front().mark) {
+    p_.replies.Reply(due_.front().to, due_.front().text);
+    due_.pop_front();
+  }
+}
+
+void NetKeyer::Clear() {
+  items_.clear();
+  chars_ = 0;
+  tilde_ = false;
+  // Each reply still owed is answered once, whatever ended it.
+  for (const Answer& answer : due_) p_.replies.Reply(answer.to, "break\r\n");
+  for (const Answer& answer : answers_) p_.replies.Reply(answer.to, "break\r\n");
+  due_.clear();
+  answers_.clear();
+}
+
+}  // namespace orvex

@@ -1,0 +1,118 @@
+// Keying for loggers: the requests of the UDP keying protocol (Tlf, CQRLOG,
+// QLog and others speak it) turned into keying. Text waits here and goes to
+// the keyer through the send queue's pump, a character at a time, so the
+// operator's Esc stops it and typed text and messages keep their turn.
+// Each character is keyed with its own element lengths: the protocol's
+// speed changes inside the text and its weighting apply to it exactly.
+// Replies (the caret's, the "h" command's, "break") go back to the
+// requester once the last element of their text has ended.
+#pragma once
+
+#include <sys/socket.h>
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+
+#include "core/config/env_settings.h"
+#include "core/sending/keyer.h"
+#include "core/sending/morse_table.h"
+#include "core/sending/port_setup.h"
+#include "core/sending/send_seams.h"
+
+namespace orvex {
+
+// Where a request came from, and where its reply goes.
+struct NetPeer {
+  sockaddr_storage address{};
+  socklen_t length = 0;
+};
+
+class NetReplies {
+ public:
+  virtual ~NetReplies() = default;
+  virtual void Reply(const NetPeer& to, std::string_view bytes) = 0;
+};
+
+// What a request may ask of the program around the keyer.
+class NetControl {
+ public:
+  virtual ~NetControl() = default;
+  virtual void Stop() = 0;             // everything queued dropped, key and PTT up
+  virtual void Tune(int seconds) = 0;  // key down with PTT
+  virtual bool Exit() = 0;             // false where a request may not end the program
+  virtual bool SetDevice(std::string_view name) = 0;  // false where it may not
+};
+
+class NetKeyer : public KeyedSource {
+ public:
+  struct Parts {
+    Keyer& keyer;
+    PortSetup& port;
+    const EnvSettings& settings;  // the start-up values a reset returns to
+    NetReplies& replies;
+    NetControl& control;
+  };
+  explicit NetKeyer(const Parts& parts);
+
+  void Handle(std::string_view datagram, const NetPeer& from);
+  // Sends the replies whose text has been keyed.
+  void Poll();
+  // Text or a reply is waiting: the caller polls every millisecond or so.
+  bool Busy() const { return !items_.empty() || !due_.empty(); }
+
+  size_t Waiting() const override { return chars_; }
+  void KeyNext() override;
+  // A stop (the operator's Esc, or the protocol's abort or reset): text
+  // dropped, replies still waiting answered "break".
+  void Clear() override;
+
+  // Requests taken, ignored as malformed or unknown, refused for want of
+  // room in the queue.
+  struct Counts {
+    uint64_t requests = 0, ignored = 0, refused = 0;
+  };
+  const Counts& Totals() const { return counts_; }
+  int Weighting() const { return weighting_; }
+
+ private:
+  enum class Kind : uint8_t { Char, Faster, Slower, Reply };
+  struct Item {
+    Kind kind;
+    std::string_view pattern;  // ".-" and the like; " " a word space
+    bool pauseAfter = false;   // the "~" before it: two dots' silence after
+  };
+  struct Answer {
+    NetPeer to;
+    std::string text;
+    uint64_t mark = 0;  // sent once this many elements have ended
+  };
+
+  void QueueText(std::string_view text, const NetPeer& from);
+  void Command(char name, std::string_view argument, const NetPeer& from);
+  void Reset();
+  // Carries out the speed changes and replies at the front of the queue.
+  void Settle();
+  void Key(const Item& item);
+  void Speed(int wpm);
+  void Ignored() { ++counts_.ignored; }
+
+  Parts p_;
+  std::array<std::string_view, 256> patterns_{};  // by Windows-1252 code
+  std::deque<Item> items_;
+  std::deque<Answer> answers_;  // the replies in the queue, in order
+  std::deque<Answer> due_;      // replies whose text has gone to the keyer
+  size_t chars_ = 0;
+  bool tilde_ = false;  // a "~" waits for its character
+  bool wordMode_ = false;
+  bool hWaiting_ = false;
+  Answer h_;
+  int weighting_ = 0;
+  uint64_t lastDown_ = 0;  // the mark just after this source's last key-down
+  Counts counts_;
+  MorseTable morse_;  // patterns_ points into it
+};
+
+}  // namespace orvex

@@ -1,0 +1,66 @@
+// What the command-line programs need around the send path: a pause timer
+// and a tick on their own loop, and a beep that says so on standard error.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "base/clock.h"
+#include "core/sending/send_seams.h"
+
+namespace orvex::tools {
+
+// Pause deadlines on whatever clock the send runs on, checked every tick.
+class DeadlineTimer : public PauseTimer {
+ public:
+  explicit DeadlineTimer(Clock& clock) : clock_(clock) {}
+  void Start(int ms, std::function<void()> done) override {
+    due_ = clock_.MonotonicMs() + ms;
+    done_ = std::move(done);
+  }
+  void Cancel() override { done_ = nullptr; }
+  void Poll() {
+    if (done_ && clock_.MonotonicMs() >= due_) {
+      auto done = std::move(done_);
+      done_ = nullptr;
+      done();
+    }
+  }
+
+ private:
+  Clock& clock_;
+  int64_t due_ = 0;
+  std::function<void()> done_;
+};
+
+// The send path's tick, fired by the program's loop.
+class LoopTimer : public RepeatingTimer {
+ public:
+  void Start(int intervalMs, std::function<void()> tick) override {
+    interval_ = intervalMs;
+    tick_ = std::move(tick);
+  }
+  void Stop() override { tick_ = nullptr; }
+  int Interval() const { return interval_; }
+  void Fire() {
+    if (tick_) tick_();
+  }
+
+ private:
+  int interval_ = 100;
+  std::function<void()> tick_;
+};
+
+class StderrBeeper : public Beeper {
+ public:
+  explicit StderrBeeper(std::string program) : program_(std::move(program)) {}
+  void Beep() override {
+    std::fprintf(stderr, "%s: the send queue is full; text refused\n", program_.c_str());
+  }
+
+ private:
+  std::string program_;
+};
+
+}  // namespace orvex::tools
