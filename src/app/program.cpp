@@ -76,9 +76,12 @@ int Program::Main(int& argc, char** argv) {
   }
   ticker_->Start();
   send_->Port().SetKeyboardCW(true);
+  net_ = std::make_unique<NetLink>(*send_, keyer_, state_.Env, sink_);
+  net_->Apply();
   commands_->UpdateTitle();
   const int status = app.exec();
   ticker_->Stop();
+  net_.reset();
   viewer_.reset();  // widgets go before the application object does
   help_.reset();
   form_.reset();
@@ -120,6 +123,7 @@ void Program::OpenCWOptions() {
   // Modal for the main window only: the help it opens stays usable.
   dialog.setWindowModality(Qt::WindowModal);
   if (dialog.exec() != QDialog::Accepted) actions.session.Cancel();
+  if (net_) net_->Apply();
 }
 
 void Program::ShowHelp(int context) {

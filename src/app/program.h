@@ -14,6 +14,7 @@
 #include "core/sending/ticker.h"
 #include "engine/keyer_engine.h"
 #include "ui/message_boxes.h"
+#include "ui/net_link.h"
 #include "ui/qt_seams.h"
 
 namespace orvex {
@@ -57,6 +58,7 @@ class Program : private WindowServices, private PacketWindowFactory {
   std::unique_ptr<PktForm> form_;
   std::unique_ptr<TextViewer> viewer_;
   std::unique_ptr<HelpViewer> help_;
+  std::unique_ptr<NetLink> net_;  // loggers keying through the window
 };
 
 }  // namespace orvex

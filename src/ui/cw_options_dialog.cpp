@@ -65,7 +65,18 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   cwGrid->addWidget(speed_, 1, 1, Qt::AlignLeft);
   pttLead_ = NumberField(ToQString(e.pttLead), "CWPttLead", "PTT lead (ms)", cwFrame, cwGrid, 2);
   pttTail_ = NumberField(ToQString(e.pttTail), "CWPttTail", "PTT tail (ms)", cwFrame, cwGrid, 3);
-  cwGrid->setRowStretch(4, 1);
+  // Loggers (Tlf, CQRLOG...) key through the program: a port on this
+  // computer, or address:port to take requests from the network.
+  netKeyer_ = new QLineEdit(ToQString(e.netKeyer), cwFrame);
+  netKeyer_->setObjectName("NetKeyer");
+  netKeyer_->setPlaceholderText("off");
+  netKeyer_->setMaximumWidth(netKeyer_->fontMetrics().horizontalAdvance("127.0.0.1:65535") + 16);
+  auto* netLabel = new QLabel("Accept keying from loggers on UDP port", cwFrame);
+  netLabel->setObjectName("NetKeyerLabel");
+  netLabel->setBuddy(netKeyer_);
+  cwGrid->addWidget(netLabel, 4, 0, 1, 2);
+  cwGrid->addWidget(netKeyer_, 5, 0, 1, 2, Qt::AlignLeft);
+  cwGrid->setRowStretch(6, 1);
 
   // Sidetone.
   auto* toneFrame = new QGroupBox("CW Sidetone", this);
@@ -140,10 +151,11 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   all->addLayout(top);
   all->addWidget(msgsFrame);
 
-  // The keyboard order of the original dialog, the wave option last.
+  // The keyboard order of the original dialog, the wave option last; the
+  // loggers' port, which it did not have, after it.
   QWidget* order[] = {port_,    speed_,   pttLead_, pttTail_, sidetone_, tone_,    speaker_,
                       midi_,    msgs_[0], msgs_[1], msgs_[2], msgs_[3],  msgs_[4], msgs_[5],
-                      msgs_[6], msgs_[7], save_,    cancel_,  help_,     wave_};
+                      msgs_[6], msgs_[7], save_,    cancel_,  help_,     wave_,    netKeyer_};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 
   connect(save_, &QPushButton::clicked, this, [this, &actions] {
@@ -166,6 +178,7 @@ CWOptionsEntries CWEnv::Entries() const {
   e.speed = FromQString(speed_->text());
   e.pttLead = FromQString(pttLead_->text());
   e.pttTail = FromQString(pttTail_->text());
+  e.netKeyer = FromQString(netKeyer_->text());
   e.tone = FromQString(tone_->text());
   e.sidetone = sidetone_->isChecked();
   e.device = midi_->isChecked() ? 3 : wave_->isChecked() ? 4 : 1;

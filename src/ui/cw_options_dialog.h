@@ -39,6 +39,7 @@ class CWEnv : public QDialog {
   QLineEdit* CWSpeed() const { return speed_; }
   QCheckBox* CWSidetone() const { return sidetone_; }
   QLineEdit* CWTone() const { return tone_; }
+  QLineEdit* NetKeyer() const { return netKeyer_; }
   QRadioButton* Option(int device) const;
   QLineEdit* Msgs(int index) const { return msgs_.at(static_cast<size_t>(index)); }
   QPushButton* SaveButton() const { return save_; }
@@ -51,6 +52,7 @@ class CWEnv : public QDialog {
   QLineEdit* speed_;
   QLineEdit* pttLead_;
   QLineEdit* pttTail_;
+  QLineEdit* netKeyer_;
   QCheckBox* sidetone_;
   QLineEdit* tone_;
   QRadioButton* speaker_;

@@ -55,19 +55,21 @@ class DialogsTest : public QObject, public CWOptionsActions {
 
  private slots:
   void cwOptionsStaysOpenUntilSaveSucceeds() {
-    CWEnv dialog({"None", "28", "600", true, 1, {}}, *this, nullptr);
+    CWEnv dialog(EntriesFrom(EnvSettings{}), *this, nullptr);
     dialog.show();
     dialog.CWSpeed()->setText("0");
     QTest::keyClick(dialog.CWSpeed(), Qt::Key_Return);  // Enter is Save
     QVERIFY(dialog.isVisible());
     dialog.CWSpeed()->setText("35");
     dialog.Option(4)->setChecked(true);
+    dialog.NetKeyer()->setText("6789");
     QTest::keyClicks(dialog.CWTone(), "12345");  // a fifth digit cannot be typed
     dialog.CmdHelp()->click();
     dialog.SaveButton()->click();
     QVERIFY(!dialog.isVisible());
     QCOMPARE(saved_.size(), 2);
-    QCOMPARE(saved_[1].speed + "/" + std::to_string(saved_[1].device), Text("35/4"));
+    QCOMPARE(saved_[1].speed + "/" + std::to_string(saved_[1].device) + "/" + saved_[1].netKeyer,
+             Text("35/4/6789"));
     QCOMPARE(saved_[1].tone.size(), size_t{4});
     QCOMPARE(helps_, 1);
   }

@@ -3,6 +3,7 @@
 #include "base/message.h"
 #include "base/numbers.h"
 #include "core/config/port_name.h"
+#include "core/net/udp_listener.h"
 
 namespace orvex {
 
@@ -16,6 +17,7 @@ CWOptionsEntries EntriesFrom(const EnvSettings& s) {
   e.messages = s.MsgCW;
   e.pttLead = std::to_string(s.CWPttLead);
   e.pttTail = std::to_string(s.CWPttTail);
+  e.netKeyer = s.NetKeyer;
   return e;
 }
 
@@ -51,7 +53,14 @@ bool ApplyCWOptions(const CWOptionsEntries& e, ProgramState& state, SendPath& se
                 kTitle);
     return false;
   }
+  const Text netKeyer = TrimBlanks(e.netKeyer);
+  if (!netKeyer.empty() && !IsNetAddress(netKeyer)) {
+    ShowMessage(sink, "Logger UDP port must be 1 - 65535, or address:port, or empty", std::nullopt,
+                kTitle);
+    return false;
+  }
   EnvSettings& s = state.Env;
+  s.NetKeyer = netKeyer;
   state.CWPortCode = parsed.code;
   s.CWPort = port;
   s.CWSpeed = speed;

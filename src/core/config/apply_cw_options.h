@@ -21,6 +21,7 @@ struct CWOptionsEntries {
   std::array<Text, 8> messages;
   Text pttLead = "0";  // ms
   Text pttTail = "0";
+  Text netKeyer;  // empty, a UDP port, or address:port
 };
 
 // The entries the dialog opens with.

@@ -42,6 +42,7 @@ const Field kFields[] = {
     {"CWWEIGHT", &EnvSettings::CWWeight},
     {"CWPTTLEAD", &EnvSettings::CWPttLead, 0, kMaxPttLeadMs},
     {"CWPTTTAIL", &EnvSettings::CWPttTail, 0, kMaxPttTailMs},
+    {"NETKEYER", &EnvSettings::NetKeyer},
     {"PACKETTOP", &EnvSettings::PacketTop},
     {"PACKETLEFT", &EnvSettings::PacketLeft},
     {"PACKETHEIGHT", &EnvSettings::PacketHeight},
@@ -222,6 +223,7 @@ Text EnvironmentFile::FormatEnvironmentFile(const EnvSettings& s) {
   out += NumberLine("CWWeight=", s.CWWeight);
   out += NumberLine("CWPttLead=", s.CWPttLead);
   out += NumberLine("CWPttTail=", s.CWPttTail);
+  if (!s.NetKeyer.empty()) out += "NetKeyer=" + s.NetKeyer + eol;
   for (int n = 1; n <= 8; ++n)
     if (!s.Message(n).empty()) out += "MsgCW" + std::to_string(n) + "=" + s.Message(n) + eol;
   out += NumberLine("PacketTop=", s.PacketTop);

@@ -24,6 +24,9 @@ struct EnvSettings {
   int16_t CWWeight = 50;
   int16_t CWPttLead = 0;  // ms PTT rises before the first element, 0 to 500
   int16_t CWPttTail = 0;  // ms PTT is held after the last element, 0 to 3000
+  // Where loggers key through the program over UDP: "6789" (this computer
+  // only) or "address:port"; empty: they cannot.
+  Text NetKeyer;
   // Placement in twips. 32 bits wide: a 16-bit twip count ends 2,184 pixels
   // from the screen origin, short of a 4K screen or a second monitor.
   int32_t PacketTop = -1;  // negative: no saved placement

@@ -13,6 +13,10 @@ namespace orvex {
 
 inline constexpr int kNetKeyerPort = 6789;
 
+// "6789", "127.0.0.1:6789", "[::1]:6789": a port alone or a numeric
+// address (or localhost) and a port. Whether it can be bound is another matter.
+bool IsNetAddress(const std::string& where);
+
 class UdpListener : public NetReplies {
  public:
   // where: "6789", "127.0.0.1:6789", "0.0.0.0:6789", "[::1]:6789". Null

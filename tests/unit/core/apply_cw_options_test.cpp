@@ -58,7 +58,16 @@ TEST_F(CWOptions, SpeedAndToneChecks) {
   EXPECT_FALSE(Save());
   EXPECT_EQ(sink.Last(), "Set CW Options|PTT tail must be 0 - 3000.");
   entries.pttTail = "3000";
+  for (const char* bad : {"0", "65536", "6789x", "example.org:6789", ":6789"}) {
+    entries.netKeyer = bad;
+    EXPECT_FALSE(Save()) << bad;
+    EXPECT_EQ(sink.Last(),
+              "Set CW Options|Logger UDP port must be 1 - 65535, or address:port, or empty.");
+  }
+  entries.netKeyer = " [::1]:6789 ";
   EXPECT_TRUE(Save());
+  EXPECT_EQ(state.Env.NetKeyer, "[::1]:6789");
+  EXPECT_TRUE(test::Contains(File(), "\r\nNetKeyer=[::1]:6789\r\n"));
   EXPECT_EQ(state.Env.CWPttLead + state.Env.CWPttTail, 3200);
   EXPECT_EQ(state.Env.CWSpeed, 2);
   EXPECT_EQ(send.Port().Speed(), 2);

@@ -394,7 +394,7 @@ TEST_F(Keyd, ASecondDaemonOnTheSamePortIsRefusedAndCountsAreTold) {
               {"ORVEX_AUDIO=none"}, dir.File("second"));
   EXPECT_EQ(Exit(5s), 1);
   EXPECT_EQ(test::ReadFile(dir.File("second")),
-            "orvex-keyd: can't listen on UDP 127.0.0.1:" + std::to_string(port) +
+            "orvex-keyd: can't listen for loggers on UDP 127.0.0.1:" + std::to_string(port) +
                 ": another program is using that port\n");
   pid = first;
   Send("\x1bq");
