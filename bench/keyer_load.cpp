@@ -30,7 +30,7 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "bench_process.h"
 
 namespace {
 
@@ -38,63 +38,10 @@ constexpr const char* kText = "PARIS PARIS PARIS PARIS CQ TEST 5NN";
 constexpr int kWpm = 40;
 constexpr double kUnitMs = 1200.0 / kWpm;
 
-bool g_asUser = false;
-
-// Starts a program with env added to ours; its output goes nowhere.
-pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
-  std::vector<char*> argv, envp;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  std::vector<std::string> all(env);
-  for (char** e = environ; *e; ++e) all.push_back(*e);
-  for (auto& e : all) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  const bool asUser = g_asUser;
-  g_asUser = false;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
-    dup2(null, 2);
-    // Started as root, the keyers run as an ordinary user all the same:
-    // real-time priority only because root may have it would not be fair.
-    if (asUser && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(99);
-    execvpe(argv[0], argv.data(), envp.data());
-    _exit(127);
-  }
-  return pid;
-}
-
-void Stop(pid_t pid) {
-  if (pid <= 0) return;
-  kill(pid, SIGTERM);
-  waitpid(pid, nullptr, 0);
-}
-
-std::vector<pid_t> BusyProcesses() {
-  std::vector<pid_t> out;
-  for (int i = 0; i < 2; ++i) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-      volatile unsigned long x = 0;
-      for (;;) x = x + 1;
-    }
-    out.push_back(pid);
-  }
-  return out;
-}
-
-// A pseudo-terminal pair from socat; returns the line's path.
-std::string Pty(const std::string& dir, pid_t* socat) {
-  *socat = Spawn(
-      {"socat", "pty,raw,echo=0,link=" + dir + "/tty", "pty,raw,echo=0,link=" + dir + "/other"});
-  for (int i = 0; i < 50 && access((dir + "/tty").c_str(), F_OK) != 0; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  char real[256] = {};
-  if (readlink((dir + "/tty").c_str(), real, sizeof real - 1) <= 0) return "";
-  chmod(real, 0666);
-  return real;
-}
+using bench::BusyProcesses;
+using bench::Pct;
+using bench::Pty;
+using bench::Stop;
 
 // Key-down and key-up lengths in ms, from the shim's DTR changes.
 std::vector<double> Elements(const std::string& log) {
@@ -182,12 +129,6 @@ Result Analyse(const std::vector<double>& e) {
   return r;
 }
 
-double Pct(std::vector<double> v, double p) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[std::min(v.size() - 1, static_cast<size_t>(p * (v.size() - 1) + 0.5))];
-}
-
 void WaitQuiet(const std::string& log, double seconds) {
   off_t last = -1;
   for (int still = 0, i = 0; i < 600 && still < seconds * 10; ++i) {
@@ -205,11 +146,11 @@ Result OrvexRun(const std::string& dir, const std::string& send, const std::stri
   const std::string log = dir + "/orvex.log";
   unlink(log.c_str());
   std::ofstream(dir + "/orvex.ini") << "CWSidetone_Enable=0\r\n";
-  g_asUser = true;
-  const pid_t pid = Spawn(
+  const pid_t pid = bench::Spawn(
       {send, "--ini", dir + "/orvex.ini", "--port", "COM1", "--wpm", std::to_string(kWpm), "--text",
        kText},
-      {"ORVEX_COM1=" + tty, "LD_PRELOAD=" + shim, "ORVEX_SHIM_LOG=" + log, "ORVEX_AUDIO=none"});
+      {"ORVEX_COM1=" + tty, "LD_PRELOAD=" + shim, "ORVEX_SHIM_LOG=" + log, "ORVEX_AUDIO=none"},
+      true);
   waitpid(pid, nullptr, 0);
   Stop(socat);
   return Analyse(Elements(log));
@@ -220,10 +161,9 @@ Result CwdaemonRun(const std::string& dir, const std::string& shim) {
   const std::string tty = Pty(dir, &socat);
   const std::string log = dir + "/cwdaemon.log";
   unlink(log.c_str());
-  g_asUser = true;
-  const pid_t pid = Spawn({"cwdaemon", "-n", "-d", tty.substr(5), "-x", "n", "-s",
-                           std::to_string(kWpm), "-p", "6799", "-y", "n"},
-                          {"LD_PRELOAD=" + shim, "ORVEX_SHIM_LOG=" + log});
+  const pid_t pid = bench::Spawn({"cwdaemon", "-n", "-d", tty.substr(5), "-x", "n", "-s",
+                                  std::to_string(kWpm), "-p", "6799", "-y", "n"},
+                                 {"LD_PRELOAD=" + shim, "ORVEX_SHIM_LOG=" + log}, true);
   std::this_thread::sleep_for(std::chrono::seconds(1));
   const int s = socket(AF_INET, SOCK_DGRAM, 0);
   sockaddr_in to{};
