@@ -63,8 +63,9 @@ int Program::Main(int& argc, char** argv) {
 
   pauseTimer_ = std::make_unique<QtPauseTimer>();
   tickTimer_ = std::make_unique<QtRepeatingTimer>();
-  send_ = std::make_unique<SendPath>(
-      SendPath::Parts{keyer_, state_.Env, clock_, *pauseTimer_, beeper_, sink_, state_.ProgramDir});
+  send_ = std::make_unique<SendPath>(SendPath::Parts{keyer_, state_.Env, clock_, *pauseTimer_,
+                                                     beeper_, sink_, state_.ProgramDir, &echo_});
+  echo_.Watch(&send_->Queue());
   send_->SetTypeAhead(&editor_);
   ticker_ = std::make_unique<Ticker>(*send_, *tickTimer_);
   chooser_ = std::make_unique<QtFileChooser>(sink_);
@@ -91,7 +92,7 @@ int Program::Main(int& argc, char** argv) {
 PacketWindowSetup& Program::CreatePacketWindow() {
   WindowServices& services = *this;
   commands_ = std::make_unique<WindowCommands>(state_, *send_, sink_, services, *chooser_, beeper_);
-  form_ = std::make_unique<PktForm>(editor_, *commands_);
+  form_ = std::make_unique<PktForm>(editor_, *commands_, echo_);
   chooser_->SetParent(form_.get());
   viewer_ = std::make_unique<TextViewer>(sink_, form_.get());
   help_ = std::make_unique<HelpViewer>();
@@ -107,7 +108,9 @@ bool Program::Prompt(const Text& title, const Text& label, Text* text) {
 }
 
 void Program::SetTitle(const Text& title) {
-  if (form_) form_->setWindowTitle(ToQString(title));
+  if (!form_) return;
+  form_->setWindowTitle(ToQString(title));
+  form_->RefreshStatus();  // the speed box with the title
 }
 
 void Program::OpenCWOptions() {

@@ -8,6 +8,7 @@
 #include "core/frame/line_editor.h"
 #include "core/frame/open_window.h"
 #include "core/frame/program_state.h"
+#include "core/frame/sent_echo.h"
 #include "core/frame/window_commands.h"
 #include "core/sending/engine_keyer.h"
 #include "core/sending/send_path.h"
@@ -48,6 +49,7 @@ class Program : private WindowServices, private PacketWindowFactory {
   QtBeeper beeper_;
   engine::KeyerEngine engine_;
   EngineKeyer keyer_{engine_};
+  SentEcho echo_{keyer_};  // what the window shows was sent
   LineEditor editor_;
   std::unique_ptr<QtPauseTimer> pauseTimer_;
   std::unique_ptr<QtRepeatingTimer> tickTimer_;

@@ -1,5 +1,7 @@
 #include "base/line_reader.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 
 namespace orvex {
@@ -25,7 +27,9 @@ std::unique_ptr<LineReader> LineReader::Open(const std::string& path, FileResult
     return nullptr;
   }
   *result = FileResult::Ok();
-  return std::unique_ptr<LineReader>(new LineReader(f));
+  struct stat st {};
+  const long long size = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) ? st.st_size : -1;
+  return std::unique_ptr<LineReader>(new LineReader(f, size));
 }
 
 LineReader::~LineReader() {

@@ -24,10 +24,14 @@ class LineReader {
   // of a file needs no line end); *end is set, with no piece, once the file
   // is done. A read error comes back as a failed result.
   FileResult Next(Text* piece, bool* lineEnd, bool* end);
+  // Bytes read so far, and the file's size when it has one (-1 if not).
+  long long Position() const { return std::ftell(file_); }
+  long long Size() const { return size_; }
 
  private:
-  explicit LineReader(std::FILE* f) : file_(f) {}
+  LineReader(std::FILE* f, long long size) : file_(f), size_(size) {}
   std::FILE* file_;
+  long long size_;
   std::string carry_;  // the start of a UTF-8 character cut off a piece
 };
 

@@ -93,4 +93,11 @@ bool IsNumberInRange(std::string_view text, int16_t lower, int16_t upper, int16_
   return lower <= value && value <= upper;
 }
 
+Text GroupedNumber(long long value) {
+  Text digits = std::to_string(value < 0 ? -value : value);
+  for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
+    digits.insert(static_cast<size_t>(i), ",");
+  return value < 0 ? "-" + digits : digits;
+}
+
 }  // namespace orvex

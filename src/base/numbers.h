@@ -28,6 +28,8 @@ double LeadingNumber(std::string_view text);
 // The shortest decimal text that reads back as the same float ("10.5",
 // "9", "1E+20"), the same in every locale; minus zero is "0".
 Text DecimalText(float value);
+// 4567 as "4,567", whatever the locale.
+Text GroupedNumber(long long value);
 
 // Nearest integer, halves to even; nullopt when it does not fit [lo, hi].
 std::optional<long long> RoundHalfEven(double value, long long lo, long long hi);

@@ -4,14 +4,24 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontDatabase>
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QStyle>
+#include <QVBoxLayout>
 #include <cmath>
 
 #include "base/message.h"
 #include "base/numbers.h"
 #include "ui/centre_form.h"
+#include "ui/echo_box.h"
 #include "ui/in_box.h"
 #include "ui/key_translation.h"
 #include "ui/qt_text.h"
@@ -21,6 +31,35 @@ namespace orvex {
 namespace {
 
 constexpr const char* kHelpContext = "helpContext";
+
+// The lamp: red with white letters when lit (readable on light and dark
+// themes alike), the window's own colours when not.
+void SetLamp(QLabel* lamp, bool lit) {
+  if (!lamp || lamp->property("lit").toBool() == lit) return;
+  lamp->setProperty("lit", lit);
+  QPalette p = lamp->parentWidget() ? lamp->parentWidget()->palette() : lamp->palette();
+  if (lit) {
+    p.setColor(QPalette::Window, QColor(200, 0, 0));
+    p.setColor(QPalette::WindowText, Qt::white);
+  } else {
+    p.setColor(QPalette::WindowText, p.color(QPalette::Disabled, QPalette::WindowText));
+  }
+  lamp->setPalette(p);
+}
+
+// "F2: CQ TEST DE #ME", cut with an ellipsis to the button's width; the
+// whole message in the tooltip.
+void ShowMessageButton(QPushButton* button, int n, const Text& message) {
+  const QString key = n == 1 ? "Ctrl+F1" : QString("F%1").arg(n);
+  const QString text = ToQString(message);
+  const QString full = text.isEmpty() ? key : key + ": " + text;
+  const int room = button->width() - 2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin) - 4;
+  button->setText(button->fontMetrics()
+                      .elidedText(full, Qt::ElideRight, std::max(room, 10))
+                      .replace("&", "&&"));
+  button->setToolTip(text.isEmpty() ? key + ": no message (Options/CW Options)" : full);
+  button->setEnabled(!text.isEmpty());
+}
 
 QColor FromColour(int32_t c) {
   return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
@@ -37,28 +76,119 @@ QString AvailableFontFamily(const QString& name) {
   return QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
 }
 
-PktForm::PktForm(LineEditor& editor, WindowCommands& commands)
-    : editor_(editor), commands_(commands), inBox_(nullptr), outBox_(nullptr) {
+PktForm::PktForm(LineEditor& editor, WindowCommands& commands, SentEcho& echo)
+    : editor_(editor), commands_(commands), echo_(echo), inBox_(nullptr), outBox_(nullptr) {
   setObjectName("PktForm");
   setWindowTitle(" Orvex");
   auto* client = new QWidget(this);
   setCentralWidget(client);
-  inBox_ = new InBox(editor_, client);
+  echoBox_ = new EchoBox(echo_, client);
+  // The line in a frame of its own, stretching with the window.
+  auto* frame = new QFrame(client);
+  frame->setObjectName("LineFrame");
+  frame->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  inBox_ = new InBox(editor_, frame);
   editor_.SetView(inBox_);
+  auto* inFrame = new QVBoxLayout(frame);
+  inFrame->setContentsMargins(3, 3, 3, 3);
+  inFrame->addWidget(inBox_);
   outBox_ = new QWidget(client);
   outBox_->setObjectName("OutBox");
   // Nothing is ever drawn into OutBox; over the right end of the line it
   // would only hide typing, so it stays hidden.
   outBox_->hide();
-  auto px = [this](double twips) { return TwipsToPixels(this, twips); };
-  inBox_->setGeometry(px(120), px(120), px(6975), px(375));
-  outBox_->setGeometry(px(4920), px(120), px(855), px(375));
+  auto* layout = new QVBoxLayout(client);
+  layout->setContentsMargins(6, 6, 6, 2);
+  layout->addWidget(echoBox_, 1);
+  layout->addWidget(frame);
+  layout->addWidget(BuildButtons(client));
   qApp->installEventFilter(this);
   setFocusProxy(inBox_);
   BuildMenus();
+  BuildStatusBar();
   cursorTimer_.setInterval(480);
   connect(&cursorTimer_, &QTimer::timeout, this, [this] { editor_.BlinkStep(); });
   cursorTimer_.start();
+  statusTimer_.setInterval(100);
+  connect(&statusTimer_, &QTimer::timeout, this, [this] { RefreshStatus(); });
+  statusTimer_.start();
+  followTimer_.setInterval(15);
+  followTimer_.setTimerType(Qt::PreciseTimer);
+  connect(&followTimer_, &QTimer::timeout, this, [this] {
+    if (echo_.Update()) echoBox_->update();
+    const bool tx = commands_.Status().transmitting;
+    SetLamp(txLamp_, tx);
+    if (!echo_.Busy() && !tx) followTimer_.stop();
+  });
+  echo_.SetListener([this] { FollowKeying(); });
+}
+
+QWidget* PktForm::BuildButtons(QWidget* parent) {
+  auto* row = new QWidget(parent);
+  row->setObjectName("MessageButtons");
+  auto* layout = new QHBoxLayout(row);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(3);
+  for (int n = 1; n <= 8; ++n) {
+    auto* b = new QPushButton(row);
+    b->setObjectName(QString("MsgButton%1").arg(n));
+    b->setFocusPolicy(Qt::NoFocus);  // the keyboard stays on the line
+    b->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    b->installEventFilter(this);  // re-cut its text when its width changes
+    connect(b, &QPushButton::clicked, this, [this, n] { commands_.Run(Command::SendMessage, n); });
+    buttons_[static_cast<size_t>(n - 1)] = b;
+    layout->addWidget(b);
+    ShowMessageButton(b, n, commands_.Message(n));
+  }
+  return row;
+}
+
+void PktForm::BuildStatusBar() {
+  QStatusBar* bar = statusBar();
+  bar->setObjectName("StatusBar");
+  txLamp_ = new QLabel(" TX ", bar);
+  txLamp_->setObjectName("TxLamp");
+  txLamp_->setAlignment(Qt::AlignCenter);
+  txLamp_->setAutoFillBackground(true);
+  txLamp_->setToolTip("Lit while the transmitter is keyed: PTT on or the key down");
+  SetLamp(txLamp_, false);
+  port_ = new QLabel(bar);
+  port_->setObjectName("PortStatus");
+  sidetone_ = new QLabel(bar);
+  sidetone_->setObjectName("SidetoneStatus");
+  file_ = new QLabel(bar);
+  file_->setObjectName("FileStatus");
+  speed_ = new QSpinBox(bar);
+  speed_->setObjectName("SpeedBox");
+  speed_->setRange(1, 99);
+  speed_->setSuffix(" WPM");
+  speed_->setToolTip("The speed in effect (F9 faster, Shift+F9 slower)");
+  connect(speed_, &QSpinBox::valueChanged, this, [this](int wpm) { commands_.SetSpeedTo(wpm); });
+  connect(speed_, &QSpinBox::editingFinished, this, [this] { inBox_->setFocus(); });
+  bar->addWidget(txLamp_);
+  bar->addWidget(port_);
+  bar->addWidget(sidetone_, 1);
+  bar->addWidget(file_);
+  bar->addPermanentWidget(speed_);
+  RefreshStatus();
+}
+
+void PktForm::FollowKeying() {
+  if (!followTimer_.isActive()) followTimer_.start();
+}
+
+void PktForm::RefreshStatus() {
+  const StatusLine s = commands_.Status();
+  SetLamp(txLamp_, s.transmitting);
+  port_->setText("Port: " + ToQString(s.port));
+  sidetone_->setText("Sidetone: " + ToQString(s.sidetone));
+  file_->setText(ToQString(s.file));
+  file_->setVisible(!s.file.empty());
+  if (speed_->value() != s.speed) {
+    const QSignalBlocker quiet(speed_);  // shown, not a new speed asked for
+    speed_->setValue(s.speed);
+  }
+  if (echo_.Update()) echoBox_->update();
 }
 
 QAction* PktForm::Add(QMenu* menu, const char* name, const char* caption, int helpContext,
@@ -121,11 +251,18 @@ void PktForm::CaptionChanged(int n, const Text& caption) {
   // "&n: " marks the digit as the access key; an "&" in the message itself
   // must show as it is.
   const QString text = ToQString(caption);
-  messages_[static_cast<size_t>(n - 1)]->setText(text.left(4) + text.mid(4).replace("&", "&&"));
+  messages_[static_cast<size_t>(n - 1)]->setText(text.left(4) +
+                                                 QString(text.mid(4)).replace("&", "&&"));
+  if (buttons_[static_cast<size_t>(n - 1)])
+    ShowMessageButton(buttons_[static_cast<size_t>(n - 1)], n, commands_.Message(n));
 }
 
 bool PktForm::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
+  if (type == QEvent::Resize)
+    for (int n = 1; n <= 8; ++n)
+      if (watched == buttons_[static_cast<size_t>(n - 1)])
+        ShowMessageButton(buttons_[static_cast<size_t>(n - 1)], n, commands_.Message(n));
   if (type != QEvent::KeyPress && type != QEvent::KeyRelease)
     return QMainWindow::eventFilter(watched, event);
   auto* key = static_cast<QKeyEvent*>(event);
@@ -182,7 +319,9 @@ void PktForm::RestorePlacement(const EnvSettings& s) {
   // Top and left place the frame, width and height size the client area:
   // the pair Qt restores without drifting by the frame's size each run.
   if (s.PacketTop < 0) {
-    resize(px(7350), px(1200));
+    // Wide enough for the message buttons, tall enough for a few lines of
+    // echo above the line.
+    resize(px(10500), px(3600));
     CentreForm(this);
   } else {
     move(px(s.PacketLeft), px(s.PacketTop));
@@ -204,7 +343,8 @@ void PktForm::SetPacketColor(int kind, int32_t colour) {
   const QPalette::ColorRole roles[2][2] = {{QPalette::WindowText, QPalette::Text},
                                            {QPalette::Window, QPalette::Base}};
   if (kind != 3 && kind != 4) return;
-  for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(inBox_), outBox_}) {
+  for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(inBox_), outBox_,
+                     static_cast<QWidget*>(echoBox_)}) {
     QPalette p = w->palette();
     for (QPalette::ColorRole role : roles[kind - 3]) p.setColor(role, FromColour(colour));
     w->setPalette(p);
@@ -222,6 +362,7 @@ void PktForm::ApplyFont(const FontSpec& wanted) {
   font.setStrikeOut(wanted.Strikethru);
   inBox_->setFont(font);
   outBox_->setFont(font);
+  echoBox_->setFont(font);
 }
 
 PaneMetrics PktForm::Metrics() {
@@ -231,7 +372,7 @@ PaneMetrics PktForm::Metrics() {
   m.LineHeight = RoundTwips(fm.height() * tpp);
   m.SpaceWidth = std::max(1, RoundTwips(fm.horizontalAdvance(QString(100, ' ')) * tpp) / 100);
   m.LineColumns = RoundTwips(inBox_->width() * tpp) / m.SpaceWidth + 1;
-  inBox_->resize(inBox_->width(), TwipsToPixels(this, m.LineHeight / 5.0 + m.LineHeight));
+  inBox_->setFixedHeight(TwipsToPixels(this, m.LineHeight / 5.0 + m.LineHeight));
   return m;
 }
 

@@ -1,6 +1,8 @@
 // PktForm: the main window. It turns Qt events into calls on the line editor
 // and the window commands and paints what they hold; the sending itself
-// lives in the core.
+// lives in the core. Around the type-ahead line: the echo of what is sent
+// above it, the eight message buttons below, and a status bar with the TX
+// lamp, the port, the sidetone, a file being sent and the speed.
 #pragma once
 
 #include <QMainWindow>
@@ -11,14 +13,19 @@
 #include "core/config/menu_captions.h"
 #include "core/frame/line_editor.h"
 #include "core/frame/open_window.h"
+#include "core/frame/sent_echo.h"
 #include "core/frame/shutdown.h"
 #include "core/frame/window_commands.h"
 
 class QAction;
+class QLabel;
 class QMenu;
+class QPushButton;
+class QSpinBox;
 
 namespace orvex {
 
+class EchoBox;
 class InBox;
 
 // Pane metrics in twips, measured once when the window opens.
@@ -34,7 +41,7 @@ class PktForm : public QMainWindow,
                 public CaptionListener {
   Q_OBJECT
  public:
-  PktForm(LineEditor& editor, WindowCommands& commands);
+  PktForm(LineEditor& editor, WindowCommands& commands, SentEcho& echo);
   ~PktForm() override { editor_.SetView(nullptr); }
 
   LineEditor& Editor() { return editor_; }
@@ -53,6 +60,15 @@ class PktForm : public QMainWindow,
   PaneMetrics Metrics();
   void CaptionChanged(int n, const Text& caption) override;
   QAction* MessageAction(int n) const { return messages_.at(static_cast<size_t>(n - 1)); }
+  QPushButton* MessageButton(int n) const { return buttons_.at(static_cast<size_t>(n - 1)); }
+  EchoBox* Echo() const { return echoBox_; }
+  QLabel* TxLamp() const { return txLamp_; }
+  QLabel* PortLabel() const { return port_; }
+  QSpinBox* SpeedBox() const { return speed_; }
+  // Follows the keying closely (the echo, the TX lamp) until it is done.
+  void FollowKeying();
+  // Brings the status bar and the echo up to date.
+  void RefreshStatus();
 
   WindowState State() const override;
   TwipsRect PlacementTwips() const override;
@@ -65,14 +81,26 @@ class PktForm : public QMainWindow,
 
  private:
   void BuildMenus();
+  void BuildStatusBar();
+  QWidget* BuildButtons(QWidget* parent);
   QAction* Add(QMenu* menu, const char* name, const char* caption, int helpContext, Command command,
                int message = 0);
 
   LineEditor& editor_;
   WindowCommands& commands_;
+  SentEcho& echo_;
+  EchoBox* echoBox_;
   InBox* inBox_;
   QWidget* outBox_;
   QTimer cursorTimer_;
+  QTimer statusTimer_;  // the status bar, ten times a second
+  QTimer followTimer_;  // the echo and the lamp while keying
+  std::array<QPushButton*, 8> buttons_{};
+  QLabel* txLamp_ = nullptr;
+  QLabel* port_ = nullptr;
+  QLabel* sidetone_ = nullptr;
+  QLabel* file_ = nullptr;
+  QSpinBox* speed_ = nullptr;
   std::array<QAction*, 8> messages_{};
   std::array<unsigned long, 32> released_{};  // when each function key was last let go
   bool maximize_ = false;

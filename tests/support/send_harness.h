@@ -64,6 +64,14 @@ class QueueRecorder : public SendObserver {
  public:
   void Queued(const Text& text, int level) override { queued.push_back({text, level}); }
   void Paused(int) override {}
+  // The window's echo sees the keying through here, when a test has one.
+  void Keying(unsigned char c, uint64_t first) override {
+    if (also) also->Keying(c, first);
+  }
+  void Stopped(const Text& dropped) override {
+    if (also) also->Stopped(dropped);
+  }
+  SendObserver* also = nullptr;
   Text All() const {
     Text all;
     for (const auto& q : queued) all += q.first;

@@ -26,6 +26,7 @@ class MainWindowTest : public QObject {
   LineEditor editor_;
   test::RecordingServices ui_;
   std::unique_ptr<WindowCommands> commands_;
+  std::unique_ptr<SentEcho> echo_;
   std::unique_ptr<PktForm> form_;
   QAction* Action(const char* name) { return form_->findChild<QAction*>(name); }
   std::string Saved() { return test::ReadFile(dir_.File("orvex.ini")); }
@@ -43,13 +44,19 @@ class MainWindowTest : public QObject {
     ui_ = test::RecordingServices();
     ui_.onExit = [this] { Shutdown(state_, *form_, h_->send, h_->sink); };
     commands_ = std::make_unique<WindowCommands>(state_, h_->send, h_->sink, ui_, ui_, h_->beeper);
-    form_ = std::make_unique<PktForm>(editor_, *commands_);
+    echo_ = std::make_unique<SentEcho>(h_->keyer);
+    echo_->Watch(&h_->send.Queue());
+    h_->queued.also = echo_.get();
+    form_ = std::make_unique<PktForm>(editor_, *commands_, *echo_);
     form_->RestorePlacement(state_.Env);
     form_->ShowWindow();
     QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
     std::remove(dir_.File("orvex.ini").c_str());
   }
-  void cleanup() { form_.reset(); }
+  void cleanup() {
+    form_.reset();
+    echo_.reset();
+  }
 
   void menusCarryTheirCaptionsShortcutsAndTopics() {
     QCOMPARE(Action("ReqPreviousCWSpeed")->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F9));
@@ -119,7 +126,7 @@ class MainWindowTest : public QObject {
     QVERIFY(test::Contains(Saved(), "PacketTop= " + std::to_string(qRound(40 * tpp)) + " \r\n"));
     EnvSettings env;
     env.PacketState = 2;
-    PktForm maximized(editor_, *commands_);
+    PktForm maximized(editor_, *commands_, *echo_);
     maximized.RestorePlacement(env);
     maximized.ShowWindow();
     QCOMPARE(maximized.State(), WindowState::Maximized);

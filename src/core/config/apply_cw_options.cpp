@@ -24,7 +24,9 @@ CWOptionsEntries EntriesFrom(const EnvSettings& s) {
 bool ApplyCWOptions(const CWOptionsEntries& e, ProgramState& state, SendPath& send,
                     MessageSink& sink) {
   constexpr const char* kTitle = "Set CW Options";
-  Text port = UpperCase(e.port);
+  // Port names are stored upper case; a device path as it is.
+  Text port = TrimBlanks(e.port);
+  if (port.empty() || port[0] != '/') port = UpperCase(port);
   if (port == "NONE") port = "None";
   const PortParse parsed = ParseCWPort(port);
   if (!parsed.error.empty()) {

@@ -1,17 +1,27 @@
-// Keyer port names as the operator types them ("COM3", "3", "lpt1", "None").
+// Keyer port names as the operator types them ("COM3", "3", "lpt1", "None",
+// "/dev/serial/by-id/usb-FTDI_..."), and the serial devices there are.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "base/text.h"
 
 namespace orvex {
 
 struct PortParse {
-  int16_t code = 0;  // 0 none, 1..8 COM1..COM8, -1 LPT1, -2 LPT2
+  int16_t code = 0;  // 0 none, 1..8 COM1..COM8, -1 LPT1, -2 LPT2, 9 / -3 a device path
   Text error;        // empty when the name is valid
 };
 
 PortParse ParseCWPort(const Text& name);
+
+// The serial devices present under dev (normally "/dev"): the by-id names
+// first (what the operator recognises: the adapter's maker and serial
+// number), then ttyUSB*, ttyACM* and ttyS* that no by-id name points to.
+// A ttyS counts only when sys ("/sys") knows a UART behind it: the kernel
+// makes 32 of them whether there is hardware or not. Full paths.
+std::vector<std::string> SerialDevices(const std::string& dev, const std::string& sys = "/sys");
 
 }  // namespace orvex

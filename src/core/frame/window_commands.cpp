@@ -9,6 +9,22 @@ void WindowCommands::UpdateTitle() {
   services_.SetTitle(PacketTitle(send_.Port().Speed()));
 }
 
+StatusLine WindowCommands::Status() {
+  StatusLine s;
+  s.transmitting = send_.Transmitting();
+  s.port = send_.Port().PortStatusText();
+  s.sidetone = send_.Port().SidetoneText();
+  s.speed = send_.Port().Speed();
+  if (!send_.File().CWFileName().empty())
+    s.file = "Sending " + send_.File().CWFileName() + ": " + send_.File().Progress();
+  return s;
+}
+
+void WindowCommands::SetSpeedTo(int speed) {
+  if (speed >= 1 && speed <= 99 && speed != send_.Port().Speed())
+    send_.Port().SetCWSpeed(static_cast<int16_t>(speed));
+}
+
 void WindowCommands::SetSpeed() {
   Text answer = std::to_string(send_.Port().Speed());
   if (!services_.Prompt("Set Speed", "Speed", &answer)) return;

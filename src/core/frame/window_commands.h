@@ -25,6 +25,15 @@ class WindowServices {
   virtual void ExitProgram() = 0;
 };
 
+// What the window's status bar shows.
+struct StatusLine {
+  bool transmitting = false;
+  Text port;      // "COM1 (/dev/ttyUSB0) open", "... failed: why", "none"
+  Text sidetone;  // "pulseaudio 16.1, 13 ms behind the key", "none", "silent: why"
+  int16_t speed = 28;
+  Text file;  // "Sending log.txt: 120 of 4,567 bytes", or empty
+};
+
 // The title follows the speed in effect, whoever changes it (speed keys,
 // Set Speed, CW Options), so the commands watch the speed.
 class WindowCommands : public SpeedObserver {
@@ -52,6 +61,11 @@ class WindowCommands : public SpeedObserver {
   // " Orvex - 28 WPM" with the speed in effect.
   void UpdateTitle();
   void SpeedChanged(int16_t) override { UpdateTitle(); }
+  StatusLine Status();
+  // The speed box: a speed from 1 to 99 in effect at once, as Set Speed does.
+  void SetSpeedTo(int speed);
+  // The text of stored message n (1 to 8) with its macros, as the menu shows it.
+  const Text& Message(int n) const { return state_.Env.Message(n); }
 
  private:
   void SetSpeed();

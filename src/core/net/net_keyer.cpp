@@ -61,14 +61,14 @@ void NetKeyer::QueueText(std::string_view text, const NetPeer& from) {
         }
       }
     } else if (c == '+' || c == '-') {
-      add.push_back({c == '+' ? Kind::Faster : Kind::Slower, {}});
+      add.push_back({c == '+' ? Kind::Faster : Kind::Slower, {}, 0});
     } else if (c == '~') {
       tilde = true;
     } else if (c == ' ') {
-      add.push_back({Kind::Char, " "});
+      add.push_back({Kind::Char, " ", ' '});
       ++chars;
     } else if (!patterns_[c].empty()) {
-      add.push_back({Kind::Char, patterns_[c], tilde});
+      add.push_back({Kind::Char, patterns_[c], c, tilde});
       tilde = false;
       ++chars;
     }
@@ -229,14 +229,15 @@ void NetKeyer::Settle() {
   Poll();
 }
 
-void NetKeyer::KeyNext() {
+unsigned char NetKeyer::KeyNext() {
   Settle();
-  if (items_.empty()) return;
+  if (items_.empty()) return 0;
   const Item item = items_.front();
   items_.pop_front();
   --chars_;
   Key(item);
   Settle();
+  return item.c;
 }
 
 void NetKeyer::Key(const Item& item) {

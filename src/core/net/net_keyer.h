@@ -64,7 +64,7 @@ class NetKeyer : public KeyedSource {
   bool Busy() const { return !items_.empty() || !due_.empty(); }
 
   size_t Waiting() const override { return chars_; }
-  void KeyNext() override;
+  unsigned char KeyNext() override;
   // A stop (the operator's Esc, or the protocol's abort or reset): text
   // dropped, replies still waiting answered "break".
   void Clear() override;
@@ -82,6 +82,7 @@ class NetKeyer : public KeyedSource {
   struct Item {
     Kind kind;
     std::string_view pattern;  // ".-" and the like; " " a word space
+    unsigned char c = 0;       // as received, for the echo
     bool pauseAfter = false;   // the "~" before it: two dots' silence after
   };
   struct Answer {

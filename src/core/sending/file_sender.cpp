@@ -1,6 +1,7 @@
 #include "core/sending/file_sender.h"
 
 #include "base/message.h"
+#include "base/numbers.h"
 
 namespace orvex {
 
@@ -20,6 +21,13 @@ bool FileSender::Start(const std::string& path, const Text& shown, bool chosen) 
   name_ = shown;
   ReadCWFile();
   return true;
+}
+
+Text FileSender::Progress() const {
+  if (name_.empty() || !reader_) return {};
+  const long long done = reader_->Position(), size = reader_->Size();
+  return size >= 0 ? GroupedNumber(done) + " of " + GroupedNumber(size) + " bytes"
+                   : GroupedNumber(done) + " bytes";
 }
 
 bool FileSender::ReadCWFile() {

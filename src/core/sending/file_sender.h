@@ -34,6 +34,9 @@ class FileSender {
   void EndCWFile();
 
   const Text& CWFileName() const { return name_; }
+  // How far the file being sent has been read: "123 of 4,567 bytes", or
+  // "123 bytes" when its size is not known; empty when none is being sent.
+  Text Progress() const;
 
  private:
   SendQueue& queue_;

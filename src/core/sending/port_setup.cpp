@@ -27,9 +27,13 @@ void PortSetup::ApplySidetone() {
 bool PortSetup::OpenPort(int16_t portCode) {
   CloseKeyer();
   sidetoneReported_ = false;
+  failure_.clear();
   if (portCode == 0 && settings_.CWSidetone_Enable == 0) return true;
   const OpenResult result = keyer_.Open(portCode);
   if (!result.ok()) {
+    failedCode_ = portCode;
+    failure_ = result.status == engine::OpenStatus::Other ? ErrorFromErrno(result.err).description
+                                                          : Text(result.Suffix()).substr(2);
     ShowMessage(sink_, SetupFailureText(settings_.CWPort, portCode, result), std::nullopt,
                 "CW Setup");
     return false;
@@ -91,6 +95,8 @@ Text PortSetup::SidetoneText() {
 void PortSetup::LineFailed(int err) {
   if (failed_) return;
   failed_ = true;
+  failedCode_ = openCode_;
+  failure_ = ErrorFromErrno(err).description;
   const Text nl(CRLF);
   ShowMessage(sink_,
               "CW port " + PortAndDevice(openCode_) +
@@ -98,6 +104,12 @@ void PortSetup::LineFailed(int err) {
                   "Sending has stopped. When the interface is back, save the CW Options (or "
                   "start Orvex again) to open the port again.",
               std::nullopt, "CW Setup");
+}
+
+Text PortSetup::PortStatusText() const {
+  if (!failure_.empty()) return PortAndDevice(failedCode_) + " failed: " + failure_;
+  if (!portOpen_ || openCode_ == 0) return "none";
+  return PortAndDevice(openCode_) + " open";
 }
 
 void PortSetup::SetCWSpeed(int16_t speed) {
@@ -136,8 +148,10 @@ void PortSetup::CloseKeyer() {
 }
 
 Text PortSetup::PortAndDevice(int16_t portCode) const {
-  const std::string device = engine::DeviceForPort(portCode);
-  return device.empty() ? settings_.CWPort : settings_.CWPort + " (" + Utf8ToCp1252(device) + ")";
+  const Text device = Utf8ToCp1252(engine::DeviceForPort(portCode));
+  // A port named by its device path is not named twice.
+  return device.empty() || device == settings_.CWPort ? settings_.CWPort
+                                                      : settings_.CWPort + " (" + device + ")";
 }
 
 Text PortSetup::SetupFailureText(const Text& portName, int16_t portCode, const OpenResult& result) {

@@ -49,6 +49,9 @@ class PortSetup {
   // "PC speaker (/dev/input/event5)", "none", or "silent: " and why.
   Text SidetoneText();
   bool Failed() const { return failed_; }
+  // The port for a status line: "COM1 (/dev/ttyUSB0) open", "COM1
+  // (/dev/ttyUSB0) failed: device not found", "none".
+  Text PortStatusText() const;
   // Makes speed (1 to 99) the speed in effect: rebuilds the element table
   // and applies the unit length 1200 / speed ms.
   void SetCWSpeed(int16_t speed);
@@ -89,6 +92,8 @@ class PortSetup {
   bool failed_ = false;
   bool sidetoneReported_ = false;
   int16_t openCode_ = 0;
+  int16_t failedCode_ = 0;
+  Text failure_;             // why the last open failed or the line stopped; empty: it did not
   bool keyboardCW_ = false;  // typed-ahead text is keyed
   int16_t speed_ = 28;
   int16_t unitMs_ = 42;

@@ -60,6 +60,8 @@ class SendPath : private FileCommandHandler, private LineExpander {
   // amplifier or tuner to the sidetone pitch. Stop ends it.
   void Tune(int seconds);
   bool Tuning() const { return tuning_; }
+  // The transmitter is on: PTT up (lead and tail included) or the key down.
+  bool Transmitting() { return keyer_.Active() != 0; }
   // A key was typed: the line's first character goes out now when the
   // keyer is idle, not at the next tick. While it keys, the tick takes the
   // next one as before, so what is typed ahead stays editable.

@@ -9,6 +9,26 @@ constexpr int kMaxPauseSeconds = 30;
 
 }  // namespace
 
+Text SendQueue::Readable(int n) const {
+  const Text& text = slots_.at(static_cast<size_t>(n));
+  Text out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == kCodePause || c == kCodeFile) {
+      // A pause's length, a file's name: not text to read.
+      if (c == kCodePause) ++i;
+      while (c == kCodeFile && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) > 32)
+        ++i;
+    } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      out += '\n';
+      ++i;
+    } else if (!IsQueueCode(c)) {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 int SendQueue::PendingText() const {
   return static_cast<int>(slots_[1].size() + slots_[2].size() + slots_[3].size() +
                           slots_[4].size() + (source_ ? source_->Waiting() : 0));
@@ -34,6 +54,7 @@ bool SendQueue::QueueCW(const Text& text, int level) {
 }
 
 void SendQueue::Clear() {
+  if (p_.observer) p_.observer->Stopped(Readable(1) + Readable(2) + Readable(3) + Readable(4));
   for (Text& slot : slots_) slot.clear();
   if (source_) source_->Clear();
   lastKeyed_ = ' ';
@@ -145,7 +166,9 @@ void SendQueue::PumpCW() {
       // A character of its own timing is a few elements: keep about one
       // ahead of the key, so a stop or a backspace still finds the rest.
       if (p_.keyer.Pending() > 4) return;
-      source_->KeyNext();
+      const uint64_t first = p_.keyer.Queued();
+      const unsigned char keyed = source_->KeyNext();
+      if (p_.observer && keyed) p_.observer->Keying(keyed, first);
       lastKeyed_ = 0;  // not a blank: a line end after it keys a word space
       continue;
     }
@@ -177,6 +200,7 @@ void SendQueue::PumpCW() {
     // The end of a line is a word space: a file's lines and messages sent
     // back to back must not run their words together.
     if (c == '\r' && text.size() > 1 && text[1] == '\n') {
+      if (p_.observer) p_.observer->Keying('\n', p_.keyer.Queued());
       if (lastKeyed_ != ' ') Key(' ');
       text.erase(0, 2);
       continue;
@@ -188,6 +212,7 @@ void SendQueue::PumpCW() {
 
 void SendQueue::Key(unsigned char c) {
   const Text& elements = p_.port.Elements()[c];
+  if (p_.observer && !elements.empty()) p_.observer->Keying(c, p_.keyer.Queued());
   for (size_t i = 0; i + 1 < elements.size(); i += 2)
     p_.keyer.Element(static_cast<unsigned char>(elements[i]),
                      static_cast<unsigned char>(elements[i + 1]));

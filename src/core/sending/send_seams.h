@@ -30,8 +30,9 @@ class KeyedSource {
  public:
   virtual ~KeyedSource() = default;
   virtual size_t Waiting() const = 0;  // characters not yet keyed
-  virtual void KeyNext() = 0;          // hands the next character to the keyer
-  virtual void Clear() = 0;            // a stop: everything waiting dropped
+  // Hands the next character to the keyer; returns it (Windows-1252).
+  virtual unsigned char KeyNext() = 0;
+  virtual void Clear() = 0;  // a stop: everything waiting dropped
 };
 
 // A one-shot timer for pauses.
@@ -67,12 +68,19 @@ class FileChooser {
 };
 
 // Sees what enters the send queue and every pause (orvex-send's --dry-run
-// and --trace).
+// and --trace), each character as it goes to the keyer, and a stop (the
+// window's echo of what is sent).
 class SendObserver {
  public:
   virtual ~SendObserver() = default;
   virtual void Queued(const Text& text, int level) = 0;
   virtual void Paused(int ms) = 0;
+  // Character c (a line end is '\n') goes to the keyer; it is heard once
+  // the keyer's Ended() count reaches firstElement.
+  virtual void Keying(unsigned char, uint64_t /*firstElement*/) {}
+  // A stop: what had not gone to the keyer yet (dropped, line ends as
+  // '\n'), and everything the keyer had not started, was dropped.
+  virtual void Stopped(const Text& /*dropped*/) {}
 };
 
 }  // namespace orvex

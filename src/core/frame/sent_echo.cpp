@@ -1,0 +1,57 @@
+#include "core/frame/sent_echo.h"
+
+namespace orvex {
+
+void SentEcho::Keying(unsigned char c, uint64_t firstElement) {
+  chars_.push_back({c, State::Waiting, firstElement});
+  Trim();
+  changed_ = true;
+  if (listener_) listener_();
+}
+
+void SentEcho::Stopped(const Text& dropped) {
+  // The keyer has not been aborted yet: what it has not started is lost.
+  const uint64_t ended = keyer_.Ended();
+  for (size_t i = open_; i < chars_.size(); ++i)
+    chars_[i].state = ended >= chars_[i].first ? State::Sent : State::Dropped;
+  for (char c : dropped) chars_.push_back({static_cast<unsigned char>(c), State::Dropped, 0});
+  open_ = chars_.size();
+  Trim();
+  changed_ = true;
+  if (listener_) listener_();
+}
+
+bool SentEcho::Update() {
+  const uint64_t ended = keyer_.Ended(), queued = keyer_.Queued();
+  bool changed = changed_;
+  changed_ = false;
+  for (size_t i = open_; i < chars_.size(); ++i) {
+    // A character's elements run up to the next one's first.
+    const uint64_t end = i + 1 < chars_.size() ? chars_[i + 1].first : queued;
+    const State now = ended >= end && end > chars_[i].first ? State::Sent
+                      : ended >= chars_[i].first            ? State::Keying
+                                                            : State::Waiting;
+    changed |= now != chars_[i].state;
+    chars_[i].state = now;
+  }
+  // A line end has no elements of its own: it is passed with what follows.
+  while (open_ < chars_.size() &&
+         (chars_[open_].state == State::Sent ||
+          (chars_[open_].c == '\n' && chars_[open_].state == State::Keying)))
+    chars_[open_++].state = State::Sent;
+  return changed;
+}
+
+Text SentEcho::Queued() const {
+  if (!queue_) return {};
+  return queue_->Readable(1) + queue_->Readable(2) + queue_->Readable(3) + queue_->Readable(4);
+}
+
+void SentEcho::Trim() {
+  while (chars_.size() > kKept && open_ > 0) {
+    chars_.pop_front();
+    --open_;
+  }
+}
+
+}  // namespace orvex
