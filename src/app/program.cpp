@@ -7,6 +7,7 @@
 
 #include "base/program_paths.h"
 #include "core/config/apply_cw_options.h"
+#include "core/config/port_name.h"
 #include "core/frame/shutdown.h"
 #include "core/frame/startup.h"
 #include "engine/outputs.h"
@@ -122,7 +123,8 @@ void Program::OpenCWOptions() {
     bool Save(const CWOptionsEntries& e) override { return session.Save(e); }
     void Help() override { p.ShowHelp(150); }
   } actions(*this);
-  CWEnv dialog(actions.session.Entries(), actions, form_.get(), send_->Port().SidetoneText());
+  CWEnv dialog(actions.session.Entries(), actions, form_.get(), send_->Port().SidetoneText(),
+               SerialDevices("/dev"));
   // Modal for the main window only: the help it opens stays usable.
   dialog.setWindowModality(Qt::WindowModal);
   if (dialog.exec() != QDialog::Accepted) actions.session.Cancel();

@@ -17,9 +17,18 @@
 namespace orvex {
 namespace {
 
-// A short number field with its label, in a row of grid.
-QLineEdit* NumberField(const QString& value, const char* name, const char* caption, QWidget* parent,
-                       QGridLayout* grid, int row) {
+// A number field with its unit after it, in column 1 of grid.
+void WithUnit(QLineEdit* edit, const char* unit, QGridLayout* grid, int row) {
+  auto* box = new QHBoxLayout;
+  box->addWidget(edit);
+  box->addWidget(new QLabel(unit, edit->parentWidget()));
+  box->addStretch();
+  grid->addLayout(box, row, 1);
+}
+
+// A short number field with its label and unit, in a row of grid.
+QLineEdit* NumberField(const QString& value, const char* name, const char* caption,
+                       const char* unit, QWidget* parent, QGridLayout* grid, int row) {
   auto* edit = new QLineEdit(value, parent);
   edit->setObjectName(name);
   edit->setMaxLength(5);
@@ -27,14 +36,14 @@ QLineEdit* NumberField(const QString& value, const char* name, const char* capti
   auto* label = new QLabel(caption, parent);
   label->setBuddy(edit);
   grid->addWidget(label, row, 0);
-  grid->addWidget(edit, row, 1, Qt::AlignLeft);
+  WithUnit(edit, unit, grid, row);
   return edit;
 }
 
 }  // namespace
 
 CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* parent,
-             const Text& playing)
+             const Text& playing, const std::vector<std::string>& devices)
     : QDialog(parent) {
   setObjectName("CWEnv");
   setWindowTitle(" CW Messages, Speed, ...");
@@ -47,6 +56,10 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   port_->setEditable(true);
   port_->addItems(
       {"None", "LPT1", "LPT2", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8"});
+  // The adapters plugged in, by the names that say what they are.
+  for (const std::string& device : devices) port_->addItem(QString::fromStdString(device));
+  port_->setMinimumContentsLength(12);
+  port_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   port_->setInsertPolicy(QComboBox::NoInsert);
   port_->setEditText(ToQString(e.port));
   speed_ = new QLineEdit(ToQString(e.speed), cwFrame);
@@ -62,9 +75,9 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   cwGrid->addWidget(portLabel, 0, 0);
   cwGrid->addWidget(port_, 0, 1);
   cwGrid->addWidget(speedLabel, 1, 0);
-  cwGrid->addWidget(speed_, 1, 1, Qt::AlignLeft);
-  pttLead_ = NumberField(ToQString(e.pttLead), "CWPttLead", "PTT lead (ms)", cwFrame, cwGrid, 2);
-  pttTail_ = NumberField(ToQString(e.pttTail), "CWPttTail", "PTT tail (ms)", cwFrame, cwGrid, 3);
+  WithUnit(speed_, "WPM", cwGrid, 1);
+  pttLead_ = NumberField(ToQString(e.pttLead), "CWPttLead", "PTT lead", "ms", cwFrame, cwGrid, 2);
+  pttTail_ = NumberField(ToQString(e.pttTail), "CWPttTail", "PTT tail", "ms", cwFrame, cwGrid, 3);
   // Loggers (Tlf, CQRLOG...) key through the program: a port on this
   // computer, or address:port to take requests from the network.
   netKeyer_ = new QLineEdit(ToQString(e.netKeyer), cwFrame);
@@ -101,7 +114,7 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   auto* toneGrid = new QGridLayout(toneFrame);
   toneGrid->addWidget(sidetone_, 0, 0, 1, 2);
   toneGrid->addWidget(toneLabel, 1, 0);
-  toneGrid->addWidget(tone_, 1, 1, Qt::AlignLeft);
+  WithUnit(tone_, "Hz", toneGrid, 1);
   toneGrid->addWidget(speaker_, 2, 0, 1, 2);
   toneGrid->addWidget(midi_, 3, 0, 1, 2);
   toneGrid->addWidget(wave_, 4, 0, 1, 2);
@@ -132,7 +145,9 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   msgsFrame->setObjectName("MsgsFrame");
   auto* msgGrid = new QGridLayout(msgsFrame);
   for (int n = 1; n <= 8; ++n) {
-    auto* label = new QLabel(QString::number(n), msgsFrame);
+    // The number and the key that sends it.
+    auto* label = new QLabel(
+        QString("%1  %2").arg(n).arg(n == 1 ? "Ctrl+F1" : QString("F%1").arg(n)), msgsFrame);
     label->setObjectName(QString("MsgLabel%1").arg(n));
     auto* edit = new QLineEdit(ToQString(e.messages[static_cast<size_t>(n - 1)]), msgsFrame);
     edit->setObjectName(QString("Msgs%1").arg(n - 1));

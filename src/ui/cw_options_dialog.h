@@ -3,6 +3,8 @@
 
 #include <QDialog>
 #include <array>
+#include <string>
+#include <vector>
 
 #include "core/config/apply_cw_options.h"
 
@@ -29,9 +31,10 @@ class CWEnv : public QDialog {
   Q_OBJECT
  public:
   // playing: what the sidetone plays through now ("PulseAudio 16.1, 13 ms
-  // behind the key"), shown under the device choice.
+  // behind the key"), shown under the device choice; devices: the serial
+  // devices present, offered after the port names.
   CWEnv(const CWOptionsEntries& entries, CWOptionsActions& actions, QWidget* parent,
-        const Text& playing = {});
+        const Text& playing = {}, const std::vector<std::string>& devices = {});
 
   CWOptionsEntries Entries() const;
 

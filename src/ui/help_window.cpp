@@ -4,8 +4,11 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSplitter>
+#include <QTextBlock>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -16,7 +19,10 @@
 namespace orvex {
 
 HelpWindow::HelpWindow()
-    : QWidget(nullptr, Qt::Window), browser_(new QTextBrowser(this)), find_(new QLineEdit(this)) {
+    : QWidget(nullptr, Qt::Window),
+      browser_(new QTextBrowser(this)),
+      find_(new QLineEdit(this)),
+      contents_(new QListWidget(this)) {
   setObjectName("Help");
   setWindowTitle("Orvex Help");
   browser_->setObjectName("HelpText");
@@ -41,17 +47,53 @@ HelpWindow::HelpWindow()
   bar->addWidget(back);
   bar->addWidget(forward);
   bar->addWidget(find_, 1);
+  contents_->setObjectName("HelpContents");
+  connect(contents_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+    browser_->scrollToAnchor(item->data(Qt::UserRole).toString());
+  });
+  connect(contents_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+    browser_->scrollToAnchor(item->data(Qt::UserRole).toString());
+  });
+  auto* split = new QSplitter(this);
+  split->addWidget(contents_);
+  split->addWidget(browser_);
+  split->setStretchFactor(1, 1);
+  split->setSizes({TwipsToPixels(this, 3000), TwipsToPixels(this, 9000)});
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(bar);
-  layout->addWidget(browser_, 1);
-  resize(TwipsToPixels(this, 9600), TwipsToPixels(this, 8400));
+  layout->addWidget(split, 1);
+  resize(TwipsToPixels(this, 12600), TwipsToPixels(this, 8400));
   CentreForm(this);
 }
 
 void HelpWindow::Open(const QString& helpFile, int context) {
   const QUrl url = QUrl::fromLocalFile(helpFile);
-  if (browser_->source() != url) browser_->setSource(url, QTextDocument::HtmlResource);
+  if (browser_->source() != url) {
+    browser_->setSource(url, QTextDocument::HtmlResource);
+    FillContents();
+  }
+  // The topic's heading at the top of the view.
   browser_->scrollToAnchor(QString("topic%1").arg(context));
+}
+
+void HelpWindow::FillContents() {
+  contents_->clear();
+  for (QTextBlock block = browser_->document()->begin(); block.isValid(); block = block.next()) {
+    const int level = block.blockFormat().headingLevel();
+    if (level < 2) continue;
+    QString anchor;
+    for (auto it = block.begin(); !it.atEnd() && anchor.isEmpty(); ++it)
+      if (!it.fragment().charFormat().anchorNames().isEmpty())
+        anchor = it.fragment().charFormat().anchorNames().first();
+    if (anchor.isEmpty()) continue;
+    auto* item = new QListWidgetItem(QString((level - 2) * 3, ' ') + block.text().trimmed());
+    item->setData(Qt::UserRole, anchor);
+    contents_->addItem(item);
+  }
+  // Every heading readable without a scroll bar, within reason.
+  contents_->setMinimumWidth(
+      std::min(contents_->sizeHintForColumn(0) + 2 * contents_->frameWidth() + 8,
+               TwipsToPixels(this, 5400)));
 }
 
 bool HelpWindow::FindNext() {

@@ -1,5 +1,6 @@
 // HelpWindow: pelo.hlp (HTML, one anchor "topicN" per help context) in a
-// window of its own, with Back, Forward and a find field. It belongs to no
+// window of its own, with a contents list of its headings, Back, Forward
+// and a find field. It belongs to no
 // other window, so a modal dialog (CW Options) never blocks it: the operator
 // reads the help while the dialog stays open.
 #pragma once
@@ -9,6 +10,7 @@
 #include <string>
 
 class QLineEdit;
+class QListWidget;
 class QTextBrowser;
 
 namespace orvex {
@@ -20,6 +22,7 @@ class HelpWindow : public QWidget {
   void Open(const QString& helpFile, int context);
   QTextBrowser* Browser() const { return browser_; }
   QLineEdit* FindField() const { return find_; }
+  QListWidget* Contents() const { return contents_; }
   // The next place the find field's text occurs, from the top again at the
   // end; false when it occurs nowhere.
   bool FindNext();
@@ -28,8 +31,11 @@ class HelpWindow : public QWidget {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  // The headings that carry an anchor, indented by level.
+  void FillContents();
   QTextBrowser* browser_;
   QLineEdit* find_;
+  QListWidget* contents_;
 };
 
 // The one help window of the program, made on first use.

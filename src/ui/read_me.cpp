@@ -3,6 +3,7 @@
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "core/frame/viewer_text.h"
@@ -24,7 +25,13 @@ ReadMe::ReadMe(QWidget* parent) : QDialog(parent), text_(new QPlainTextEdit(this
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(text_);  // the text box fills the window at every size
-  resize(TwipsToPixels(this, 7680), TwipsToPixels(this, 4875));
+  // Wide enough for 80 columns of its font (text files are written to that
+  // width), beside the scroll bar and the frame.
+  const int columns = text_->fontMetrics().horizontalAdvance(QString(80, 'M')) +
+                      2 * text_->frameWidth() +
+                      2 * static_cast<int>(text_->document()->documentMargin()) +
+                      style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4;
+  resize(std::max(TwipsToPixels(this, 7680), columns), TwipsToPixels(this, 4875));
   CentreForm(this);
 }
 

@@ -2,14 +2,18 @@
 // the commands, fonts, colours, metrics, and placement saved at shut-down.
 #include <QAction>
 #include <QFontDatabase>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QtTest>
 
 #include "core/frame/shutdown.h"
 #include "support/files.h"
 #include "support/send_harness.h"
 #include "support/window_services.h"
+#include "ui/echo_box.h"
 #include "ui/in_box.h"
 #include "ui/pkt_form.h"
 #include "ui/qt_text.h"
@@ -95,6 +99,41 @@ class MainWindowTest : public QObject {
     QTest::keyClick(form_->Pane(), Qt::Key_A);  // stops it, and types nothing
     QVERIFY(!commands_->Tuning());
     QCOMPARE(editor_.InputLine(), Text());
+  }
+
+  // The echo on the keyer's simulated clock: what went out, the character
+  // being keyed, what waits (the message's rest, the typed "b") and, after
+  // Esc, what was dropped; the message buttons; the lamp and the speed box.
+  void theEchoButtonsAndStatusBarFollowTheSending() {
+    QCOMPARE(form_->MessageButton(3)->toolTip(), QString("F3: TEST"));
+    QVERIFY(!form_->MessageButton(1)->isEnabled());
+    QTest::keyClicks(form_->Pane(), "ab");
+    form_->MessageButton(3)->click();
+    QCOMPARE(h_->queued.queued.back(), (std::pair<Text, int>{"TEST\r\n", 3}));
+    h_->RunFor(200);
+    form_->RefreshStatus();
+    QCOMPARE(form_->Echo()->Lines(), QStringList({"aTEST", "b"}));
+    QVERIFY(form_->TxLamp()->property("lit").toBool());
+    auto count = [&](SentEcho::State state) {
+      return std::count_if(echo_->Chars().begin(), echo_->Chars().end(),
+                           [&](const SentEcho::Char& c) { return c.state == state; });
+    };
+    QCOMPARE(echo_->Chars().front().state, SentEcho::State::Sent);
+    QCOMPARE(count(SentEcho::State::Keying), 1);
+    QTest::keyClick(form_->Pane(), Qt::Key_Escape);
+    form_->RefreshStatus();
+    QCOMPARE(form_->Echo()->Lines(), QStringList({"aTEST", "b"}));
+    QCOMPARE(count(SentEcho::State::Keying) + count(SentEcho::State::Waiting), 0);
+    QVERIFY(count(SentEcho::State::Dropped) >= 3);  // the message's rest and "b"
+    h_->RunFor(500);
+    form_->RefreshStatus();
+    QVERIFY(!form_->TxLamp()->property("lit").toBool());
+
+    QTest::keyClick(form_->Pane(), Qt::Key_F9);
+    form_->RefreshStatus();
+    QCOMPARE(form_->SpeedBox()->value(), 29);
+    form_->SpeedBox()->setValue(35);
+    QCOMPARE(h_->send.Port().Speed(), 35);
   }
 
   void theLineScrollsToKeepTheCaretInView() {

@@ -65,7 +65,7 @@ class WindowCommands : public SpeedObserver {
   // The speed box: a speed from 1 to 99 in effect at once, as Set Speed does.
   void SetSpeedTo(int speed);
   // The text of stored message n (1 to 8) with its macros, as the menu shows it.
-  const Text& Message(int n) const { return state_.Env.Message(n); }
+  const Text& Message(int n) const { return send_.Settings().Message(n); }
 
  private:
   void SetSpeed();

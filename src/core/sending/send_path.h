@@ -77,6 +77,7 @@ class SendPath : private FileCommandHandler, private LineExpander {
   bool Idle();
 
   PortSetup& Port() { return port_; }
+  const EnvSettings& Settings() const { return settings_; }
   const PortSetup& Port() const { return port_; }
   SendQueue& Queue() { return queue_; }
   FileSender& File() { return file_; }

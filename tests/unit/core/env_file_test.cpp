@@ -6,6 +6,10 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <filesystem>
+
+#include "core/config/port_name.h"
+#include "engine/device_names.h"
 #include "support/files.h"
 #include "support/recording_sink.h"
 
@@ -89,11 +93,36 @@ TEST_F(EnvFile, PortNamesAreCheckedAfterTheLastLine) {
   EXPECT_EQ(portCode, 3);
   EXPECT_EQ(Read("CWPort=LPT2").CWPort, "LPT2");
   EXPECT_EQ(portCode, -2);
+  // A device path is kept as it is written and opened by its path.
+  const std::string byId = "/dev/serial/by-id/usb-FTDI_FT232R_A601-if00-port0";
+  EXPECT_EQ(Read(("CWPort=" + byId).c_str()).CWPort, byId);
+  EXPECT_EQ(engine::DeviceForPort(portCode), byId);
+  ASSERT_TRUE(file.WriteEnvironmentFile(Read(nullptr)));
+  EXPECT_TRUE(Contains(ReadFile(path), "\r\nCWPort=" + byId + "\r\n"));
   EXPECT_EQ(Read("CWPort=COM9\r\nCWSpeed=20").CWPort, "None");
   EXPECT_EQ(portCode, 0);
   EXPECT_EQ(sink.Last(),
             "Environment File|Bad CW port 'COM9' in environment file.\r\n"
             "Reset it using the 'Options/CW Options' menu.");
+}
+
+// The devices CW Options offers, from a made-up /dev and /sys: by-id names
+// first, then what no by-id name points to, and only the ttyS with a UART.
+TEST(SerialDevices, ByIdNamesFirstThenUsbAcmAndRealUarts) {
+  test::TempDir dev;
+  const std::string d = dev.path();
+  std::filesystem::create_directories(d + "/serial/by-id");
+  std::filesystem::create_directories(d + "/sys/class/tty/ttyS0");
+  std::filesystem::create_directories(d + "/sys/class/tty/ttyS1");
+  WriteFile(d + "/sys/class/tty/ttyS0/type", "4\n");
+  WriteFile(d + "/sys/class/tty/ttyS1/type", "0\n");
+  for (const char* name : {"ttyUSB1", "ttyUSB0", "ttyACM0", "ttyS0", "ttyS1", "ttyUSB10", "tty1"})
+    WriteFile(d + "/" + name, "");
+  std::filesystem::create_symlink("../../ttyUSB1", d + "/serial/by-id/usb-FTDI_A601-port0");
+  EXPECT_EQ(SerialDevices(d, d + "/sys"),
+            (std::vector<std::string>{d + "/serial/by-id/usb-FTDI_A601-port0", d + "/ttyUSB0",
+                                      d + "/ttyUSB10", d + "/ttyACM0", d + "/ttyS0"}));
+  EXPECT_TRUE(SerialDevices(d + "/none").empty());
 }
 
 TEST_F(EnvFile, AnOverflowStopsReadingAndTheFileIsKeptAsBakBeforeTheFirstRewrite) {

@@ -75,6 +75,10 @@ TEST_F(Port, AFailedOpenNamesTheDeviceTheCauseAndTheGroupToJoin) {
         Text("CW Setup|Can't initialize CW port COM3 (/dev/orvex-adapter).\r\n\r\nStatus = ") +
             status + "Use Options/CW Port Select to change port.");
   }
+  EXPECT_EQ(send.Port().PortStatusText(), "COM3 (/dev/orvex-adapter) failed: invalid access");
+  keyer.openResult = {};
+  ASSERT_TRUE(send.OpenCWPort(3));
+  EXPECT_EQ(send.Port().PortStatusText(), "COM3 (/dev/orvex-adapter) open");
   unsetenv("ORVEX_COM3");
 }
 
