@@ -1,5 +1,6 @@
 #include "base/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <libgen.h>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 namespace orvex {
@@ -56,25 +58,38 @@ FileResult RewriteInPlace(const std::string& path, std::string_view bytes) {
 }  // namespace
 
 Text FileResult::Description() const {
+  if (err_ == kNotRegularFile) return "Not a regular file";
   return Utf8ToCp1252(std::strerror(missing() ? ENOENT : err_));
+}
+
+int OpenRegularFile(const std::string& path, int* err) {
+  // Without blocking: opening a pipe would wait for a writer for ever.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    *err = errno;
+    return -1;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    *err = S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile;
+    ::close(fd);
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
 }
 
 FileResult ReadWholeFile(const std::string& path, std::string& bytes) {
   auto fail = [](FileStage stage, int err) { return FileResult::Failed(stage, err); };
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int err = 0;
+  const int fd = OpenRegularFile(path, &err);
   if (fd < 0) {
-    const int err = errno;
     struct stat st;
     // "No such file" covers a missing directory too; only a missing file in
     // an existing directory is the harmless first-run case.
     if (err == ENOENT && ::stat(DirectoryOf(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
       return FileResult::Missing();
     return fail(FileStage::Open, err);
-  }
-  struct stat st;
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    return fail(FileStage::Open, EISDIR);
   }
   bytes.clear();
   char buf[65536];
@@ -88,12 +103,57 @@ FileResult ReadWholeFile(const std::string& path, std::string& bytes) {
     }
     if (n == 0) break;
     bytes.append(buf, static_cast<size_t>(n));
+    if (static_cast<long long>(bytes.size()) > kMaxWholeFile) {
+      ::close(fd);
+      return fail(FileStage::Read, EFBIG);
+    }
   }
   ::close(fd);
   return FileResult::Ok();
 }
 
+FileResult WriteThrough(const std::string& path, std::string_view bytes) {
+  const int fd = path == "-" ? ::dup(1) : ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return FileResult::Failed(FileStage::Open, errno);
+  const bool written = WriteAll(fd, bytes);
+  const int err = errno;
+  ::close(fd);
+  return written ? FileResult::Ok() : FileResult::Failed(FileStage::Write, err);
+}
+
+FileResult WriteNewFile(const std::string& path, std::string_view bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return FileResult::Failed(FileStage::Open, errno);
+  const bool written = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+  const int err = errno;
+  ::close(fd);
+  if (written) return FileResult::Ok();
+  ::unlink(path.c_str());
+  return FileResult::Failed(FileStage::Write, err);
+}
+
+void RemoveStaleTemporaries(const std::string& path, int olderThanSeconds) {
+  const std::string dir = DirectoryOf(path);
+  const std::string prefix = path.substr(path.rfind('/') + 1) + ".tmp-";
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return;
+  const time_t now = ::time(nullptr);
+  while (const dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+    struct stat st;
+    const std::string full = dir + "/" + name;
+    // Only our own leftovers: regular files, old enough that no writer
+    // is still busy with them.
+    if (::lstat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        now - st.st_mtime >= olderThanSeconds)
+      ::unlink(full.c_str());
+  }
+  ::closedir(d);
+}
+
 FileResult ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+  if (path == "-") return WriteThrough(path, bytes);
   std::string target = path;
   struct stat st;
   mode_t mode = 0644;
@@ -101,10 +161,22 @@ FileResult ReplaceFileAtomically(const std::string& path, std::string_view bytes
     if (char* real = ::realpath(path.c_str(), nullptr)) {
       target = real;
       std::free(real);
+    } else {
+      // A link to nothing yet: the file is made where it points, and the
+      // link stays a link.
+      char link[4096];
+      const ssize_t n = ::readlink(path.c_str(), link, sizeof link - 1);
+      if (n > 0) {
+        link[n] = '\0';
+        target = link[0] == '/' ? std::string(link) : DirectoryOf(path) + "/" + link;
+      }
     }
   }
   if (::stat(target.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return FileResult::Failed(FileStage::Open, EISDIR);
+    // A pipe or a device (/dev/null, a FIFO a player reads) is written
+    // straight through; renaming a file over it would replace the node.
+    if (!S_ISREG(st.st_mode)) return WriteThrough(target, bytes);
     mode = st.st_mode & 07777;
   }
 

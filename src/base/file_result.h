@@ -9,6 +9,13 @@ namespace orvex {
 
 enum class FileStage { Open, Read, Write };
 
+// An error number of our own, beyond the system's: the name is a pipe, a
+// device or a directory, which the program does not read (a pipe would
+// block it, a device might never end).
+inline constexpr int kNotRegularFile = 0x10000;
+// A text file larger than any the program reads whole.
+inline constexpr long long kMaxWholeFile = 16 * 1024 * 1024;
+
 class FileResult {
  public:
   static FileResult Ok() { return FileResult(Kind::Ok, FileStage::Open, 0); }

@@ -1,8 +1,11 @@
 #include "base/line_reader.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+
+#include "base/atomic_file.h"
 
 namespace orvex {
 namespace {
@@ -21,9 +24,12 @@ size_t IncompleteTail(const std::string& s) {
 }  // namespace
 
 std::unique_ptr<LineReader> LineReader::Open(const std::string& path, FileResult* result) {
-  std::FILE* f = std::fopen(path.c_str(), "rbe");
+  int err = 0;
+  const int fd = OpenRegularFile(path, &err);
+  std::FILE* f = fd >= 0 ? ::fdopen(fd, "rb") : nullptr;
   if (!f) {
-    *result = FileResult::Failed(FileStage::Open, errno);
+    if (fd >= 0) ::close(fd);
+    *result = FileResult::Failed(FileStage::Open, fd >= 0 ? errno : err);
     return nullptr;
   }
   *result = FileResult::Ok();
@@ -68,7 +74,9 @@ FileResult LineReader::Next(Text* piece, bool* lineEnd, bool* end) {
       break;
     }
   }
-  *piece = DecodeFileText(bytes);
+  FileEncoding encoding = FileEncoding::Windows1252;
+  *piece = DecodeFileText(bytes, &encoding);
+  utf8_ = encoding == FileEncoding::Utf8;
   return FileResult::Ok();
 }
 

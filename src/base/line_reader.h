@@ -27,11 +27,14 @@ class LineReader {
   // Bytes read so far, and the file's size when it has one (-1 if not).
   long long Position() const { return std::ftell(file_); }
   long long Size() const { return size_; }
+  // The last piece was UTF-8 (not plain ASCII, not Windows-1252).
+  bool LastPieceUtf8() const { return utf8_; }
 
  private:
   LineReader(std::FILE* f, long long size) : file_(f), size_(size) {}
   std::FILE* file_;
   long long size_;
+  bool utf8_ = false;
   std::string carry_;  // the start of a UTF-8 character cut off a piece
 };
 

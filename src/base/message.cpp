@@ -1,10 +1,14 @@
 #include "base/message.h"
 
+#include <cerrno>
 #include <cstring>
+
+#include "base/file_result.h"
 
 namespace orvex {
 
 ErrorInfo ErrorFromErrno(int err) {
+  if (err == kNotRegularFile) return ErrorInfo{EINVAL, "Not a regular file"};
   return ErrorInfo{err, Utf8ToCp1252(std::strerror(err))};
 }
 

@@ -226,4 +226,20 @@ Text SignedDigits(long long value) {
   return out;
 }
 
+Text Printable(std::string_view text) {
+  Text out;
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if ((c < 32 && c != '\r' && c != '\n' && c != '\t') || c == 127) {
+      static const char* const kHex = "0123456789ABCDEF";
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += ch;
+    }
+  }
+  return out;
+}
+
 }  // namespace orvex

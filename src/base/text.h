@@ -42,6 +42,9 @@ std::string EncodeFileText(std::string_view text, FileEncoding encoding);
 
 // Blanks (spaces) removed at both ends.
 Text TrimBlanks(std::string_view text);
+// Control bytes (below 32 but CR, LF and tab, and 127) as "\xNN": text read
+// from a file and shown to the operator never carries them raw.
+Text Printable(std::string_view text);
 // Upper case over the Windows-1252 letters, accented ones included.
 Text UpperCase(std::string_view text);
 Text ReplaceAll(std::string_view text, std::string_view from, std::string_view to);

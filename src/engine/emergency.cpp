@@ -8,7 +8,9 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <ctime>
 #include <mutex>
+#include <vector>
 
 namespace orvex::engine::emergency {
 namespace {
@@ -18,11 +20,32 @@ std::atomic<int> g_fd[kSlots] = {-1, -1, -1, -1, -1, -1, -1, -1};
 std::atomic<int> g_kind[kSlots];
 std::atomic<int> g_control[kSlots];
 
+std::atomic<bool> g_dead{false};  // a fatal signal's handler has begun
+std::atomic<int> g_switching{0};  // line switches past their check
+
 void OnSignal(int sig) {
+  g_dead.store(true);
+  RaiseAll();
+  // A switch that saw the flag still clear may be in its ioctl now: let it
+  // finish, then raise again. Bounded: this may be the very thread that
+  // was interrupted inside one (it never resumes; the signal ends it).
+  for (int i = 0; i < 2000 && g_switching.load() != 0; ++i) {
+    timespec pause{0, 10'000};
+    ::nanosleep(&pause, nullptr);
+  }
   RaiseAll();
   // SA_RESETHAND has restored the default action; re-raising delivers it
   // as soon as this handler returns.
   ::raise(sig);
+}
+
+// Every signal whose default action ends the process.
+std::vector<int> FatalSignals() {
+  std::vector<int> out{SIGINT,    SIGTERM, SIGHUP,  SIGQUIT, SIGSEGV,   SIGBUS,  SIGFPE,
+                       SIGILL,    SIGABRT, SIGUSR1, SIGUSR2, SIGALRM,   SIGXCPU, SIGXFSZ,
+                       SIGVTALRM, SIGPROF, SIGTRAP, SIGSYS,  SIGSTKFLT, SIGPWR,  SIGIO};
+  for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) out.push_back(sig);
+  return out;
 }
 
 }  // namespace
@@ -74,10 +97,22 @@ void RaiseAll() noexcept {
   }
 }
 
+LineChange::LineChange() noexcept {
+  g_switching.fetch_add(1);
+  allowed_ = !g_dead.load();
+}
+
+LineChange::~LineChange() {
+  g_switching.fetch_sub(1);
+}
+
 void InstallHandlers() {
   static std::once_flag once;
   std::call_once(once, [] {
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
+    struct sigaction pipe {};
+    if (::sigaction(SIGPIPE, nullptr, &pipe) == 0 && pipe.sa_handler == SIG_DFL)
+      ::signal(SIGPIPE, SIG_IGN);
+    for (int sig : FatalSignals()) {
       struct sigaction old {};
       if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
       struct sigaction sa {};

@@ -14,11 +14,28 @@ void Unregister(int fd);
 // Key and PTT up on every registered line, the PC speaker silent.
 void RaiseAll() noexcept;
 
-// Once per process: on SIGINT, SIGTERM, SIGHUP and the crash signals
-// (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT) raise all lines, then let the
-// signal take its default action; also at normal exit. Signals whose
-// disposition is not the default (a program's own handler, nohup's ignored
-// SIGHUP) are left alone.
+// Once per process: on every signal whose default action ends the process
+// (SIGINT, SIGTERM, SIGHUP, the crash signals, SIGUSR1, SIGALRM, SIGXCPU,
+// the real-time signals...) raise all lines, then let the signal take its
+// default action; also at normal exit. SIGPIPE is ignored: a closed pipe on
+// standard error must not end keying. Signals whose disposition is not the
+// default (a program's own handler, nohup's ignored SIGHUP) are left alone.
 void InstallHandlers();
+
+// Held around every switch that may key a line, PTT or the PC speaker.
+// Once a fatal signal's handler has begun, Allowed() is false; and the
+// handler, having raised the lines, waits for a switch already past its
+// check to finish and raises them again, so nothing is keyed after it.
+class LineChange {
+ public:
+  LineChange() noexcept;
+  ~LineChange();
+  LineChange(const LineChange&) = delete;
+  LineChange& operator=(const LineChange&) = delete;
+  bool Allowed() const noexcept { return allowed_; }
+
+ private:
+  bool allowed_;
+};
 
 }  // namespace orvex::engine::emergency

@@ -51,6 +51,9 @@ ParallelKeyLine::~ParallelKeyLine() {
 }
 
 int ParallelKeyLine::Write() noexcept {
+  const emergency::LineChange change;
+  // The process is ending: only a byte with both lines up goes out now.
+  if (!change.Allowed()) control_ = UpControl(control_);
   return ioctl_(fd_, PPWCONTROL, &control_) == 0 ? 0 : errno;
 }
 

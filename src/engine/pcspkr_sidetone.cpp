@@ -44,6 +44,8 @@ PcSpeakerSidetone::~PcSpeakerSidetone() {
 }
 
 void PcSpeakerSidetone::Tone(int hz) noexcept {
+  const emergency::LineChange change;
+  if (!change.Allowed()) hz = 0;  // the process is ending: silence only
   input_event ev{};
   ev.type = EV_SND;
   ev.code = SND_TONE;

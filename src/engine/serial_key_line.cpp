@@ -42,6 +42,8 @@ SerialKeyLine::~SerialKeyLine() {
 }
 
 int SerialKeyLine::Modem(bool set, int bits) noexcept {
+  const emergency::LineChange change;
+  if (set && !change.Allowed()) return 0;  // the process is ending: nothing is keyed now
   return ioctl_(fd_, set ? TIOCMBIS : TIOCMBIC, &bits) == 0 ? 0 : errno;
 }
 

@@ -51,6 +51,9 @@ std::vector<int16_t> RenderElements(const std::vector<KeyElement>& elements, dou
 }
 
 FileResult WriteWav(const std::string& path, const std::vector<int16_t>& samples, int rate) {
+  // The RIFF sizes are 32 bits: a longer render would write a file no
+  // player reads right.
+  if (samples.size() * 2 + 36 > 0xFFFFFFFFull) return FileResult::Failed(FileStage::Write, EFBIG);
   const auto dataBytes = static_cast<uint32_t>(samples.size() * 2);
   std::string bytes = "RIFF";
   Put32(bytes, 36 + dataBytes);

@@ -9,8 +9,8 @@ namespace orvex {
 namespace {
 
 void Show(QMessageBox::Icon icon, const Text& title, const Text& text) {
-  QMessageBox box(icon, ToQString(title), ToDisplayString(text), QMessageBox::Ok,
-                  QApplication::activeWindow());
+  QMessageBox box(icon, ToQString(Printable(title)), ToDisplayString(Printable(text)),
+                  QMessageBox::Ok, QApplication::activeWindow());
   box.setObjectName("OrvexMessageBox");
   box.exec();
 }

@@ -44,13 +44,18 @@ char* Digits(char* out, unsigned long long v) {
 
 void Record(int before, int after) {
   if (const char* state = std::getenv("ORVEX_SHIM_STATE")) {
-    char line[] = "DTR=0 RTS=0\n";
-    line[4] = (after & TIOCM_DTR) ? '1' : '0';
-    line[10] = (after & TIOCM_RTS) ? '1' : '0';
-    const int fd = ::open(state, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (fd >= 0) {
-      [[maybe_unused]] ssize_t n = ::pwrite(fd, line, sizeof line - 1, 0);
-      ::close(fd);
+    // Written until what is written is still the state: another thread's
+    // late write of an older state is overwritten.
+    for (int now = g_bits.load(), again = -1; now != again; now = again) {
+      char line[] = "DTR=0 RTS=0\n";
+      line[4] = (now & TIOCM_DTR) ? '1' : '0';
+      line[10] = (now & TIOCM_RTS) ? '1' : '0';
+      const int fd = ::open(state, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+      if (fd >= 0) {
+        [[maybe_unused]] ssize_t n = ::pwrite(fd, line, sizeof line - 1, 0);
+        ::close(fd);
+      }
+      again = g_bits.load();
     }
   }
   const char* log = std::getenv("ORVEX_SHIM_LOG");

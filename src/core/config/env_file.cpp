@@ -1,6 +1,7 @@
 #include "core/config/env_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cfloat>
 #include <charconv>
 #include <climits>
@@ -136,6 +137,7 @@ void EnvironmentFile::Report(const Text& text) {
 
 void EnvironmentFile::ReadEnvironmentFile(EnvSettings& settings, int16_t& cwPortCode,
                                           EventYield* events) {
+  RemoveStaleTemporaries(path_);
   std::string bytes;
   const FileResult read = ReadWholeFile(path_, bytes);
   // Defaults first in every case: a file we cannot open must not leave the
@@ -260,7 +262,11 @@ bool EnvironmentFile::WriteEnvironmentFile(const EnvSettings& settings) {
     const FileResult read = ReadWholeFile(path_, old);
     if (read.failed()) return report(FileResult::Failed(FileStage::Write, read.error()));
     if (read.ok()) {
-      const FileResult copied = ReplaceFileAtomically(path_ + ".bak", old);
+      // A new backup each time (orvex.ini.bak, .bak.1, ...): an older one
+      // may hold what only it still has.
+      FileResult copied = WriteNewFile(path_ + ".bak", old);
+      for (int n = 1; copied.failed() && copied.error() == EEXIST && n < 1000; ++n)
+        copied = WriteNewFile(path_ + ".bak." + std::to_string(n), old);
       if (!copied.ok()) return report(FileResult::Failed(FileStage::Write, copied.error()));
     }
     backupPending_ = false;

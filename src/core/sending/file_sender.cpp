@@ -1,7 +1,10 @@
 #include "core/sending/file_sender.h"
 
+#include <algorithm>
+
 #include "base/message.h"
 #include "base/numbers.h"
+#include "core/sending/queue_codes.h"
 
 namespace orvex {
 
@@ -46,6 +49,14 @@ bool FileSender::ReadCWFile() {
         EndCWFile();
         return true;
       }
+      // In a UTF-8 file È and Ê to Ï are letters someone wrote ("CAFÊ"),
+      // not the queue's commands that a Windows-1252 file may carry on
+      // purpose; they have no Morse, so they are left out.
+      if (reader_->LastPieceUtf8())
+        piece.erase(
+            std::remove_if(piece.begin(), piece.end(),
+                           [](char c) { return IsQueueCode(static_cast<unsigned char>(c)); }),
+            piece.end());
       held_ = expander_.ExpandLine(piece);
       if (lineEnd) held_ += CRLF;
     }
