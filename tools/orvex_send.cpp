@@ -76,8 +76,13 @@ std::optional<CalendarTime> ParseNow(const std::string& s) {
   if (std::sscanf(s.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &t.year, &t.month, &t.day, &t.hour,
                   &t.minute, &t.second, &tail) != 6)
     return std::nullopt;
-  if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 || t.hour > 23 || t.minute > 59 ||
-      t.second > 60)
+  // Exactly YYYY-MM-DDTHH:MM:SS, a day the month has.
+  if (s.size() != 19 || s.find_first_not_of("0123456789-T:") != std::string::npos)
+    return std::nullopt;
+  const bool leap = (t.year % 4 == 0 && t.year % 100 != 0) || t.year % 400 == 0;
+  const int days[] = {31, leap ? 29 : 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (t.year < 1 || t.month < 1 || t.month > 12 || t.day < 1 || t.day > days[t.month - 1] ||
+      t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 || t.second < 0 || t.second > 60)
     return std::nullopt;
   return t;
 }
@@ -199,7 +204,9 @@ int main(int argc, char** argv) {
     }
     if (into) {
       if (i + 1 >= argc) return Usage(arg + " needs a value");
+      if (into->has_value()) return Usage(arg + " given twice");
       *into = argv[++i];
+      if (into->value().empty()) return Usage(arg + " needs a value");
     }
   }
   const int outputs = int{o.printIni} + int{o.dryRun} + int{o.trace} + int{o.wav.has_value()} +
@@ -226,29 +233,35 @@ int main(int argc, char** argv) {
   }
 
   int16_t number = 0;
+  // Whole numbers only: "--msg 1.5" is a mistake, not message 2.
+  auto whole = [&number](const std::string& text, int16_t lo, int16_t hi) {
+    return text.find_first_not_of("0123456789") == std::string::npos &&
+           IsNumberInRange(text, lo, hi, &number);
+  };
   if (o.wpm) {
-    if (!IsNumberInRange(*o.wpm, 1, 99, &number)) return Usage("--wpm must be 1 to 99");
+    if (!whole(*o.wpm, 1, 99)) return Usage("--wpm must be 1 to 99");
     settings.CWSpeed = number;
   }
   if (o.tone) {
-    if (!IsNumberInRange(*o.tone, 0, 9999, &number)) return Usage("--tone must be 0 to 9999");
+    if (!whole(*o.tone, 0, 9999)) return Usage("--tone must be 0 to 9999");
     settings.CWTone = number;
   }
   int message = 0;
   if (o.msg) {
-    if (!IsNumberInRange(*o.msg, 1, 8, &number)) return Usage("--msg must be 1 to 8");
+    if (!whole(*o.msg, 1, 8)) return Usage("--msg must be 1 to 8");
     message = number;
   }
   int tuneSeconds = 0;
   if (o.tune) {
-    if (!IsNumberInRange(*o.tune, 1, kMaxTuneSeconds, &number))
+    if (!whole(*o.tune, 1, kMaxTuneSeconds))
       return Usage("--tune must be 1 to " + std::to_string(kMaxTuneSeconds) + " seconds");
     tuneSeconds = number;
   }
   double maxSeconds = 600;
   if (o.maxSeconds) {
     const auto v = ParseNumber(*o.maxSeconds);
-    if (!v || *v <= 0) return Usage("--max-seconds must be a positive number");
+    if (!v || !(*v > 0 && *v <= 86400))
+      return Usage("--max-seconds must be a number above 0, at most 86400 (a day)");
     maxSeconds = *v;
   }
   std::optional<CalendarTime> now;
@@ -338,5 +351,5 @@ int main(int argc, char** argv) {
     }
   }
   std::fflush(stdout);
-  return sink.Warnings() > 0 ? 1 : 0;
+  return sink.Warnings() > 0 || beeper.Beeps() > 0 ? 1 : 0;
 }

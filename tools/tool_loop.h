@@ -56,11 +56,14 @@ class StderrBeeper : public Beeper {
  public:
   explicit StderrBeeper(std::string program) : program_(std::move(program)) {}
   void Beep() override {
+    ++beeps_;
     std::fprintf(stderr, "%s: the send queue is full; text refused\n", program_.c_str());
   }
+  int Beeps() const { return beeps_; }
 
  private:
   std::string program_;
+  int beeps_ = 0;
 };
 
 }  // namespace orvex::tools

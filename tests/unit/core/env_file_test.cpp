@@ -1,5 +1,6 @@
 #include "core/config/env_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -125,6 +126,19 @@ TEST(SerialDevices, ByIdNamesFirstThenUsbAcmAndRealUarts) {
   EXPECT_TRUE(SerialDevices(d + "/none").empty());
 }
 
+TEST_F(EnvFile, ReadingClearsTheTemporariesAKilledRewriteLeftButNotANewOne) {
+  WriteFile(path + ".tmp-AbC123", "half");
+  WriteFile(path + ".tmp-XyZ789", "being written now");
+  WriteFile(dir.File("other.tmp-AbC123"), "not ours");
+  const timespec old[2] = {{0, 0}, {0, 0}};
+  utimensat(AT_FDCWD, (path + ".tmp-AbC123").c_str(), old, 0);
+  utimensat(AT_FDCWD, dir.File("other.tmp-AbC123").c_str(), old, 0);
+  Read("CWSpeed=20\r\n");
+  EXPECT_FALSE(test::Exists(path + ".tmp-AbC123"));
+  EXPECT_TRUE(test::Exists(path + ".tmp-XyZ789"));
+  EXPECT_TRUE(test::Exists(dir.File("other.tmp-AbC123")));
+}
+
 TEST_F(EnvFile, AnOverflowStopsReadingAndTheFileIsKeptAsBakBeforeTheFirstRewrite) {
   const std::string original = "CWPort=COM2\r\nCWSpeed=20\r\nCWTone=40000\r\nMsgCW1=precious\r\n";
   const EnvSettings s = Read(original.c_str());
@@ -136,6 +150,12 @@ TEST_F(EnvFile, AnOverflowStopsReadingAndTheFileIsKeptAsBakBeforeTheFirstRewrite
   EXPECT_EQ(ReadFile(path + ".bak"), original);
   ASSERT_TRUE(file.WriteEnvironmentFile(s));  // only the first rewrite makes one
   EXPECT_EQ(ReadFile(path + ".bak"), original);
+  // Another file not read whole: its own backup, the first one untouched.
+  const std::string second = "CWTone=50000\r\nMsgCW2=also precious\r\n";
+  ASSERT_TRUE(file.WriteEnvironmentFile(Read(second.c_str())));
+  EXPECT_EQ(ReadFile(path + ".bak"), original);
+  EXPECT_EQ(ReadFile(path + ".bak.1"), second);
+  std::remove((path + ".bak.1").c_str());
   WriteFile(path, "CWSpeed=20\r\n");
   std::remove((path + ".bak").c_str());
   ASSERT_TRUE(file.WriteEnvironmentFile(Read(nullptr)));

@@ -1,5 +1,6 @@
 // orvex-send run as a real process.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "support/run_tool.h"
 
@@ -46,10 +47,26 @@ TEST_F(OrvexSend, PrintIniShowsTheRewriteLeavesTheFileAloneAndBoxesGoToStandardE
 }
 
 TEST_F(OrvexSend, BadArgumentsExitTwoWithUsage) {
-  for (const char* args :
-       {"--bogus", "--ini", "", "--msg 9 --dry-run", "--msg 1 --text A --trace", "--msg 1",
-        "--msg 1 --dry-run --trace", "--msg 1 --now 2026-13-01T00:00:00 --dry-run",
-        "--text A --port COM9", "--text A --wpm 0 --trace", "--text A --max-seconds 0 --trace"}) {
+  for (const char* args : {"--bogus",
+                           "--ini",
+                           "",
+                           "--msg 9 --dry-run",
+                           "--msg 1 --text A --trace",
+                           "--msg 1",
+                           "--msg 1 --dry-run --trace",
+                           "--msg 1 --now 2026-13-01T00:00:00 --dry-run",
+                           "--text A --port COM9",
+                           "--text A --wpm 0 --trace",
+                           "--text A --max-seconds 0 --trace",
+                           "--text A --max-seconds 1e300 --trace",
+                           "--text A --max-seconds nan --trace",
+                           "--msg 1.5 --dry-run",
+                           "--msg 1 --now 2026-02-31T00:00:00 --dry-run",
+                           "--msg 1 --now 2026-2-01T00:00:00 --dry-run",
+                           "--msg 1 --now -026-02-01T00:00:00 --dry-run",
+                           "--file '' --dry-run",
+                           "--ini '' --msg 1 --dry-run",
+                           "--text A --text B --trace"}) {
     const auto r = Send(args);
     EXPECT_EQ(r.status, 2) << args;
     EXPECT_TRUE(Contains(r.err, "usage: orvex-send")) << args;
@@ -83,6 +100,39 @@ TEST_F(OrvexSend, AFailureBoxMakesTheExitStatusOne) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "CW Start: Can't send file '" + dir.File("missing.txt") +
                        "' as CW.\n(2) No such file or directory.\n\n");
+  // A pipe would block for ever, /dev/zero never end: neither is read.
+  ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  for (const std::string& special : {dir.File("fifo"), std::string("/dev/zero")}) {
+    const auto refused = Send("--ini " + ini + " --file " + special + " --port None", "timeout 5");
+    EXPECT_EQ(refused.status, 1) << special;
+    EXPECT_TRUE(Contains(refused.err, "' as CW.\n(22) Not a regular file.\n")) << refused.err;
+    EXPECT_EQ(
+        Send("--ini " + special + " --print-ini", "timeout 5").err,
+        "Environment File: Can't open environment file " + special + "\nNot a regular file.\n\n");
+  }
+  // A message the queue cannot take whole is refused, and that is a failure.
+  WriteFile(ini, "MsgCW1=" + std::string(33000, 'E') + "\r\n");
+  EXPECT_EQ(Send("--ini " + ini + " --msg 1 --dry-run").status, 1);
+}
+
+TEST_F(OrvexSend, TheQueueCodesAreLettersInAUtf8FileAndCommandsInAWindows1252One) {
+  WriteFile(dir.File("utf8.txt"), "CAF\xC3\x8A OK\n");
+  WriteFile(dir.File("cp1252.txt"), "A\xCA\xCC\n");
+  EXPECT_EQ(Send("--ini " + ini + " --file " + dir.File("utf8.txt") + " --dry-run").out,
+            "CAF OK\\x0D\\x0A\n");
+  EXPECT_EQ(Send("--ini " + ini + " --file " + dir.File("cp1252.txt") + " --dry-run").out,
+            "A\\xCA\\xCC\\x0D\\x0A\n");
+}
+
+TEST_F(OrvexSend, AWaveGoesThroughDevicesAndStandardOutputAndFollowsADanglingLink) {
+  ASSERT_EQ(Send("--ini " + ini + " --text E --wav -").out.substr(0, 4), "RIFF");
+  ASSERT_EQ(symlink(dir.File("target.wav").c_str(), dir.File("link.wav").c_str()), 0);
+  EXPECT_EQ(Send("--ini " + ini + " --text E --wav " + dir.File("link.wav")).status, 0);
+  EXPECT_EQ(test::ReadFile(dir.File("target.wav")).substr(0, 4), "RIFF");
+  struct stat st {};
+  EXPECT_TRUE(lstat(dir.File("link.wav").c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+  EXPECT_EQ(Send("--ini " + ini + " --text E --wav /dev/null").status, 0);
+  EXPECT_TRUE(stat("/dev/null", &st) == 0 && S_ISCHR(st.st_mode));  // still the device
 }
 
 // What orvex-send renders, an independent decoder reads back.
