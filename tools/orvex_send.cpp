@@ -342,8 +342,7 @@ int main(int argc, char** argv) {
   send.CloseCWPort();
 
   if (o.wav) {
-    const auto samples = engine::RenderElements(simKeyer.Timeline(), 1.0, settings.CWTone);
-    const FileResult written = engine::WriteWav(*o.wav, samples, 22050);
+    const FileResult written = engine::WriteWav(*o.wav, simKeyer.Timeline(), 1.0, settings.CWTone);
     if (!written.ok()) {
       std::fprintf(stderr, "orvex-send: can't write %s: %s\n", o.wav->c_str(),
                    Cp1252ToUtf8(written.Description()).c_str());

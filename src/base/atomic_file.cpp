@@ -152,14 +152,19 @@ void RemoveStaleTemporaries(const std::string& path, int olderThanSeconds) {
   ::closedir(d);
 }
 
-FileResult ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
-  if (path == "-") return WriteThrough(path, bytes);
-  std::string target = path;
+// Where a replacement of path goes: the file a symbolic link points at
+// (made there when the link dangles), its permissions, and whether it is a
+// pipe or a device to be written straight through instead.
+static FileResult ResolveTarget(const std::string& path, std::string* target, mode_t* mode,
+                                bool* through) {
+  *target = path;
+  *mode = 0644;
+  *through = path == "-";
+  if (*through) return FileResult::Ok();
   struct stat st;
-  mode_t mode = 0644;
   if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
     if (char* real = ::realpath(path.c_str(), nullptr)) {
-      target = real;
+      *target = real;
       std::free(real);
     } else {
       // A link to nothing yet: the file is made where it points, and the
@@ -168,17 +173,27 @@ FileResult ReplaceFileAtomically(const std::string& path, std::string_view bytes
       const ssize_t n = ::readlink(path.c_str(), link, sizeof link - 1);
       if (n > 0) {
         link[n] = '\0';
-        target = link[0] == '/' ? std::string(link) : DirectoryOf(path) + "/" + link;
+        *target = link[0] == '/' ? std::string(link) : DirectoryOf(path) + "/" + link;
       }
     }
   }
-  if (::stat(target.c_str(), &st) == 0) {
+  if (::stat(target->c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return FileResult::Failed(FileStage::Open, EISDIR);
     // A pipe or a device (/dev/null, a FIFO a player reads) is written
     // straight through; renaming a file over it would replace the node.
-    if (!S_ISREG(st.st_mode)) return WriteThrough(target, bytes);
-    mode = st.st_mode & 07777;
+    *through = !S_ISREG(st.st_mode);
+    *mode = st.st_mode & 07777;
   }
+  return FileResult::Ok();
+}
+
+FileResult ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+  std::string target;
+  mode_t mode;
+  bool through;
+  if (const FileResult resolved = ResolveTarget(path, &target, &mode, &through); !resolved.ok())
+    return resolved;
+  if (through) return WriteThrough(target, bytes);
 
   std::string temp = target + ".tmp-XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
@@ -214,6 +229,53 @@ FileResult ReplaceFileAtomically(const std::string& path, std::string_view bytes
   if (dir >= 0) {
     ::fsync(dir);
     ::close(dir);
+  }
+  return FileResult::Ok();
+}
+
+FileReplacement::~FileReplacement() {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  if (!through_) ::unlink(temp_.c_str());  // never committed: nothing replaced
+}
+
+FileResult FileReplacement::Open(const std::string& path) {
+  mode_t mode;
+  if (const FileResult resolved = ResolveTarget(path, &target_, &mode, &through_); !resolved.ok())
+    return resolved;
+  if (through_) {
+    fd_ = target_ == "-" ? ::dup(1) : ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+    return fd_ >= 0 ? FileResult::Ok() : FileResult::Failed(FileStage::Open, errno);
+  }
+  temp_ = target_ + ".tmp-XXXXXX";
+  fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
+  if (fd_ < 0) return FileResult::Failed(FileStage::Open, errno);
+  if (::fchmod(fd_, mode) != 0) return FileResult::Failed(FileStage::Open, errno);
+  return FileResult::Ok();
+}
+
+FileResult FileReplacement::Write(std::string_view bytes) {
+  return fd_ >= 0 && WriteAll(fd_, bytes)
+             ? FileResult::Ok()
+             : FileResult::Failed(FileStage::Write, fd_ < 0 ? EBADF : errno);
+}
+
+FileResult FileReplacement::Commit() {
+  if (fd_ < 0) return FileResult::Failed(FileStage::Write, EBADF);
+  const int fd = fd_;
+  fd_ = -1;
+  const bool synced = through_ || ::fsync(fd) == 0;
+  const int err = errno;
+  if (::close(fd) != 0 || !synced) {
+    const int closeErr = synced ? errno : err;
+    if (!through_) ::unlink(temp_.c_str());
+    return FileResult::Failed(FileStage::Write, closeErr);
+  }
+  if (through_) return FileResult::Ok();
+  if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+    const int renameErr = errno;
+    ::unlink(temp_.c_str());
+    return FileResult::Failed(FileStage::Write, renameErr);
   }
   return FileResult::Ok();
 }

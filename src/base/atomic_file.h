@@ -10,8 +10,6 @@
 
 namespace orvex {
 
-// Reads the whole file at path (a native path). Missing means the file does
-// not exist in a directory that does; a missing directory is a failure.
 // Opens path for reading when it is a regular file (a symbolic link to one
 // is fine), without ever blocking; -1 and *err (kNotRegularFile for a pipe
 // or a device) otherwise.
@@ -25,12 +23,34 @@ FileResult WriteNewFile(const std::string& path, std::string_view bytes);
 // are older than olderThanSeconds.
 void RemoveStaleTemporaries(const std::string& path, int olderThanSeconds = 60);
 
+// Reads the whole file at path (a native path). Missing means the file does
+// not exist in a directory that does; a missing directory is a failure.
 FileResult ReadWholeFile(const std::string& path, std::string& bytes);
 
 // Writes bytes to a temporary file beside path, flushes it to disk and
 // renames it over path, keeping the old file's permissions. On failure the
 // old file is untouched and the temporary file removed. A symbolic link is
 // followed, so the file it points at is replaced, not the link.
+// A pipe, a device or "-" (standard output) is written straight through.
 FileResult ReplaceFileAtomically(const std::string& path, std::string_view bytes);
+
+// The same, for a file written piece by piece (too large to hold whole):
+// Open, Write as often as needed, Commit. Without a Commit the temporary
+// file is removed and path left as it was.
+class FileReplacement {
+ public:
+  FileReplacement() = default;
+  ~FileReplacement();
+  FileReplacement(const FileReplacement&) = delete;
+  FileReplacement& operator=(const FileReplacement&) = delete;
+  FileResult Open(const std::string& path);
+  FileResult Write(std::string_view bytes);
+  FileResult Commit();
+
+ private:
+  int fd_ = -1;
+  bool through_ = false;
+  std::string target_, temp_;
+};
 
 }  // namespace orvex

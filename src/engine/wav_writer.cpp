@@ -1,5 +1,7 @@
 #include "engine/wav_writer.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 
 #include "base/atomic_file.h"
@@ -19,24 +21,30 @@ void Put32(std::string& out, uint32_t v) {
 
 }  // namespace
 
-std::vector<int16_t> RenderElements(const std::vector<KeyElement>& elements, double unitMs,
-                                    int pitchHz, int rate, double leadMs, double tailMs) {
+void RenderElementsTo(const std::vector<KeyElement>& elements, double unitMs, int pitchHz, int rate,
+                      double leadMs, double tailMs,
+                      const std::function<bool(const int16_t*, size_t)>& sink) {
   // The synthesiser the sound card plays through, on a clock of its own:
   // sample n is heard at n / rate, and each key change is stamped with the
-  // time of the sample nearest its exact time.
+  // time of the sample nearest its exact time. Rendered a piece at a time.
   ToneSynth synth(rate);
   synth.SetPitch(pitchHz);
-  std::vector<float> buffer;
-  std::vector<int16_t> out;
+  constexpr size_t kPiece = 8192;
+  std::vector<float> buffer(kPiece);
+  std::vector<int16_t> piece(kPiece);
   size_t done = 0;
+  bool going = true;
   auto sampleNs = [&](size_t n) { return static_cast<int64_t>(std::llround(n * 1e9 / rate)); };
   auto sampleAt = [&](double ms) { return static_cast<size_t>(std::llround(ms * rate / 1000.0)); };
   auto renderTo = [&](size_t target) {
-    if (target <= done) return;
-    buffer.resize(target - done);
-    synth.Render(buffer.data(), buffer.size(), sampleNs(done));
-    for (float s : buffer) out.push_back(static_cast<int16_t>(std::lround(s * 32767.0f)));
-    done = target;
+    while (going && done < target) {
+      const size_t n = std::min(kPiece, target - done);
+      synth.Render(buffer.data(), n, sampleNs(done));
+      for (size_t i = 0; i < n; ++i)
+        piece[i] = static_cast<int16_t>(std::lround(buffer[i] * 32767.0f));
+      going = sink(piece.data(), n);
+      done += n;
+    }
   };
   double at = leadMs;
   for (const KeyElement& e : elements) {
@@ -47,14 +55,24 @@ std::vector<int16_t> RenderElements(const std::vector<KeyElement>& elements, dou
   }
   synth.SetKey(false, sampleNs(sampleAt(at)));
   renderTo(sampleAt(at + tailMs));
+}
+
+std::vector<int16_t> RenderElements(const std::vector<KeyElement>& elements, double unitMs,
+                                    int pitchHz, int rate, double leadMs, double tailMs) {
+  std::vector<int16_t> out;
+  RenderElementsTo(elements, unitMs, pitchHz, rate, leadMs, tailMs,
+                   [&out](const int16_t* s, size_t n) {
+                     out.insert(out.end(), s, s + n);
+                     return true;
+                   });
   return out;
 }
 
-FileResult WriteWav(const std::string& path, const std::vector<int16_t>& samples, int rate) {
-  // The RIFF sizes are 32 bits: a longer render would write a file no
-  // player reads right.
-  if (samples.size() * 2 + 36 > 0xFFFFFFFFull) return FileResult::Failed(FileStage::Write, EFBIG);
-  const auto dataBytes = static_cast<uint32_t>(samples.size() * 2);
+namespace {
+
+// The 44-byte header of a 16-bit mono PCM file with samples samples.
+std::string WavHeader(uint64_t samples, int rate) {
+  const auto dataBytes = static_cast<uint32_t>(samples * 2);
   std::string bytes = "RIFF";
   Put32(bytes, 36 + dataBytes);
   bytes += "WAVEfmt ";
@@ -67,8 +85,50 @@ FileResult WriteWav(const std::string& path, const std::vector<int16_t>& samples
   Put16(bytes, 16);
   bytes += "data";
   Put32(bytes, dataBytes);
-  for (int16_t s : samples) Put16(bytes, static_cast<uint16_t>(s));
-  return ReplaceFileAtomically(path, bytes);
+  return bytes;
+}
+
+// The RIFF sizes are 32 bits: a longer file no player reads right.
+bool FitsWav(uint64_t samples) {
+  return samples * 2 + 36 <= 0xFFFFFFFFull;
+}
+
+std::string LittleEndian(const int16_t* samples, size_t n) {
+  std::string bytes;
+  bytes.reserve(n * 2);
+  for (size_t i = 0; i < n; ++i) Put16(bytes, static_cast<uint16_t>(samples[i]));
+  return bytes;
+}
+
+}  // namespace
+
+FileResult WriteWav(const std::string& path, const std::vector<int16_t>& samples, int rate) {
+  if (!FitsWav(samples.size())) return FileResult::Failed(FileStage::Write, EFBIG);
+  return ReplaceFileAtomically(
+      path, WavHeader(samples.size(), rate) + LittleEndian(samples.data(), samples.size()));
+}
+
+FileResult WriteWav(const std::string& path, const std::vector<KeyElement>& elements, double unitMs,
+                    int pitchHz, int rate, double leadMs, double tailMs) {
+  // Summed as the renderer sums, so the count comes out the same.
+  double at = leadMs;
+  for (const KeyElement& e : elements)
+    if (e.units > 0) at += e.units * unitMs;
+  const auto samples = static_cast<uint64_t>(std::llround((at + tailMs) * rate / 1000.0));
+  if (!FitsWav(samples)) return FileResult::Failed(FileStage::Write, EFBIG);
+  FileReplacement file;
+  FileResult result = file.Open(path);
+  if (result.ok()) result = file.Write(WavHeader(samples, rate));
+  uint64_t written = 0;
+  RenderElementsTo(elements, unitMs, pitchHz, rate, leadMs, tailMs,
+                   [&](const int16_t* s, size_t n) {
+                     if (result.ok()) result = file.Write(LittleEndian(s, n));
+                     written += n;
+                     return result.ok();
+                   });
+  // The header promised this many samples; rounding must not break it.
+  for (; result.ok() && written < samples; ++written) result = file.Write(std::string(2, '\0'));
+  return result.ok() ? file.Commit() : result;
 }
 
 }  // namespace orvex::engine

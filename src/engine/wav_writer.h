@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,8 +23,17 @@ std::vector<int16_t> RenderElements(const std::vector<KeyElement>& elements, dou
                                     int pitchHz, int rate = 22050, double leadMs = 200,
                                     double tailMs = 300);
 
+// The same, handed to sink a piece at a time (sink returns false to stop).
+void RenderElementsTo(const std::vector<KeyElement>& elements, double unitMs, int pitchHz, int rate,
+                      double leadMs, double tailMs,
+                      const std::function<bool(const int16_t*, size_t)>& sink);
+
 // Writes a 16-bit mono PCM WAV file, replaced as a whole: a failure never
-// leaves half a file.
+// leaves half a file. Refused (EFBIG) past the format's 4 GiB.
 FileResult WriteWav(const std::string& path, const std::vector<int16_t>& samples, int rate);
+// Renders elements straight into a WAV file a piece at a time, so memory
+// stays small however long the sending.
+FileResult WriteWav(const std::string& path, const std::vector<KeyElement>& elements, double unitMs,
+                    int pitchHz, int rate = 22050, double leadMs = 200, double tailMs = 300);
 
 }  // namespace orvex::engine
