@@ -173,9 +173,13 @@ Text DecodeFileText(std::string_view bytes, FileEncoding* encoding) {
 
 std::string EncodeFileText(std::string_view text, FileEncoding encoding) {
   // A character Windows-1252 cannot hold makes the file UTF-8: a changed
-  // encoding is better than a lost character.
-  return encoding == FileEncoding::Utf8 || HasWideCharacters(text) ? Cp1252ToUtf8(text)
-                                                                   : std::string(text);
+  // encoding is better than a lost character. So does Windows-1252 text
+  // whose bytes happen to be valid UTF-8 ("Ã‰" is C3 89, which reads back
+  // as "É"): written as it is, the next read would change the text.
+  const bool readsAsUtf8 = !IsAscii(text) && IsValidUtf8(text);
+  return encoding == FileEncoding::Utf8 || HasWideCharacters(text) || readsAsUtf8
+             ? Cp1252ToUtf8(text)
+             : std::string(text);
 }
 
 Text TrimBlanks(std::string_view text) {

@@ -1,0 +1,35 @@
+// The environment file, read and rewritten: never a crash, and one rewrite
+// reaches a fixed point that keeps every stored message's text.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "base/stderr_message_sink.h"
+#include "core/config/env_file.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace orvex;
+  static const std::string path = [] {
+    char dir[] = "/tmp/orvex-fuzz-XXXXXX";
+    return std::string(mkdtemp(dir)) + "/orvex.ini";
+  }();
+  static std::FILE* quiet = std::fopen("/dev/null", "w");
+  StderrMessageSink sink(quiet);
+  MessageMenuCaptions captions;
+  auto read = [&](std::string_view bytes, EnvSettings& s) {
+    if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
+      std::fwrite(bytes.data(), 1, bytes.size(), f);
+      std::fclose(f);
+    }
+    int16_t port = 0;
+    EnvironmentFile(path, sink, captions).ReadEnvironmentFile(s, port);
+  };
+  EnvSettings first, second;
+  read({reinterpret_cast<const char*>(data), size}, first);
+  const std::string written = EnvironmentFile(path, sink, captions).EncodedContents(first);
+  read(written, second);
+  if (EnvironmentFile(path, sink, captions).EncodedContents(second) != written) std::abort();
+  if (first.MsgCW != second.MsgCW) std::abort();
+  return 0;
+}
