@@ -137,13 +137,5 @@ TEST_F(PortLines, ParallelPin17KeysPin16IsPttAndCloseReleases) {
   EXPECT_EQ(result.err, EINVAL);
 }
 
-TEST(DeviceForPort, LinuxNamesAndOverrides) {
-  setenv("ORVEX_COM1", "", 1);
-  EXPECT_EQ(DeviceForPort(1) + DeviceForPort(-2) + DeviceForPort(0), "/dev/ttyS0/dev/parport1");
-  setenv("ORVEX_COM1", "/dev/ttyUSB0", 1);
-  EXPECT_EQ(DeviceForPort(1), "/dev/ttyUSB0");
-  unsetenv("ORVEX_COM1");
-}
-
 }  // namespace
 }  // namespace orvex::engine

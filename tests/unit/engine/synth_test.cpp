@@ -163,6 +163,13 @@ TEST(WriteWav, MonoSixteenBitPcmAndNoFileOnFailure) {
   EXPECT_EQ(u32(4) + u16(22) + u32(24) + u16(34), 44u + 1 + 22050 + 16);  // size, mono, rate, bits
   EXPECT_EQ(u16(48), 0xFFFF);
   EXPECT_TRUE(WriteWav("/nonexistent-dir/out.wav", {0}, 22050).failed());
+  // Rendered piece by piece, the same samples; refused before 4 GiB, nothing written.
+  const std::vector<KeyElement> e{{true, 3}, {false, 1}};
+  ASSERT_TRUE(WriteWav(dir.File("streamed.wav"), e, 10.0, 600).ok());
+  EXPECT_EQ(test::ReadFile(dir.File("streamed.wav")).substr(44).size(),
+            RenderElements(e, 10.0, 600).size() * 2);
+  EXPECT_EQ(WriteWav(dir.File("huge.wav"), {{true, 2'000'000'000}}, 1.0, 600).error(), EFBIG);
+  EXPECT_FALSE(test::Exists(dir.File("huge.wav")));
 }
 
 }  // namespace
