@@ -109,13 +109,5 @@ TEST_F(Chooser, AFileThatCannotBeOpenedIsReportedAndTheDirectoryRestored) {
   EXPECT_STREQ(before, after);
 }
 
-TEST(FileNames, PartsAndFilters) {
-  EXPECT_EQ(FileNamePart("/home/op/log.txt", false), "log.txt");
-  EXPECT_EQ(FileNamePart("/home/op/log.txt", true), "log");
-  EXPECT_EQ(FileNamePart("log", true), "log");
-  EXPECT_EQ(QtFilterList("Text (*.txt)|*.txt;*.asc|All Files (*.*)|*.*"),
-            "Text (*.txt) (*.txt *.asc);;All Files (*.*) (*)");
-}
-
 }  // namespace
 }  // namespace orvex

@@ -20,14 +20,6 @@ class Port : public ::testing::Test, public WithSettings, public test::FakeKeyer
   Port() : test::FakeKeyerPath(settings) {}
 };
 
-TEST_F(Port, InitTakesTheConfiguredSpeedOrTwentyEight) {
-  for (auto [configured, used] : {std::pair{99, 99}, {0, 28}, {100, 28}}) {
-    settings.CWSpeed = static_cast<int16_t>(configured);
-    send.Port().InitCW();
-    EXPECT_EQ(send.Port().Speed(), used);
-  }
-}
-
 TEST_F(Port, OpeningStopsFirstThenSetsUpPortSidetoneAndSpeed) {
   settings.CWPort = "COM2";
   settings.CWTone = 700;

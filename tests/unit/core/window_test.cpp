@@ -74,23 +74,6 @@ TEST(LineEditor, TheKeyTableDecidesFunctionKeysAndEsc) {
   EXPECT_EQ(MenuShortcutOf(Command::Stop)->key, Key::F12);  // Esc is the window's own
 }
 
-TEST(LineEditor, TheCaretBlinksEveryFifthTickAndEditsShowIt) {
-  struct View : LineView {
-    void LineChanged() override { ++changes; }
-    int changes = 0;
-  } view;
-  LineEditor e;
-  e.SetView(&view);
-  e.Reset();
-  e.BlinkStep();  // the first toggle comes on the first tick
-  EXPECT_TRUE(e.CaretDrawn());
-  for (int i = 0; i < 5; ++i) e.BlinkStep();
-  EXPECT_FALSE(e.CaretDrawn());
-  Type(e, "a");
-  EXPECT_TRUE(e.CaretDrawn());
-  EXPECT_EQ(view.changes, 4);
-}
-
 struct WithDir {
   test::TempDir dir;
 };

@@ -163,11 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
         Exchange{
             "BackspaceCaretAndLimit",
             {std::string("ab\bc"), "e^ t", std::string(250, '#') + "eeeeee" + std::string(44, 't')},
-            ".- -.-. . . . . . . ."},
-        Exchange{"BadArgumentsIgnored",
-                 {Esc("2 abc"), Esc("299"), Esc("760"), Esc("2+"), Esc("z"), Esc("c11"), Esc("fq"),
-                  "et"},
-                 ". -"}),
+            ".- -.-. . . . . . . ."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Dot lengths on the line: speed commands, "+" and "-" in text (which
