@@ -30,7 +30,7 @@ class OrvexSend : public ::testing::Test {
 
 TEST_F(OrvexSend, PrintIniShowsTheRewriteLeavesTheFileAloneAndBoxesGoToStandardError) {
   const std::string contents =
-      "cwspeed = 25\nMsgCW3=CQ = TEST\rJunk\r\nCWPort=COM9\r\nMsgCW1=\xC3\x89T\r\n";
+      "cwspeed = 25\nMsgCW3=CQ = TEST\rJu\x01nk\r\nCWPort=COM9\r\nMsgCW1=\xC3\x89T\r\n";
   WriteFile(ini, contents);
   const auto r = Send("--ini " + ini + " --print-ini");
   EXPECT_EQ(r.status, 0);
@@ -38,7 +38,7 @@ TEST_F(OrvexSend, PrintIniShowsTheRewriteLeavesTheFileAloneAndBoxesGoToStandardE
   EXPECT_TRUE(Contains(r.out, "CWSpeed= 25 \r\n"));
   EXPECT_TRUE(Contains(r.out, "MsgCW1=\xC3\x89T\r\nMsgCW3=CQ = TEST\r\n"));  // UTF-8 kept
   EXPECT_EQ(r.err, "Environment File: Bad line in environment file " + ini +
-                       ".\nLine #3: Junk\n\n"
+                       ".\nLine #3: Ju\\x01nk\n\n"
                        "Environment File: Bad CW port 'COM9' in environment file.\n"
                        "Reset it using the 'Options/CW Options' menu.\n\n");
   EXPECT_EQ(test::ReadFile(ini), contents);
