@@ -24,7 +24,7 @@ std::string AskRealtimeKit(int priority) {
     return std::string("no system bus: ") + std::strerror(-r);
   const char* service = "org.freedesktop.RealtimeKit1";
   const char* path = "/org/freedesktop/RealtimeKit1";
-  sd_bus_error error = SD_BUS_ERROR_NULL;
+  sd_bus_error error{nullptr, nullptr, 0};  // SD_BUS_ERROR_NULL, without a C compound literal
   int64_t maxUs = 0;
   int32_t maxPriority = 0;
   std::string problem;
