@@ -35,12 +35,12 @@ int main(int argc, char** argv) {
   }
   std::signal(SIGTERM, Stop);
   std::signal(SIGINT, Stop);
-  const pa_sample_spec spec{PA_SAMPLE_S16LE, 48000, 1};
+  const pa_sample_spec format{PA_SAMPLE_S16LE, 48000, 1};
   pa_buffer_attr attr{};
   attr.maxlength = static_cast<uint32_t>(-1);
   attr.fragsize = 2 * 96;  // 2 ms pieces: the latency reading is fresh
   int error = 0;
-  pa_simple* in = pa_simple_new(nullptr, "orvex-bench", PA_STREAM_RECORD, argv[1], "monitor", &spec,
+  pa_simple* in = pa_simple_new(nullptr, "orvex-bench", PA_STREAM_RECORD, argv[1], "monitor", &format,
                                 nullptr, &attr, &error);
   if (!in) {
     std::fprintf(stderr, "monitor_rec: %s\n", argv[1]);

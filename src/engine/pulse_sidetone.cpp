@@ -167,9 +167,9 @@ std::unique_ptr<PulseSidetone> PulseSidetone::Open(std::string* problem) {
     pa_threaded_mainloop_wait(self->loop_);
   if (sink) pa_operation_unref(sink);
 
-  const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, self->rate_, 1};
+  const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, self->rate_, 1};
   self->voice_ = std::make_unique<Voice>(self->rate_);
-  self->stream_ = pa_stream_new(self->context_, "Sidetone", &spec, nullptr);
+  self->stream_ = pa_stream_new(self->context_, "Sidetone", &format, nullptr);
   if (!self->stream_) {
     if (timeout) api->time_free(timeout);
     pa_threaded_mainloop_unlock(self->loop_);
@@ -183,9 +183,9 @@ std::unique_ptr<PulseSidetone> PulseSidetone::Open(std::string* problem) {
   pa_buffer_attr attr{};
   attr.maxlength = static_cast<uint32_t>(-1);
   const pa_usec_t target = TargetUs();
-  attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(target, &spec));
+  attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(target, &format));
   attr.prebuf = static_cast<uint32_t>(-1);
-  attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(kRequestUs, &spec));
+  attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(kRequestUs, &format));
   attr.fragsize = static_cast<uint32_t>(-1);
   // Early requests: the server keeps only one request's worth (2 ms) in the
   // sound card and asks for each 2 ms as soon as there is room, so all of
@@ -229,7 +229,7 @@ std::unique_ptr<PulseSidetone> PulseSidetone::Open(std::string* problem) {
     int negative = 0;
     if (pa_stream_get_latency(self->stream_, &sink, &negative) != 0) sink = 0;
     const pa_usec_t buffered =
-        pa_bytes_to_usec(got->tlength, &spec) + pa_bytes_to_usec(got->minreq, &spec);
+        pa_bytes_to_usec(got->tlength, &format) + pa_bytes_to_usec(got->minreq, &format);
     self->voice_->synth.SetDelay(Ns(std::max(buffered, sink)) + kHeadroomNs);
   }
   pa_threaded_mainloop_unlock(self->loop_);
