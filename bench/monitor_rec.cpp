@@ -40,8 +40,8 @@ int main(int argc, char** argv) {
   attr.maxlength = static_cast<uint32_t>(-1);
   attr.fragsize = 2 * 96;  // 2 ms pieces: the latency reading is fresh
   int error = 0;
-  pa_simple* in = pa_simple_new(nullptr, "orvex-bench", PA_STREAM_RECORD, argv[1], "monitor", &format,
-                                nullptr, &attr, &error);
+  pa_simple* in = pa_simple_new(nullptr, "orvex-bench", PA_STREAM_RECORD, argv[1], "monitor",
+                                &format, nullptr, &attr, &error);
   if (!in) {
     std::fprintf(stderr, "monitor_rec: %s\n", argv[1]);
     return 1;
