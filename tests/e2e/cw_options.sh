@@ -5,11 +5,7 @@
 # nothing behind.
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
-under_xvfb "$@"
-ORVEX=$1
-export KEYLOG_TOOL=$2
-
-e2e_session
+window_session "$@"
 export ORVEX_COM1=/dev/orvex-no-such-port
 printf 'Version=4.01\r\nCWPort=None\r\nCWSpeed=28\r\n' >"$ini"
 

@@ -3,10 +3,7 @@
 # is keyed: the echo is photographed and read back with OCR.
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
-under_xvfb "$@"
-ORVEX=$1
-
-e2e_session
+window_session "$@"
 printf 'Version=4.01\r\nCWSpeed=12\r\nCall=DL1ABC\r\nMsgCW3=TEST DE #ME\r\nPacketFontName=DejaVu Sans Mono\r\nPacketFontSize=16\r\n' >"$ini"
 "$ORVEX" & pid=$!
 main=$(wait_window "^ Orvex - 12 WPM$") || fail "no main window"

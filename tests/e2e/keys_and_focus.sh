@@ -4,11 +4,7 @@
 # to the line again and Esc still stops a running message.
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
-under_xvfb "$@"
-ORVEX=$1
-export KEYLOG_TOOL=$2
-
-e2e_session
+window_session "$@"
 printf 'Version=4.01\r\nCWPort=None\r\nCWSpeed=40\r\nMsgCW1=VVV\r\nMsgCW2=TEST\r\nMsgCW3=%s\r\n' \
   'CQ CQ CQ CQ CQ CQ CQ' >"$ini"
 "$ORVEX" & pid=$!

@@ -9,6 +9,15 @@ under_xvfb() {
   [[ -n ${DISPLAY:-} ]] || exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 }
 
+# window_session ORVEX [KEYLOG_TOOL]: the preamble of a test of the window:
+# its own X server, $ORVEX and $KEYLOG_TOOL set, and an e2e_session.
+window_session() {
+  under_xvfb "$@"
+  ORVEX=$1
+  export KEYLOG_TOOL=${2:-}
+  e2e_session
+}
+
 # e2e_session: a fresh program directory in $PELORIN, removed at exit with
 # whatever the test started; the key log in $log, orvex.ini in $ini; no sound.
 e2e_session() {

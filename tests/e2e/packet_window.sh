@@ -5,11 +5,7 @@
 # What was keyed is read back from the keyer's log.
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
-under_xvfb "$@"
-ORVEX=$1
-export KEYLOG_TOOL=$2
-
-e2e_session
+window_session "$@"
 printf 'Version=4.01\r\nCall=DL1ABC\r\nCWPort=None\r\nCWSpeed=28\r\n%s\r\n%s\r\n' \
   'MsgCW1=CQ CQ CQ DE #ME #ME #ME K' 'MsgCW3=#HIM DE #ME TU' >"$ini"
 
