@@ -112,15 +112,6 @@ FileResult ReadWholeFile(const std::string& path, std::string& bytes) {
   return FileResult::Ok();
 }
 
-FileResult WriteThrough(const std::string& path, std::string_view bytes) {
-  const int fd = path == "-" ? ::dup(1) : ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return FileResult::Failed(FileStage::Open, errno);
-  const bool written = WriteAll(fd, bytes);
-  const int err = errno;
-  ::close(fd);
-  return written ? FileResult::Ok() : FileResult::Failed(FileStage::Write, err);
-}
-
 FileResult WriteNewFile(const std::string& path, std::string_view bytes) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) return FileResult::Failed(FileStage::Open, errno);
@@ -188,49 +179,16 @@ static FileResult ResolveTarget(const std::string& path, std::string* target, mo
 }
 
 FileResult ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
-  std::string target;
-  mode_t mode;
-  bool through;
-  if (const FileResult resolved = ResolveTarget(path, &target, &mode, &through); !resolved.ok())
-    return resolved;
-  if (through) return WriteThrough(target, bytes);
-
-  std::string temp = target + ".tmp-XXXXXX";
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) {
-    const int err = errno;
-    // A directory we may not write to, around a file we may: rewrite the
-    // file in place instead.
-    if ((err == EACCES || err == EPERM) && ::access(target.c_str(), W_OK) == 0)
-      return RewriteInPlace(target, bytes);
-    return FileResult::Failed(FileStage::Open, err);
-  }
-
-  auto fail = [&](int err) {
-    ::close(fd);
-    ::unlink(temp.c_str());
-    return FileResult::Failed(FileStage::Write, err);
-  };
-  if (::fchmod(fd, mode) != 0) return fail(errno);
-  if (!WriteAll(fd, bytes)) return fail(errno);
-  if (::fsync(fd) != 0) return fail(errno);
-  if (::close(fd) != 0) {
-    const int err = errno;
-    ::unlink(temp.c_str());
-    return FileResult::Failed(FileStage::Write, err);
-  }
-  if (::rename(temp.c_str(), target.c_str()) != 0) {
-    const int err = errno;
-    ::unlink(temp.c_str());
-    return FileResult::Failed(FileStage::Write, err);
-  }
-  // Make the rename itself durable.
-  const int dir = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
-  return FileResult::Ok();
+  FileReplacement file;
+  FileResult result = file.Open(path);
+  // A directory we may not write to, around a file we may: rewrite the
+  // file in place instead.
+  if (result.failed() && result.stage() == FileStage::Open &&
+      (result.error() == EACCES || result.error() == EPERM) &&
+      ::access(file.Target().c_str(), W_OK) == 0)
+    return RewriteInPlace(file.Target(), bytes);
+  if (result.ok()) result = file.Write(bytes);
+  return result.ok() ? file.Commit() : result;
 }
 
 FileReplacement::~FileReplacement() {
@@ -276,6 +234,12 @@ FileResult FileReplacement::Commit() {
     const int renameErr = errno;
     ::unlink(temp_.c_str());
     return FileResult::Failed(FileStage::Write, renameErr);
+  }
+  // Make the rename itself durable.
+  const int dir = ::open(DirectoryOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
   }
   return FileResult::Ok();
 }

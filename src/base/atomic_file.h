@@ -15,8 +15,6 @@ namespace orvex {
 // or a device) otherwise.
 int OpenRegularFile(const std::string& path, int* err);
 
-// Writes bytes to a pipe, a device or standard output ("-") as they are.
-FileResult WriteThrough(const std::string& path, std::string_view bytes);
 // Creates path with bytes; fails (EEXIST) rather than replace anything.
 FileResult WriteNewFile(const std::string& path, std::string_view bytes);
 // Removes "<path>.tmp-XXXXXX" files a killed rewrite left behind, when they
@@ -46,6 +44,8 @@ class FileReplacement {
   FileResult Open(const std::string& path);
   FileResult Write(std::string_view bytes);
   FileResult Commit();
+  // Where the bytes go: the file a link points at, or the device itself.
+  const std::string& Target() const { return target_; }
 
  private:
   int fd_ = -1;
