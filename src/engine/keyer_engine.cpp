@@ -209,22 +209,16 @@ void KeyerEngine::SetVolume(int percent) {
 }
 
 void KeyerEngine::HoldPtt(bool on) {
+  bool wake = false;
   {
     std::lock_guard lock(lineMu_);
     if (!open_ || on == pttHeld_) return;
     pttHeld_ = on;
-    if (on) {
-      if (keyLineOn_) Ptt(true);
-      return;
-    }
-    if (Pending() != 0 || active_) return;  // the run's end drops it
-    if (tailNs_ == 0 || clock_.Now() >= runEnd_ + tailNs_) {
-      Ptt(false);
-      return;
-    }
-    idleRequested_ = true;
+    if (on && keyLineOn_) Ptt(true);
+    // Released while a run goes on, the run's end drops it as usual.
+    if (!on && Pending() == 0 && !active_) wake = DropPttAfterTail();
   }
-  Wake();
+  if (wake) Wake();
 }
 
 bool KeyerEngine::Active() const {
@@ -242,20 +236,26 @@ void KeyerEngine::SetPttTiming(int leadMs, int tailMs) {
 }
 
 void KeyerEngine::Idle() {
+  bool wake = false;
   {
     std::lock_guard lock(lineMu_);
     // Elements still to play keep the transmitter on: dropping PTT under a
     // keyed line would hot-switch the radio.
     if (Pending() != 0) return;
     active_ = false;
-    if (!pttOn_ || pttHeld_) return;
-    if (tailNs_ == 0 || clock_.Now() >= runEnd_ + tailNs_) {
-      Ptt(false);
-      return;
-    }
-    idleRequested_ = true;  // the timing thread drops PTT after the tail
+    wake = DropPttAfterTail();
   }
-  Wake();
+  if (wake) Wake();
+}
+
+bool KeyerEngine::DropPttAfterTail() {
+  if (!pttOn_ || pttHeld_) return false;
+  if (tailNs_ == 0 || clock_.Now() >= runEnd_ + tailNs_) {
+    Ptt(false);
+    return false;
+  }
+  idleRequested_ = true;  // the timing thread drops PTT after the tail
+  return true;
 }
 
 bool KeyerEngine::IsOpen() const {

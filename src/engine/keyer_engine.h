@@ -141,6 +141,10 @@ class KeyerEngine {
   void Ptt(bool on);
   void AllUp();
   void Fail(int err);
+  // PTT down now when its tail has passed (and nobody holds it), else
+  // asked of the timing thread for after the tail: true, wake it. lineMu_
+  // held.
+  bool DropPttAfterTail();
   // Drops everything queued (lineMu_ held).
   void DropQueue();
 
