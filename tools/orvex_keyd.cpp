@@ -19,7 +19,6 @@
 #include "core/sending/engine_keyer.h"
 #include "core/sending/send_path.h"
 #include "core/sending/ticker.h"
-#include "engine/device_names.h"
 #include "engine/keyer_engine.h"
 #include "engine/outputs.h"
 #include "tool_loop.h"
@@ -45,7 +44,6 @@ int Usage(const std::string& problem) {
 
 // A port name as the program knows it, or a device path.
 std::optional<int16_t> PortCode(const std::string& name, std::string* error) {
-  if (!name.empty() && name[0] == '/') return static_cast<int16_t>(engine::PortForDevice(name));
   const PortParse port = ParseCWPort(Utf8ToCp1252(name));
   if (!port.error.empty()) {
     *error = Cp1252ToUtf8(port.error);

@@ -198,12 +198,7 @@ void NetKeyer::Reset() {
   p_.keyer.HoldPtt(0);
   Speed(std::clamp<int>(s.CWSpeed, 1, 99));
   p_.keyer.Volume(100);
-  if (s.CWSidetone_Enable != 0) {
-    p_.keyer.Sidetone(engine::SidetoneDeviceFrom(s.CWSidetone_Device));
-    p_.keyer.Tone(s.CWTone);
-  } else {
-    p_.keyer.Sidetone(SidetoneDevice::None);
-  }
+  p_.port.ApplySidetone();
   p_.keyer.PttTiming(s.CWPttLead, s.CWPttTail);
 }
 

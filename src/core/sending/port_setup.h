@@ -65,6 +65,8 @@ class PortSetup {
   void AbortKeyer();
   // Closes the keyer when it is open.
   void CloseKeyer();
+  // The sidetone device and pitch the settings name, or none.
+  void ApplySidetone();
 
   int16_t Speed() const { return speed_; }
   int16_t UnitMs() const { return unitMs_; }
@@ -78,7 +80,6 @@ class PortSetup {
   static Text SetupFailureText(const Text& portName, int16_t portCode, const OpenResult& result);
 
  private:
-  void ApplySidetone();
   // Key line, sidetone, PTT timing and speed of the open port.
   void ApplyPortSettings();
   // "COM1 (/dev/ttyUSB0)": the port's name and the device behind it.
