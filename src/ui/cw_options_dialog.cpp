@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "core/frame/key_table.h"
 #include "ui/centre_form.h"
 #include "ui/qt_text.h"
 
@@ -146,8 +147,7 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   auto* msgGrid = new QGridLayout(msgsFrame);
   for (int n = 1; n <= 8; ++n) {
     // The number and the key that sends it.
-    auto* label = new QLabel(
-        QString("%1  %2").arg(n).arg(n == 1 ? "Ctrl+F1" : QString("F%1").arg(n)), msgsFrame);
+    auto* label = new QLabel(QString("%1  %2").arg(n).arg(ToQString(MessageKeyName(n))), msgsFrame);
     label->setObjectName(QString("MsgLabel%1").arg(n));
     auto* edit = new QLineEdit(ToQString(e.messages[static_cast<size_t>(n - 1)]), msgsFrame);
     edit->setObjectName(QString("Msgs%1").arg(n - 1));

@@ -50,7 +50,7 @@ void SetLamp(QLabel* lamp, bool lit) {
 // "F2: CQ TEST DE #ME", cut with an ellipsis to the button's width; the
 // whole message in the tooltip.
 void ShowMessageButton(QPushButton* button, int n, const Text& message) {
-  const QString key = n == 1 ? "Ctrl+F1" : QString("F%1").arg(n);
+  const QString key = ToQString(MessageKeyName(n));
   const QString text = ToQString(message);
   const QString full = text.isEmpty() ? key : key + ": " + text;
   const int room = button->width() - 2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin) - 4;

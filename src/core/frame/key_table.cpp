@@ -45,4 +45,15 @@ const KeyBinding* MenuShortcutOf(Command command, int message) {
   return nullptr;
 }
 
+Text MessageKeyName(int n) {
+  const KeyBinding* found = nullptr;
+  for (const KeyBinding& b : KeyBindings())
+    if (b.command == Command::SendMessage && b.message == n && (!found || !b.menuShortcut))
+      found = &b;
+  if (!found || found->key < Key::F1 || found->key > Key::F12) return {};
+  return Text(found->modifiers & kCtrl ? "Ctrl+" : "") +
+         (found->modifiers & kShift ? "Shift+" : "") + "F" +
+         std::to_string(static_cast<int>(found->key) - static_cast<int>(Key::F1) + 1);
+}
+
 }  // namespace orvex

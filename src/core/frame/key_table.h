@@ -6,6 +6,8 @@
 
 #include <span>
 
+#include "base/text.h"
+
 namespace orvex {
 
 // Keys the program knows, whatever the toolkit calls them.
@@ -73,5 +75,8 @@ std::span<const KeyBinding> KeyBindings();
 const KeyBinding* FindKeyBinding(Key key, unsigned modifiers);
 // The menu shortcut of a command (and message), or nullptr.
 const KeyBinding* MenuShortcutOf(Command command, int message = 0);
+// The key that sends stored message n, as a label: "F2", or "Ctrl+F1"
+// where the plain function key does something else.
+Text MessageKeyName(int n);
 
 }  // namespace orvex
