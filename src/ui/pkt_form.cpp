@@ -116,7 +116,7 @@ PktForm::PktForm(LineEditor& editor, WindowCommands& commands, SentEcho& echo)
   followTimer_.setTimerType(Qt::PreciseTimer);
   connect(&followTimer_, &QTimer::timeout, this, [this] {
     if (echo_.Update()) echoBox_->update();
-    const bool tx = commands_.Status().transmitting;
+    const bool tx = commands_.Transmitting();  // only the lamp: the rest at the 100 ms refresh
     SetLamp(txLamp_, tx);
     if (!echo_.Busy() && !tx) followTimer_.stop();
   });

@@ -44,7 +44,7 @@ bool SentEcho::Update() {
 
 Text SentEcho::Queued() const {
   if (!queue_) return {};
-  return queue_->Readable(1) + queue_->Readable(2) + queue_->Readable(3) + queue_->Readable(4);
+  return queue_->Readable();
 }
 
 void SentEcho::Trim() {

@@ -11,7 +11,7 @@ void WindowCommands::UpdateTitle() {
 
 StatusLine WindowCommands::Status() {
   StatusLine s;
-  s.transmitting = send_.Transmitting();
+  s.transmitting = Transmitting();
   s.port = send_.Port().PortStatusText();
   s.sidetone = send_.Port().SidetoneText();
   s.speed = send_.Port().Speed();

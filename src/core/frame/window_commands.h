@@ -62,6 +62,7 @@ class WindowCommands : public SpeedObserver {
   void UpdateTitle();
   void SpeedChanged(int16_t) override { UpdateTitle(); }
   StatusLine Status();
+  bool Transmitting() { return send_.Transmitting(); }
   // The speed box: a speed from 1 to 99 in effect at once, as Set Speed does.
   void SetSpeedTo(int speed);
   // The text of stored message n (1 to 8) with its macros, as the menu shows it.

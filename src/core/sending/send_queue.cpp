@@ -9,21 +9,23 @@ constexpr int kMaxPauseSeconds = 30;
 
 }  // namespace
 
-Text SendQueue::Readable(int n) const {
-  const Text& text = slots_.at(static_cast<size_t>(n));
+Text SendQueue::Readable() const {
   Text out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c == kCodePause || c == kCodeFile) {
-      // A pause's length, a file's name: not text to read.
-      if (c == kCodePause) ++i;
-      while (c == kCodeFile && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) > 32)
+  for (int n = 1; n <= 4; ++n) {
+    const Text& text = slots_[static_cast<size_t>(n)];
+    for (size_t i = 0; i < text.size(); ++i) {
+      const auto c = static_cast<unsigned char>(text[i]);
+      if (c == kCodePause) {
+        ++i;  // its length is no text to read
+      } else if (c == kCodeFile) {
+        while (i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) > 32)
+          ++i;  // the name
+      } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+        out += '\n';
         ++i;
-    } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-      out += '\n';
-      ++i;
-    } else if (!IsQueueCode(c)) {
-      out += static_cast<char>(c);
+      } else if (!IsQueueCode(c)) {
+        out += static_cast<char>(c);
+      }
     }
   }
   return out;
@@ -54,7 +56,7 @@ bool SendQueue::QueueCW(const Text& text, int level) {
 }
 
 void SendQueue::Clear() {
-  if (p_.observer) p_.observer->Stopped(Readable(1) + Readable(2) + Readable(3) + Readable(4));
+  if (p_.observer) p_.observer->Stopped(Readable());
   for (Text& slot : slots_) slot.clear();
   if (source_) source_->Clear();
   lastKeyed_ = ' ';

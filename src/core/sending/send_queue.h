@@ -58,8 +58,9 @@ class SendQueue {
 
   bool Pausing() const { return pausing_; }
   const Text& Slot(int n) const { return slots_.at(static_cast<size_t>(n)); }
-  // Slot n as a reader sees it: the commands left out, line ends as '\n'.
-  Text Readable(int n) const;
+  // What waits in the slots, in the order it will go, as a reader sees it:
+  // the commands left out, line ends as '\n'.
+  Text Readable() const;
 
   // The message most recently queued at level 3; the repeat code sends it
   // again. Its callers store it before queueing.
