@@ -18,7 +18,7 @@ struct ErrorInfo {
 ErrorInfo ErrorFromErrno(int err);
 // The failure behind a file result.
 inline ErrorInfo ErrorFrom(const FileResult& result) {
-  if (result.error() == kNotRegularFile) return {EINVAL, result.Description()};
+  if (result.failed()) return ErrorFromErrno(result.error());
   return {result.error(), result.Description()};
 }
 
