@@ -41,36 +41,27 @@ void NetKeyer::QueueText(std::string_view text, const NetPeer& from) {
   if (caret != std::string_view::npos) keyed = text.substr(0, caret);
   const Text cp = IsValidUtf8(keyed) && !IsAscii(keyed) ? Utf8ToCp1252(keyed) : Text(keyed);
 
+  auto eraseLastChar = [](std::deque<Item>& items) {
+    const auto last = std::find_if(items.rbegin(), items.rend(),
+                                   [](const Item& i) { return i.kind == Kind::Char; });
+    if (last == items.rend()) return false;
+    items.erase(std::next(last).base());
+    return true;
+  };
   std::deque<Item> add;
-  size_t chars = 0;
+  size_t backspaces = 0;  // reaching back into what was queued before
   bool tilde = tilde_;
   for (const char ch : cp) {
     const auto c = static_cast<unsigned char>(ch);
     if (c == 8) {  // backspace: the last character not yet keyed
-      auto last = std::find_if(add.rbegin(), add.rend(),
-                               [](const Item& i) { return i.kind == Kind::Char; });
-      if (last != add.rend()) {
-        add.erase(std::next(last).base());
-        --chars;
-      } else {
-        auto queued = std::find_if(items_.rbegin(), items_.rend(),
-                                   [](const Item& i) { return i.kind == Kind::Char; });
-        if (queued != items_.rend()) {
-          items_.erase(std::next(queued).base());
-          --chars_;
-        }
-      }
+      if (!eraseLastChar(add)) ++backspaces;
     } else if (c == '+' || c == '-') {
       add.push_back({c == '+' ? Kind::Faster : Kind::Slower, {}, 0});
     } else if (c == '~') {
       tilde = true;
-    } else if (c == ' ') {
-      add.push_back({Kind::Char, " ", ' '});
-      ++chars;
-    } else if (!patterns_[c].empty()) {
-      add.push_back({Kind::Char, patterns_[c], c, tilde});
-      tilde = false;
-      ++chars;
+    } else if (c == ' ' || !patterns_[c].empty()) {
+      add.push_back({Kind::Char, c == ' ' ? " " : patterns_[c], c, c != ' ' && tilde});
+      if (c != ' ') tilde = false;
     }
   }
   const bool caretReply = caret != std::string_view::npos;
@@ -79,9 +70,11 @@ void NetKeyer::QueueText(std::string_view text, const NetPeer& from) {
     ++counts_.refused;  // refused whole: never key half an exchange
     return;
   }
+  for (; backspaces > 0 && eraseLastChar(items_); --backspaces) --chars_;
   tilde_ = tilde;
-  chars_ += chars;
-  for (const Item& item : add) items_.push_back(item);
+  chars_ += static_cast<size_t>(
+      std::count_if(add.begin(), add.end(), [](const Item& i) { return i.kind == Kind::Char; }));
+  items_.insert(items_.end(), add.begin(), add.end());
   if (caretReply) {
     items_.push_back({Kind::Reply, {}});
     answers_.push_back({from, std::string(keyed) + "\r\n"});
