@@ -113,11 +113,11 @@ int main(int argc, char** argv) {
   file.ReadEnvironmentFile(settings, portCode);
   int16_t number = 0;
   if (wpm) {
-    if (!IsNumberInRange(*wpm, 4, 60, &number)) return Usage("--wpm must be 4 to 60");
+    if (!tools::WholeNumber(*wpm, 4, 60, &number)) return Usage("--wpm must be 4 to 60");
     settings.CWSpeed = number;
   }
   if (tone) {
-    if (!IsNumberInRange(*tone, 0, 4000, &number)) return Usage("--tone must be 0 to 4000");
+    if (!tools::WholeNumber(*tone, 0, 4000, &number)) return Usage("--tone must be 0 to 4000");
     settings.CWTone = number;
   }
   if (port) {

@@ -233,10 +233,8 @@ int main(int argc, char** argv) {
   }
 
   int16_t number = 0;
-  // Whole numbers only: "--msg 1.5" is a mistake, not message 2.
   auto whole = [&number](const std::string& text, int16_t lo, int16_t hi) {
-    return text.find_first_not_of("0123456789") == std::string::npos &&
-           IsNumberInRange(text, lo, hi, &number);
+    return tools::WholeNumber(text, lo, hi, &number);
   };
   if (o.wpm) {
     if (!whole(*o.wpm, 1, 99)) return Usage("--wpm must be 1 to 99");

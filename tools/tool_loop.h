@@ -1,5 +1,6 @@
 // What the command-line programs need around the send path: a pause timer
-// and a tick on their own loop, and a beep that says so on standard error.
+// and a tick on their own loop, a beep that says so on standard error, and
+// the check of a whole-number argument.
 #pragma once
 
 #include <cstdio>
@@ -7,9 +8,17 @@
 #include <string>
 
 #include "base/clock.h"
+#include "base/numbers.h"
 #include "core/sending/send_seams.h"
 
 namespace orvex::tools {
+
+// An argument that must be a whole number from lo to hi: "--msg 1.5" is a
+// mistake, not message 2.
+inline bool WholeNumber(const std::string& text, int16_t lo, int16_t hi, int16_t* number) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos &&
+         IsNumberInRange(text, lo, hi, number);
+}
 
 // Pause deadlines on whatever clock the send runs on, checked every tick.
 class DeadlineTimer : public PauseTimer {
