@@ -89,13 +89,17 @@ char32_t WideAt(std::string_view text, size_t i) {
   return cp <= 0x10FFFF ? cp : 0;
 }
 
-}  // namespace
-
-bool HasWideCharacters(std::string_view text) {
-  for (size_t i = 0; i < text.size(); ++i)
-    if (WideAt(text, i) != 0) return true;
-  return false;
+// A byte of Windows-1252 text. Its undefined 0x81 takes the wide form, so a
+// 0x81 in program text always starts a wide character and never reads one
+// way or the other depending on the bytes after it.
+void AppendCp1252Byte(Text& out, char c) {
+  if (static_cast<unsigned char>(c) == kWideMark)
+    AppendWide(out, kWideMark);
+  else
+    out += c;
 }
+
+}  // namespace
 
 Text CutText(std::string_view text, size_t length) {
   if (text.size() <= length) return Text(text);
@@ -147,7 +151,7 @@ Text Utf8ToCp1252(std::string_view utf8) {
   for (size_t i = 0; i < utf8.size();) {
     size_t n = DecodeOne(utf8, i, cp);
     if (n == 0) {  // not UTF-8 after all: keep the byte as it is
-      out += utf8[i++];
+      AppendCp1252Byte(out, utf8[i++]);
       continue;
     }
     i += n;
@@ -168,18 +172,36 @@ Text DecodeFileText(std::string_view bytes, FileEncoding* encoding) {
   // encoding a new file is written in, so a file keeps one encoding for life.
   const bool utf8 = (bom || !IsAscii(bytes)) && IsValidUtf8(bytes);
   if (encoding) *encoding = utf8 ? FileEncoding::Utf8 : FileEncoding::Windows1252;
-  return utf8 ? Utf8ToCp1252(bytes) : Text(bytes);
+  if (utf8) return Utf8ToCp1252(bytes);
+  Text text;
+  text.reserve(bytes.size());
+  for (char c : bytes) AppendCp1252Byte(text, c);
+  return text;
 }
 
 std::string EncodeFileText(std::string_view text, FileEncoding encoding) {
   // A character Windows-1252 cannot hold makes the file UTF-8: a changed
-  // encoding is better than a lost character. So does Windows-1252 text
-  // whose bytes happen to be valid UTF-8 ("Ã‰" is C3 89, which reads back
-  // as "É"): written as it is, the next read would change the text.
-  const bool readsAsUtf8 = !IsAscii(text) && IsValidUtf8(text);
-  return encoding == FileEncoding::Utf8 || HasWideCharacters(text) || readsAsUtf8
-             ? Cp1252ToUtf8(text)
-             : std::string(text);
+  // encoding is better than a lost character. So do Windows-1252 bytes that
+  // happen to be valid UTF-8 ("Ã‰" is C3 89, which reads back as "É"):
+  // written as they are, the next read would change the text.
+  if (encoding == FileEncoding::Windows1252) {
+    std::string bytes;
+    bytes.reserve(text.size());
+    bool fits = true;
+    for (size_t i = 0; i < text.size() && fits; ++i) {
+      const char32_t wide = WideAt(text, i);
+      if (wide == 0) {
+        bytes += text[i];
+      } else if (wide == kWideMark) {  // the page's own 0x81, read from such a file
+        bytes += static_cast<char>(kWideMark);
+        i += kWideLength - 1;
+      } else {
+        fits = false;
+      }
+    }
+    if (fits && (IsAscii(bytes) || !IsValidUtf8(bytes))) return bytes;
+  }
+  return Cp1252ToUtf8(text);
 }
 
 Text TrimBlanks(std::string_view text) {

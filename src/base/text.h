@@ -29,8 +29,6 @@ bool IsAscii(std::string_view bytes);
 // meaning: they are never keyed and never lost.
 std::string Cp1252ToUtf8(std::string_view text);
 Text Utf8ToCp1252(std::string_view utf8);
-// Whether text holds a character Windows-1252 cannot hold.
-bool HasWideCharacters(std::string_view text);
 // The first length codes of text, shorter rather than through a character.
 Text CutText(std::string_view text, size_t length);
 

@@ -38,6 +38,13 @@ TEST(Text, FileTextIsUtf8OnlyWhenValidAndNotPlainAscii) {
   EXPECT_EQ(enc, FileEncoding::Utf8);
   EXPECT_EQ(DecodeFileText("\xEF\xBB\xBFx=1", &enc), "x=1");  // a byte-order mark
   EXPECT_EQ(enc, FileEncoding::Utf8);
+  // Windows-1252's undefined 0x81 is a character of its own, whatever follows.
+  const std::string odd = "\x81\x90\x90\x90\x90\x90\x91\xFF";
+  const Text text = DecodeFileText(odd, &enc);
+  EXPECT_EQ(Cp1252ToUtf8(text).substr(0, 4), "\u0081\u0090");
+  EXPECT_EQ(EncodeFileText(text, enc), odd);
+  const Text cut = DecodeFileText("\xC3\x81T\xFF").substr(0, 9);  // bytes that read as UTF-8
+  EXPECT_EQ(DecodeFileText(EncodeFileText(cut, FileEncoding::Windows1252)), cut);
 }
 
 struct NumberCase {
