@@ -40,9 +40,8 @@ TEST(Text, FileTextIsUtf8OnlyWhenValidAndNotPlainAscii) {
   EXPECT_EQ(enc, FileEncoding::Utf8);
   // Windows-1252's undefined 0x81 is a character of its own, whatever follows.
   const std::string odd = "\x81\x90\x90\x90\x90\x90\x91\xFF";
-  const Text text = DecodeFileText(odd, &enc);
-  EXPECT_EQ(Cp1252ToUtf8(text).substr(0, 4), "\u0081\u0090");
-  EXPECT_EQ(EncodeFileText(text, enc), odd);
+  EXPECT_EQ(Cp1252ToUtf8(DecodeFileText(odd, &enc)).substr(0, 4), "\u0081\u0090");
+  EXPECT_EQ(EncodeFileText(DecodeFileText(odd), enc), odd);
   const Text cut = DecodeFileText("\xC3\x81T\xFF").substr(0, 9);  // bytes that read as UTF-8
   EXPECT_EQ(DecodeFileText(EncodeFileText(cut, FileEncoding::Windows1252)), cut);
 }
@@ -75,10 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Numbers, AreReadAndWrittenTheSameUnderACommaLocale) {
   // The window runs in the user's locale (Qt sets it); de_DE writes 10,5.
   test::TempDir locales;
-  ASSERT_EQ(std::system(
-                ("localedef -i de_DE -f UTF-8 " + locales.File("de_DE.UTF-8") + " >/dev/null 2>&1")
-                    .c_str()),
-            0);
+  const std::string make = "localedef -i de_DE -f UTF-8 " + locales.File("de_DE.UTF-8");
+  ASSERT_EQ(std::system((make + " >/dev/null 2>&1").c_str()), 0);
   setenv("LOCPATH", locales.path().c_str(), 1);
   ASSERT_TRUE(setlocale(LC_ALL, "de_DE.UTF-8"));
   int16_t speed = 0;

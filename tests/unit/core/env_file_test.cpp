@@ -180,23 +180,18 @@ TEST_F(EnvFile, PlacementHoldsThirtyTwoBitsAndEverythingReadsBackAsWritten) {
   EXPECT_TRUE(Contains(ReadFile(path), "PacketTop= 60000 \r\nPacketLeft=-3000 \r\n"));
 }
 
-TEST_F(EnvFile, TheFileKeepsTheEncodingItWasReadInAndANewFileIsWindows1252) {
-  const EnvSettings utf8 = Read("MsgCW1=\xC3\x89T\xC3\x89\r\n");
-  EXPECT_EQ(utf8.Message(1), "\xC9T\xC9");
-  ASSERT_TRUE(file.WriteEnvironmentFile(utf8));
-  EXPECT_TRUE(Contains(ReadFile(path), "MsgCW1=\xC3\x89T\xC3\x89\r\n"));
-  EnvironmentFile fresh(dir.File("new.ini"), sink, captions);
-  ASSERT_TRUE(fresh.WriteEnvironmentFile(utf8));
-  EXPECT_TRUE(Contains(ReadFile(dir.File("new.ini")), "MsgCW1=\xC9T\xC9\r\n"));
-}
-
-TEST_F(EnvFile, TextOutsideWindows1252IsKeptThroughEveryRewrite) {
-  const std::string utf8 = "Call=SP5\xC5\x81X\r\nMsgCW1=\xD0\x9F\xD1\x80\xD0\xB8 \xCE\xA9\r\n";
-  EnvSettings s = Read(utf8.c_str());
-  ASSERT_TRUE(file.WriteEnvironmentFile(s));
+TEST_F(EnvFile, TheFileKeepsItsEncodingAndEveryCharacterAndANewFileIsWindows1252) {
+  const EnvSettings accented = Read("MsgCW1=\xC3\x89T\r\n");
+  EXPECT_EQ(accented.Message(1), "\xC9T");
+  ASSERT_TRUE(file.WriteEnvironmentFile(accented));
+  EXPECT_TRUE(Contains(ReadFile(path), "MsgCW1=\xC3\x89T\r\n"));
+  ASSERT_TRUE(EnvironmentFile(dir.File("new.ini"), sink, captions).WriteEnvironmentFile(accented));
+  EXPECT_TRUE(Contains(ReadFile(dir.File("new.ini")), "MsgCW1=\xC9T\r\n"));
+  const std::string wide[] = {"Call=SP5\xC5\x81X\r\n",
+                              "MsgCW1=\xD0\x9F\xD1\x80\xD0\xB8 \xCE\xA9\r\n"};
+  ASSERT_TRUE(file.WriteEnvironmentFile(Read((wide[0] + wide[1]).c_str())));
   ASSERT_TRUE(file.WriteEnvironmentFile(Read(nullptr)));
-  EXPECT_TRUE(Contains(ReadFile(path), "Call=SP5\xC5\x81X\r\n"));
-  EXPECT_TRUE(Contains(ReadFile(path), "MsgCW1=\xD0\x9F\xD1\x80\xD0\xB8 \xCE\xA9\r\n"));
+  for (const std::string& line : wide) EXPECT_TRUE(Contains(ReadFile(path), line)) << line;
 }
 
 TEST_F(EnvFile, ADirectoryThatIsNotWritableStillLetsTheFileBeRewrittenInPlace) {
