@@ -94,10 +94,16 @@ bool IsNumberInRange(std::string_view text, int16_t lower, int16_t upper, int16_
 }
 
 Text GroupedNumber(long long value) {
-  Text digits = std::to_string(value < 0 ? -value : value);
-  for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
-    digits.insert(static_cast<size_t>(i), ",");
-  return value < 0 ? "-" + digits : digits;
+  // Unsigned, so that the most negative value has a magnitude too.
+  const auto magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
+                                   : static_cast<unsigned long long>(value);
+  const Text digits = std::to_string(magnitude);
+  Text out = value < 0 ? "-" : "";
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
 }
 
 }  // namespace orvex
