@@ -11,7 +11,6 @@
 #include <arpa/inet.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <time.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,17 +18,12 @@
 #include <string>
 #include <vector>
 
+#include "base/clock.h"
 #include "bench_process.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-int64_t NowUs() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return t.tv_sec * 1'000'000LL + t.tv_nsec / 1000;
-}
 
 struct Line {
   int64_t us;
@@ -55,7 +49,7 @@ class Client {
   }
   ~Client() { close(fd_); }
   int64_t Send(const std::string& bytes) {
-    const int64_t at = NowUs();
+    const int64_t at = orvex::MonotonicNs() / 1000;
     sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to_), sizeof to_);
     return at;
   }
@@ -64,7 +58,7 @@ class Client {
     if (poll(&in, 1, 2000) != 1) return 0;
     char buf[300];
     recv(fd_, buf, sizeof buf, 0);
-    return NowUs();
+    return orvex::MonotonicNs() / 1000;
   }
 
  private:

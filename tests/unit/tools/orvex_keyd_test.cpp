@@ -7,25 +7,19 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <sstream>
 #include <thread>
 #include <vector>
 
+#include "base/clock.h"
 #include "support/run_tool.h"
 
 namespace orvex {
 namespace {
 
 using namespace std::chrono_literals;
-
-int64_t NowUs() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return t.tv_sec * 1'000'000LL + t.tv_nsec / 1000;
-}
 
 std::string Esc(const std::string& command) {
   return "\x1b" + command;
@@ -94,7 +88,7 @@ class Keyd : public ::testing::Test {
     return pid <= 0;
   }
   int64_t Send(const std::string& bytes) {
-    const int64_t at = NowUs();
+    const int64_t at = MonotonicNs() / 1000;
     sendto(client, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&daemon),
            sizeof daemon);
     return at;
@@ -103,7 +97,7 @@ class Keyd : public ::testing::Test {
     pollfd in{client, POLLIN, 0};
     char buf[512];
     const ssize_t n = poll(&in, 1, 10'000) == 1 ? recv(client, buf, sizeof buf, 0) : 0;
-    return {std::string(buf, static_cast<size_t>(std::max<ssize_t>(n, 0))), NowUs()};
+    return {std::string(buf, static_cast<size_t>(std::max<ssize_t>(n, 0))), MonotonicNs() / 1000};
   }
   // A log's changes once nothing has been added for 400 ms.
   std::vector<Change> Keyed(const std::string& path) {
