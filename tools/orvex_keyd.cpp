@@ -16,6 +16,7 @@
 #include "core/config/port_name.h"
 #include "core/net/net_keyer.h"
 #include "core/net/udp_listener.h"
+#include "core/sending/deadline_timer.h"
 #include "core/sending/engine_keyer.h"
 #include "core/sending/send_path.h"
 #include "core/sending/ticker.h"
@@ -137,7 +138,7 @@ int main(int argc, char** argv) {
   SystemClock clock;
   engine::KeyerEngine engine(engine::SystemOutputs(), engine::KeyLog::FromEnvironment());
   EngineKeyer keyer(engine);
-  tools::DeadlineTimer timer(clock);
+  DeadlineTimer timer(clock);
   tools::StderrBeeper beeper("orvex-keyd");
   SendPath send({keyer, settings, clock, timer, beeper, sink, programDir, nullptr});
   Daemon daemon(send, settings);

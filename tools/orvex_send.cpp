@@ -16,6 +16,7 @@
 #include "base/stderr_message_sink.h"
 #include "core/config/env_file.h"
 #include "core/config/port_name.h"
+#include "core/sending/deadline_timer.h"
 #include "core/sending/engine_keyer.h"
 #include "core/sending/send_path.h"
 #include "core/sending/sim_keyer.h"
@@ -28,7 +29,6 @@
 namespace {
 
 using namespace orvex;
-using tools::DeadlineTimer;
 using tools::LoopTimer;
 
 constexpr const char* kUsage =

@@ -1,6 +1,6 @@
-// What the command-line programs need around the send path: a pause timer
-// and a tick on their own loop, a beep that says so on standard error, and
-// the check of a whole-number argument.
+// What the command-line programs need around the send path: a tick on their
+// own loop, a beep that says so on standard error, and the check of a
+// whole-number argument.
 #pragma once
 
 #include <cstdio>
@@ -19,29 +19,6 @@ inline bool WholeNumber(const std::string& text, int16_t lo, int16_t hi, int16_t
   return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos &&
          IsNumberInRange(text, lo, hi, number);
 }
-
-// Pause deadlines on whatever clock the send runs on, checked every tick.
-class DeadlineTimer : public PauseTimer {
- public:
-  explicit DeadlineTimer(Clock& clock) : clock_(clock) {}
-  void Start(int ms, std::function<void()> done) override {
-    due_ = clock_.MonotonicMs() + ms;
-    done_ = std::move(done);
-  }
-  void Cancel() override { done_ = nullptr; }
-  void Poll() {
-    if (done_ && clock_.MonotonicMs() >= due_) {
-      auto done = std::move(done_);
-      done_ = nullptr;
-      done();
-    }
-  }
-
- private:
-  Clock& clock_;
-  int64_t due_ = 0;
-  std::function<void()> done_;
-};
 
 // The send path's tick, fired by the program's loop.
 class LoopTimer : public RepeatingTimer {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/clock.h"
+#include "core/sending/deadline_timer.h"
 #include "core/sending/send_path.h"
 #include "core/sending/sim_keyer.h"
 #include "support/fake_keyer.h"
@@ -16,30 +17,17 @@
 
 namespace orvex::test {
 
-class FakeTimer : public PauseTimer {
+// A deadline timer that also counts its starts and keeps the last length.
+class FakeTimer : public DeadlineTimer {
  public:
-  explicit FakeTimer(Clock& clock) : clock_(clock) {}
+  using DeadlineTimer::DeadlineTimer;
   void Start(int ms, std::function<void()> done) override {
     ++starts;
     lastMs = ms;
-    due_ = clock_.MonotonicMs() + ms;
-    done_ = std::move(done);
-  }
-  void Cancel() override { done_ = nullptr; }
-  void FireIfDue() {
-    if (done_ && clock_.MonotonicMs() >= due_) {
-      auto done = std::move(done_);
-      done_ = nullptr;
-      done();
-    }
+    DeadlineTimer::Start(ms, std::move(done));
   }
   int starts = 0;
   int lastMs = 0;
-
- private:
-  Clock& clock_;
-  int64_t due_ = 0;
-  std::function<void()> done_;
 };
 
 class CountingBeeper : public Beeper {
@@ -94,7 +82,7 @@ class SendHarness {
   void RunFor(int ms) {
     for (int t = 0; t < ms; t += 100) {
       clock.Advance(100);
-      timer.FireIfDue();
+      timer.Poll();
       send.Tick();
     }
   }
