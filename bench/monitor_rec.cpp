@@ -6,7 +6,6 @@
 // record stream's latency, so the sidetone benchmark measures the delay
 // from a key change to its sound, not only the delay the program reports.
 #include <pulse/simple.h>
-#include <time.h>
 
 #include <algorithm>
 #include <csignal>
@@ -15,16 +14,12 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/clock.h"
+
 namespace {
 volatile std::sig_atomic_t stop = 0;
 void Stop(int) {
   stop = 1;
-}
-
-int64_t NowUs() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return t.tv_sec * 1'000'000LL + t.tv_nsec / 1000;
 }
 }  // namespace
 
@@ -61,7 +56,8 @@ int main(int argc, char** argv) {
     // into small blocks.
     if (samples > 48000 && starts.size() < 2000) {
       const pa_usec_t latency = pa_simple_get_latency(in, &error);
-      starts.push_back(NowUs() - static_cast<double>(latency) - samples * 1e6 / 48000);
+      starts.push_back(orvex::MonotonicNs() / 1000 - static_cast<double>(latency) -
+                       samples * 1e6 / 48000);
     }
   }
   std::sort(starts.begin(), starts.end());
