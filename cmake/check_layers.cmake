@@ -3,6 +3,9 @@
 # Each layer may include itself, the layer right below it and base; the
 # composition root (app) wires everything and may include any layer; tools
 # drive the core without a window. base, engine and core include no Qt.
+# Inside core the rooms are a stack of their own:
+#   frame -> net -> sending -> macros -> config
+# and each may include itself and the rooms below it, never one above.
 #   cmake -DROOT=<source tree> -P check_layers.cmake
 cmake_minimum_required(VERSION 3.25)
 if(NOT ROOT)
@@ -16,6 +19,7 @@ set(allowed_engine engine base)
 set(allowed_base base)
 set(allowed_tools core engine base)
 set(no_qt base engine core)
+set(core_rooms config macros sending net frame)  # bottom first
 
 file(GLOB_RECURSE sources RELATIVE ${ROOT} ${ROOT}/src/*.h ${ROOT}/src/*.cpp ${ROOT}/tools/*.h
      ${ROOT}/tools/*.cpp)
@@ -30,14 +34,29 @@ foreach(source ${sources})
     list(APPEND failures "${source}: not inside a known layer")
     continue()
   endif()
+  set(room "")
+  if(layer STREQUAL "core")
+    string(REGEX REPLACE "^src/core/([^/]+)/.*" "\\1" room "${source}")
+    list(FIND core_rooms "${room}" room_level)
+    if(room_level EQUAL -1)
+      list(APPEND failures "${source}: not inside a known room of core")
+      continue()
+    endif()
+  endif()
   file(STRINGS ${ROOT}/${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
   foreach(line ${includes})
+    string(STRIP "${line}" shown)
     if(line MATCHES "#[ \t]*include[ \t]*\"([^/\"]+)/[^\"]+\"")
       set(target ${CMAKE_MATCH_1})
       list(FIND allowed_${layer} ${target} found)
       if(found EQUAL -1)
-        string(STRIP "${line}" shown)
         list(APPEND failures "${source}: ${shown} (${layer} may not include ${target})")
+      elseif(room AND target STREQUAL "core" AND line MATCHES "\"core/([^/\"]+)/")
+        set(target_room ${CMAKE_MATCH_1})
+        list(FIND core_rooms "${target_room}" target_level)
+        if(target_level GREATER room_level OR target_level EQUAL -1)
+          list(APPEND failures "${source}: ${shown} (core/${room} may not include core/${target_room})")
+        endif()
       endif()
     elseif(line MATCHES "#[ \t]*include[ \t]*<(Q[A-Za-z]*)" AND layer IN_LIST no_qt)
       list(APPEND failures "${source}: <${CMAKE_MATCH_1}> (${layer} links no Qt)")

@@ -13,9 +13,8 @@
 
 #include "base/numbers.h"
 #include "base/program_paths.h"
-#include "base/stderr_message_sink.h"
-#include "core/config/env_file.h"
 #include "core/config/port_name.h"
+#include "core/frame/attention_boxes.h"
 #include "core/sending/deadline_timer.h"
 #include "core/sending/engine_keyer.h"
 #include "core/sending/send_path.h"
@@ -220,11 +219,10 @@ int main(int argc, char** argv) {
 
   const std::string path = o.ini ? *o.ini : EnvironmentFilePath("", ProgramDir());
   StderrMessageSink sink;
-  MessageMenuCaptions captions;
-  EnvironmentFile file(path, sink, captions);
-  EnvSettings settings;
-  int16_t portCode = 0;
-  file.ReadEnvironmentFile(settings, portCode);
+  EnvironmentFile file(path);
+  EnvRead read = tools::ReadSettings(file, sink);
+  EnvSettings& settings = read.settings;
+  int16_t portCode = read.portCode;
 
   if (o.printIni) {
     const std::string out = file.EncodedContents(settings);
@@ -232,29 +230,26 @@ int main(int argc, char** argv) {
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
 
-  int16_t number = 0;
-  auto whole = [&number](const std::string& text, int16_t lo, int16_t hi) {
-    return tools::WholeNumber(text, lo, hi, &number);
-  };
-  if (o.wpm) {
-    if (!whole(*o.wpm, 1, 99)) return Usage("--wpm must be 1 to 99");
-    settings.CWSpeed = number;
-  }
-  if (o.tone) {
-    if (!whole(*o.tone, 0, 9999)) return Usage("--tone must be 0 to 9999");
-    settings.CWTone = number;
-  }
-  int message = 0;
-  if (o.msg) {
-    if (!whole(*o.msg, 1, 8)) return Usage("--msg must be 1 to 8");
-    message = number;
-  }
-  int tuneSeconds = 0;
-  if (o.tune) {
-    if (!whole(*o.tune, 1, kMaxTuneSeconds))
-      return Usage("--tune must be 1 to " + std::to_string(kMaxTuneSeconds) + " seconds");
-    tuneSeconds = number;
-  }
+  if (o.wpm)
+    if (Result r =
+            tools::SetFromOption(settings, SettingFor(&EnvSettings::CWSpeed), "--wpm", *o.wpm);
+        !r.ok())
+      return Usage(r.text());
+  if (o.tone)
+    if (Result r =
+            tools::SetFromOption(settings, SettingFor(&EnvSettings::CWTone), "--tone", *o.tone);
+        !r.ok())
+      return Usage(r.text());
+  int16_t message = 0;
+  if (o.msg)
+    if (Result r = tools::WholeNumber("--msg", *o.msg, {1, 8}, &message); !r.ok())
+      return Usage(r.text());
+  int16_t tuneSeconds = 0;
+  if (o.tune)
+    if (Result r =
+            tools::WholeNumber("--tune", *o.tune, {1, kMaxTuneSeconds}, &tuneSeconds, " seconds");
+        !r.ok())
+      return Usage(r.text());
   double maxSeconds = 600;
   if (o.maxSeconds) {
     const auto v = ParseNumber(*o.maxSeconds);
@@ -268,10 +263,9 @@ int main(int argc, char** argv) {
     if (!now) return Usage("--now must be YYYY-MM-DDTHH:MM:SS");
   }
   if (o.port) {
-    const PortParse port = ParseCWPort(Utf8ToCp1252(*o.port));
-    if (!port.error.empty()) return Usage(Cp1252ToUtf8(port.error));
+    if (Result parsed = ParseCWPort(Utf8ToCp1252(*o.port), &portCode); !parsed.ok())
+      return Usage(Cp1252ToUtf8(parsed.text()));
     settings.CWPort = Utf8ToCp1252(*o.port);
-    portCode = port.code;
   }
 
   const bool live = o.port.has_value();
@@ -293,16 +287,17 @@ int main(int argc, char** argv) {
   DeadlineTimer timer(clock);
   tools::StderrBeeper beeper("orvex-send");
   PrintingObserver observer(o.dryRun, o.trace);
-  SendPath send({keyer, settings, clock, timer, beeper, sink, ProgramDir(), &observer});
-  if (o.him) send.HisCall = Utf8ToCp1252(*o.him);
+  AttentionBoxes attention(sink);
+  SendPath send({keyer, settings, clock, timer, beeper, attention, ProgramDir(), &observer});
+  if (o.him) send.SetHisCall(Utf8ToCp1252(*o.him));
   TextLine typed(o.text ? Utf8ToCp1252(*o.text) : Text());
   send.SetTypeAhead(&typed);
 
-  send.Port().InitCW();
-  if (!send.OpenCWPort(portCode) && live) return 1;
-  send.Port().SetKeyboardCW(true);
+  send.InitCW();
+  if (!send.OpenCWPort(portCode).ok() && live) return 1;
+  send.SetKeyboardCW(true);
   if (live && o.showSidetone)
-    std::printf("sidetone: %s\n", Cp1252ToUtf8(send.Port().SidetoneText()).c_str());
+    std::printf("sidetone: %s\n", Cp1252ToUtf8(send.SidetoneText()).c_str());
 
   if (message) send.SendMessage(message);
   if (tuneSeconds) send.Tune(tuneSeconds);
@@ -340,7 +335,7 @@ int main(int argc, char** argv) {
   send.CloseCWPort();
 
   if (o.wav) {
-    const FileResult written = engine::WriteWav(*o.wav, simKeyer.Timeline(), 1.0, settings.CWTone);
+    const Result written = engine::WriteWav(*o.wav, simKeyer.Timeline(), 1.0, settings.CWTone);
     if (!written.ok()) {
       std::fprintf(stderr, "orvex-send: can't write %s: %s\n", o.wav->c_str(),
                    Cp1252ToUtf8(written.Description()).c_str());

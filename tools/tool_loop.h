@@ -1,6 +1,6 @@
 // What the command-line programs need around the send path: a tick on their
-// own loop, a beep that says so on standard error, and the check of a
-// whole-number argument.
+// own loop, a beep that says so on standard error, the check of a
+// whole-number argument and the options that set a setting.
 #pragma once
 
 #include <cstdio>
@@ -9,15 +9,45 @@
 
 #include "base/clock.h"
 #include "base/numbers.h"
+#include "base/stderr_message_sink.h"
+#include "core/config/env_file.h"
+#include "core/config/settings_table.h"
+#include "core/frame/program_state.h"
 #include "core/sending/send_seams.h"
 
 namespace orvex::tools {
 
-// An argument that must be a whole number from lo to hi: "--msg 1.5" is a
-// mistake, not message 2.
-inline bool WholeNumber(const std::string& text, int16_t lo, int16_t hi, int16_t* number) {
-  return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos &&
-         IsNumberInRange(text, lo, hi, number);
+// An argument that must be a whole number within limits: "--msg 1.5" is a
+// mistake, not message 2. Refused as "--msg must be 1 to 8".
+inline Result WholeNumber(const std::string& option, const std::string& text, Limits limits,
+                          int16_t* number, const char* unit = "") {
+  if (!text.empty() && text.find_first_not_of("0123456789") == std::string::npos &&
+      IsNumberInRange(text, static_cast<int16_t>(limits.lo), static_cast<int16_t>(limits.hi),
+                      number))
+    return {};
+  return Result::Refused(option + " must be " + std::to_string(limits.lo) + " to " +
+                         std::to_string(limits.hi) + unit);
+}
+
+// An option that sets a number setting for this run: a whole number within
+// limits (the setting's own unless the program keeps to narrower ones).
+inline Result SetFromOption(EnvSettings& settings, const Setting& setting,
+                            const std::string& option, const std::string& text, Limits limits) {
+  int16_t number = 0;
+  if (Result whole = WholeNumber(option, text, limits, &number); !whole.ok()) return whole;
+  return setting.Enter(settings, std::to_string(number));
+}
+inline Result SetFromOption(EnvSettings& settings, const Setting& setting,
+                            const std::string& option, const std::string& text) {
+  return SetFromOption(settings, setting, option, text, setting.limits);
+}
+
+// The environment file read for a command-line program: its problems are
+// printed as the window would show them, and reading goes on.
+inline EnvRead ReadSettings(EnvironmentFile& file, MessageSink& sink) {
+  EnvRead read = file.ReadEnvironmentFile();
+  ShowEnvProblems(read.problems, sink);
+  return read;
 }
 
 // The send path's tick, fired by the program's loop.

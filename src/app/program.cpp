@@ -6,8 +6,8 @@
 #include <QStringList>
 
 #include "base/program_paths.h"
-#include "core/config/apply_cw_options.h"
 #include "core/config/port_name.h"
+#include "core/frame/apply_cw_options.h"
 #include "core/frame/shutdown.h"
 #include "core/frame/startup.h"
 #include "engine/outputs.h"
@@ -25,10 +25,11 @@ namespace {
 
 class QtStartupUi : public StartupUi {
  public:
-  void ShowStartForm(const Text& title, const std::string& iconPath) override {
+  Result ShowStartForm(const Text& title, const std::string& iconPath) override {
     form_ = std::make_unique<StartForm>(ToQString(title), QString::fromStdString(iconPath));
     form_->show();
     QCoreApplication::processEvents();
+    return {};
   }
   void LetEventsRun() override { QCoreApplication::processEvents(); }
   void CloseStartForm() override { form_.reset(); }
@@ -64,8 +65,8 @@ int Program::Main(int& argc, char** argv) {
 
   pauseTimer_ = std::make_unique<QtPauseTimer>();
   tickTimer_ = std::make_unique<QtRepeatingTimer>();
-  send_ = std::make_unique<SendPath>(SendPath::Parts{keyer_, state_.Env, clock_, *pauseTimer_,
-                                                     beeper_, sink_, state_.ProgramDir, &echo_});
+  send_ = std::make_unique<SendPath>(SendPath::Parts{
+      keyer_, state_.Env, clock_, *pauseTimer_, beeper_, attention_, state_.ProgramDir, &echo_});
   echo_.Watch(&send_->Queue());
   send_->SetTypeAhead(&editor_);
   ticker_ = std::make_unique<Ticker>(*send_, *tickTimer_);
@@ -77,7 +78,7 @@ int Program::Main(int& argc, char** argv) {
     return 1;
   }
   ticker_->Start();
-  send_->Port().SetKeyboardCW(true);
+  send_->SetKeyboardCW(true);
   net_ = std::make_unique<NetLink>(*send_, keyer_, state_.Env, sink_);
   net_->Apply();
   commands_->UpdateTitle();
@@ -90,7 +91,7 @@ int Program::Main(int& argc, char** argv) {
   return status;
 }
 
-PacketWindowSetup& Program::CreatePacketWindow() {
+Result Program::CreatePacketWindow(PacketWindowSetup** window) {
   WindowServices& services = *this;
   commands_ = std::make_unique<WindowCommands>(state_, *send_, sink_, services, *chooser_, beeper_);
   form_ = std::make_unique<PktForm>(editor_, *commands_, echo_);
@@ -101,11 +102,12 @@ PacketWindowSetup& Program::CreatePacketWindow() {
   for (int n = 1; n <= 8; ++n)
     if (!state_.Captions.Caption(n).empty()) form_->CaptionChanged(n, state_.Captions.Caption(n));
   state_.Captions.SetListener(form_.get());
-  return *form_;
+  *window = form_.get();
+  return {};
 }
 
-bool Program::Prompt(const Text& title, const Text& label, Text* text) {
-  return ShowPrompt(title, label, text, sink_, form_.get());
+bool Program::Prompt(const Text& title, const Text& label, Text* text, const PromptCheck& check) {
+  return ShowPrompt(title, label, text, sink_, form_.get(), check);
 }
 
 void Program::SetTitle(const Text& title) {
@@ -123,7 +125,7 @@ void Program::OpenCWOptions() {
     bool Save(const CWOptionsEntries& e) override { return session.Save(e); }
     void Help() override { p.ShowHelp(150); }
   } actions(*this);
-  CWEnv dialog(actions.session.Entries(), actions, form_.get(), send_->Port().SidetoneText(),
+  CWEnv dialog(actions.session.Entries(), actions, form_.get(), send_->SidetoneText(),
                SerialDevices("/dev"));
   // Modal for the main window only: the help it opens stays usable.
   dialog.setWindowModality(Qt::WindowModal);

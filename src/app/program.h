@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "base/clock.h"
+#include "core/frame/attention_boxes.h"
 #include "core/frame/line_editor.h"
 #include "core/frame/open_window.h"
 #include "core/frame/program_state.h"
@@ -33,10 +34,10 @@ class Program : private WindowServices, private PacketWindowFactory {
 
  private:
   void BringToFront();
-  PacketWindowSetup& CreatePacketWindow() override;
+  Result CreatePacketWindow(PacketWindowSetup** window) override;
 
   // WindowServices: the windows the commands open.
-  bool Prompt(const Text& title, const Text& label, Text* text) override;
+  bool Prompt(const Text& title, const Text& label, Text* text, const PromptCheck& check) override;
   void SetTitle(const Text& title) override;
   void OpenCWOptions() override;
   void ShowHelp(int context) override;
@@ -45,6 +46,7 @@ class Program : private WindowServices, private PacketWindowFactory {
 
   ProgramState state_;
   QtMessageSink sink_;
+  AttentionBoxes attention_{sink_};  // what the send path finds wrong, as boxes
   SystemClock clock_;
   QtBeeper beeper_;
   engine::KeyerEngine engine_;

@@ -37,59 +37,50 @@ bool WriteAll(int fd, std::string_view bytes) {
 // Overwrites the file itself with bytes, already whole in memory. Should
 // the writing fail half way, the old contents are written back, so the
 // file is never left half old and half new when the disk allows otherwise.
-FileResult RewriteInPlace(const std::string& path, std::string_view bytes) {
+Result RewriteInPlace(const std::string& path, std::string_view bytes) {
   std::string old;
-  if (const FileResult read = ReadWholeFile(path, old); !read.ok())
-    return FileResult::Failed(FileStage::Open, read.failed() ? read.error() : ENOENT);
+  if (const Result read = ReadWholeFile(path, old); !read.ok())
+    return Result::Failed(Fault::Open, read.failed() ? read.error() : ENOENT);
   const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return FileResult::Failed(FileStage::Open, errno);
+  if (fd < 0) return Result::Failed(Fault::Open, errno);
   auto put = [fd](std::string_view what) {
     return ::lseek(fd, 0, SEEK_SET) == 0 && WriteAll(fd, what) &&
            ::ftruncate(fd, static_cast<off_t>(what.size())) == 0 && ::fsync(fd) == 0;
   };
-  if (put(bytes))
-    return ::close(fd) == 0 ? FileResult::Ok() : FileResult::Failed(FileStage::Write, errno);
+  if (put(bytes)) return ::close(fd) == 0 ? Result::Ok() : Result::Failed(Fault::Write, errno);
   const int err = errno;
   put(old);
   ::close(fd);
-  return FileResult::Failed(FileStage::Write, err);
+  return Result::Failed(Fault::Write, err);
 }
 
 }  // namespace
 
-Text FileResult::Description() const {
-  if (err_ == kNotRegularFile) return "Not a regular file";
-  return Utf8ToCp1252(std::strerror(missing() ? ENOENT : err_));
-}
-
-int OpenRegularFile(const std::string& path, int* err) {
+Result OpenRegularFile(const std::string& path, int* fd) {
   // Without blocking: opening a pipe would wait for a writer for ever.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    *err = errno;
-    return -1;
-  }
+  *fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (*fd < 0) return Result::FromErrno(Fault::Open, errno);
   struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    *err = S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile;
-    ::close(fd);
-    return -1;
+  if (::fstat(*fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(*fd);
+    *fd = -1;
+    return Result::FromErrno(Fault::Open, S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile);
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  return fd;
+  ::fcntl(*fd, F_SETFL, ::fcntl(*fd, F_GETFL) & ~O_NONBLOCK);
+  return Result::Ok();
 }
 
-FileResult ReadWholeFile(const std::string& path, std::string& bytes) {
-  auto fail = [](FileStage stage, int err) { return FileResult::Failed(stage, err); };
-  int err = 0;
-  const int fd = OpenRegularFile(path, &err);
-  if (fd < 0) {
+Result ReadWholeFile(const std::string& path, std::string& bytes) {
+  auto fail = [](Fault fault, int err) { return Result::Failed(fault, err); };
+  int fd = -1;
+  if (const Result opened = OpenRegularFile(path, &fd); !opened.ok()) {
     struct stat st;
     // "No such file" covers a missing directory too; only a missing file in
     // an existing directory is the harmless first-run case.
-    if (err == ENOENT && ::stat(DirectoryOf(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-      return FileResult::Missing();
-    return fail(FileStage::Open, err);
+    if (opened.error() == ENOENT && ::stat(DirectoryOf(path).c_str(), &st) == 0 &&
+        S_ISDIR(st.st_mode))
+      return Result::Missing();
+    return opened;
   }
   bytes.clear();
   char buf[65536];
@@ -99,28 +90,28 @@ FileResult ReadWholeFile(const std::string& path, std::string& bytes) {
       if (errno == EINTR) continue;
       const int err = errno;
       ::close(fd);
-      return fail(FileStage::Read, err);
+      return fail(Fault::Read, err);
     }
     if (n == 0) break;
     bytes.append(buf, static_cast<size_t>(n));
     if (static_cast<long long>(bytes.size()) > kMaxWholeFile) {
       ::close(fd);
-      return fail(FileStage::Read, EFBIG);
+      return fail(Fault::Read, EFBIG);
     }
   }
   ::close(fd);
-  return FileResult::Ok();
+  return Result::Ok();
 }
 
-FileResult WriteNewFile(const std::string& path, std::string_view bytes) {
+Result WriteNewFile(const std::string& path, std::string_view bytes) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) return FileResult::Failed(FileStage::Open, errno);
+  if (fd < 0) return Result::Failed(Fault::Open, errno);
   const bool written = WriteAll(fd, bytes) && ::fsync(fd) == 0;
   const int err = errno;
   ::close(fd);
-  if (written) return FileResult::Ok();
+  if (written) return Result::Ok();
   ::unlink(path.c_str());
-  return FileResult::Failed(FileStage::Write, err);
+  return Result::Failed(Fault::Write, err);
 }
 
 void RemoveStaleTemporaries(const std::string& path, int olderThanSeconds) {
@@ -146,12 +137,12 @@ void RemoveStaleTemporaries(const std::string& path, int olderThanSeconds) {
 // Where a replacement of path goes: the file a symbolic link points at
 // (made there when the link dangles), its permissions, and whether it is a
 // pipe or a device to be written straight through instead.
-static FileResult ResolveTarget(const std::string& path, std::string* target, mode_t* mode,
-                                bool* through) {
+static Result ResolveTarget(const std::string& path, std::string* target, mode_t* mode,
+                            bool* through) {
   *target = path;
   *mode = 0644;
   *through = path == "-";
-  if (*through) return FileResult::Ok();
+  if (*through) return Result::Ok();
   struct stat st;
   if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
     if (char* real = ::realpath(path.c_str(), nullptr)) {
@@ -169,21 +160,21 @@ static FileResult ResolveTarget(const std::string& path, std::string* target, mo
     }
   }
   if (::stat(target->c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return FileResult::Failed(FileStage::Open, EISDIR);
+    if (S_ISDIR(st.st_mode)) return Result::Failed(Fault::Open, EISDIR);
     // A pipe or a device (/dev/null, a FIFO a player reads) is written
     // straight through; renaming a file over it would replace the node.
     *through = !S_ISREG(st.st_mode);
     *mode = st.st_mode & 07777;
   }
-  return FileResult::Ok();
+  return Result::Ok();
 }
 
-FileResult ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+Result ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
   FileReplacement file;
-  FileResult result = file.Open(path);
+  Result result = file.Open(path);
   // A directory we may not write to, around a file we may: rewrite the
   // file in place instead.
-  if (result.failed() && result.stage() == FileStage::Open &&
+  if (result.failed() && result.fault() == Fault::Open &&
       (result.error() == EACCES || result.error() == EPERM) &&
       ::access(file.Target().c_str(), W_OK) == 0)
     return RewriteInPlace(file.Target(), bytes);
@@ -197,29 +188,28 @@ FileReplacement::~FileReplacement() {
   if (!through_) ::unlink(temp_.c_str());  // never committed: nothing replaced
 }
 
-FileResult FileReplacement::Open(const std::string& path) {
+Result FileReplacement::Open(const std::string& path) {
   mode_t mode;
-  if (const FileResult resolved = ResolveTarget(path, &target_, &mode, &through_); !resolved.ok())
+  if (const Result resolved = ResolveTarget(path, &target_, &mode, &through_); !resolved.ok())
     return resolved;
   if (through_) {
     fd_ = target_ == "-" ? ::dup(1) : ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
-    return fd_ >= 0 ? FileResult::Ok() : FileResult::Failed(FileStage::Open, errno);
+    return fd_ >= 0 ? Result::Ok() : Result::Failed(Fault::Open, errno);
   }
   temp_ = target_ + ".tmp-XXXXXX";
   fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
-  if (fd_ < 0) return FileResult::Failed(FileStage::Open, errno);
-  if (::fchmod(fd_, mode) != 0) return FileResult::Failed(FileStage::Open, errno);
-  return FileResult::Ok();
+  if (fd_ < 0) return Result::Failed(Fault::Open, errno);
+  if (::fchmod(fd_, mode) != 0) return Result::Failed(Fault::Open, errno);
+  return Result::Ok();
 }
 
-FileResult FileReplacement::Write(std::string_view bytes) {
-  return fd_ >= 0 && WriteAll(fd_, bytes)
-             ? FileResult::Ok()
-             : FileResult::Failed(FileStage::Write, fd_ < 0 ? EBADF : errno);
+Result FileReplacement::Write(std::string_view bytes) {
+  return fd_ >= 0 && WriteAll(fd_, bytes) ? Result::Ok()
+                                          : Result::Failed(Fault::Write, fd_ < 0 ? EBADF : errno);
 }
 
-FileResult FileReplacement::Commit() {
-  if (fd_ < 0) return FileResult::Failed(FileStage::Write, EBADF);
+Result FileReplacement::Commit() {
+  if (fd_ < 0) return Result::Failed(Fault::Write, EBADF);
   const int fd = fd_;
   fd_ = -1;
   const bool synced = through_ || ::fsync(fd) == 0;
@@ -227,13 +217,13 @@ FileResult FileReplacement::Commit() {
   if (::close(fd) != 0 || !synced) {
     const int closeErr = synced ? errno : err;
     if (!through_) ::unlink(temp_.c_str());
-    return FileResult::Failed(FileStage::Write, closeErr);
+    return Result::Failed(Fault::Write, closeErr);
   }
-  if (through_) return FileResult::Ok();
+  if (through_) return Result::Ok();
   if (::rename(temp_.c_str(), target_.c_str()) != 0) {
     const int renameErr = errno;
     ::unlink(temp_.c_str());
-    return FileResult::Failed(FileStage::Write, renameErr);
+    return Result::Failed(Fault::Write, renameErr);
   }
   // Make the rename itself durable.
   const int dir = ::open(DirectoryOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -241,7 +231,7 @@ FileResult FileReplacement::Commit() {
     ::fsync(dir);
     ::close(dir);
   }
-  return FileResult::Ok();
+  return Result::Ok();
 }
 
 }  // namespace orvex

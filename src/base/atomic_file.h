@@ -6,31 +6,31 @@
 #include <string>
 #include <string_view>
 
-#include "base/file_result.h"
+#include "base/result.h"
 
 namespace orvex {
 
-// Opens path for reading when it is a regular file (a symbolic link to one
-// is fine), without ever blocking; -1 and *err (kNotRegularFile for a pipe
-// or a device) otherwise.
-int OpenRegularFile(const std::string& path, int* err);
+// Opens path for reading into *fd when it is a regular file (a symbolic
+// link to one is fine), without ever blocking; a failure otherwise
+// (kNotRegularFile for a pipe or a device).
+Result OpenRegularFile(const std::string& path, int* fd);
 
 // Creates path with bytes; fails (EEXIST) rather than replace anything.
-FileResult WriteNewFile(const std::string& path, std::string_view bytes);
+Result WriteNewFile(const std::string& path, std::string_view bytes);
 // Removes "<path>.tmp-XXXXXX" files a killed rewrite left behind, when they
 // are older than olderThanSeconds.
 void RemoveStaleTemporaries(const std::string& path, int olderThanSeconds = 60);
 
 // Reads the whole file at path (a native path). Missing means the file does
 // not exist in a directory that does; a missing directory is a failure.
-FileResult ReadWholeFile(const std::string& path, std::string& bytes);
+Result ReadWholeFile(const std::string& path, std::string& bytes);
 
 // Writes bytes to a temporary file beside path, flushes it to disk and
 // renames it over path, keeping the old file's permissions. On failure the
 // old file is untouched and the temporary file removed. A symbolic link is
 // followed, so the file it points at is replaced, not the link.
 // A pipe, a device or "-" (standard output) is written straight through.
-FileResult ReplaceFileAtomically(const std::string& path, std::string_view bytes);
+Result ReplaceFileAtomically(const std::string& path, std::string_view bytes);
 
 // The same, for a file written piece by piece (too large to hold whole):
 // Open, Write as often as needed, Commit. Without a Commit the temporary
@@ -41,9 +41,9 @@ class FileReplacement {
   ~FileReplacement();
   FileReplacement(const FileReplacement&) = delete;
   FileReplacement& operator=(const FileReplacement&) = delete;
-  FileResult Open(const std::string& path);
-  FileResult Write(std::string_view bytes);
-  FileResult Commit();
+  Result Open(const std::string& path);
+  Result Write(std::string_view bytes);
+  Result Commit();
   // Where the bytes go: the file a link points at, or the device itself.
   const std::string& Target() const { return target_; }
 

@@ -23,26 +23,26 @@ size_t IncompleteTail(const std::string& s) {
 
 }  // namespace
 
-std::unique_ptr<LineReader> LineReader::Open(const std::string& path, FileResult* result) {
-  int err = 0;
-  const int fd = OpenRegularFile(path, &err);
-  std::FILE* f = fd >= 0 ? ::fdopen(fd, "rb") : nullptr;
+Result LineReader::Open(const std::string& path, std::unique_ptr<LineReader>* reader) {
+  int fd = -1;
+  if (Result opened = OpenRegularFile(path, &fd); !opened.ok()) return opened;
+  std::FILE* f = ::fdopen(fd, "rb");
   if (!f) {
-    if (fd >= 0) ::close(fd);
-    *result = FileResult::Failed(FileStage::Open, fd >= 0 ? errno : err);
-    return nullptr;
+    const int err = errno;
+    ::close(fd);
+    return Result::FromErrno(Fault::Open, err);
   }
-  *result = FileResult::Ok();
   struct stat st {};
   const long long size = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) ? st.st_size : -1;
-  return std::unique_ptr<LineReader>(new LineReader(f, size));
+  reader->reset(new LineReader(f, size));
+  return Result::Ok();
 }
 
 LineReader::~LineReader() {
   std::fclose(file_);
 }
 
-FileResult LineReader::Next(Text* piece, bool* lineEnd, bool* end) {
+Result LineReader::Next(Text* piece, bool* lineEnd, bool* end) {
   std::string bytes = std::move(carry_);
   carry_.clear();
   *lineEnd = false;
@@ -50,10 +50,10 @@ FileResult LineReader::Next(Text* piece, bool* lineEnd, bool* end) {
   while (true) {
     const int c = std::getc(file_);
     if (c == EOF) {
-      if (std::ferror(file_)) return FileResult::Failed(FileStage::Read, errno ? errno : EIO);
+      if (std::ferror(file_)) return Result::Failed(Fault::Read, errno ? errno : EIO);
       if (bytes.empty()) {
         *end = true;
-        return FileResult::Ok();
+        return Result::Ok();
       }
       *lineEnd = true;
       break;
@@ -77,7 +77,7 @@ FileResult LineReader::Next(Text* piece, bool* lineEnd, bool* end) {
   FileEncoding encoding = FileEncoding::Windows1252;
   *piece = DecodeFileText(bytes, &encoding);
   utf8_ = encoding == FileEncoding::Utf8;
-  return FileResult::Ok();
+  return Result::Ok();
 }
 
 }  // namespace orvex

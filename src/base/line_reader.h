@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "base/file_result.h"
+#include "base/result.h"
 
 namespace orvex {
 
@@ -16,14 +16,14 @@ class LineReader {
  public:
   static constexpr size_t kPieceBytes = 1000;
 
-  // nullptr with *result set when the file cannot be opened.
-  static std::unique_ptr<LineReader> Open(const std::string& path, FileResult* result);
+  // Opens path into *reader.
+  static Result Open(const std::string& path, std::unique_ptr<LineReader>* reader);
   ~LineReader();
 
   // The next piece. *lineEnd tells whether it ends its line (the last line
   // of a file needs no line end); *end is set, with no piece, once the file
   // is done. A read error comes back as a failed result.
-  FileResult Next(Text* piece, bool* lineEnd, bool* end);
+  Result Next(Text* piece, bool* lineEnd, bool* end);
   // Bytes read so far, and the file's size when it has one (-1 if not).
   long long Position() const { return std::ftell(file_); }
   long long Size() const { return size_; }

@@ -3,31 +3,34 @@
 #include <cerrno>
 #include <cstring>
 
-#include "base/file_result.h"
-
 namespace orvex {
 
-ErrorInfo ErrorFromErrno(int err) {
-  if (err == kNotRegularFile) return ErrorInfo{EINVAL, "Not a regular file"};
-  return ErrorInfo{err, Utf8ToCp1252(std::strerror(err))};
+Text SystemErrorText(int err) {
+  if (err == kNotRegularFile) return "Not a regular file";
+  return Utf8ToCp1252(std::strerror(err));
 }
 
-Text FormatMessage(const Text& message, const std::optional<ErrorInfo>& error) {
+Text Result::Description() const {
+  if (!text_.empty()) return text_;
+  return SystemErrorText(missing() ? ENOENT : err_);
+}
+
+Text FormatMessage(const Text& message, const Result& error) {
   Text text = message;
   if (text.empty() || (text.back() != '!' && text.back() != ' ' && text.back() != '.')) text += '.';
-  if (error) {
+  if (error.failed()) {
     text += CRLF;
     text += '(';
-    text += std::to_string(error->number);
+    // Our own "not a regular file" is shown as the system's invalid argument.
+    text += std::to_string(error.error() == kNotRegularFile ? EINVAL : error.error());
     text += ") ";
-    text += error->description;
+    text += error.Description();
     if (text.back() != '!' && text.back() != '.') text += '.';
   }
   return text;
 }
 
-void ShowMessage(MessageSink& sink, const Text& message, const std::optional<ErrorInfo>& error,
-                 const Text& title) {
+void ShowMessage(MessageSink& sink, const Text& message, const Result& error, const Text& title) {
   sink.Warning(title, FormatMessage(message, error));
 }
 

@@ -4,15 +4,17 @@
 // the engine's lock.
 #pragma once
 
+#include "base/result.h"
+
 namespace orvex::engine {
 
 class KeyLine {
  public:
   virtual ~KeyLine() = default;
-  // 0, or the system's error number when the line could not be switched (a
-  // USB adapter pulled out answers EIO or ENXIO).
-  virtual int SetKey(bool down) = 0;
-  virtual int SetPtt(bool on) = 0;
+  // A failure with the system's error number when the line could not be
+  // switched (a USB adapter pulled out answers EIO or ENXIO).
+  virtual Result SetKey(bool down) = 0;
+  virtual Result SetPtt(bool on) = 0;
   // Key and PTT up. Never fails loudly: it is the path of last resort.
   virtual void AllUp() noexcept = 0;
 };
@@ -20,10 +22,15 @@ class KeyLine {
 // Sidetone only: no port line.
 class NullKeyLine : public KeyLine {
  public:
-  int SetKey(bool) override { return 0; }
-  int SetPtt(bool) override { return 0; }
+  Result SetKey(bool) override { return {}; }
+  Result SetPtt(bool) override { return {}; }
   void AllUp() noexcept override {}
 };
+
+// What switching a line came to: 0 or the system's error number.
+inline Result Switched(int err) {
+  return err == 0 ? Result() : Result::FromErrno(Fault::Write, err);
+}
 
 // The ioctl call used by the port lines; tests pass a recorder, since
 // pseudo-terminals refuse modem-line ioctls.

@@ -53,12 +53,13 @@ KeyerEngine::~KeyerEngine() {
   Close();
 }
 
-OpenResult KeyerEngine::Open(int port) {
+Result KeyerEngine::Open(int port) {
   Close();
   emergency::InstallHandlers();
-  OpenResult result;
-  std::unique_ptr<KeyLine> line = outputs_.openKeyLine(port, &result);
-  if (!line) return result.ok() ? OpenResult{OpenStatus::NotFound, 0} : result;
+  std::unique_ptr<KeyLine> line;
+  const Result opened = outputs_.openKeyLine(port, &line);
+  if (!opened.ok()) return opened;
+  if (!line) return Result::FromErrno(Fault::Open, ENODEV);
   line->AllUp();
   {
     std::lock_guard lock(lineMu_);
@@ -164,7 +165,7 @@ void KeyerEngine::SetKeyLine(bool on) {
   keyLineOn_ = true;
   if (active_ || pttHeld_) Ptt(true);
   if (keyDown_ && lineError_ == 0)
-    if (const int err = line_->SetKey(true)) Fail(err);
+    if (const Result set = line_->SetKey(true); !set.ok()) Fail(set.error());
 }
 
 void KeyerEngine::SetSidetone(SidetoneDevice device) {
@@ -262,8 +263,9 @@ bool KeyerEngine::IsOpen() const {
   return open_;
 }
 
-int KeyerEngine::LineError() const {
-  return lineError_;
+Result KeyerEngine::LineError() const {
+  const int err = lineError_;
+  return Switched(err);
 }
 
 std::optional<ThreadPriority> KeyerEngine::Priority() const {
@@ -278,7 +280,7 @@ void KeyerEngine::Key(bool down) {
   if (sidetone_) sidetone_->SetKey(down, now);
   if (log_) log_->Put(now, down ? KeyEvent::KeyDown : KeyEvent::KeyUp);
   if (keyLineOn_)
-    if (const int err = line_->SetKey(down)) Fail(err);
+    if (const Result set = line_->SetKey(down); !set.ok()) Fail(set.error());
 }
 
 void KeyerEngine::Ptt(bool on) {
@@ -286,7 +288,7 @@ void KeyerEngine::Ptt(bool on) {
   pttOn_ = on;
   if (on) pttOnAt_ = clock_.Now();
   if (log_) log_->Put(clock_.Now(), on ? KeyEvent::PttOn : KeyEvent::PttOff);
-  if (const int err = line_->SetPtt(on)) Fail(err);
+  if (const Result set = line_->SetPtt(on); !set.ok()) Fail(set.error());
 }
 
 void KeyerEngine::Fail(int err) {

@@ -34,16 +34,14 @@
 #include "engine/engine_clock.h"
 #include "engine/key_line.h"
 #include "engine/key_log.h"
-#include "engine/open_status.h"
 #include "engine/realtime.h"
 #include "engine/sidetone.h"
 
 namespace orvex::engine {
 
 struct EngineOutputs {
-  // port: 0 none, 1..8 COM1..COM8, -1/-2 LPT1/LPT2. nullptr and *result
-  // on failure.
-  std::function<std::unique_ptr<KeyLine>(int port, OpenResult* result)> openKeyLine;
+  // port: 0 none, 1..8 COM1..COM8, -1/-2 LPT1/LPT2; the line into *line.
+  std::function<Result(int port, std::unique_ptr<KeyLine>* line)> openKeyLine;
   // Never nullptr for a device other than None: a missing device falls back
   // to another, or to silence.
   std::function<std::unique_ptr<Sidetone>(SidetoneDevice device)> openSidetone;
@@ -75,7 +73,7 @@ class KeyerEngine {
   KeyerEngine(const KeyerEngine&) = delete;
   KeyerEngine& operator=(const KeyerEngine&) = delete;
 
-  OpenResult Open(int port);
+  Result Open(int port);
   void Close();
   void Abort();         // drop the queue, key and PTT up at once
   int Pending() const;  // elements queued or playing
@@ -109,10 +107,10 @@ class KeyerEngine {
   void Idle();
 
   bool IsOpen() const;
-  // The system's error number once the key line failed while keying (0
-  // while it works); everything queued has been dropped then, and nothing
-  // more is keyed until the line is opened again.
-  int LineError() const;
+  // A failure with the system's error number once the key line failed
+  // while keying (fine while it works); everything queued has been dropped
+  // then, and nothing more is keyed until the line is opened again.
+  Result LineError() const;
   // What priority the timing thread got, once it knows.
   std::optional<ThreadPriority> Priority() const;
 

@@ -1,5 +1,6 @@
 #include "engine/outputs.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -14,16 +15,14 @@
 namespace orvex::engine {
 namespace {
 
-std::unique_ptr<KeyLine> OpenKeyLine(int port, OpenResult* result) {
-  *result = {};
-  if (port == 0) return std::make_unique<NullKeyLine>();
-  const std::string device = DeviceForPort(port);
-  if (device.empty()) {
-    *result = {OpenStatus::NotFound, 0};
-    return nullptr;
+Result OpenKeyLine(int port, std::unique_ptr<KeyLine>* line) {
+  if (port == 0) {
+    *line = std::make_unique<NullKeyLine>();
+    return {};
   }
-  if (port > 0) return SerialKeyLine::Open(device, result);
-  return ParallelKeyLine::Open(device, result);
+  const std::string device = DeviceForPort(port);
+  if (device.empty()) return Result::FromErrno(Fault::Open, ENODEV);
+  return port > 0 ? OpenSerialKeyLine(device, line) : OpenParallelKeyLine(device, line);
 }
 
 bool Audio(const char* choice) {

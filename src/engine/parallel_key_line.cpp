@@ -10,18 +10,43 @@
 #include "engine/emergency.h"
 
 namespace orvex::engine {
+namespace {
 
-std::unique_ptr<ParallelKeyLine> ParallelKeyLine::Open(const std::string& device,
-                                                       OpenResult* result, IoctlFn ioctl) {
+class ParallelKeyLine : public KeyLine {
+ public:
+  ParallelKeyLine(int fd, IoctlFn ioctl, unsigned char control)
+      : fd_(fd), ioctl_(ioctl), control_(control) {}
+  ~ParallelKeyLine() override;
+  Result SetKey(bool down) override;
+  Result SetPtt(bool on) override;
+  void AllUp() noexcept override;
+
+ private:
+  int Write() noexcept;
+  int fd_;
+  IoctlFn ioctl_;
+  unsigned char control_;
+};
+
+// Control register bits: pin 17 is nSelectIn (inverted by the hardware),
+// pin 16 is nInit (not inverted).
+constexpr unsigned char kPin17 = 0x08;
+constexpr unsigned char kPin16 = 0x04;
+
+// The control byte with both lines up, from any other control byte.
+unsigned char UpControl(unsigned char control) {
+  return static_cast<unsigned char>((control | kPin17) & ~kPin16);
+}
+
+}  // namespace
+
+Result OpenParallelKeyLine(const std::string& device, std::unique_ptr<KeyLine>* line,
+                           IoctlFn ioctl) {
   const int fd = ::open(device.c_str(), O_RDWR | O_CLOEXEC);
-  if (fd < 0) {
-    *result = OpenResultFromErrno(errno);
-    return nullptr;
-  }
+  if (fd < 0) return Result::FromErrno(Fault::Open, errno);
   auto fail = [&](int err) {
     ::close(fd);
-    *result = OpenResultFromErrno(err);
-    return nullptr;
+    return Result::FromErrno(Fault::Open, err);
   };
   if (ioctl(fd, PPEXCL, nullptr) != 0) return fail(errno);
   if (ioctl(fd, PPCLAIM, nullptr) != 0) return fail(errno);
@@ -39,8 +64,8 @@ std::unique_ptr<ParallelKeyLine> ParallelKeyLine::Open(const std::string& device
     return fail(err);
   }
   emergency::Register(fd, emergency::Kind::Parallel, control);
-  *result = {};
-  return std::unique_ptr<ParallelKeyLine>(new ParallelKeyLine(fd, ioctl, control));
+  *line = std::make_unique<ParallelKeyLine>(fd, ioctl, control);
+  return {};
 }
 
 ParallelKeyLine::~ParallelKeyLine() {
@@ -57,14 +82,14 @@ int ParallelKeyLine::Write() noexcept {
   return ioctl_(fd_, PPWCONTROL, &control_) == 0 ? 0 : errno;
 }
 
-int ParallelKeyLine::SetKey(bool down) {
+Result ParallelKeyLine::SetKey(bool down) {
   control_ = static_cast<unsigned char>(down ? control_ & ~kPin17 : control_ | kPin17);
-  return Write();
+  return Switched(Write());
 }
 
-int ParallelKeyLine::SetPtt(bool on) {
+Result ParallelKeyLine::SetPtt(bool on) {
   control_ = static_cast<unsigned char>(on ? control_ | kPin16 : control_ & ~kPin16);
-  return Write();
+  return Switched(Write());
 }
 
 void ParallelKeyLine::AllUp() noexcept {

@@ -32,10 +32,6 @@ class PulseSidetone : public Sidetone {
   void SetVolume(int percent) override { voice_->synth.SetVolume(percent); }
   SidetoneStatus Status() const override;
 
-  // Times the server ran out of sound to play (each one a gap in a tone).
-  uint64_t Underruns() const { return underruns_.load(std::memory_order_relaxed); }
-  uint64_t LateEdges() const { return voice_->synth.LateEdges(); }
-
  private:
   PulseSidetone() = default;
   friend struct PulseCallbacks;

@@ -10,18 +10,30 @@
 #include "engine/emergency.h"
 
 namespace orvex::engine {
+namespace {
 
-std::unique_ptr<SerialKeyLine> SerialKeyLine::Open(const std::string& device, OpenResult* result,
-                                                   IoctlFn ioctl) {
+class SerialKeyLine : public KeyLine {
+ public:
+  SerialKeyLine(int fd, IoctlFn ioctl) : fd_(fd), ioctl_(ioctl) {}
+  ~SerialKeyLine() override;
+  Result SetKey(bool down) override;
+  Result SetPtt(bool on) override;
+  void AllUp() noexcept override;
+
+ private:
+  int Modem(bool set, int bits) noexcept;
+  int fd_;
+  IoctlFn ioctl_;
+};
+
+}  // namespace
+
+Result OpenSerialKeyLine(const std::string& device, std::unique_ptr<KeyLine>* line, IoctlFn ioctl) {
   const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    *result = OpenResultFromErrno(errno);
-    return nullptr;
-  }
+  if (fd < 0) return Result::FromErrno(Fault::Open, errno);
   auto fail = [&](int err) {
     ::close(fd);
-    *result = OpenResultFromErrno(err);
-    return nullptr;
+    return Result::FromErrno(Fault::Open, err);
   };
   // TIOCEXCL keeps other programs out but not root; the lock also keeps out
   // a second Orvex run by root.
@@ -30,8 +42,8 @@ std::unique_ptr<SerialKeyLine> SerialKeyLine::Open(const std::string& device, Op
   int bits = TIOCM_DTR | TIOCM_RTS;
   if (ioctl(fd, TIOCMBIC, &bits) != 0) return fail(errno);
   emergency::Register(fd, emergency::Kind::Serial);
-  *result = {};
-  return std::unique_ptr<SerialKeyLine>(new SerialKeyLine(fd, ioctl));
+  *line = std::make_unique<SerialKeyLine>(fd, ioctl);
+  return {};
 }
 
 SerialKeyLine::~SerialKeyLine() {
@@ -47,11 +59,11 @@ int SerialKeyLine::Modem(bool set, int bits) noexcept {
   return ioctl_(fd_, set ? TIOCMBIS : TIOCMBIC, &bits) == 0 ? 0 : errno;
 }
 
-int SerialKeyLine::SetKey(bool down) {
-  return Modem(down, TIOCM_DTR);
+Result SerialKeyLine::SetKey(bool down) {
+  return Switched(Modem(down, TIOCM_DTR));
 }
-int SerialKeyLine::SetPtt(bool on) {
-  return Modem(on, TIOCM_RTS);
+Result SerialKeyLine::SetPtt(bool on) {
+  return Switched(Modem(on, TIOCM_RTS));
 }
 void SerialKeyLine::AllUp() noexcept {
   Modem(false, TIOCM_DTR | TIOCM_RTS);

@@ -47,9 +47,6 @@ class ToneSynth {
   // firstSampleNs (CLOCK_MONOTONIC).
   void Render(float* out, size_t frames, int64_t firstSampleNs) noexcept;
 
-  double SampleRate() const { return rate_; }
-  int EdgeSamples() const { return edge_; }
-
  private:
   struct Change {
     bool down;

@@ -102,22 +102,22 @@ std::string LittleEndian(const int16_t* samples, size_t n) {
 
 }  // namespace
 
-FileResult WriteWav(const std::string& path, const std::vector<int16_t>& samples, int rate) {
-  if (!FitsWav(samples.size())) return FileResult::Failed(FileStage::Write, EFBIG);
+Result WriteWav(const std::string& path, const std::vector<int16_t>& samples, int rate) {
+  if (!FitsWav(samples.size())) return Result::Failed(Fault::Write, EFBIG);
   return ReplaceFileAtomically(
       path, WavHeader(samples.size(), rate) + LittleEndian(samples.data(), samples.size()));
 }
 
-FileResult WriteWav(const std::string& path, const std::vector<KeyElement>& elements, double unitMs,
-                    int pitchHz, int rate, double leadMs, double tailMs) {
+Result WriteWav(const std::string& path, const std::vector<KeyElement>& elements, double unitMs,
+                int pitchHz, int rate, double leadMs, double tailMs) {
   // Summed as the renderer sums, so the count comes out the same.
   double at = leadMs;
   for (const KeyElement& e : elements)
     if (e.units > 0) at += e.units * unitMs;
   const auto samples = static_cast<uint64_t>(std::llround((at + tailMs) * rate / 1000.0));
-  if (!FitsWav(samples)) return FileResult::Failed(FileStage::Write, EFBIG);
+  if (!FitsWav(samples)) return Result::Failed(Fault::Write, EFBIG);
   FileReplacement file;
-  FileResult result = file.Open(path);
+  Result result = file.Open(path);
   if (result.ok()) result = file.Write(WavHeader(samples, rate));
   uint64_t written = 0;
   RenderElementsTo(elements, unitMs, pitchHz, rate, leadMs, tailMs,

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "base/file_result.h"
+#include "base/result.h"
 
 namespace orvex::engine {
 
@@ -30,10 +30,10 @@ void RenderElementsTo(const std::vector<KeyElement>& elements, double unitMs, in
 
 // Writes a 16-bit mono PCM WAV file, replaced as a whole: a failure never
 // leaves half a file. Refused (EFBIG) past the format's 4 GiB.
-FileResult WriteWav(const std::string& path, const std::vector<int16_t>& samples, int rate);
+Result WriteWav(const std::string& path, const std::vector<int16_t>& samples, int rate);
 // Renders elements straight into a WAV file a piece at a time, so memory
 // stays small however long the sending.
-FileResult WriteWav(const std::string& path, const std::vector<KeyElement>& elements, double unitMs,
-                    int pitchHz, int rate = 22050, double leadMs = 200, double tailMs = 300);
+Result WriteWav(const std::string& path, const std::vector<KeyElement>& elements, double unitMs,
+                int pitchHz, int rate = 22050, double leadMs = 200, double tailMs = 300);
 
 }  // namespace orvex::engine

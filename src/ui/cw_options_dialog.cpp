@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "core/config/settings_table.h"
 #include "core/frame/key_table.h"
 #include "ui/centre_form.h"
 #include "ui/qt_text.h"
@@ -41,6 +42,16 @@ QLineEdit* NumberField(const QString& value, const char* name, const char* capti
   return edit;
 }
 
+// The entry for a setting: its key in the entries.
+std::string KeyOf(const Field& field) {
+  return SettingFor(field).key;
+}
+
+QString Typed(const CWOptionsEntries& e, const Field& field) {
+  const auto typed = e.typed.find(KeyOf(field));
+  return typed == e.typed.end() ? QString() : ToQString(typed->second);
+}
+
 }  // namespace
 
 CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* parent,
@@ -62,8 +73,8 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   port_->setMinimumContentsLength(12);
   port_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   port_->setInsertPolicy(QComboBox::NoInsert);
-  port_->setEditText(ToQString(e.port));
-  speed_ = new QLineEdit(ToQString(e.speed), cwFrame);
+  port_->setEditText(Typed(e, &EnvSettings::CWPort));
+  speed_ = new QLineEdit(Typed(e, &EnvSettings::CWSpeed), cwFrame);
   speed_->setObjectName("CWSpeed");
   speed_->setMaximumWidth(speed_->fontMetrics().horizontalAdvance("00000") + 16);
   auto* portLabel = new QLabel("TX Port", cwFrame);
@@ -77,11 +88,13 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   cwGrid->addWidget(port_, 0, 1);
   cwGrid->addWidget(speedLabel, 1, 0);
   WithUnit(speed_, "WPM", cwGrid, 1);
-  pttLead_ = NumberField(ToQString(e.pttLead), "CWPttLead", "PTT lead", "ms", cwFrame, cwGrid, 2);
-  pttTail_ = NumberField(ToQString(e.pttTail), "CWPttTail", "PTT tail", "ms", cwFrame, cwGrid, 3);
+  pttLead_ = NumberField(Typed(e, &EnvSettings::CWPttLead), "CWPttLead", "PTT lead", "ms", cwFrame,
+                         cwGrid, 2);
+  pttTail_ = NumberField(Typed(e, &EnvSettings::CWPttTail), "CWPttTail", "PTT tail", "ms", cwFrame,
+                         cwGrid, 3);
   // Loggers (Tlf, CQRLOG...) key through the program: a port on this
   // computer, or address:port to take requests from the network.
-  netKeyer_ = new QLineEdit(ToQString(e.netKeyer), cwFrame);
+  netKeyer_ = new QLineEdit(Typed(e, &EnvSettings::NetKeyer), cwFrame);
   netKeyer_->setObjectName("NetKeyer");
   netKeyer_->setPlaceholderText("off");
   netKeyer_->setMaximumWidth(netKeyer_->fontMetrics().horizontalAdvance("127.0.0.1:65535") + 16);
@@ -97,8 +110,8 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   toneFrame->setObjectName("CWSidetoneFrame");
   sidetone_ = new QCheckBox("Enable Sidetone", toneFrame);
   sidetone_->setObjectName("CWSidetone");
-  sidetone_->setChecked(e.sidetone);
-  tone_ = new QLineEdit(ToQString(e.tone), toneFrame);
+  sidetone_->setChecked(Typed(e, &EnvSettings::CWSidetone_Enable) != "0");
+  tone_ = new QLineEdit(Typed(e, &EnvSettings::CWTone), toneFrame);
   tone_->setObjectName("CWTone");
   tone_->setMaxLength(4);
   tone_->setMaximumWidth(tone_->fontMetrics().horizontalAdvance("000000") + 16);
@@ -111,7 +124,7 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   midi_->setObjectName("OptionSoundMIDI");
   wave_ = new QRadioButton("Use Sound Card/Wave", toneFrame);
   wave_->setObjectName("OptionSoundWave");
-  (e.device == 3 ? midi_ : e.device == 4 ? wave_ : speaker_)->setChecked(true);
+  Option(Typed(e, &EnvSettings::CWSidetone_Device).toInt())->setChecked(true);
   auto* toneGrid = new QGridLayout(toneFrame);
   toneGrid->addWidget(sidetone_, 0, 0, 1, 2);
   toneGrid->addWidget(toneLabel, 1, 0);
@@ -189,14 +202,16 @@ QRadioButton* CWEnv::Option(int device) const {
 
 CWOptionsEntries CWEnv::Entries() const {
   CWOptionsEntries e;
-  e.port = FromQString(port_->currentText());
-  e.speed = FromQString(speed_->text());
-  e.pttLead = FromQString(pttLead_->text());
-  e.pttTail = FromQString(pttTail_->text());
-  e.netKeyer = FromQString(netKeyer_->text());
-  e.tone = FromQString(tone_->text());
-  e.sidetone = sidetone_->isChecked();
-  e.device = midi_->isChecked() ? 3 : wave_->isChecked() ? 4 : 1;
+  e.typed[KeyOf(&EnvSettings::CWPort)] = FromQString(port_->currentText());
+  e.typed[KeyOf(&EnvSettings::CWSpeed)] = FromQString(speed_->text());
+  e.typed[KeyOf(&EnvSettings::CWPttLead)] = FromQString(pttLead_->text());
+  e.typed[KeyOf(&EnvSettings::CWPttTail)] = FromQString(pttTail_->text());
+  e.typed[KeyOf(&EnvSettings::NetKeyer)] = FromQString(netKeyer_->text());
+  e.typed[KeyOf(&EnvSettings::CWTone)] = FromQString(tone_->text());
+  e.typed[KeyOf(&EnvSettings::CWSidetone_Enable)] = sidetone_->isChecked() ? "1" : "0";
+  e.typed[KeyOf(&EnvSettings::CWSidetone_Device)] = midi_->isChecked()   ? "3"
+                                                    : wave_->isChecked() ? "4"
+                                                                         : "1";
   for (size_t i = 0; i < msgs_.size(); ++i) e.messages[i] = FromQString(msgs_[i]->text());
   return e;
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/config/apply_cw_options.h"
+#include "core/frame/apply_cw_options.h"
 
 class QCheckBox;
 class QComboBox;

@@ -22,7 +22,6 @@ class HelpWindow : public QWidget {
   void Open(const QString& helpFile, int context);
   QTextBrowser* Browser() const { return browser_; }
   QLineEdit* FindField() const { return find_; }
-  QListWidget* Contents() const { return contents_; }
   // The next place the find field's text occurs, from the top again at the
   // end; false when it occurs nowhere.
   bool FindNext();

@@ -16,49 +16,34 @@ NetLink::~NetLink() {
 }
 
 void NetLink::Apply() {
-  if (socket_ && settings_.NetKeyer == where_) return;
+  if (net_ && settings_.NetKeyer == where_) return;
   Close();
   where_ = settings_.NetKeyer;
   if (where_.empty()) return;
-  std::string error;
-  socket_ = UdpListener::Open(where_, &error);
-  if (!socket_) {
-    error[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(error[0])));
-    ShowMessage(sink_, error, std::nullopt, "CW Setup");
+  if (const Result opened =
+          NetService::Open(Cp1252ToUtf8(where_), send_, keyer_, settings_, *this, &net_);
+      !opened.ok()) {
+    Text words = opened.text();
+    words[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(words[0])));
+    ShowMessage(sink_, words, {}, "CW Setup");
     return;
   }
-  net_ =
-      std::make_unique<NetKeyer>(NetKeyer::Parts{keyer_, send_.Port(), settings_, *socket_, *this});
-  send_.Queue().SetKeyedSource(net_.get());
-  notifier_ = std::make_unique<QSocketNotifier>(socket_->Fd(), QSocketNotifier::Read);
-  connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { Read(); });
+  notifier_ = std::make_unique<QSocketNotifier>(net_->Fd(), QSocketNotifier::Read);
+  connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
+    net_->Read();
+    Service();
+  });
 }
 
 void NetLink::Close() {
   fast_.stop();
   notifier_.reset();
-  if (net_) {
-    net_->Clear();
-    send_.Queue().SetKeyedSource(nullptr);
-  }
   net_.reset();
-  socket_.reset();
-}
-
-void NetLink::Read() {
-  std::string datagram;
-  NetPeer from;
-  while (socket_ && socket_->Receive(&datagram, &from)) {
-    net_->Handle(datagram, from);
-    send_.Queue().PumpCW();
-  }
-  Service();
 }
 
 void NetLink::Service() {
   if (!net_) return;
-  if (net_->Waiting() > 0) send_.Queue().PumpCW();
-  net_->Poll();
+  net_->Service();
   if (net_->Busy() && !fast_.isActive()) fast_.start();
   if (!net_->Busy()) fast_.stop();
 }

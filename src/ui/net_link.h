@@ -1,8 +1,7 @@
-// Loggers keying through the window: the UDP socket the settings name,
-// watched by the event loop. Requests go to the NetKeyer (core), which
-// keys through the send queue, so the operator's Esc stops a logger's text
-// and typed text and messages keep their turn. While text or a reply
-// waits, a 1 ms timer pumps and polls: characters follow each other
+// Loggers keying through the window: the core's NetService on the event
+// loop. Requests key through the send queue, so the operator's Esc stops a
+// logger's text and typed text and messages keep their turn. While text or
+// a reply waits, a 1 ms timer services it: characters follow each other
 // without waiting for the 100 ms tick, and replies go as their text ends.
 #pragma once
 
@@ -12,9 +11,7 @@
 #include <memory>
 
 #include "base/message_sink.h"
-#include "core/net/net_keyer.h"
-#include "core/net/udp_listener.h"
-#include "core/sending/send_path.h"
+#include "core/net/net_service.h"
 
 namespace orvex {
 
@@ -27,15 +24,11 @@ class NetLink : public QObject, private NetControl {
   // cannot be listened on (another program has the port) shows its "CW
   // Setup" box. The same place again is left open.
   void Apply();
-  bool Listening() const { return socket_ != nullptr; }
 
  private:
   void Close();
-  void Read();
   void Service();
 
-  void Stop() override { send_.Stop(); }
-  void Tune(int seconds) override { send_.Tune(seconds); }
   bool Exit() override { return false; }                       // only the operator ends the window
   bool SetDevice(std::string_view) override { return false; }  // the port is CW Options' to set
 
@@ -44,8 +37,7 @@ class NetLink : public QObject, private NetControl {
   const EnvSettings& settings_;
   MessageSink& sink_;
   Text where_;
-  std::unique_ptr<UdpListener> socket_;
-  std::unique_ptr<NetKeyer> net_;
+  std::unique_ptr<NetService> net_;
   std::unique_ptr<QSocketNotifier> notifier_;
   QTimer fast_;
 };

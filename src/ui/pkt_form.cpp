@@ -77,7 +77,7 @@ QString AvailableFontFamily(const QString& name) {
 }
 
 PktForm::PktForm(LineEditor& editor, WindowCommands& commands, SentEcho& echo)
-    : editor_(editor), commands_(commands), echo_(echo), inBox_(nullptr), outBox_(nullptr) {
+    : editor_(editor), commands_(commands), echo_(echo), inBox_(nullptr) {
   setObjectName("PktForm");
   setWindowTitle(" Orvex");
   auto* client = new QWidget(this);
@@ -92,11 +92,6 @@ PktForm::PktForm(LineEditor& editor, WindowCommands& commands, SentEcho& echo)
   auto* inFrame = new QVBoxLayout(frame);
   inFrame->setContentsMargins(3, 3, 3, 3);
   inFrame->addWidget(inBox_);
-  outBox_ = new QWidget(client);
-  outBox_->setObjectName("OutBox");
-  // Nothing is ever drawn into OutBox; over the right end of the line it
-  // would only hide typing, so it stays hidden.
-  outBox_->hide();
   auto* layout = new QVBoxLayout(client);
   layout->setContentsMargins(6, 6, 6, 2);
   layout->addWidget(echoBox_, 1);
@@ -208,42 +203,65 @@ QAction* PktForm::Add(QMenu* menu, const char* name, const char* caption, int he
 }
 
 void PktForm::BuildMenus() {
-  QMenu* file = menuBar()->addMenu("&File");
-  file->setObjectName("MenuFile");
-  QMenu* cw = menuBar()->addMenu("&CW");
-  cw->setObjectName("MenuCW");
-  QMenu* options = menuBar()->addMenu("&Options");
-  options->setObjectName("MenuOptions");
-  QMenu* help = menuBar()->addMenu("&Help");
-  help->setObjectName("MenuHelp");
-
-  // Exit closes the window; closing it by any means ends the program.
-  connect(Add(file, "MenuExit", "E&xit", 0, Command::None), &QAction::triggered, this,
-          [this] { close(); });
-  Add(cw, "ReqNextCWSpeed", "F&aster", 150, Command::Faster);
-  Add(cw, "ReqPreviousCWSpeed", "S&lower", 150, Command::Slower);
-  Add(cw, "ReqSetCWSpeed", "S&et Speed", 150, Command::SetSpeed);
-  cw->addSeparator()->setObjectName("Bar8");
-  Add(cw, "ReqCWFileSend", "Send &File as CW", 160, Command::SendFile);
-  Add(cw, "ReqCWFileStop", "&Stop CW", 0, Command::Stop);
-  Add(cw, "ReqTune", "&Tune", 150, Command::Tune);
-  cw->addSeparator()->setObjectName("bar14");
-  Add(cw, "ReqSetHim", "Set #&him", 160, Command::SetHim);
-  Add(cw, "ReqSetMe", "Set #&me", 160, Command::SetMe);
-  cw->addSeparator()->setObjectName("Bar9");
-  Add(cw, "CWMsgHdr", "CW Messages...", 160, Command::None);  // a heading: does nothing
-  for (int n = 1; n <= 8; ++n) {
-    const QByteArray name = "ReqCw" + QByteArray::number(n);
-    const QByteArray caption = "&" + QByteArray::number(n) + ":";
-    messages_[static_cast<size_t>(n - 1)] =
-        Add(cw, name.constData(), caption.constData(), n == 4 ? 0 : 160, Command::SendMessage, n);
+  // The menus and their items in order: a caption of null is a separator;
+  // the message items close the CW menu, after their heading.
+  struct Item {
+    const char* name;
+    const char* caption;
+    int helpContext;
+    Command command;
+  };
+  struct Menu {
+    const char* name;
+    const char* caption;
+    std::vector<Item> items;
+  };
+  const Menu menus[] = {
+      {"MenuFile", "&File", {{"MenuExit", "E&xit", 0, Command::Exit}}},
+      {"MenuCW",
+       "&CW",
+       {{"ReqNextCWSpeed", "F&aster", 150, Command::Faster},
+        {"ReqPreviousCWSpeed", "S&lower", 150, Command::Slower},
+        {"ReqSetCWSpeed", "S&et Speed", 150, Command::SetSpeed},
+        {"Bar8", nullptr, 0, Command::None},
+        {"ReqCWFileSend", "Send &File as CW", 160, Command::SendFile},
+        {"ReqCWFileStop", "&Stop CW", 0, Command::Stop},
+        {"ReqTune", "&Tune", 150, Command::Tune},
+        {"bar14", nullptr, 0, Command::None},
+        {"ReqSetHim", "Set #&him", 160, Command::SetHim},
+        {"ReqSetMe", "Set #&me", 160, Command::SetMe},
+        {"Bar9", nullptr, 0, Command::None},
+        {"CWMsgHdr", "CW Messages...", 160, Command::None}}},  // a heading: does nothing
+      {"MenuOptions", "&Options", {{"MenuCWOptions", "&CW Options", 0, Command::CWOptions}}},
+      {"MenuHelp",
+       "&Help",
+       {{"MenuDispHelp", "Display &Help", 0, Command::Help},
+        {"HelpAbout", "&About Orvex", 0, Command::About},
+        {"bar", nullptr, 0, Command::None},
+        {"MenuReadMe", "Display &readme.txt", 0, Command::ShowReadme},
+        {"MenuChanges", "Display &changes.txt", 0, Command::ShowChanges}}}};
+  for (const Menu& m : menus) {
+    QMenu* menu = menuBar()->addMenu(m.caption);
+    menu->setObjectName(m.name);
+    for (const Item& item : m.items) {
+      if (!item.caption) {
+        menu->addSeparator()->setObjectName(item.name);
+        continue;
+      }
+      // Exit closes the window; closing it by any means ends the program.
+      const bool exit = item.command == Command::Exit;
+      QAction* action =
+          Add(menu, item.name, item.caption, item.helpContext, exit ? Command::None : item.command);
+      if (exit) connect(action, &QAction::triggered, this, [this] { close(); });
+    }
+    if (m.name == std::string_view("MenuCW"))
+      for (int n = 1; n <= 8; ++n) {
+        const QByteArray name = "ReqCw" + QByteArray::number(n);
+        const QByteArray caption = "&" + QByteArray::number(n) + ":";
+        messages_[static_cast<size_t>(n - 1)] = Add(menu, name.constData(), caption.constData(),
+                                                    n == 4 ? 0 : 160, Command::SendMessage, n);
+      }
   }
-  Add(options, "MenuCWOptions", "&CW Options", 0, Command::CWOptions);
-  Add(help, "MenuDispHelp", "Display &Help", 0, Command::Help);
-  Add(help, "HelpAbout", "&About Orvex", 0, Command::About);
-  help->addSeparator()->setObjectName("bar");
-  Add(help, "MenuReadMe", "Display &readme.txt", 0, Command::ShowReadme);
-  Add(help, "MenuChanges", "Display &changes.txt", 0, Command::ShowChanges);
 }
 
 void PktForm::CaptionChanged(int n, const Text& caption) {
@@ -343,7 +361,7 @@ void PktForm::SetPacketColor(int kind, int32_t colour) {
   const QPalette::ColorRole roles[2][2] = {{QPalette::WindowText, QPalette::Text},
                                            {QPalette::Window, QPalette::Base}};
   if (kind != 3 && kind != 4) return;
-  for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(inBox_), outBox_,
+  for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(inBox_),
                      static_cast<QWidget*>(echoBox_)}) {
     QPalette p = w->palette();
     for (QPalette::ColorRole role : roles[kind - 3]) p.setColor(role, FromColour(colour));
@@ -361,7 +379,6 @@ void PktForm::ApplyFont(const FontSpec& wanted) {
   font.setUnderline(wanted.Underline);
   font.setStrikeOut(wanted.Strikethru);
   inBox_->setFont(font);
-  outBox_->setFont(font);
   echoBox_->setFont(font);
 }
 

@@ -10,8 +10,8 @@
 #include <array>
 
 #include "core/config/env_settings.h"
-#include "core/config/menu_captions.h"
 #include "core/frame/line_editor.h"
+#include "core/frame/menu_captions.h"
 #include "core/frame/open_window.h"
 #include "core/frame/sent_echo.h"
 #include "core/frame/shutdown.h"
@@ -44,11 +44,7 @@ class PktForm : public QMainWindow,
   PktForm(LineEditor& editor, WindowCommands& commands, SentEcho& echo);
   ~PktForm() override { editor_.SetView(nullptr); }
 
-  LineEditor& Editor() { return editor_; }
   InBox* Pane() const { return inBox_; }
-  QWidget* OutPane() const { return outBox_; }
-  // Blinks the caret: 480 ms until the window opens, then 100 ms.
-  QTimer& CursorTimer() { return cursorTimer_; }
 
   void RestorePlacement(const EnvSettings& settings) override;
   void ShowWindow() override;
@@ -59,11 +55,9 @@ class PktForm : public QMainWindow,
   void Measure() override { Metrics(); }
   PaneMetrics Metrics();
   void CaptionChanged(int n, const Text& caption) override;
-  QAction* MessageAction(int n) const { return messages_.at(static_cast<size_t>(n - 1)); }
   QPushButton* MessageButton(int n) const { return buttons_.at(static_cast<size_t>(n - 1)); }
   EchoBox* Echo() const { return echoBox_; }
   QLabel* TxLamp() const { return txLamp_; }
-  QLabel* PortLabel() const { return port_; }
   QSpinBox* SpeedBox() const { return speed_; }
   // Follows the keying closely (the echo, the TX lamp) until it is done.
   void FollowKeying();
@@ -91,7 +85,6 @@ class PktForm : public QMainWindow,
   SentEcho& echo_;
   EchoBox* echoBox_;
   InBox* inBox_;
-  QWidget* outBox_;
   QTimer cursorTimer_;
   QTimer statusTimer_;  // the status bar, ten times a second
   QTimer followTimer_;  // the echo and the lamp while keying

@@ -5,7 +5,6 @@
 #include <QPushButton>
 
 #include "base/message.h"
-#include "base/numbers.h"
 #include "ui/centre_form.h"
 #include "ui/qt_text.h"
 #include "ui/twips.h"
@@ -13,9 +12,10 @@
 namespace orvex {
 
 Prompt::Prompt(const Text& title, const Text& label, const Text& text, MessageSink& sink,
-               QWidget* parent)
+               QWidget* parent, PromptCheck check)
     : QDialog(parent),
       sink_(sink),
+      check_(std::move(check)),
       label_(new QLabel(ToQString(label), this)),
       text_(new QLineEdit(ToQString(text), this)),
       ok_(new QPushButton("&OK", this)),
@@ -49,17 +49,18 @@ Prompt::Prompt(const Text& title, const Text& label, const Text& text, MessageSi
 
 void Prompt::Ok() {
   const Text typed = FromQString(text_->text());
-  if (label_->text() == "Speed" && !IsNumberInRange(typed, 1, 99, nullptr)) {
-    ShowMessage(sink_, "Speed must be 1 - 99", std::nullopt, "Set CW Speed");
-    return;  // the dialog stays open with the text as typed
-  }
+  if (check_.accepts)
+    if (const Result accepted = check_.accepts(typed); !accepted.ok()) {
+      ShowMessage(sink_, accepted.text(), {}, check_.title);
+      return;  // the dialog stays open with the text as typed
+    }
   answer_ = TrimBlanks(typed);
   accept();
 }
 
 bool ShowPrompt(const Text& title, const Text& label, Text* text, MessageSink& sink,
-                QWidget* parent) {
-  Prompt prompt(title, label, *text, sink, parent);
+                QWidget* parent, const PromptCheck& check) {
+  Prompt prompt(title, label, *text, sink, parent, check);
   const bool ok = prompt.exec() == QDialog::Accepted;
   *text = ok ? prompt.Answer() : Text();
   if (parent) parent->update();

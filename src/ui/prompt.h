@@ -4,6 +4,7 @@
 #include <QDialog>
 
 #include "base/message_sink.h"
+#include "core/frame/window_commands.h"
 
 class QLabel;
 class QLineEdit;
@@ -14,8 +15,8 @@ namespace orvex {
 class Prompt : public QDialog {
   Q_OBJECT
  public:
-  Prompt(const Text& title, const Text& label, const Text& text, MessageSink& sink,
-         QWidget* parent);
+  Prompt(const Text& title, const Text& label, const Text& text, MessageSink& sink, QWidget* parent,
+         PromptCheck check = {});
 
   // The accepted text, blanks removed at both ends.
   const Text& Answer() const { return answer_; }
@@ -29,6 +30,7 @@ class Prompt : public QDialog {
   void Ok();
 
   MessageSink& sink_;
+  PromptCheck check_;
   QLabel* label_;
   QLineEdit* text_;
   QPushButton* ok_;
@@ -37,9 +39,9 @@ class Prompt : public QDialog {
 };
 
 // Shows the prompt; true with *text set to the answer on OK, false with
-// *text emptied on Cancel, Esc or the close box. A "Speed" prompt accepts
-// only 1 to 99.
+// *text emptied on Cancel, Esc or the close box. An answer the check
+// refuses keeps the prompt open after its box.
 bool ShowPrompt(const Text& title, const Text& label, Text* text, MessageSink& sink,
-                QWidget* parent);
+                QWidget* parent, const PromptCheck& check = {});
 
 }  // namespace orvex

@@ -49,16 +49,16 @@ TextViewer::~TextViewer() {
 }
 
 void TextViewer::ShowTextFile(const Text& name, const std::string& path) {
-  const ViewerText file = ReadViewerText(path);
-  if (!file.result.ok()) {
-    sink_.Warning(name, file.error);
+  Text text;
+  if (const Result read = ReadViewerText(path, &text); !read.ok()) {
+    sink_.Warning(name, read.text());
     return;
   }
   if (!window_) {
     window_ = new ReadMe(parent_);
     window_->setAttribute(Qt::WA_DeleteOnClose, false);
   }
-  window_->TextBox()->setPlainText(ToDisplayString(file.text));
+  window_->TextBox()->setPlainText(ToDisplayString(text));
   window_->setWindowTitle(ToQString(name));
   window_->show();
   window_->raise();

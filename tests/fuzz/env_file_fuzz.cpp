@@ -6,7 +6,6 @@
 #include <string>
 
 #include "core/config/env_file.h"
-#include "support/recording_sink.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace orvex;
@@ -14,25 +13,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     char dir[] = "/tmp/orvex-fuzz-XXXXXX";
     return std::string(mkdtemp(dir)) + "/orvex.ini";
   }();
-  test::RecordingSink sink;
-  MessageMenuCaptions captions;
-  auto read = [&](std::string_view bytes, EnvSettings& s) {
+  auto read = [&](std::string_view bytes) {
     if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
       std::fwrite(bytes.data(), 1, bytes.size(), f);
       std::fclose(f);
     }
-    int16_t port = 0;
-    EnvironmentFile(path, sink, captions).ReadEnvironmentFile(s, port);
+    return EnvironmentFile(path).ReadEnvironmentFile();
   };
-  EnvSettings first, second;
-  read({reinterpret_cast<const char*>(data), size}, first);
-  const bool overflow = !sink.boxes.empty() && sink.boxes.back().text.ends_with("Overflow.");
-  const std::string written = EnvironmentFile(path, sink, captions).EncodedContents(first);
-  read(written, second);
+  const EnvRead once = read({reinterpret_cast<const char*>(data), size});
+  const EnvSettings& first = once.settings;
+  const bool overflow =
+      !once.problems.empty() && once.problems.back().text().ends_with("Overflow.");
+  const std::string written = EnvironmentFile(path).EncodedContents(first);
+  EnvSettings second = read(written).settings;
   // A read stopped by an overflow leaves the port name unchecked, as it was
   // in the file; the next read checks it, which may rightly reset it.
   if (overflow) second.CWPort = first.CWPort;
-  if (EnvironmentFile(path, sink, captions).EncodedContents(second) != written) std::abort();
+  if (EnvironmentFile(path).EncodedContents(second) != written) std::abort();
   if (first.MsgCW != second.MsgCW) std::abort();
   return 0;
 }

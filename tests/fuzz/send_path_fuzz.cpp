@@ -10,11 +10,8 @@
 namespace {
 struct Quiet : orvex::NetReplies, orvex::NetControl {
   void Reply(const orvex::NetPeer&, std::string_view) override {}
-  void Stop() override { path->Stop(); }
-  void Tune(int seconds) override { path->Tune(seconds); }
   bool Exit() override { return false; }
   bool SetDevice(std::string_view) override { return false; }
-  orvex::SendPath* path = nullptr;
 };
 }  // namespace
 
@@ -22,9 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace orvex;
   test::SendHarness h;
   Quiet quiet;
-  quiet.path = &h.send;
-  NetKeyer net({h.keyer, h.send.Port(), h.settings, quiet, quiet});
-  h.send.Queue().SetKeyedSource(&net);
+  NetKeyer net({h.keyer, h.send, h.settings, quiet, quiet});
+  h.send.SetKeyedSource(&net);
   const std::string all(reinterpret_cast<const char*>(data), size);
   const size_t split = std::min(all.find('\0'), all.size());
   const Text text = all.substr(0, split);
@@ -41,6 +37,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   net.Poll();
   h.send.Stop();
   if (h.send.Queue().PendingText() != 0 || !h.typed.Empty()) std::abort();
-  h.send.Queue().SetKeyedSource(nullptr);
+  h.send.SetKeyedSource(nullptr);
   return 0;
 }

@@ -50,17 +50,17 @@ class RecordingLine : public KeyLine {
  public:
   explicit RecordingLine(std::shared_ptr<Recorder> r) : r_(std::move(r)) {}
   ~RecordingLine() override { r_->Add("closed"); }
-  int SetKey(bool down) override { return Switch(down ? "key down" : "key up"); }
-  int SetPtt(bool on) override { return Switch(on ? "ptt on" : "ptt off"); }
+  Result SetKey(bool down) override { return Switch(down ? "key down" : "key up"); }
+  Result SetPtt(bool on) override { return Switch(on ? "ptt on" : "ptt off"); }
   void AllUp() noexcept override { r_->Add("all up"); }
   int failAfter = -1;  // switches that work before the line fails with EIO
 
  private:
-  int Switch(const std::string& what) {
-    if (failAfter == 0) return EIO;
+  Result Switch(const std::string& what) {
+    if (failAfter == 0) return Result::FromErrno(Fault::Write, EIO);
     if (failAfter > 0) --failAfter;
     r_->Add(what);
-    return 0;
+    return {};
   }
   std::shared_ptr<Recorder> r_;
 };
@@ -86,12 +86,10 @@ class RecordingSidetone : public Sidetone {
 // Outputs that record into line and tone; a failing result makes OPEN fail.
 // Every sidetone opened reports *problem (when given) as its trouble.
 inline EngineOutputs Recording(std::shared_ptr<Recorder> line, std::shared_ptr<Recorder> tone,
-                               OpenResult open = {},
-                               std::shared_ptr<std::string> problem = nullptr) {
-  return {[line, open](int, OpenResult* result) -> std::unique_ptr<KeyLine> {
-            *result = open;
-            if (!open.ok()) return nullptr;
-            return std::make_unique<RecordingLine>(line);
+                               Result open = {}, std::shared_ptr<std::string> problem = nullptr) {
+  return {[line, open](int, std::unique_ptr<KeyLine>* opened) {
+            if (open.ok()) *opened = std::make_unique<RecordingLine>(line);
+            return open;
           },
           [tone, problem](SidetoneDevice device) -> std::unique_ptr<Sidetone> {
             return std::make_unique<RecordingSidetone>(tone, static_cast<int>(device), problem);

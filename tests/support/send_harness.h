@@ -1,6 +1,8 @@
-// The whole send path on a simulated clock: a SimKeyer whose calls are
-// recorded, a pause timer that fires as the clock passes its deadline, a
-// typed line, a beeper that counts and a recording message sink.
+// The whole send path on a simulated clock, as every send-path test drives
+// it: a SimKeyer whose calls are recorded and whose state can be read (and
+// whose port, line and sidetone can be made to fail), a pause timer that
+// fires as the clock passes its deadline, a typed line, a beeper that
+// counts and a recording message sink behind the send path's Attention.
 #pragma once
 
 #include <algorithm>
@@ -9,25 +11,65 @@
 #include <vector>
 
 #include "base/clock.h"
+#include "core/frame/attention_boxes.h"
 #include "core/sending/deadline_timer.h"
 #include "core/sending/send_path.h"
 #include "core/sending/sim_keyer.h"
-#include "support/fake_keyer.h"
 #include "support/recording_sink.h"
 
 namespace orvex::test {
 
-// A deadline timer that also counts its starts and keeps the last length.
-class FakeTimer : public DeadlineTimer {
+// A SimKeyer that remembers where the keyer stands (what a listener at the
+// radio would find) and can fail as a real port does.
+class TestKeyer : public SimKeyer {
  public:
-  using DeadlineTimer::DeadlineTimer;
-  void Start(int ms, std::function<void()> done) override {
-    ++starts;
-    lastMs = ms;
-    DeadlineTimer::Start(ms, std::move(done));
+  using SimKeyer::SimKeyer;
+  Result Open(int16_t port) override {
+    ++opens;
+    SimKeyer::Open(port);
+    if (!openResult.ok()) return openResult;
+    open = true;
+    this->port = port;
+    keyLine = false;  // as the engine opens: key line off, no sidetone
+    sidetone = SidetoneDevice::None;
+    return {};
   }
-  int starts = 0;
-  int lastMs = 0;
+  void Close() override {
+    SimKeyer::Close();
+    open = false;
+  }
+  // Both only change an open port, as the engine's do.
+  void KeyLine(int16_t on) override {
+    SimKeyer::KeyLine(on);
+    if (open) keyLine = on != 0;
+  }
+  void Sidetone(SidetoneDevice device) override {
+    SimKeyer::Sidetone(device);
+    if (open) sidetone = device;
+  }
+  void Tone(int16_t hz) override {
+    SimKeyer::Tone(hz);
+    tone = hz;
+  }
+  void Unit(int16_t ms) override {
+    SimKeyer::Unit(ms);
+    unitMs = ms;
+  }
+  void PttTiming(int16_t leadMs, int16_t tailMs) override {
+    SimKeyer::PttTiming(leadMs, tailMs);
+    pttLead = leadMs;
+    pttTail = tailMs;
+  }
+  Result LineError() override { return lineError; }
+  engine::SidetoneStatus SidetoneState() override { return sidetoneState; }
+
+  Result openResult;  // what the next Open comes to
+  Result lineError;   // the port line, once it fails
+  engine::SidetoneStatus sidetoneState;
+  bool open = false, keyLine = false;
+  int16_t port = 0, tone = 0, unitMs = 0, pttLead = 0, pttTail = 0;
+  int opens = 0;
+  SidetoneDevice sidetone = SidetoneDevice::None;
 };
 
 class CountingBeeper : public Beeper {
@@ -46,6 +88,19 @@ class FakeTypeAhead : public TypeAheadLine {
   }
   void Clear() override { line.clear(); }
   Text line;
+};
+
+// A deadline timer that also counts its starts and keeps the last length.
+class FakeTimer : public DeadlineTimer {
+ public:
+  using DeadlineTimer::DeadlineTimer;
+  void Start(int ms, std::function<void()> done) override {
+    ++starts;
+    lastMs = ms;
+    DeadlineTimer::Start(ms, std::move(done));
+  }
+  int starts = 0;
+  int lastMs = 0;
 };
 
 class QueueRecorder : public SendObserver {
@@ -70,11 +125,15 @@ class QueueRecorder : public SendObserver {
 
 class SendHarness {
  public:
-  explicit SendHarness(std::string programDir = "/stn") : programDir_(std::move(programDir)) {
+  // Keying at 28 WPM with a 10 ms unit, typed text keyed, no port opened;
+  // on the settings given (the program's own, in the frame's tests) or its
+  // own.
+  explicit SendHarness(std::string programDir = "/stn", EnvSettings* program = nullptr)
+      : programDir_(std::move(programDir)), settings(program ? *program : own_) {
     send.SetTypeAhead(&typed);
-    send.Port().InitCW();
-    send.Port().SetCWSpeed(28);
-    send.Port().SetKeyboardCW(true);
+    send.InitCW();
+    send.SetSpeed(28);
+    send.SetKeyboardCW(true);
     keyer.Unit(10);
     calls.clear();
   }
@@ -109,30 +168,16 @@ class SendHarness {
   std::string programDir_;
   ManualClock clock;
   std::vector<std::string> calls;
-  SimKeyer keyer{clock, [this](const std::string& c) { calls.push_back(c); }};
-  EnvSettings settings;
+  TestKeyer keyer{clock, [this](const std::string& c) { calls.push_back(c); }};
+  EnvSettings own_;
+  EnvSettings& settings;
   FakeTimer timer{clock};
   CountingBeeper beeper;
   RecordingSink sink;
+  AttentionBoxes attention{sink};
   FakeTypeAhead typed;
   QueueRecorder queued;
-  SendPath send{{keyer, settings, clock, timer, beeper, sink, programDir_, &queued}};
-};
-
-// The send path over a FakeKeyer that records each call by name, for the
-// tests that look at exactly which keyer operations run.
-class FakeKeyerPath {
- public:
-  explicit FakeKeyerPath(const EnvSettings& settings)
-      : send({keyer, settings, clock, timer, beeper, sink, "/stn"}) {
-    send.Port().InitCW();
-  }
-  FakeKeyer keyer;
-  RecordingSink sink;
-  ManualClock clock;
-  FakeTimer timer{clock};
-  CountingBeeper beeper;
-  SendPath send;
+  SendPath send{{keyer, settings, clock, timer, beeper, attention, programDir_, &queued}};
 };
 
 }  // namespace orvex::test

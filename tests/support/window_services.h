@@ -10,8 +10,11 @@ namespace orvex::test {
 
 class RecordingServices : public WindowServices, public FileChooser {
  public:
-  bool Prompt(const Text& t, const Text& label, Text* text) override {
+  // Answers as set; an answer the prompt's check refuses is answered all
+  // the same (a prompt that lets anything through).
+  bool Prompt(const Text& t, const Text& label, Text* text, const PromptCheck& check) override {
     prompts.push_back(t + "|" + label + "|" + *text);
+    lastCheck = check;
     *text = answer;
     return ok;
   }
@@ -29,6 +32,7 @@ class RecordingServices : public WindowServices, public FileChooser {
   }
 
   std::vector<Text> prompts;
+  PromptCheck lastCheck;
   std::vector<int> helps;
   Text answer, title;
   bool ok = true;

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "core/config/settings_table.h"
 #include "support/files.h"
 #include "support/recording_sink.h"
 #include "ui/cw_options_dialog.h"
@@ -41,12 +42,18 @@ class DialogsTest : public QObject, public CWOptionsActions {
 
   bool Save(const CWOptionsEntries& e) override {
     saved_ << e;
-    return e.speed != "0";
+    return e.typed.at("CWSpeed") != "0";
   }
   void Help() override { ++helps_; }
+  // The speed prompt checks with the speed's own limits; a call is free.
   bool Ask(const Text& label, Text* text, std::function<void(Prompt*)> act) {
     WhenUp<Prompt>(act);
-    return ShowPrompt("Set Speed", label, text, sink_, nullptr);
+    const PromptCheck speeds{"Set CW Speed", [](const Text& typed) {
+                               int16_t speed = 0;
+                               return SettingFor(&EnvSettings::CWSpeed).CheckNumber(typed, &speed);
+                             }};
+    return ShowPrompt("Set Speed", label, text, sink_, nullptr,
+                      label == "Speed" ? speeds : PromptCheck{});
   }
   static void Answer(Prompt* p, const QString& typed) {
     p->PromptText()->setText(typed);
@@ -68,9 +75,10 @@ class DialogsTest : public QObject, public CWOptionsActions {
     dialog.SaveButton()->click();
     QVERIFY(!dialog.isVisible());
     QCOMPARE(saved_.size(), 2);
-    QCOMPARE(saved_[1].speed + "/" + std::to_string(saved_[1].device) + "/" + saved_[1].netKeyer,
-             Text("35/4/6789"));
-    QCOMPARE(saved_[1].tone.size(), size_t{4});
+    QCOMPARE(saved_[1].typed.at("CWSpeed"), Text("35"));
+    QCOMPARE(saved_[1].typed.at("CWSidetone_Device"), Text("4"));
+    QCOMPARE(saved_[1].typed.at("NetKeyer"), Text("6789"));
+    QCOMPARE(saved_[1].typed.at("CWTone").size(), size_t{4});
     QCOMPARE(helps_, 1);
   }
 

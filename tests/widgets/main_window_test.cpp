@@ -40,8 +40,7 @@ class MainWindowTest : public QObject {
     state_ = ProgramState();
     h_ = std::make_unique<test::SendHarness>();
     h_->settings.Message(3) = "TEST";
-    state_.EnvFile =
-        std::make_unique<EnvironmentFile>(dir_.File("orvex.ini"), h_->sink, state_.Captions);
+    state_.EnvFile = std::make_unique<EnvironmentFile>(dir_.File("orvex.ini"));
     state_.PacketOpen = true;
     editor_.Reset();
     h_->send.SetTypeAhead(&editor_);
@@ -133,11 +132,11 @@ class MainWindowTest : public QObject {
     form_->RefreshStatus();
     QCOMPARE(form_->SpeedBox()->value(), 29);
     form_->SpeedBox()->setValue(35);
-    QCOMPARE(h_->send.Port().Speed(), 35);
+    QCOMPARE(h_->send.Speed(), 35);
   }
 
   void theLineScrollsToKeepTheCaretInView() {
-    h_->send.Port().SetKeyboardCW(false);  // nothing leaves the line meanwhile
+    h_->send.SetKeyboardCW(false);  // nothing leaves the line meanwhile
     QTest::keyClicks(form_->Pane(), QString(300, 'e'));
     QVERIFY(form_->Pane()->ScrollOffset() > 0);
     const int caret = form_->Pane()->fontMetrics().horizontalAdvance(QString(300, 'e'));

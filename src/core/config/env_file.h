@@ -1,15 +1,19 @@
 // The environment file: EnvSettings on disk, as "[ORVEX]" and Key=value
-// lines. Reading is forgiving (bad lines are reported one by one and
-// skipped); writing rewrites the whole file in a fixed key order.
+// lines, read and written through the settings table. Reading is forgiving:
+// bad lines are skipped and each is handed back as a problem; writing
+// rewrites the whole file in the table's order. Neither shows anything:
+// the caller tells the operator (boxes titled "Environment File").
 #pragma once
 
 #include <string>
+#include <vector>
 
-#include "base/message_sink.h"
+#include "base/result.h"
 #include "core/config/env_settings.h"
-#include "core/config/menu_captions.h"
 
 namespace orvex {
+
+inline constexpr const char* kEnvFileTitle = "Environment File";
 
 // Lets pending window events run, from inside a long job.
 class EventYield {
@@ -24,40 +28,41 @@ std::string EnvironmentFilePath(const std::string& commandLine, const std::strin
 // The name alone: the command-line text, or "orvex.ini".
 std::string EnvironmentFileName(const std::string& commandLine);
 
+// What a read came to: the settings (the defaults where the file says
+// nothing), the port code derived from CWPort, and what was wrong with the
+// file, in order, one box each.
+struct EnvRead {
+  EnvSettings settings;
+  int16_t portCode = 0;
+  std::vector<Result> problems;
+};
+
 class EnvironmentFile {
  public:
-  // path is native (UTF-8 on Linux); boxes go to sink; message captions are
-  // kept in step with the messages read and written.
-  EnvironmentFile(std::string path, MessageSink& sink, MessageMenuCaptions& captions);
+  explicit EnvironmentFile(std::string path) : path_(std::move(path)) {}
 
-  // Fills settings and the port code derived from CWPort. events, when
-  // given, run before each line so the start-up window keeps painting.
-  void ReadEnvironmentFile(EnvSettings& settings, int16_t& cwPortCode,
-                           EventYield* events = nullptr);
+  // events, when given, run before each line so the start-up window keeps
+  // painting.
+  EnvRead ReadEnvironmentFile(EventYield* events = nullptr);
 
-  // Rewrites the file from settings; false (after its box) on failure, with
-  // the old file left whole.
-  bool WriteEnvironmentFile(const EnvSettings& settings);
+  // Rewrites the file from settings; on failure the old file is left whole
+  // and the result says why in the operator's words.
+  Result WriteEnvironmentFile(const EnvSettings& settings);
 
   // The lines the writer writes, as program text with CRLF line ends.
   static Text FormatEnvironmentFile(const EnvSettings& settings);
   // The same, in the encoding the file was read in.
   std::string EncodedContents(const EnvSettings& settings) const;
 
-  const std::string& Path() const { return path_; }
-  FileEncoding Encoding() const { return encoding_; }
-  // True after a read that stopped early: the next write first keeps the old
-  // file as path + ".bak", since the rewrite drops the lines never read.
-  bool BackupPending() const { return backupPending_; }
-
  private:
   Text DisplayPath() const;
-  void Report(const Text& text);
+  // "Can't open"/"Can't read"/"Can't write" and the path, and why.
+  Result Told(const Result& failure, const char* what) const;
 
   std::string path_;
-  MessageSink& sink_;
-  MessageMenuCaptions& captions_;
   FileEncoding encoding_ = FileEncoding::Windows1252;
+  // A read stopped early: the next write first keeps the old file as
+  // path + ".bak", since the rewrite drops the lines never read.
   bool backupPending_ = false;
 };
 

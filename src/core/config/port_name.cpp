@@ -11,22 +11,26 @@
 
 namespace orvex {
 
-PortParse ParseCWPort(const Text& name) {
+Result ParseCWPort(const Text& name, int16_t* code) {
+  *code = 0;
   Text p = TrimBlanks(name);
   // A device path (a USB adapter by its /dev/serial/by-id name): opened as
   // it is; one that does not exist fails when it is opened.
-  if (!p.empty() && p[0] == '/')
-    return {static_cast<int16_t>(engine::PortForDevice(Cp1252ToUtf8(p))), {}};
+  if (!p.empty() && p[0] == '/') {
+    *code = static_cast<int16_t>(engine::PortForDevice(Cp1252ToUtf8(p)));
+    return {};
+  }
   p = UpperCase(p);
   // A bare number names a COM port. The test is a character-code range, so
   // "12" becomes "COM12" (and is then refused) while "9" stays "9".
   if (p >= "1" && p <= "8") p = "COM" + p;
-  if (p.empty() || p == "NONE" || p == "0") return {0, {}};
   if (p.size() == 4 && p.compare(0, 3, "COM") == 0 && p[3] >= '1' && p[3] <= '8')
-    return {static_cast<int16_t>(p[3] - '0'), {}};
-  if (p == "LPT1") return {-1, {}};
-  if (p == "LPT2") return {-2, {}};
-  return {0, "Bad CW port '" + p + "'."};
+    *code = static_cast<int16_t>(p[3] - '0');
+  else if (p == "LPT1" || p == "LPT2")
+    *code = static_cast<int16_t>('0' - p[3]);
+  else if (!p.empty() && p != "NONE" && p != "0")
+    return Result::Refused("Bad CW port '" + p + "'.");
+  return {};
 }
 
 std::vector<std::string> SerialDevices(const std::string& dev, const std::string& sys) {

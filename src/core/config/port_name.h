@@ -6,16 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "base/text.h"
+#include "base/result.h"
 
 namespace orvex {
 
-struct PortParse {
-  int16_t code = 0;  // 0 none, 1..8 COM1..COM8, -1 LPT1, -2 LPT2, 9 / -3 a device path
-  Text error;        // empty when the name is valid
-};
-
-PortParse ParseCWPort(const Text& name);
+// The port code of a name into *code: 0 none, 1..8 COM1..COM8, -1 LPT1,
+// -2 LPT2, 9 / -3 a device path. Refused ("Bad CW port 'COM9'.") with
+// code 0 for any other name.
+Result ParseCWPort(const Text& name, int16_t* code);
 
 // The serial devices present under dev (normally "/dev"): the by-id names
 // first (what the operator recognises: the adapter's maker and serial

@@ -122,8 +122,8 @@ std::optional<ChosenFile> ChooseFile(int flags, const std::string& initialDir, c
   if (mode) {
     out.file.reset(std::fopen(chosen.c_str(), mode));
     if (!out.file) {
-      ShowMessage(sink, "Couldn't open " + Utf8ToCp1252(chosen), ErrorFromErrno(errno),
-                  "File Open");
+      ShowMessage(sink, "Couldn't open " + Utf8ToCp1252(chosen),
+                  Result::FromErrno(Fault::Open, errno), "File Open");
       return std::nullopt;
     }
   }

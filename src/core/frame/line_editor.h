@@ -46,7 +46,6 @@ class LineEditor : public TypeAheadLine {
   const Text& InputLine() const { return line_; }
   int CaretColumn() const { return caret_; }
   bool CaretDrawn() const { return caretDrawn_; }
-  bool CaretBlinking() const { return caretBlinking_; }
 
   // For tests and the pane: put text and caret directly.
   void Set(const Text& line, int caret);

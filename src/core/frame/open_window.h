@@ -3,8 +3,6 @@
 // ends in a box and a false result, and start-up ends the program.
 #pragma once
 
-#include <optional>
-
 #include "base/message_sink.h"
 #include "core/frame/line_editor.h"
 #include "core/frame/program_state.h"
@@ -21,9 +19,9 @@ struct FontSpec {
 };
 
 FontSpec PacketFont(const EnvSettings& settings);
-// The "Couldn't set font" text when the font cannot be set (a size of 0 or
-// less, or beyond the toolkit's), nothing when it can.
-std::optional<Text> FontFailure(const FontSpec& font);
+// Refused, with the "Couldn't set font" text, when the font cannot be set
+// (a size of 0 or less, or beyond the toolkit's).
+Result CheckFont(const FontSpec& font);
 
 // The main window, as opening it drives it.
 class PacketWindowSetup {
@@ -42,8 +40,8 @@ class PacketWindowSetup {
 class PacketWindowFactory {
  public:
   virtual ~PacketWindowFactory() = default;
-  // Builds the window, hidden; may throw when it cannot.
-  virtual PacketWindowSetup& CreatePacketWindow() = 0;
+  // Builds the window, hidden, into *window; why not, when it cannot.
+  virtual Result CreatePacketWindow(PacketWindowSetup** window) = 0;
 };
 
 // Opens the main window and sets up the keyer (a port that fails is

@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "base/message_sink.h"
 #include "core/config/env_file.h"
 #include "core/config/env_settings.h"
-#include "core/config/menu_captions.h"
+#include "core/frame/menu_captions.h"
 
 namespace orvex {
 
@@ -31,5 +33,12 @@ struct ProgramState {
 
 // The main window's title: " Orvex -", the speed in print form, " WPM".
 Text PacketTitle(int16_t speed);
+
+// Writes the settings to the environment file (when there is one); a
+// failure is shown in its "Environment File" box. Once written, the message
+// menu captions follow the messages that are not empty.
+bool SaveSettings(ProgramState& state, MessageSink& sink);
+// The environment file's problems, a box each.
+void ShowEnvProblems(const std::vector<Result>& problems, MessageSink& sink);
 
 }  // namespace orvex

@@ -1,8 +1,5 @@
 #include "core/frame/shutdown.h"
 
-#include <exception>
-#include <stdexcept>
-
 namespace orvex {
 
 void Shutdown(ProgramState& state, PacketWindowView& window, SendPath& send, MessageSink& sink) {
@@ -10,26 +7,20 @@ void Shutdown(ProgramState& state, PacketWindowView& window, SendPath& send, Mes
   // makes that second pass a no-op instead of relying on it finding nothing.
   if (!state.PacketOpen || state.ShutdownDone) return;
   state.ShutdownDone = true;
-  try {
-    switch (UpdatePlacement(state.Env, window.State(), window.PlacementTwips())) {
-      case PlacementResult::Changed:
-        if (state.EnvFile) state.EnvFile->WriteEnvironmentFile(state.Env);
-        break;
-      case PlacementResult::OutOfRange:
-        throw std::overflow_error("Overflow");
-      case PlacementResult::Unchanged:
-        break;
-    }
-    send.EndCWFile();
-    send.CloseCWPort();
-  } catch (const std::exception& e) {
-    sink.Warning("Packet End", "Can't close." + Text(CRLF) + Utf8ToCp1252(e.what()) + ".");
-    // Whatever went wrong, the keyer must not stay open.
-    try {
-      send.CloseCWPort();
-    } catch (...) {
-    }
+  switch (UpdatePlacement(state.Env, window.State(), window.PlacementTwips())) {
+    case PlacementResult::Changed:
+      SaveSettings(state, sink);
+      break;
+    case PlacementResult::OutOfRange:
+      // Not written: a placement that cannot be stored would come back wrong.
+      sink.Warning("Packet End", "Can't close." + Text(CRLF) + "Overflow.");
+      break;
+    case PlacementResult::Unchanged:
+      break;
   }
+  // Whatever went wrong above, the file ends and the keyer does not stay open.
+  send.EndCWFile();
+  send.CloseCWPort();
   window.CloseWindow();
 }
 

@@ -22,13 +22,16 @@ struct StartupEnvironment {
 // while the environment file is read, so the window paints.
 class StartupUi : public EventYield {
  public:
-  // Shows the window titled title, with the icon file when it loads.
-  virtual void ShowStartForm(const Text& title, const std::string& iconPath) = 0;
+  // Shows the window titled title, with the icon file when it loads; a
+  // window that cannot be shown ends the start-up.
+  virtual Result ShowStartForm(const Text& title, const std::string& iconPath) = 0;
   virtual void CloseStartForm() = 0;
 };
 
-// Runs start-up. A failure of any step shows "Problems during start up." in
-// an "Orvex Startup" box and returns false; nothing has been written then.
+// Runs start-up. A failing step shows "Problems during start up." in an
+// "Orvex Startup" box and returns false; nothing has been written then.
+// The environment file's own problems are shown as it is read and do not
+// end the start-up.
 bool Startup(ProgramState& state, const StartupEnvironment& env, StartupUi& ui, MessageSink& sink);
 
 // The About box, then Version set to this program's and the file rewritten.

@@ -4,16 +4,12 @@
 
 #include <string>
 
-#include "base/file_result.h"
+#include "base/result.h"
 
 namespace orvex {
 
-struct ViewerText {
-  FileResult result = FileResult::Ok();
-  Text text;
-  Text error;  // the box text when the file could not be read
-};
-
-ViewerText ReadViewerText(const std::string& path);
+// The viewer's text into *text; when the file cannot be read, why, in the
+// words of the viewer's box ("Can't open " and the path, and the reason).
+Result ReadViewerText(const std::string& path, Text* text);
 
 }  // namespace orvex

@@ -1,51 +1,54 @@
 #include "core/frame/window_commands.h"
 
-#include "base/numbers.h"
+#include "core/config/settings_table.h"
 #include "core/frame/about.h"
 
 namespace orvex {
 
 void WindowCommands::UpdateTitle() {
-  services_.SetTitle(PacketTitle(send_.Port().Speed()));
+  services_.SetTitle(PacketTitle(send_.Speed()));
 }
 
 StatusLine WindowCommands::Status() {
   StatusLine s;
   s.transmitting = Transmitting();
-  s.port = send_.Port().PortStatusText();
-  s.sidetone = send_.Port().SidetoneText();
-  s.speed = send_.Port().Speed();
-  if (!send_.File().CWFileName().empty())
-    s.file = "Sending " + send_.File().CWFileName() + ": " + send_.File().Progress();
+  s.port = send_.PortStatusText();
+  s.sidetone = send_.SidetoneText();
+  s.speed = send_.Speed();
+  if (!send_.CWFileName().empty())
+    s.file = "Sending " + send_.CWFileName() + ": " + send_.FileProgress();
   return s;
 }
 
 void WindowCommands::SetSpeedTo(int speed) {
-  if (speed >= 1 && speed <= 99 && speed != send_.Port().Speed())
-    send_.Port().SetCWSpeed(static_cast<int16_t>(speed));
+  if (kSpeedLimits.Holds(speed) && speed != send_.Speed())
+    send_.SetSpeed(static_cast<int16_t>(speed));
 }
 
 void WindowCommands::SetSpeed() {
-  Text answer = std::to_string(send_.Port().Speed());
-  if (!services_.Prompt("Set Speed", "Speed", &answer)) return;
+  const Setting& setting = SettingFor(&EnvSettings::CWSpeed);
   int16_t speed = 0;
-  if (IsNumberInRange(answer, 1, 99, &speed)) {
-    send_.Port().SetCWSpeed(speed);
+  const PromptCheck check{"Set CW Speed",
+                          [&](const Text& typed) { return setting.CheckNumber(typed, &speed); }};
+  Text answer = std::to_string(send_.Speed());
+  if (!services_.Prompt("Set Speed", "Speed", &answer, check)) return;
+  if (const Result entered = setting.CheckNumber(answer, &speed); entered.ok()) {
+    send_.SetSpeed(speed);
   } else {
     // Its own box, not ShowMessage: no full stop is added.
-    sink_.Warning("Set CW Speed", "Speed must be 1 - 99");
+    sink_.Warning(check.title, entered.text());
   }
 }
 
 void WindowCommands::SetCall(bool mine) {
-  Text call = mine ? state_.Env.MyCall : send_.HisCall;
-  if (!services_.Prompt(mine ? "Set #me" : "Set #him", "Call", &call)) return;
+  Text call = mine ? state_.Env.MyCall : send_.HisCall();
+  if (!services_.Prompt(mine ? "Set #me" : "Set #him", "Call", &call, {})) return;
   if (!mine) {
-    send_.HisCall = call;  // never saved
+    send_.SetHisCall(call);  // never saved
     return;
   }
   state_.Env.MyCall = call;
-  if (state_.EnvFile) state_.EnvFile->WriteEnvironmentFile(state_.Env);
+  SaveSettings(state_, sink_);
 }
 
 void WindowCommands::Run(Command command, int message) {
@@ -60,7 +63,7 @@ void WindowCommands::Run(Command command, int message) {
       break;
     case Command::Faster:
     case Command::Slower:
-      send_.Port().StepCWSpeed(command == Command::Faster ? +1 : -1);
+      send_.StepSpeed(command == Command::Faster ? +1 : -1);
       break;
     case Command::SetSpeed:
       SetSpeed();

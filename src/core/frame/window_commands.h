@@ -3,6 +3,8 @@
 // come in through WindowServices, so tests drive every command with fakes.
 #pragma once
 
+#include <functional>
+
 #include "base/message_sink.h"
 #include "core/frame/key_table.h"
 #include "core/frame/line_editor.h"
@@ -11,12 +13,20 @@
 
 namespace orvex {
 
+// What a prompt accepts. An answer accepts refuses keeps the prompt open
+// after a box titled title with its words; no accepts: any answer.
+struct PromptCheck {
+  Text title;
+  std::function<Result(const Text&)> accepts;
+};
+
 // What the commands need from the windows around them.
 class WindowServices {
  public:
   virtual ~WindowServices() = default;
   // The prompt dialog: title, label, text in and out; true for OK.
-  virtual bool Prompt(const Text& title, const Text& label, Text* text) = 0;
+  virtual bool Prompt(const Text& title, const Text& label, Text* text,
+                      const PromptCheck& check) = 0;
   virtual void SetTitle(const Text& title) = 0;
   virtual void OpenCWOptions() = 0;
   virtual void ShowHelp(int context) = 0;
@@ -46,9 +56,9 @@ class WindowCommands : public SpeedObserver {
         services_(services),
         chooser_(chooser),
         beeper_(beeper) {
-    send_.Port().SetSpeedObserver(this);
+    send_.SetSpeedObserver(this);
   }
-  ~WindowCommands() override { send_.Port().SetSpeedObserver(nullptr); }
+  ~WindowCommands() override { send_.SetSpeedObserver(nullptr); }
 
   // A menu item, a key of the key table, or what the line editor asked for.
   void Run(Command command, int message = 0);
@@ -63,7 +73,8 @@ class WindowCommands : public SpeedObserver {
   void SpeedChanged(int16_t) override { UpdateTitle(); }
   StatusLine Status();
   bool Transmitting() { return send_.Transmitting(); }
-  // The speed box: a speed from 1 to 99 in effect at once, as Set Speed does.
+  // The speed box: a speed within the speed limits in effect at once, as
+  // Set Speed does.
   void SetSpeedTo(int speed);
   // The text of stored message n (1 to 8) with its macros, as the menu shows it.
   const Text& Message(int n) const { return send_.Settings().Message(n); }

@@ -1,8 +1,8 @@
 #include "core/macros/expand_macros.h"
 
 #include "base/numbers.h"
+#include "core/macros/queue_codes.h"
 #include "core/macros/time_text.h"
-#include "core/sending/queue_codes.h"
 
 namespace orvex {
 namespace {

@@ -4,25 +4,18 @@
 
 #include "base/text.h"
 #include "core/net/net_request.h"
-#include "core/sending/send_queue.h"
+#include "core/sending/morse_table.h"
 
 namespace orvex {
-namespace {
 
-constexpr int kSlowest = 4, kFastest = 60;
-constexpr int kMaxNetPttLeadMs = 50;  // what loggers may ask for
-
-}  // namespace
-
-NetKeyer::NetKeyer(const Parts& parts) : p_(parts), morse_(FillMorseTable()) {
-  for (const Text& entry : morse_)
-    if (entry.size() > 1)
-      patterns_[static_cast<unsigned char>(entry[0])] = std::string_view(entry).substr(1);
+NetKeyer::NetKeyer(const Parts& parts) : p_(parts) {
+  for (int c = 0; c < 256; ++c)
+    patterns_[static_cast<size_t>(c)] = MorseCode(static_cast<unsigned char>(c));
   // Signs loggers write with characters of their own.
-  patterns_['*'] = ".-.-.";                               // AR
-  patterns_['<'] = "...-.-";                              // SK
-  patterns_['>'] = "-...-.-";                             // BK
-  patterns_['&'] = ".-...";                               // AS
+  patterns_['*'] = kSignAR;
+  patterns_['<'] = kSignSK;
+  patterns_['>'] = kSignBK;
+  patterns_['&'] = kSignAS;
   patterns_['+'] = patterns_['-'] = patterns_['~'] = {};  // speed and pause, not keyed
 }
 
@@ -94,10 +87,11 @@ void NetKeyer::Command(char name, std::string_view argument, const NetPeer& from
       Reset();
       return;
     case '2':
-      if (const auto wpm = NetNumber(argument, kSlowest, kFastest)) return Speed(*wpm);
+      if (const auto wpm = NetNumber(argument, kNetSpeedLimits.lo, kNetSpeedLimits.hi))
+        return Speed(*wpm);
       break;
     case '3':
-      if (const auto hz = NetNumber(argument, 0, 4000)) {
+      if (const auto hz = NetNumber(argument, kNetToneLimits.lo, kNetToneLimits.hi)) {
         if (*hz == 0) {
           p_.keyer.Sidetone(SidetoneDevice::None);
         } else {
@@ -109,7 +103,7 @@ void NetKeyer::Command(char name, std::string_view argument, const NetPeer& from
       }
       break;
     case '4':
-      if (!wordMode_) p_.control.Stop();
+      if (!wordMode_) p_.send.Stop();
       return;
     case '5':
       if (!p_.control.Exit()) Ignored();
@@ -136,8 +130,8 @@ void NetKeyer::Command(char name, std::string_view argument, const NetPeer& from
     case 'e':
       return;  // the band and the SSB way: nothing on a serial or parallel port
     case 'c':
-      if (const auto seconds = NetNumber(argument, 0, 10)) {
-        if (*seconds > 0) p_.control.Tune(*seconds);
+      if (const auto seconds = NetNumber(argument, 0, kMaxTuneSeconds)) {
+        if (*seconds > 0) p_.send.Tune(*seconds);
         return;
       }
       break;
@@ -185,18 +179,18 @@ void NetKeyer::Command(char name, std::string_view argument, const NetPeer& from
 void NetKeyer::Reset() {
   const EnvSettings& s = p_.settings;
   wordMode_ = false;
-  p_.control.Stop();
+  p_.send.Stop();
   hWaiting_ = tilde_ = false;
   weighting_ = 0;
   p_.keyer.HoldPtt(0);
-  Speed(std::clamp<int>(s.CWSpeed, 1, 99));
+  Speed(std::clamp<int>(s.CWSpeed, kSpeedLimits.lo, kSpeedLimits.hi));
   p_.keyer.Volume(100);
-  p_.port.ApplySidetone();
+  p_.send.RestoreSidetone();
   p_.keyer.PttTiming(s.CWPttLead, s.CWPttTail);
 }
 
 void NetKeyer::Speed(int wpm) {
-  p_.port.SetCWSpeed(static_cast<int16_t>(wpm));
+  p_.send.SetSpeed(static_cast<int16_t>(wpm));
 }
 
 void NetKeyer::Settle() {
@@ -211,7 +205,7 @@ void NetKeyer::Settle() {
       due_.push_back(std::move(answer));
     } else {
       const int step = kind == Kind::Faster ? 2 : -2;
-      Speed(std::clamp(p_.port.Speed() + step, kSlowest, kFastest));
+      Speed(std::clamp(p_.send.Speed() + step, kNetSpeedLimits.lo, kNetSpeedLimits.hi));
     }
   }
   Poll();
@@ -231,7 +225,7 @@ unsigned char NetKeyer::KeyNext() {
 void NetKeyer::Key(const Item& item) {
   // A unit from the speed in effect, to the nanosecond; weighting moves
   // time from each gap to the element before it, so words keep their length.
-  const int64_t unit = 1'200'000'000LL / std::max<int>(p_.port.Speed(), 1);
+  const int64_t unit = UnitNs(p_.send.Speed());
   const int64_t shift = unit * 12 * weighting_ / 1000;
   if (item.pattern == " ") {
     p_.keyer.ElementNs(false, 4 * unit);  // with the 3 after a character: 7

@@ -17,12 +17,17 @@
 #include <string_view>
 
 #include "core/config/env_settings.h"
+#include "core/config/settings_table.h"
 #include "core/sending/keyer.h"
-#include "core/sending/morse_table.h"
-#include "core/sending/port_setup.h"
+#include "core/sending/send_path.h"
 #include "core/sending/send_seams.h"
 
 namespace orvex {
+
+// What the protocol lets a logger ask for.
+inline constexpr Limits kNetSpeedLimits{4, 60};   // words per minute
+inline constexpr Limits kNetToneLimits{0, 4000};  // Hz; 0 is no sidetone
+inline constexpr int kMaxNetPttLeadMs = 50;
 
 // Where a request came from, and where its reply goes.
 struct NetPeer {
@@ -36,21 +41,20 @@ class NetReplies {
   virtual void Reply(const NetPeer& to, std::string_view bytes) = 0;
 };
 
-// What a request may ask of the program around the keyer.
+// What a request may ask of the program around the send path: the window
+// refuses both, orvex-keyd does both.
 class NetControl {
  public:
   virtual ~NetControl() = default;
-  virtual void Stop() = 0;             // everything queued dropped, key and PTT up
-  virtual void Tune(int seconds) = 0;  // key down with PTT
-  virtual bool Exit() = 0;             // false where a request may not end the program
-  virtual bool SetDevice(std::string_view name) = 0;  // false where it may not
+  virtual bool Exit() = 0;  // false where a request may not end the program
+  virtual bool SetDevice(std::string_view name) = 0;  // another port; false where it may not
 };
 
 class NetKeyer : public KeyedSource {
  public:
   struct Parts {
-    Keyer& keyer;
-    PortSetup& port;
+    Keyer& keyer;  // the send path's, which this source keys
+    SendPath& send;
     const EnvSettings& settings;  // the start-up values a reset returns to
     NetReplies& replies;
     NetControl& control;
@@ -75,7 +79,6 @@ class NetKeyer : public KeyedSource {
     uint64_t requests = 0, ignored = 0, refused = 0;
   };
   const Counts& Totals() const { return counts_; }
-  int Weighting() const { return weighting_; }
 
  private:
   enum class Kind : uint8_t { Char, Faster, Slower, Reply };
@@ -113,7 +116,6 @@ class NetKeyer : public KeyedSource {
   int weighting_ = 0;
   uint64_t lastDown_ = 0;  // the mark just after this source's last key-down
   Counts counts_;
-  MorseTable morse_;  // patterns_ points into it
 };
 
 }  // namespace orvex

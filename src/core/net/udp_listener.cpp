@@ -8,8 +8,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <optional>
 
+#include "core/config/net_address.h"
 #include "core/net/net_request.h"
 
 namespace orvex {
@@ -28,74 +28,27 @@ bool IsLoopback(const sockaddr_storage& a) {
   return false;
 }
 
-struct HostPort {
-  std::string host = "127.0.0.1", port;
-};
-
-std::optional<HostPort> Split(const std::string& where) {
-  HostPort out{"127.0.0.1", where};
-  if (const size_t colon = where.rfind(':'); colon != std::string::npos) {
-    out.host = where.substr(0, colon);
-    out.port = where.substr(colon + 1);
-    if (out.host.size() >= 2 && out.host.front() == '[' && out.host.back() == ']')
-      out.host = out.host.substr(1, out.host.size() - 2);
-  }
-  if (out.host.empty() || out.port.empty() ||
-      out.port.find_first_not_of("0123456789") != std::string::npos ||
-      !NetNumber(out.port, 1, 65535))
-    return std::nullopt;
-  return out;
-}
-
-addrinfo Hints(const std::string& host) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_DGRAM;
-  hints.ai_flags = AI_NUMERICSERV | AI_PASSIVE | (host == "localhost" ? 0 : AI_NUMERICHOST);
-  return hints;
-}
-
 }  // namespace
 
-bool IsNetAddress(const std::string& where) {
-  const auto split = Split(where);
-  if (!split) return false;
-  const addrinfo hints = Hints(split->host);
-  addrinfo* found = nullptr;
-  const bool ok = getaddrinfo(split->host.c_str(), split->port.c_str(), &hints, &found) == 0;
-  if (found) freeaddrinfo(found);
-  return ok;
-}
-
-std::unique_ptr<UdpListener> UdpListener::Open(const std::string& where, std::string* error) {
-  const auto split = Split(where);
-  if (!split) {
-    *error = "'" + where + "' is not a UDP port (1 to 65535) or address:port";
-    return nullptr;
-  }
-  const std::string &host = split->host, &port = split->port;
-  const addrinfo hints = Hints(host);
-  addrinfo* found = nullptr;
-  if (getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0 || !found) {
-    *error = "'" + host + "' is not an address of this computer";
-    return nullptr;
-  }
-  const std::string shown =
-      (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + port;
+Result UdpListener::Open(const std::string& where, std::unique_ptr<UdpListener>* listener) {
+  NetAddress address;
+  if (Result parsed = ParseNetAddress(where, &address); !parsed.ok()) return parsed;
+  AddrInfo found;
+  if (Result resolved = ResolveNetAddress(address, &found); !resolved.ok()) return resolved;
+  const std::string shown = address.Shown();
   const int fd = socket(found->ai_family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0 || bind(fd, found->ai_addr, found->ai_addrlen) != 0) {
     const int err = errno;
     if (fd >= 0) close(fd);
-    freeaddrinfo(found);
-    *error = "can't listen for loggers on UDP " + shown + ": " +
-             (err == EADDRINUSE ? std::string("another program is using that port")
-                                : std::string(std::strerror(err)));
-    return nullptr;
+    return Result::Failed(Fault::Open, err,
+                          "can't listen for loggers on UDP " + shown + ": " +
+                              (err == EADDRINUSE ? std::string("another program is using that port")
+                                                 : std::string(std::strerror(err))));
   }
   sockaddr_storage bound{};
   std::memcpy(&bound, found->ai_addr, found->ai_addrlen);
-  freeaddrinfo(found);
-  return std::unique_ptr<UdpListener>(new UdpListener(fd, IsLoopback(bound), shown));
+  listener->reset(new UdpListener(fd, IsLoopback(bound), shown));
+  return {};
 }
 
 UdpListener::~UdpListener() {

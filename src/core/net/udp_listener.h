@@ -7,21 +7,16 @@
 #include <memory>
 #include <string>
 
+#include "base/result.h"
 #include "core/net/net_keyer.h"
 
 namespace orvex {
 
-inline constexpr int kNetKeyerPort = 6789;
-
-// "6789", "127.0.0.1:6789", "[::1]:6789": a port alone or a numeric
-// address (or localhost) and a port. Whether it can be bound is another matter.
-bool IsNetAddress(const std::string& where);
-
 class UdpListener : public NetReplies {
  public:
-  // where: "6789", "127.0.0.1:6789", "0.0.0.0:6789", "[::1]:6789". Null
-  // and *error (in words) when it cannot listen there.
-  static std::unique_ptr<UdpListener> Open(const std::string& where, std::string* error);
+  // where: "6789", "127.0.0.1:6789", "0.0.0.0:6789", "[::1]:6789"; the
+  // socket into *listener, or why it cannot listen there, in words.
+  static Result Open(const std::string& where, std::unique_ptr<UdpListener>* listener);
   ~UdpListener() override;
   UdpListener(const UdpListener&) = delete;
   UdpListener& operator=(const UdpListener&) = delete;

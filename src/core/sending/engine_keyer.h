@@ -9,7 +9,7 @@ namespace orvex {
 class EngineKeyer : public Keyer {
  public:
   explicit EngineKeyer(engine::KeyerEngine& engine) : engine_(engine) {}
-  OpenResult Open(int16_t port) override { return engine_.Open(port); }
+  Result Open(int16_t port) override { return engine_.Open(port); }
   void Close() override { engine_.Close(); }
   void Abort() override { engine_.Abort(); }
   int16_t Pending() override;
@@ -20,7 +20,7 @@ class EngineKeyer : public Keyer {
   int16_t Active() override { return engine_.Active() ? 1 : 0; }
   void Unit(int16_t ms) override { engine_.SetUnit(ms); }
   void Idle() override { engine_.Idle(); }
-  int LineError() override { return engine_.LineError(); }
+  Result LineError() override { return engine_.LineError(); }
   void PttTiming(int16_t leadMs, int16_t tailMs) override { engine_.SetPttTiming(leadMs, tailMs); }
   void Tune(int ms) override { engine_.Tune(ms); }
   engine::SidetoneStatus SidetoneState() override { return engine_.SidetoneState(); }

@@ -4,26 +4,23 @@
 
 #include "base/message.h"
 #include "base/numbers.h"
-#include "core/sending/queue_codes.h"
+#include "core/macros/queue_codes.h"
 
 namespace orvex {
 
-bool FileSender::Start(const std::string& path, const Text& shown, bool chosen) {
-  FileResult opened = FileResult::Ok();
-  auto reader = LineReader::Open(path, &opened);
-  if (!reader) {
-    const ErrorInfo error = ErrorFrom(opened);
-    if (chosen)
-      ShowMessage(sink_, "Can't start CW file", error, "CW Start");
-    else
-      ShowMessage(sink_, "Can't send file '" + shown + "' as CW", error, "CW Start");
-    return false;
+Result FileSender::Start(const std::string& path, const Text& shown, bool chosen) {
+  std::unique_ptr<LineReader> reader;
+  if (const Result opened = LineReader::Open(path, &reader); !opened.ok()) {
+    const Result told = opened.Told(FormatMessage(
+        chosen ? Text("Can't start CW file") : "Can't send file '" + shown + "' as CW", opened));
+    attention_.Failed("CW Start", told);
+    return told;
   }
   reader_ = std::move(reader);
   held_.clear();
   name_ = shown;
   ReadCWFile();
-  return true;
+  return {};
 }
 
 Text FileSender::Progress() const {
@@ -33,21 +30,22 @@ Text FileSender::Progress() const {
                    : GroupedNumber(done) + " bytes";
 }
 
-bool FileSender::ReadCWFile() {
+void FileSender::ReadCWFile() {
   while (!name_.empty() && queue_.Slot(2).size() < 20) {
     if (held_.empty()) {
       Text piece;
       bool lineEnd = false, end = false;
-      const FileResult read = reader_->Next(&piece, &lineEnd, &end);
+      const Result read = reader_->Next(&piece, &lineEnd, &end);
       if (read.failed()) {
         const Text name = name_;
         EndCWFile();
-        ShowMessage(sink_, "Can't read file " + name, ErrorFrom(read), "Send CW File");
-        return false;
+        attention_.Failed("Send CW File",
+                          read.Told(FormatMessage("Can't read file " + name, read)));
+        return;
       }
       if (end) {
         EndCWFile();
-        return true;
+        return;
       }
       // In a UTF-8 file È and Ê to Ï are letters someone wrote ("CAFÊ"),
       // not the queue's commands that a Windows-1252 file may carry on
@@ -61,10 +59,9 @@ bool FileSender::ReadCWFile() {
       if (lineEnd) held_ += CRLF;
     }
     // A full queue refuses the line whole; it waits here, nothing is lost.
-    if (!queue_.QueueCW(held_, 2)) return true;
+    if (!queue_.QueueCW(held_, 2)) return;
     held_.clear();
   }
-  return true;
 }
 
 void FileSender::EndCWFile() {

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "base/line_reader.h"
-#include "base/message_sink.h"
 #include "core/sending/send_queue.h"
+#include "core/sending/send_seams.h"
 
 namespace orvex {
 
@@ -21,15 +21,16 @@ class LineExpander {
 
 class FileSender {
  public:
-  FileSender(SendQueue& queue, MessageSink& sink, LineExpander& expander)
-      : queue_(queue), sink_(sink), expander_(expander) {}
+  FileSender(SendQueue& queue, Attention& attention, LineExpander& expander)
+      : queue_(queue), attention_(attention), expander_(expander) {}
 
-  // Opens path and starts sending it under the name shown; false after the
-  // "CW Start" box when it cannot be opened (chosen: the operator picked
-  // it in the file dialog, so the box does not repeat its name).
-  bool Start(const std::string& path, const Text& shown, bool chosen);
-  // Tops slot 2 up to 20 characters; false after a read error.
-  bool ReadCWFile();
+  // Opens path and starts sending it under the name shown; a file that
+  // cannot be opened is told ("CW Start") and returned (chosen: the
+  // operator picked it in the file dialog, so the words do not repeat its
+  // name).
+  Result Start(const std::string& path, const Text& shown, bool chosen);
+  // Tops slot 2 up to 20 characters; a read error ends the file and is told.
+  void ReadCWFile();
   // Closes the file being sent, if any.
   void EndCWFile();
 
@@ -40,7 +41,7 @@ class FileSender {
 
  private:
   SendQueue& queue_;
-  MessageSink& sink_;
+  Attention& attention_;
   LineExpander& expander_;
   Text name_;
   std::unique_ptr<LineReader> reader_;

@@ -5,19 +5,18 @@
 
 #include <cstdint>
 
-#include "engine/open_status.h"
+#include "base/result.h"
 #include "engine/sidetone.h"
 
 namespace orvex {
 
-using engine::OpenResult;
 using engine::SidetoneDevice;
 
 class Keyer {
  public:
   virtual ~Keyer() = default;
   // port: 0 none (sidetone only), 1..8 COM1..COM8, -1/-2 LPT1/LPT2.
-  virtual OpenResult Open(int16_t port) = 0;
+  virtual Result Open(int16_t port) = 0;
   virtual void Close() = 0;
   virtual void Abort() = 0;       // drop every queued element, key and PTT up at once
   virtual int16_t Pending() = 0;  // elements queued and not yet sent
@@ -33,9 +32,10 @@ class Keyer {
   virtual void PttTiming(int16_t leadMs, int16_t tailMs) = 0;
   // One key-down of ms, with PTT: for adjusting a tuner or an amplifier.
   virtual void Tune(int ms) = 0;
-  // The system's error number once the port line failed while keying; 0
-  // while it works. Nothing is keyed after a failure until the next Open.
-  virtual int LineError() = 0;
+  // A failure with the system's error number once the port line failed
+  // while keying; fine while it works. Nothing is keyed after a failure
+  // until the next Open.
+  virtual Result LineError() = 0;
   // What plays the sidetone, how far behind the key, and why nothing does.
   virtual engine::SidetoneStatus SidetoneState() = 0;
   // An element of its own length, whatever the unit: text from a logger

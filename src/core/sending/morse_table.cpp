@@ -13,17 +13,22 @@ constexpr const char* kFigures[10] = {".----", "..---", "...--", "....-", ".....
 
 struct Sign {
   unsigned char code;
-  const char* elements;
+  std::string_view elements;
 };
 // Entries 63 to 96, in table order.
 constexpr Sign kSigns[34] = {
     {',', "--..--"}, {'.', ".-.-.-"},  {'/', "-..-."},    {'?', "..--.."}, {'(', "-.--."},
     {')', "-.--.-"}, {'$', "...-..-"}, {'-', "-....-"},   {'"', ".-..-."}, {':', "---..."},
     {';', "-.-.-."}, {'\'', ".----."}, {'_', "..--.-"},   {' ', " "},      {'=', "-...-"},
-    {'+', ".-.-."},  {'!', "...-."},   {'~', "........"}, {'%', ".-..."},  {'@', "...-.-"},
+    {'+', kSignAR},  {'!', "...-."},   {'~', "........"}, {'%', kSignAS},  {'@', kSignSK},
     {193, ".--.-"},  {225, ".--.-"},   {196, ".-.-"},     {228, ".-.-"},   {197, ".--.-"},
     {229, ".--.-"},  {201, "..-.."},   {233, "..-.."},    {209, "--.--"},  {241, "--.--"},
     {214, "---."},   {246, "---."},    {220, "..--"},     {252, "..--"}};
+
+const MorseTable& Table() {
+  static const MorseTable table = FillMorseTable();
+  return table;
+}
 
 }  // namespace
 
@@ -34,7 +39,7 @@ MorseTable FillMorseTable() {
   for (int k = 0; k < 26; ++k) table[i++] = Text(1, static_cast<char>('A' + k)) + kLetters[k];
   for (int k = 0; k < 10; ++k)
     table[i++] = Text(1, static_cast<char>(k == 9 ? '0' : '1' + k)) + kFigures[k];
-  for (const Sign& s : kSigns) table[i++] = Text(1, static_cast<char>(s.code)) + s.elements;
+  for (const Sign& s : kSigns) table[i++] = Text(1, static_cast<char>(s.code)) + Text(s.elements);
   return table;
 }
 
@@ -68,6 +73,21 @@ ElementTable BuildElementTable(const MorseTable& morse) {
     pair(elements, kKeyUp, 2);  // characters end 3 units apart
   }
   return table;
+}
+
+std::string_view MorseCode(unsigned char c) {
+  for (const Text& entry : Table())
+    if (!entry.empty() && static_cast<unsigned char>(entry[0]) == c)
+      return std::string_view(entry).substr(1);
+  return {};
+}
+
+unsigned char MorseCharacter(std::string_view code) {
+  for (const Text& entry : Table()) {
+    const auto c = static_cast<unsigned char>(entry[0]);
+    if (!(c >= 'a' && c <= 'z') && std::string_view(entry).substr(1) == code) return c;
+  }
+  return 0;
 }
 
 }  // namespace orvex

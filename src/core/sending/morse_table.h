@@ -1,10 +1,13 @@
-// Text to keying elements: MorseTable holds each sendable character with its
-// dots and dashes, ElementTable the ready-made element pairs per character
-// code that the send pump hands to the keyer.
+// The Morse code, written down once: each sendable character with its dots
+// and dashes. The keyer's tables are built from it (MorseTable, and
+// ElementTable with the element pairs per character code that the send
+// pump hands to the keyer); the loggers' protocol and orvex-keylog read it
+// too.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 #include "base/text.h"
 
@@ -20,7 +23,24 @@ using ElementTable = std::array<Text, 257>;
 inline constexpr unsigned char kKeyDown = 0;
 inline constexpr unsigned char kKeyUp = 128;
 
+// Procedure signs, for the characters that stand for them.
+inline constexpr std::string_view kSignAR = ".-.-.";    // end of message ("+")
+inline constexpr std::string_view kSignAS = ".-...";    // wait ("%")
+inline constexpr std::string_view kSignBK = "-...-.-";  // break
+inline constexpr std::string_view kSignSK = "...-.-";   // end of contact ("@")
+
 MorseTable FillMorseTable();
 ElementTable BuildElementTable(const MorseTable& morse);
+
+// The dots and dashes of a Windows-1252 character; empty when it has none.
+std::string_view MorseCode(unsigned char c);
+// The character a listener writes for dots and dashes (capital letters,
+// É for "..-.."); 0 when no character has them.
+unsigned char MorseCharacter(std::string_view code);
+
+// One unit at a speed in words per minute ("PARIS" is 50 units), in ns.
+inline int64_t UnitNs(int wpm) {
+  return 1'200'000'000LL / (wpm < 1 ? 1 : wpm);
+}
 
 }  // namespace orvex

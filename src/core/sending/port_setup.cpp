@@ -1,18 +1,26 @@
 #include "core/sending/port_setup.h"
 
+#include <algorithm>
 #include <cmath>
 
-#include "base/message.h"
-#include "base/text.h"
+#include "core/config/settings_table.h"
 #include "engine/device_names.h"
+#include "engine/open_status.h"
 
 namespace orvex {
+namespace {
+
+constexpr const char* kSetupTitle = "CW Setup";
+
+}  // namespace
 
 void PortSetup::InitCW() {
   portOpen_ = false;
   keyboardCW_ = false;
   morse_ = FillMorseTable();
-  speed_ = settings_.CWSpeed >= 1 && settings_.CWSpeed <= 99 ? settings_.CWSpeed : int16_t{28};
+  const Setting& speed = SettingFor(&EnvSettings::CWSpeed);
+  speed_ = speed.limits.Holds(settings_.CWSpeed) ? settings_.CWSpeed
+                                                 : static_cast<int16_t>(speed.number);
 }
 
 void PortSetup::ApplySidetone() {
@@ -24,28 +32,27 @@ void PortSetup::ApplySidetone() {
   }
 }
 
-bool PortSetup::OpenPort(int16_t portCode) {
+Result PortSetup::OpenPort(int16_t portCode) {
   CloseKeyer();
   sidetoneReported_ = false;
-  failure_.clear();
-  if (portCode == 0 && settings_.CWSidetone_Enable == 0) return true;
-  const OpenResult result = keyer_.Open(portCode);
-  if (!result.ok()) {
+  failure_ = {};
+  if (portCode == 0 && settings_.CWSidetone_Enable == 0) return {};
+  const Result opened = keyer_.Open(portCode);
+  if (!opened.ok()) {
     failedCode_ = portCode;
-    failure_ = result.status == engine::OpenStatus::Other ? ErrorFromErrno(result.err).description
-                                                          : Text(result.Suffix()).substr(2);
-    ShowMessage(sink_, SetupFailureText(settings_.CWPort, portCode, result), std::nullopt,
-                "CW Setup");
-    return false;
+    failure_ = opened;
+    const Result told = opened.Told(SetupFailureText(portCode, opened));
+    attention_.Failed(kSetupTitle, told);
+    return told;
   }
   portOpen_ = true;
   openCode_ = portCode;
   ApplyPortSettings();
-  return true;
+  return {};
 }
 
 bool PortSetup::Reapply(int16_t portCode) {
-  if (!portOpen_ || failed_ || portCode != openCode_) return false;
+  if (!portOpen_ || lineFailed_ || portCode != openCode_) return false;
   // A sidetone that stopped (its sound server was restarted, a sound card
   // was plugged in) is opened anew; one that plays is left alone.
   if (!keyer_.SidetoneState().problem.empty()) {
@@ -74,11 +81,12 @@ void PortSetup::CheckSidetone() {
   if (sidetoneReported_) return;
   sidetoneReported_ = true;
   const Text nl(CRLF);
-  ShowMessage(sink_,
-              "The sidetone cannot be heard: " + Utf8ToCp1252(status.problem) + "." + nl + nl +
-                  "Keying goes on without it. Save the CW Options (or start Orvex again) to try "
-                  "the sound again.",
-              std::nullopt, "Sidetone");
+  attention_.Failed("Sidetone",
+                    Result::Failed(Fault::Open, 0,
+                                   "The sidetone cannot be heard: " + Utf8ToCp1252(status.problem) +
+                                       "." + nl + nl +
+                                       "Keying goes on without it. Save the CW Options (or start "
+                                       "Orvex again) to try the sound again."));
 }
 
 Text PortSetup::SidetoneText() {
@@ -92,31 +100,34 @@ Text PortSetup::SidetoneText() {
   return text;
 }
 
-void PortSetup::LineFailed(int err) {
-  if (failed_) return;
-  failed_ = true;
+void PortSetup::LineFailed(const Result& failure) {
+  if (lineFailed_) return;
+  lineFailed_ = true;
   failedCode_ = openCode_;
-  failure_ = ErrorFromErrno(err).description;
+  failure_ = failure;
   const Text nl(CRLF);
-  ShowMessage(sink_,
-              "CW port " + PortAndDevice(openCode_) +
-                  " stopped working: " + ErrorFromErrno(err).description + "." + nl + nl +
-                  "Sending has stopped. When the interface is back, save the CW Options (or "
-                  "start Orvex again) to open the port again.",
-              std::nullopt, "CW Setup");
+  attention_.Failed(kSetupTitle,
+                    failure.Told("CW port " + PortAndDevice(openCode_) +
+                                 " stopped working: " + failure.Description() + "." + nl + nl +
+                                 "Sending has stopped. When the interface is back, save the CW "
+                                 "Options (or start Orvex again) to open the port again."));
 }
 
 Text PortSetup::PortStatusText() const {
-  if (!failure_.empty()) return PortAndDevice(failedCode_) + " failed: " + failure_;
+  if (failure_.failed())
+    return PortAndDevice(failedCode_) + " failed: " +
+           (failure_.fault() == Fault::Open ? engine::StatusWords(failure_)
+                                            : failure_.Description());
   if (!portOpen_ || openCode_ == 0) return "none";
   return PortAndDevice(openCode_) + " open";
 }
 
 void PortSetup::SetCWSpeed(int16_t speed) {
-  if (speed < 1) speed = 1;  // callers keep 1 to 99; never divide by zero
-  speed_ = speed;
+  const Limits limits = SettingFor(&EnvSettings::CWSpeed).limits;
+  // Callers keep to the limits; never a unit of no length or a division by zero.
+  speed_ = static_cast<int16_t>(std::max<int>(speed, limits.lo));
   elements_ = BuildElementTable(morse_);
-  unitMs_ = static_cast<int16_t>(1200.0 / speed);
+  unitMs_ = static_cast<int16_t>(UnitNs(speed_) / 1'000'000);  // whole ms, as the keyer counts
   keyer_.Idle();
   keyer_.Unit(unitMs_);
   if (observer_) observer_->SpeedChanged(speed_);
@@ -129,7 +140,7 @@ void PortSetup::StoreSpeed(int16_t speed) {
 
 void PortSetup::StepCWSpeed(int step) {
   int16_t speed = speed_;
-  if ((step > 0 && speed <= 48) || (step <= 0 && speed >= 4))
+  if ((step > 0 && speed < kFastestStep) || (step <= 0 && speed > kSlowestStep))
     speed = static_cast<int16_t>(speed + step);
   SetCWSpeed(speed);
 }
@@ -141,7 +152,7 @@ void PortSetup::AbortKeyer() {
 }
 
 void PortSetup::CloseKeyer() {
-  failed_ = false;
+  lineFailed_ = false;
   if (!portOpen_) return;
   keyer_.Close();
   portOpen_ = false;
@@ -154,18 +165,16 @@ Text PortSetup::PortAndDevice(int16_t portCode) const {
                                                       : settings_.CWPort + " (" + device + ")";
 }
 
-Text PortSetup::SetupFailureText(const Text& portName, int16_t portCode, const OpenResult& result) {
+Text PortSetup::SetupFailureText(int16_t portCode, const Result& opened) const {
   const Text nl(CRLF);
   const std::string device = engine::DeviceForPort(portCode);
-  Text text = "Can't initialize CW port " + portName +
-              (device.empty() ? Text() : " (" + Utf8ToCp1252(device) + ")") + "." + nl + nl +
-              "Status = " + std::to_string(result.Number());
   // The named statuses keep their words; any other failure says what the
   // system says (an I/O error is no "device in use").
-  text += result.status == engine::OpenStatus::Other ? ", " + ErrorFromErrno(result.err).description
-                                                     : Text(result.Suffix());
-  text += "." + nl + nl;
-  if (result.status == engine::OpenStatus::NoAccess && !device.empty()) {
+  Text text = "Can't initialize CW port " + settings_.CWPort +
+              (device.empty() ? Text() : " (" + Utf8ToCp1252(device) + ")") + "." + nl + nl +
+              "Status = " + std::to_string(engine::StatusNumber(opened)) + ", " +
+              engine::StatusWords(opened) + "." + nl + nl;
+  if (engine::OpenStatusOf(opened) == engine::OpenStatus::NoAccess && !device.empty()) {
     const std::string group = engine::DeviceGroup(device, portCode);
     text += "Your user may not open " + Utf8ToCp1252(device) + ": add it to the group " + group +
             " (sudo adduser $USER " + group + ") and log in again." + nl + nl;

@@ -6,12 +6,15 @@
 
 #include <cstdint>
 
-#include "base/message_sink.h"
 #include "core/config/env_settings.h"
 #include "core/sending/keyer.h"
 #include "core/sending/morse_table.h"
+#include "core/sending/send_seams.h"
 
 namespace orvex {
+
+// The speed keys step within these, one word per minute at a time.
+inline constexpr int kSlowestStep = 3, kFastestStep = 49;
 
 // Told whenever the speed in effect is set, changed or not (the window title
 // shows it).
@@ -23,42 +26,42 @@ class SpeedObserver {
 
 class PortSetup {
  public:
-  PortSetup(const EnvSettings& settings, Keyer& keyer, MessageSink& sink)
-      : settings_(settings), keyer_(keyer), sink_(sink) {}
+  PortSetup(const EnvSettings& settings, Keyer& keyer, Attention& attention)
+      : settings_(settings), keyer_(keyer), attention_(attention) {}
 
   // Start-up reset: port closed, keyboard sending off, Morse table filled,
-  // speed from the settings (28 outside 1 to 99).
+  // speed from the settings (the default outside its limits).
   void InitCW();
   // Closes the keyer if open and opens it on port code p with the
-  // configured sidetone; with no port and no sidetone nothing is opened
-  // (true). A failure shows its "CW Setup" box and returns false. The
-  // caller has stopped all sending first.
-  bool OpenPort(int16_t portCode);
+  // configured sidetone; with no port and no sidetone nothing is opened.
+  // A failure is told ("CW Setup") and returned. The caller has stopped
+  // all sending first.
+  Result OpenPort(int16_t portCode);
   // Applies the key line, sidetone and speed settings to the port that is
   // open, without closing it (each reopen pulses DTR and RTS, which keys
   // some radios). False when the port must be opened instead: another port,
   // none open, or one that failed.
   bool Reapply(int16_t portCode);
-  // The port stopped working while sending: shows its box, once.
-  void LineFailed(int err);
-  // Shows the "Sidetone" box once when the sidetone cannot be heard (no
-  // sound output, or the sound server went away); again only after it
-  // played in between.
+  // The port stopped working while sending: told once.
+  void LineFailed(const Result& failure);
+  // Tells ("Sidetone") once when the sidetone cannot be heard (no sound
+  // output, or the sound server went away); again only after it played in
+  // between.
   void CheckSidetone();
   // What the operator hears: "PulseAudio 16.1, 14 ms behind the key",
   // "PC speaker (/dev/input/event5)", "none", or "silent: " and why.
   Text SidetoneText();
-  bool Failed() const { return failed_; }
+  bool Failed() const { return lineFailed_; }
   // The port for a status line: "COM1 (/dev/ttyUSB0) open", "COM1
   // (/dev/ttyUSB0) failed: device not found", "none".
   Text PortStatusText() const;
-  // Makes speed (1 to 99) the speed in effect: rebuilds the element table
-  // and applies the unit length 1200 / speed ms.
+  // Makes speed (within the speed limits) the speed in effect: rebuilds
+  // the element table and applies the unit length.
   void SetCWSpeed(int16_t speed);
   // Makes speed the speed in effect from the next OpenPort on, without
   // touching the keyer now (CW Options before the window is up).
   void StoreSpeed(int16_t speed);
-  // One step faster (+1) or slower (-1), staying within 3 to 49.
+  // One step faster (+1) or slower (-1), staying within the speed keys' range.
   void StepCWSpeed(int step);
   // The keyer's part of a stop: everything queued dropped, the key line and
   // the sidetone as configured again.
@@ -76,25 +79,25 @@ class PortSetup {
   void SetSpeedObserver(SpeedObserver* observer) { observer_ = observer; }
   const ElementTable& Elements() const { return elements_; }
 
-  // The "CW Setup" text for a failed open of port code p named portName.
-  static Text SetupFailureText(const Text& portName, int16_t portCode, const OpenResult& result);
-
  private:
   // Key line, sidetone, PTT timing and speed of the open port.
   void ApplyPortSettings();
   // "COM1 (/dev/ttyUSB0)": the port's name and the device behind it.
   Text PortAndDevice(int16_t portCode) const;
+  // The "CW Setup" text for a failed open of port code p.
+  Text SetupFailureText(int16_t portCode, const Result& opened) const;
 
   const EnvSettings& settings_;
   Keyer& keyer_;
-  MessageSink& sink_;
+  Attention& attention_;
   SpeedObserver* observer_ = nullptr;
   bool portOpen_ = false;
-  bool failed_ = false;
+  bool lineFailed_ = false;
   bool sidetoneReported_ = false;
   int16_t openCode_ = 0;
   int16_t failedCode_ = 0;
-  Text failure_;             // why the last open failed or the line stopped; empty: it did not
+  // Why the last open failed or the line stopped; fine when it did not.
+  Result failure_;
   bool keyboardCW_ = false;  // typed-ahead text is keyed
   int16_t speed_ = 28;
   int16_t unitMs_ = 42;

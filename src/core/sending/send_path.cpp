@@ -10,11 +10,11 @@ SendPath::SendPath(const Parts& p)
     : keyer_(p.keyer),
       settings_(p.settings),
       clock_(p.clock),
-      sink_(p.sink),
+      attention_(p.attention),
       programDir_(p.programDir),
-      port_(p.settings, p.keyer, p.sink),
+      port_(p.settings, p.keyer, p.attention),
       queue_({p.keyer, port_, p.settings, p.clock, p.pauseTimer, p.beeper, *this, p.observer}),
-      file_(queue_, p.sink, *this) {}
+      file_(queue_, p.attention, *this) {}
 
 void SendPath::SetTypeAhead(TypeAheadLine* line) {
   typeAhead_ = line;
@@ -22,32 +22,29 @@ void SendPath::SetTypeAhead(TypeAheadLine* line) {
 }
 
 Text SendPath::Expand(const Text& text, bool fullMode) {
-  return ExpandMacros(text, fullMode, {settings_.MsgCW, HisCall, settings_.MyCall, clock_});
+  return ExpandMacros(text, fullMode, {settings_.MsgCW, hisCall_, settings_.MyCall, clock_});
 }
 
 bool SendPath::SendMessage(int n) {
   if (n < 1 || n > 8) return false;
-  const Text message = Expand(settings_.Message(n), true) + Text(CRLF);
-  queue_.LastMessage = message;
-  return queue_.QueueCW(message, 3);
+  return queue_.QueueMessage(Expand(settings_.Message(n), true) + Text(CRLF));
 }
 
-void SendPath::SendFile(FileChooser* chooser, const Text& name) {
+Result SendPath::SendFile(FileChooser* chooser, const Text& name) {
   if (!file_.CWFileName().empty()) {
-    if (!sink_.Question("Send CW File", "CW file already in progress, stop it?")) return;
+    if (!attention_.Confirm("Send CW File", "CW file already in progress, stop it?")) return {};
     Stop();
   }
-  if (!name.empty()) {
-    file_.Start(Cp1252ToUtf8(name), name, false);  // a relative name: the current directory
-    return;
-  }
-  if (!chooser) return;
+  if (!name.empty())
+    return file_.Start(Cp1252ToUtf8(name), name, false);  // a relative name: the current directory
+  if (!chooser) return {};
   const auto chosen =
       chooser->ChooseFileToRead("File to Send as CW", "All Files (*.*)|*.*", programDir_);
-  if (!chosen) return;
+  if (!chosen) return {};
   const size_t slash = chosen->rfind('/');
-  file_.Start(*chosen,
-              Utf8ToCp1252(slash == std::string::npos ? *chosen : chosen->substr(slash + 1)), true);
+  return file_.Start(*chosen,
+                     Utf8ToCp1252(slash == std::string::npos ? *chosen : chosen->substr(slash + 1)),
+                     true);
 }
 
 void SendPath::Tune(int seconds) {
@@ -64,13 +61,13 @@ void SendPath::Stop() {
   port_.AbortKeyer();
 }
 
-bool SendPath::OpenCWPort(int16_t portCode) {
+Result SendPath::OpenCWPort(int16_t portCode) {
   Stop();
   return port_.OpenPort(portCode);
 }
 
-bool SendPath::ReconfigureCWPort(int16_t portCode) {
-  return port_.Reapply(portCode) || OpenCWPort(portCode);
+Result SendPath::ReconfigureCWPort(int16_t portCode) {
+  return port_.Reapply(portCode) ? Result() : OpenCWPort(portCode);
 }
 
 void SendPath::CloseCWPort() {
@@ -81,9 +78,9 @@ void SendPath::CloseCWPort() {
 
 void SendPath::Tick() {
   if (port_.CWPortOpen() && !port_.Failed())
-    if (const int err = keyer_.LineError()) {
+    if (const Result line = keyer_.LineError(); !line.ok()) {
       Stop();
-      port_.LineFailed(err);
+      port_.LineFailed(line);
     }
   port_.CheckSidetone();
   if (tuning_ && keyer_.Pending() == 0) tuning_ = false;

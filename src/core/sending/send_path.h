@@ -9,7 +9,6 @@
 #include <string>
 
 #include "base/clock.h"
-#include "base/message_sink.h"
 #include "core/config/env_settings.h"
 #include "core/sending/file_sender.h"
 #include "core/sending/keyer.h"
@@ -29,7 +28,7 @@ class SendPath : private FileCommandHandler, private LineExpander {
     Clock& clock;
     PauseTimer& pauseTimer;
     Beeper& beeper;
-    MessageSink& sink;
+    Attention& attention;    // told what goes wrong, asked the file question
     std::string programDir;  // where the file dialog starts
     SendObserver* observer = nullptr;
   };
@@ -37,24 +36,42 @@ class SendPath : private FileCommandHandler, private LineExpander {
 
   // The operator's type-ahead line, once the window has it.
   void SetTypeAhead(TypeAheadLine* line);
+  // Text with its own timing (loggers keying through the program), served
+  // after stored messages and before the typed character; null for none.
+  void SetKeyedSource(KeyedSource* source) { queue_.SetKeyedSource(source); }
+
+  // Start-up reset of the keying state (see PortSetup::InitCW).
+  void InitCW() { port_.InitCW(); }
+  // Typed-ahead text is keyed (once start-up has ended).
+  void SetKeyboardCW(bool on) { port_.SetKeyboardCW(on); }
+  // Stops, then opens the keyer on port code p; a failure has been told.
+  Result OpenCWPort(int16_t portCode);
+  // New settings for port code p: applied to the open port when it stays
+  // the same and works, else the port is opened as OpenCWPort does.
+  Result ReconfigureCWPort(int16_t portCode);
+  // Shut-down: the queue emptied and the keyer closed.
+  void CloseCWPort();
+  bool PortOpen() const { return port_.CWPortOpen(); }
+  // The sidetone as the settings have it again (a logger's reset).
+  void RestoreSidetone() { port_.ApplySidetone(); }
+
+  // The speed in effect, and its changes (see PortSetup).
+  int16_t Speed() const { return port_.Speed(); }
+  void SetSpeed(int16_t speed) { port_.SetCWSpeed(speed); }
+  void StepSpeed(int step) { port_.StepCWSpeed(step); }
+  void StoreSpeed(int16_t speed) { port_.StoreSpeed(speed); }
+  void SetSpeedObserver(SpeedObserver* observer) { port_.SetSpeedObserver(observer); }
 
   // Stored message n (1 to 8) as a function key sends it: expanded in full
-  // mode, CRLF appended, kept as LastMessage, queued at level 3.
+  // mode, CRLF appended, kept as the last message, queued at level 3.
   bool SendMessage(int n);
   // Starts sending a text file: name, or with an empty name the file the
   // operator picks in chooser. A transfer already running is stopped only
-  // when the operator says so.
-  void SendFile(FileChooser* chooser, const Text& name);
+  // when the operator says so. A file that cannot be opened has been told.
+  Result SendFile(FileChooser* chooser, const Text& name);
   // Ends all sending at once: the typed-ahead line, the file, the queue,
   // the keyer's own queue.
   void Stop();
-  // Stops, then opens the keyer on port code p (see PortSetup::OpenPort).
-  bool OpenCWPort(int16_t portCode);
-  // New settings for port code p: applied to the open port when it stays
-  // the same and works, else the port is opened as OpenCWPort does.
-  bool ReconfigureCWPort(int16_t portCode);
-  // Shut-down: the queue emptied and the keyer closed.
-  void CloseCWPort();
   void EndCWFile() { file_.EndCWFile(); }
   // Keys down with PTT for seconds (at most 10): the operator tunes an
   // amplifier or tuner to the sidetone pitch. Stop ends it.
@@ -68,6 +85,8 @@ class SendPath : private FileCommandHandler, private LineExpander {
   void Typed() {
     if (keyer_.Pending() == 0) queue_.PumpCW();
   }
+  // A pass of the pump now, not at the next tick (a logger's text came).
+  void Pump() { queue_.PumpCW(); }
 
   // Expands text in full or limited mode with the current calls and clock.
   Text Expand(const Text& text, bool fullMode);
@@ -76,13 +95,18 @@ class SendPath : private FileCommandHandler, private LineExpander {
   // Nothing left anywhere: no text, no file, no pause, keyer idle.
   bool Idle();
 
-  PortSetup& Port() { return port_; }
+  // What the window shows: the port and the sidetone as they are, the file
+  // being sent and how far, the other station's call.
+  Text PortStatusText() const { return port_.PortStatusText(); }
+  Text SidetoneText() { return port_.SidetoneText(); }
+  const Text& CWFileName() const { return file_.CWFileName(); }
+  Text FileProgress() const { return file_.Progress(); }
+  const Text& HisCall() const { return hisCall_; }
+  void SetHisCall(const Text& call) { hisCall_ = call; }  // never saved
   const EnvSettings& Settings() const { return settings_; }
-  const PortSetup& Port() const { return port_; }
+  // The queue, for what waits in it and the tests of its pump.
+  const SendQueue& Queue() const { return queue_; }
   SendQueue& Queue() { return queue_; }
-  FileSender& File() { return file_; }
-
-  Text HisCall;  // the other station's call (Set #him); never saved
 
  private:
   void StartFileCommand(const Text& name) override { SendFile(nullptr, name); }
@@ -91,10 +115,11 @@ class SendPath : private FileCommandHandler, private LineExpander {
   Keyer& keyer_;
   const EnvSettings& settings_;
   Clock& clock_;
-  MessageSink& sink_;
+  Attention& attention_;
   std::string programDir_;
   TypeAheadLine* typeAhead_ = nullptr;
   bool tuning_ = false;
+  Text hisCall_;  // the other station's call (Set #him)
   PortSetup port_;
   SendQueue queue_;
   FileSender file_;

@@ -55,6 +55,11 @@ bool SendQueue::QueueCW(const Text& text, int level) {
   return true;
 }
 
+bool SendQueue::QueueMessage(const Text& message) {
+  lastMessage_ = message;
+  return QueueCW(message, 3);
+}
+
 void SendQueue::Clear() {
   if (p_.observer) p_.observer->Stopped(Readable());
   for (Text& slot : slots_) slot.clear();
@@ -131,7 +136,7 @@ SendQueue::Step SendQueue::Command(int slot, unsigned char code) {
         text.erase(0, 1);
         return Step::Next;
       }
-      text = LastMessage;
+      text = lastMessage_;
       progress_ = false;
       return Step::Next;
     case kCodeFile: {

@@ -9,9 +9,9 @@
 
 #include "base/clock.h"
 #include "core/config/env_settings.h"
+#include "core/macros/queue_codes.h"
 #include "core/sending/keyer.h"
 #include "core/sending/port_setup.h"
-#include "core/sending/queue_codes.h"
 #include "core/sending/send_seams.h"
 
 namespace orvex {
@@ -47,6 +47,9 @@ class SendQueue {
   // past 32,767 characters is refused whole with a beep; other levels are
   // ignored. True when queued.
   bool QueueCW(const Text& text, int level);
+  // A stored message: kept as the last message (the repeat code sends it
+  // again), then queued at level 3.
+  bool QueueMessage(const Text& message);
   // One pass of the pump.
   void PumpCW();
   // Characters in slots 1 to 4 and the keyed source.
@@ -62,9 +65,8 @@ class SendQueue {
   // the commands left out, line ends as '\n'.
   Text Readable() const;
 
-  // The message most recently queued at level 3; the repeat code sends it
-  // again. Its callers store it before queueing.
-  Text LastMessage;
+  // The message most recently queued as one; the repeat code sends it again.
+  const Text& LastMessage() const { return lastMessage_; }
 
  private:
   enum class Step { Next, EndPass, Restart };
@@ -84,6 +86,7 @@ class SendQueue {
   // refilled by the repeat code: without it a repeat would spin.
   bool progress_ = true;
   unsigned char lastKeyed_ = ' ';  // the last character that keyed something
+  Text lastMessage_;
 };
 
 }  // namespace orvex

@@ -8,21 +8,37 @@ void SimKeyer::Print(const char* op, int a, int b) {
   if (trace_) trace_(std::string(op) + " " + std::to_string(a) + " " + std::to_string(b));
 }
 
-OpenResult SimKeyer::Open(int16_t port) {
+Result SimKeyer::Open(int16_t port) {
   Print("OPEN", 0, port);
   return {};
 }
 
 void SimKeyer::Close() {
   Print("CLOSE", 0, 0);
-  ends_.clear();
-  active_ = false;
+  Drop();
 }
 
 void SimKeyer::Abort() {
   Print("ABORT", 0, 0);
+  Drop();
+}
+
+void SimKeyer::Drop() {
+  // What had not been keyed by now never is: the timeline ends here.
+  const int64_t now = clock_.MonotonicMs();
+  while (!timeline_.empty() && timelineEnd_ > now) {
+    engine::KeyElement& last = timeline_.back();
+    const int64_t start = timelineEnd_ - last.units;
+    if (start >= now) {
+      timeline_.pop_back();
+      timelineEnd_ = start;
+    } else {
+      last.units = static_cast<int>(now - start);
+      timelineEnd_ = now;
+    }
+  }
   ends_.clear();
-  busyUntil_ = clock_.MonotonicMs();
+  busyUntil_ = now;
   active_ = false;
 }
 

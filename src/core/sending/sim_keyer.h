@@ -22,7 +22,7 @@ class SimKeyer : public Keyer {
   explicit SimKeyer(ManualClock& clock, std::function<void(const std::string&)> trace = {})
       : clock_(clock), trace_(std::move(trace)) {}
 
-  OpenResult Open(int16_t port) override;
+  Result Open(int16_t port) override;
   void Close() override;
   void Abort() override;
   int16_t Pending() override;
@@ -33,7 +33,7 @@ class SimKeyer : public Keyer {
   int16_t Active() override { return active_ ? 1 : 0; }
   void Unit(int16_t ms) override;
   void Idle() override;
-  int LineError() override { return 0; }
+  Result LineError() override { return {}; }
   void PttTiming(int16_t leadMs, int16_t tailMs) override { Print("PTT", leadMs, tailMs); }
   void Tune(int ms) override;
   engine::SidetoneStatus SidetoneState() override { return {}; }  // nothing is heard
@@ -46,14 +46,15 @@ class SimKeyer : public Keyer {
     return queued_ - ends_.size();
   }
 
-  // Key down and up over the whole send, in milliseconds, silence between.
+  // Key down and up over the whole send, in milliseconds from the clock's
+  // start, silence between.
   std::vector<engine::KeyElement> Timeline() const { return timeline_; }
-  // When the last queued element ends, in simulated ms.
-  int64_t BusyUntil() const { return busyUntil_; }
 
  private:
   void Print(const char* op, int a, int b);
   void Play(bool down, int64_t lengthMs);
+  // Everything queued and not yet played dropped at once.
+  void Drop();
   ManualClock& clock_;
   std::function<void(const std::string&)> trace_;
   std::deque<int64_t> ends_;  // end times of elements not yet finished

@@ -88,12 +88,14 @@ TEST(Numbers, AreReadAndWrittenTheSameUnderACommaLocale) {
 }
 
 TEST(ShowMessage, AFullStopUnlessTheTextEndsInOneAndTheErrorOnASecondLine) {
-  EXPECT_EQ(FormatMessage("Speed must be 1 - 99", std::nullopt), "Speed must be 1 - 99.");
-  EXPECT_EQ(FormatMessage("Line 1 ", std::nullopt), "Line 1 ");
-  EXPECT_EQ(FormatMessage("Couldn't open x", ErrorInfo{53, "File not found"}),
+  EXPECT_EQ(FormatMessage("Speed must be 1 - 99"), "Speed must be 1 - 99.");
+  EXPECT_EQ(FormatMessage("Line 1 "), "Line 1 ");
+  EXPECT_EQ(FormatMessage("Couldn't open x", Result::Failed(Fault::Open, 53, "File not found")),
             "Couldn't open x.\r\n(53) File not found.");
-  EXPECT_EQ(FormatMessage("A", ErrorInfo{1, "Ends."}), "A.\r\n(1) Ends.");
-  EXPECT_EQ(FormatMessage("A ", ErrorInfo{2, "Blank "}), "A \r\n(2) Blank .");
+  EXPECT_EQ(FormatMessage("A", Result::Failed(Fault::Open, 1, "Ends.")), "A.\r\n(1) Ends.");
+  EXPECT_EQ(FormatMessage("A ", Result::Failed(Fault::Open, 2, "Blank ")), "A \r\n(2) Blank .");
+  EXPECT_EQ(FormatMessage("A", Result::FromErrno(Fault::Read, EIO)),
+            "A.\r\n(5) Input/output error.");
 }
 
 }  // namespace

@@ -31,25 +31,27 @@ constexpr const char* kDefaultFile =
 
 class EnvFile : public ::testing::Test {
  protected:
-  // Reads contents (unless null) from the file; the settings start zeroed.
+  // Reads contents (unless null) from the file; its problems join boxes.
   EnvSettings Read(const char* contents) {
     if (contents) WriteFile(path, contents);
-    EnvSettings s = ZeroedEnvSettings();
-    file.ReadEnvironmentFile(s, portCode);
-    return s;
+    const EnvRead read = file.ReadEnvironmentFile();
+    for (const Result& problem : read.problems) boxes.push_back(problem.text());
+    portCode = read.portCode;
+    return read.settings;
   }
+  bool Write(const EnvSettings& s) { return file.WriteEnvironmentFile(s).ok(); }
+  Text Last() const { return boxes.empty() ? Text() : boxes.back(); }
   test::TempDir dir;
   std::string path = dir.File("orvex.ini");
-  test::RecordingSink sink;
-  MessageMenuCaptions captions;
-  EnvironmentFile file{path, sink, captions};
+  EnvironmentFile file{path};
+  std::vector<Text> boxes;
   int16_t portCode = 0;
 };
 
 TEST_F(EnvFile, AMissingFileGivesTheDefaultsQuietlyAndTheyAreWrittenInKeyOrder) {
   EXPECT_EQ(Read(nullptr), EnvSettings{});
-  EXPECT_TRUE(sink.boxes.empty());
-  ASSERT_TRUE(file.WriteEnvironmentFile(EnvSettings{}));
+  EXPECT_TRUE(boxes.empty());
+  ASSERT_TRUE(Write(EnvSettings{}));
   EXPECT_EQ(ReadFile(path), kDefaultFile);
 }
 
@@ -58,34 +60,35 @@ TEST_F(EnvFile, KeysSeparatorsNumbersAndLaterLines) {
   EXPECT_EQ(Read("CWSPEED 25").CWSpeed, 25);
   EXPECT_EQ(Read("CWSpeed=25 =3").CWSpeed, 25);
   EXPECT_EQ(Read("  CALL=  DL1 ABC  ").MyCall, "DL1 ABC");
-  EXPECT_EQ(Read("CWSpeed=abc").CWSpeed + Read("CWTone=7e").CWTone, 7);  // no number, no exponent
+  EXPECT_EQ(Read("CWSpeed=abc").CWSpeed, 0);  // no number
+  EXPECT_EQ(Read("CWTone=7e").CWTone, 7);     // no exponent
   EXPECT_EQ(Read("CWSpeed=3.5").CWSpeed, 4);
   EXPECT_EQ(Read("CWSIDETONE=0").CWSidetone_Enable, 0);
   EXPECT_EQ(Read("CWPttLead=500\r\nCWPttTail=3000").CWPttTail, 3000);
   EXPECT_EQ(Read("CWPttTail=3001").CWPttTail, 0);  // out of range: refused like an overflow
-  EXPECT_EQ(sink.Last(), "Environment File|Can't read environment file " + path + "\r\nOverflow.");
+  EXPECT_EQ(Last(), "Can't read environment file " + path + "\r\nOverflow.");
   EXPECT_EQ(Read("CWSpeed=20\r\nCWSpeed=30").CWSpeed, 30);
-  const EnvSettings ends = Read("CWSpeed=20\rCWTone=700\nCWWeight=40\r\n");
-  EXPECT_EQ(ends.CWTone + ends.CWWeight + ends.CWSpeed, 760);  // CR, LF and CRLF end lines
+  const EnvSettings ends = Read("CWSpeed=20\rCWTone=700\nCWWeight=40\r\n");  // CR, LF, CRLF
+  EXPECT_EQ(ends.CWSpeed, 20);
+  EXPECT_EQ(ends.CWTone, 700);
+  EXPECT_EQ(ends.CWWeight, 40);
 }
 
-TEST_F(EnvFile, MessagesTakeTheLastCharacterOfTheKeyAndSetTheCaptions) {
+TEST_F(EnvFile, MessagesTakeTheLastCharacterOfTheKey) {
   const EnvSettings s = Read("MsgCW3=CQ CQ = TEST\r\nMsgCW9=x\r\nMsgCWx=x\r\nMsgCW12=two\r\n");
-  EXPECT_TRUE(sink.boxes.empty());
+  EXPECT_TRUE(boxes.empty());
   EXPECT_EQ(s.Message(3), "CQ CQ = TEST");
   EXPECT_EQ(s.Message(2), "two");
-  EXPECT_EQ(captions.Caption(2), "&2: two");
   EXPECT_EQ(Read("MsgCW2=x\r\nMSGCW2\r\n").Message(2), "");
 }
 
 TEST_F(EnvFile, BadLinesAreReportedOneByOneAndReadingGoesOn) {
   const EnvSettings s = Read(
       "[ORVEX]\r\nmsgcw2\r\n; c\r\n\r\n   \r\n;x=1\r\n[orvex]\r\n[orvex] \r\nFoo=1\r\nCWSpeed=22");
-  ASSERT_EQ(sink.boxes.size(), 3u);
-  EXPECT_EQ(sink.boxes[0].title, "Environment File");
-  EXPECT_EQ(sink.boxes[0].text, "Bad line in environment file " + path + ".\r\nLine #2: msgcw2");
-  EXPECT_TRUE(Contains(sink.boxes[1].text, "Line #7: [orvex]"));
-  EXPECT_TRUE(Contains(sink.boxes[2].text, "Line #9: Foo=1"));
+  ASSERT_EQ(boxes.size(), 3u);
+  EXPECT_EQ(boxes[0], "Bad line in environment file " + path + ".\r\nLine #2: msgcw2");
+  EXPECT_TRUE(Contains(boxes[1], "Line #7: [orvex]"));
+  EXPECT_TRUE(Contains(boxes[2], "Line #9: Foo=1"));
   EXPECT_EQ(s.CWSpeed, 22);
 }
 
@@ -98,12 +101,12 @@ TEST_F(EnvFile, PortNamesAreCheckedAfterTheLastLine) {
   const std::string byId = "/dev/serial/by-id/usb-FTDI_FT232R_A601-if00-port0";
   EXPECT_EQ(Read(("CWPort=" + byId).c_str()).CWPort, byId);
   EXPECT_EQ(engine::DeviceForPort(portCode), byId);
-  ASSERT_TRUE(file.WriteEnvironmentFile(Read(nullptr)));
+  ASSERT_TRUE(Write(Read(nullptr)));
   EXPECT_TRUE(Contains(ReadFile(path), "\r\nCWPort=" + byId + "\r\n"));
   EXPECT_EQ(Read("CWPort=COM9\r\nCWSpeed=20").CWPort, "None");
   EXPECT_EQ(portCode, 0);
-  EXPECT_EQ(sink.Last(),
-            "Environment File|Bad CW port 'COM9' in environment file.\r\n"
+  EXPECT_EQ(Last(),
+            "Bad CW port 'COM9' in environment file.\r\n"
             "Reset it using the 'Options/CW Options' menu.");
 }
 
@@ -142,38 +145,52 @@ TEST_F(EnvFile, ReadingClearsTheTemporariesAKilledRewriteLeftButNotANewOne) {
 TEST_F(EnvFile, AnOverflowStopsReadingAndTheFileIsKeptAsBakBeforeTheFirstRewrite) {
   const std::string original = "CWPort=COM2\r\nCWSpeed=20\r\nCWTone=40000\r\nMsgCW1=precious\r\n";
   const EnvSettings s = Read(original.c_str());
-  EXPECT_EQ(sink.Last(), "Environment File|Can't read environment file " + path + "\r\nOverflow.");
+  EXPECT_EQ(Last(), "Can't read environment file " + path + "\r\nOverflow.");
   EXPECT_EQ(s.CWSpeed, 20);
   EXPECT_EQ(s.CWTone, 600);  // the default stays
   EXPECT_EQ(portCode, 0);    // the port is not checked
-  ASSERT_TRUE(file.WriteEnvironmentFile(s));
+  ASSERT_TRUE(Write(s));
   EXPECT_EQ(ReadFile(path + ".bak"), original);
-  ASSERT_TRUE(file.WriteEnvironmentFile(s));  // only the first rewrite makes one
+  ASSERT_TRUE(Write(s));  // only the first rewrite makes one
   EXPECT_EQ(ReadFile(path + ".bak"), original);
   // Another file not read whole: its own backup, the first one untouched.
   const std::string second = "CWTone=50000\r\nMsgCW2=also precious\r\n";
-  ASSERT_TRUE(file.WriteEnvironmentFile(Read(second.c_str())));
+  ASSERT_TRUE(Write(Read(second.c_str())));
   EXPECT_EQ(ReadFile(path + ".bak"), original);
   EXPECT_EQ(ReadFile(path + ".bak.1"), second);
   std::remove((path + ".bak.1").c_str());
   WriteFile(path, "CWSpeed=20\r\n");
   std::remove((path + ".bak").c_str());
-  ASSERT_TRUE(file.WriteEnvironmentFile(Read(nullptr)));
+  ASSERT_TRUE(Write(Read(nullptr)));
   EXPECT_FALSE(test::Exists(path + ".bak"));  // a whole read makes none
 }
 
-TEST_F(EnvFile, PlacementHoldsThirtyTwoBitsAndEverythingReadsBackAsWritten) {
+// Every setting away from its default: a field the table forgot would come
+// back at its default.
+TEST_F(EnvFile, PlacementHoldsThirtyTwoBitsAndEverySettingReadsBackAsWritten) {
   EnvSettings s;
   s.MyCall = "G4XYZ";
   s.CWPort = "com3";
   s.ColorPktFore = 255;
   s.ColorPktBack = 65280;
+  s.CWSpeed = 35;
+  s.CWSidetone_Device = 4;
+  s.CWSidetone_Enable = 0;
+  s.CWTone = 750;
+  s.CWWeight = 60;
+  s.CWPttLead = 40;
+  s.CWPttTail = 400;
+  s.NetKeyer = "0.0.0.0:7000";
   s.PacketTop = 60000;  // a second monitor
   s.PacketLeft = -3000;
+  s.PacketHeight = 1200;
+  s.PacketWidth = 9000;
   s.PacketState = 2;
+  s.PacketFontName = "DejaVu Sans Mono";
   s.PacketFontSize = 10.5f;
-  s.Message(4) = "TU \xC9 73";
-  ASSERT_TRUE(file.WriteEnvironmentFile(s));
+  s.PacketFontBold = s.PacketFontItalic = s.PacketFontUnderline = s.PacketFontStrikeThru = 1;
+  for (int n = 1; n <= 8; ++n) s.Message(n) = "TU \xC9 73 " + std::to_string(n);
+  ASSERT_TRUE(Write(s));
   s.Version = "4.01";
   EXPECT_EQ(Read(nullptr), s);
   EXPECT_EQ(portCode, 3);
@@ -183,14 +200,14 @@ TEST_F(EnvFile, PlacementHoldsThirtyTwoBitsAndEverythingReadsBackAsWritten) {
 TEST_F(EnvFile, TheFileKeepsItsEncodingAndEveryCharacterAndANewFileIsWindows1252) {
   const EnvSettings accented = Read("MsgCW1=\xC3\x89T\r\n");
   EXPECT_EQ(accented.Message(1), "\xC9T");
-  ASSERT_TRUE(file.WriteEnvironmentFile(accented));
+  ASSERT_TRUE(Write(accented));
   EXPECT_TRUE(Contains(ReadFile(path), "MsgCW1=\xC3\x89T\r\n"));
-  ASSERT_TRUE(EnvironmentFile(dir.File("new.ini"), sink, captions).WriteEnvironmentFile(accented));
+  ASSERT_TRUE(EnvironmentFile(dir.File("new.ini")).WriteEnvironmentFile(accented).ok());
   EXPECT_TRUE(Contains(ReadFile(dir.File("new.ini")), "MsgCW1=\xC9T\r\n"));
   const std::string wide[] = {"Call=SP5\xC5\x81X\r\n",
                               "MsgCW1=\xD0\x9F\xD1\x80\xD0\xB8 \xCE\xA9\r\n"};
-  ASSERT_TRUE(file.WriteEnvironmentFile(Read((wide[0] + wide[1]).c_str())));
-  ASSERT_TRUE(file.WriteEnvironmentFile(Read(nullptr)));
+  ASSERT_TRUE(Write(Read((wide[0] + wide[1]).c_str())));
+  ASSERT_TRUE(Write(Read(nullptr)));
   for (const std::string& line : wide) EXPECT_TRUE(Contains(ReadFile(path), line)) << line;
 }
 
@@ -204,7 +221,7 @@ TEST_F(EnvFile, ADirectoryThatIsNotWritableStillLetsTheFileBeRewrittenInPlace) {
     if (geteuid() == 0 && setuid(65534) != 0) _exit(99);
     EnvSettings s;
     s.CWSpeed = 33;
-    _exit(file.WriteEnvironmentFile(s) ? 0 : 1);
+    _exit(Write(s) ? 0 : 1);
   }
   int status = -1;
   waitpid(pid, &status, 0);
@@ -216,14 +233,13 @@ TEST_F(EnvFile, ADirectoryThatIsNotWritableStillLetsTheFileBeRewrittenInPlace) {
 
 TEST_F(EnvFile, AFailedOpenStillAppliesTheDefaults) {
   for (const std::string& where : {dir.File("no-such-dir/orvex.ini"), dir.path()}) {
-    test::RecordingSink boxes;
-    EnvironmentFile broken(where, boxes, captions);
-    EnvSettings s = ZeroedEnvSettings();
-    broken.ReadEnvironmentFile(s, portCode);
-    ASSERT_EQ(boxes.boxes.size(), 1u) << where;
-    EXPECT_EQ(boxes.boxes[0].text.rfind("Can't open environment file " + where + "\r\n", 0), 0u);
-    EXPECT_EQ(s.CWSpeed, 28);
-    EXPECT_EQ(broken.WriteEnvironmentFile(s), false);
+    EnvironmentFile broken(where);
+    const EnvRead read = broken.ReadEnvironmentFile();
+    ASSERT_EQ(read.problems.size(), 1u) << where;
+    EXPECT_EQ(read.problems[0].text().rfind("Can't open environment file " + where + "\r\n", 0),
+              0u);
+    EXPECT_EQ(read.settings.CWSpeed, 28);
+    EXPECT_FALSE(broken.WriteEnvironmentFile(read.settings).ok());
   }
 }
 
@@ -237,12 +253,12 @@ TEST_F(EnvFile, AFailedWriteLeavesTheOldFileWholeAndNoTemporaryFile) {
   low.rlim_cur = 300;  // writes past it fail as on a full disk
   const auto handler = signal(SIGXFSZ, SIG_IGN);
   setrlimit(RLIMIT_FSIZE, &low);
-  const bool written = file.WriteEnvironmentFile(s);
+  const Result written = file.WriteEnvironmentFile(s);
   setrlimit(RLIMIT_FSIZE, &saved);
   signal(SIGXFSZ, handler);
-  EXPECT_FALSE(written);
+  EXPECT_FALSE(written.ok());
   EXPECT_EQ(ReadFile(path), "MsgCW1=keep me\r\n");
-  EXPECT_EQ(sink.boxes.at(0).text.rfind("Can't write environment file " + path + "\r\n", 0), 0u);
+  EXPECT_EQ(written.text().rfind("Can't write environment file " + path + "\r\n", 0), 0u);
   EXPECT_EQ(std::system(("test $(ls -A '" + dir.path() + "' | wc -l) -eq 1").c_str()), 0);
 }
 
@@ -250,7 +266,7 @@ TEST_F(EnvFile, ASymbolicLinkKeepsPointingAtTheRewrittenFile) {
   const std::string real = path + ".real";
   WriteFile(real, "CWSpeed=20\r\n");
   ASSERT_EQ(symlink(real.c_str(), path.c_str()), 0);
-  ASSERT_TRUE(file.WriteEnvironmentFile(EnvSettings{}));
+  ASSERT_TRUE(Write(EnvSettings{}));
   char target[512] = {};
   ASSERT_GT(readlink(path.c_str(), target, sizeof target - 1), 0);
   EXPECT_EQ(std::string(target), real);

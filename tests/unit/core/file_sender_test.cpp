@@ -32,21 +32,21 @@ class FileSending : public ::testing::Test, public test::SendHarness {
 TEST_F(FileSending, ShortLinesAreReadAheadUntilTwentyCharactersWaitThroughTheLimitedMacros) {
   const Text path = Write("a.txt", "CQ\r\nDE\n#ME #PAUSE 5 #MSG1\rK\r\nTU 73 GL ES HPE CUAGN\nEND");
   send.SendFile(nullptr, path);
-  EXPECT_EQ(send.File().CWFileName(), path);
+  EXPECT_EQ(send.CWFileName(), path);
   ASSERT_GE(queued.queued.size(), 2u);
   EXPECT_LT(queued.queued.size(), 6u);  // not the whole file at once
   for (const auto& [text, level] : queued.queued) EXPECT_EQ(level, 2);
   RunFor(30000);
   EXPECT_EQ(queued.All(),
             "CQ\r\nDE\r\nDL1ABC #PAUSE 5 #MSG1\r\nK\r\nTU 73 GL ES HPE CUAGN\r\nEND\r\n");
-  EXPECT_EQ(send.File().CWFileName(), "");
+  EXPECT_EQ(send.CWFileName(), "");
   EXPECT_TRUE(send.Idle());
 }
 
 TEST_F(FileSending, EmptyFilesEmptyLinesEncodingsAndEndlessLines) {
   send.SendFile(nullptr, Write("empty.txt", ""));
   EXPECT_TRUE(queued.queued.empty());
-  EXPECT_EQ(send.File().CWFileName(), "");
+  EXPECT_EQ(send.CWFileName(), "");
   send.SendFile(nullptr, Write("enc.txt", "\n\xC3\x89T\xC3\x89\n\xC9T\xC9\n"));
   RunFor(10000);
   EXPECT_EQ(queued.All(), "\r\n\xC9T\xC9\r\n\xC9T\xC9\r\n");
@@ -66,7 +66,7 @@ TEST_F(FileSending, OpenAndReadFailuresHaveTheirBoxes) {
   send.SendFile(nullptr, Utf8ToCp1252(dir.path()));  // a directory is not opened at all
   EXPECT_EQ(sink.Last(),
             "CW Start|Can't send file '" + dir.path() + "' as CW.\r\n(21) Is a directory.");
-  EXPECT_EQ(send.File().CWFileName(), "");
+  EXPECT_EQ(send.CWFileName(), "");
 }
 
 TEST_F(FileSending, TheChooserStartsInTheProgramDirectoryAndTheNameShownIsBare) {
@@ -74,11 +74,11 @@ TEST_F(FileSending, TheChooserStartsInTheProgramDirectoryAndTheNameShownIsBare) 
   send.SendFile(&chooser, "");
   EXPECT_EQ(chooser.seen,
             (std::vector<std::string>{"File to Send as CW", "All Files (*.*)|*.*", "/stn"}));
-  EXPECT_EQ(send.File().CWFileName(), "");  // cancelled: nothing happens
+  EXPECT_EQ(send.CWFileName(), "");  // cancelled: nothing happens
   chooser.answer =
       Cp1252ToUtf8(Write("chosen.txt", std::string(30, 'E') + "\n" + std::string(30, 'T')));
   send.SendFile(&chooser, "");
-  EXPECT_EQ(send.File().CWFileName(), "chosen.txt");
+  EXPECT_EQ(send.CWFileName(), "chosen.txt");
 }
 
 TEST_F(FileSending, AStartDuringATransferAsksAndYesStopsEverything) {
@@ -90,7 +90,7 @@ TEST_F(FileSending, AStartDuringATransferAsksAndYesStopsEverything) {
   ASSERT_EQ(sink.questions.size(), 1u);
   EXPECT_EQ(sink.questions[0].title + "|" + sink.questions[0].text,
             "Send CW File|CW file already in progress, stop it?");
-  EXPECT_EQ(send.File().CWFileName(), first);  // No: nothing changes
+  EXPECT_EQ(send.CWFileName(), first);  // No: nothing changes
   EXPECT_EQ(send.Queue().Slot(3), "MSG");
   sink.answer = true;
   send.SendFile(nullptr, Utf8ToCp1252(dir.File("two.txt")));
@@ -106,7 +106,7 @@ TEST_F(FileSending, AFullQueueHoldsTheLineInsteadOfLosingIt) {
   EXPECT_TRUE(queued.queued.empty());
   EXPECT_EQ(beeper.beeps, 1);
   send.Queue().Clear();
-  send.File().ReadCWFile();
+  send.Tick();
   ASSERT_FALSE(queued.queued.empty());
   EXPECT_EQ(queued.queued[0].first, "FIRST LINE HERE\r\n");
 }

@@ -1,8 +1,6 @@
 // Start-up, shut-down and the window placement they read and save.
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 #include "base/program_paths.h"
 #include "core/frame/open_window.h"
 #include "core/frame/shutdown.h"
@@ -20,8 +18,8 @@ class StartupTest : public ::testing::Test, public StartupUi {
   StartupEnvironment Env(const std::string& commandLine = "") {
     return {{dir.path(), std::nullopt, std::nullopt, std::nullopt, "/nowhere"}, commandLine, ""};
   }
-  void ShowStartForm(const Text&, const std::string&) override {
-    if (failOnShow) throw std::runtime_error("No display");
+  Result ShowStartForm(const Text&, const std::string&) override {
+    return failOnShow ? Result::Failed(Fault::Open, 0, "No display") : Result();
   }
   void LetEventsRun() override { ++events; }
   void CloseStartForm() override {}
@@ -84,17 +82,16 @@ struct WithState {
   ProgramState state;
 };
 
-class ShutdownTest : public ::testing::Test, public WithState, public test::FakeKeyerPath {
+class ShutdownTest : public ::testing::Test, public WithState, public test::SendHarness {
  protected:
-  ShutdownTest() : test::FakeKeyerPath(state.Env) {
-    state.EnvFile = std::make_unique<EnvironmentFile>(path, sink, state.Captions);
+  ShutdownTest() : test::SendHarness("/stn", &state.Env) {
+    state.EnvFile = std::make_unique<EnvironmentFile>(path);
     state.Env.PacketTop = 1500;
     state.Env.PacketLeft = 3000;
     state.Env.PacketWidth = 7350;
     state.Env.PacketHeight = 1200;
     state.PacketOpen = true;
     send.OpenCWPort(1);
-    keyer.calls.clear();
   }
   void Close() { Shutdown(state, window, send, sink); }
   FakeWindow window;
@@ -104,7 +101,8 @@ TEST_F(ShutdownTest, AnUnmovedWindowWritesNothingButTheKeyerClosesAndItRunsOnce)
   window.onClose = [&] { Close(); };  // closing the window comes back here
   Close();
   EXPECT_FALSE(test::Exists(path));
-  EXPECT_EQ(keyer.calls, std::vector<std::string>{"CLOSE"});
+  EXPECT_FALSE(keyer.open);
+  EXPECT_EQ(Count("CLOSE 0 0"), 1);
   EXPECT_EQ(window.closes, 1);
 }
 
@@ -129,7 +127,7 @@ TEST_F(ShutdownTest, AnOutOfRangePlacementIsReportedNotWrittenAndTheKeyerStillCl
   Close();
   EXPECT_EQ(sink.Last(), "Packet End|Can't close.\r\nOverflow.");
   EXPECT_FALSE(test::Exists(path));
-  EXPECT_EQ(keyer.calls, std::vector<std::string>{"CLOSE"});
+  EXPECT_FALSE(keyer.open);
   state.PacketOpen = false;  // nothing at all before the window is open
   state.ShutdownDone = false;
   Close();
@@ -138,9 +136,9 @@ TEST_F(ShutdownTest, AnOutOfRangePlacementIsReportedNotWrittenAndTheKeyerStillCl
 
 class FakeWindowSetup : public PacketWindowSetup, public PacketWindowFactory {
  public:
-  PacketWindowSetup& CreatePacketWindow() override {
-    if (failWith) throw std::runtime_error(failWith);
-    return *this;
+  Result CreatePacketWindow(PacketWindowSetup** window) override {
+    *window = this;
+    return failWith ? Result::Failed(Fault::Open, 0, failWith) : Result();
   }
   void SetPacketColor(int kind, int32_t) override {
     steps.push_back("colour " + std::to_string(kind));

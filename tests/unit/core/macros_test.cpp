@@ -3,8 +3,8 @@
 #include <time.h>
 
 #include "core/macros/expand_macros.h"
+#include "core/macros/queue_codes.h"
 #include "core/macros/time_text.h"
-#include "core/sending/queue_codes.h"
 
 namespace orvex {
 namespace {

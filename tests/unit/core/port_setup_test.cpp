@@ -2,114 +2,125 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "support/send_harness.h"
 
 namespace orvex {
 namespace {
 
-using Calls = std::vector<std::string>;
+class Port : public ::testing::Test, public test::SendHarness {};
 
-struct WithSettings {
-  EnvSettings settings;
-};
-
-class Port : public ::testing::Test, public WithSettings, public test::FakeKeyerPath {
- protected:
-  Port() : test::FakeKeyerPath(settings) {}
-};
-
-TEST_F(Port, OpeningStopsFirstThenSetsUpPortSidetoneAndSpeed) {
+TEST_F(Port, OpeningSetsUpThePortItsSidetoneAndTheSpeedAndOpeningAgainClosesFirst) {
   settings.CWPort = "COM2";
   settings.CWTone = 700;
   settings.CWSidetone_Device = 4;
-  ASSERT_TRUE(send.OpenCWPort(2));
-  EXPECT_TRUE(send.Port().CWPortOpen());
-  EXPECT_EQ(keyer.calls,
-            (Calls{"ABORT", "KEYLINE 1", "SIDETONE 4", "TONE 700", "OPEN 2", "KEYLINE 1",
-                   "SIDETONE 4", "TONE 700", "PTT 0 0", "IDLE", "UNIT 42"}));
-  keyer.calls.clear();
-  ASSERT_TRUE(send.OpenCWPort(2));  // opening again closes first
-  EXPECT_EQ(keyer.calls[4], "CLOSE");
-  keyer.calls.clear();
+  settings.CWPttLead = 50;
+  ASSERT_TRUE(send.OpenCWPort(2).ok());
+  EXPECT_TRUE(send.PortOpen());
+  EXPECT_EQ(keyer.port, 2);
+  EXPECT_TRUE(keyer.keyLine);
+  EXPECT_EQ(keyer.sidetone, SidetoneDevice::SoundCard);
+  EXPECT_EQ(keyer.tone, 700);
+  EXPECT_EQ(keyer.pttLead, 50);
+  EXPECT_EQ(keyer.unitMs, 42);       // 28 WPM
+  EXPECT_EQ(Count("ABORT 0 0"), 1);  // everything queued was stopped first
+  ASSERT_TRUE(send.OpenCWPort(2).ok());
+  EXPECT_EQ(Count("CLOSE 0 0"), 1);
   send.CloseCWPort();
-  EXPECT_EQ(keyer.calls, Calls{"CLOSE"});
-  send.CloseCWPort();  // closed already: no call
-  EXPECT_EQ(keyer.calls.size(), 1u);
+  EXPECT_FALSE(keyer.open);
+  send.CloseCWPort();  // closed already: the keyer is not asked again
+  EXPECT_EQ(Count("CLOSE 0 0"), 2);
 }
 
 TEST_F(Port, WithoutAPortTheSidetoneOpensAloneAndWithoutEitherNothingOpens) {
-  ASSERT_TRUE(send.OpenCWPort(0));
-  EXPECT_EQ(Calls(keyer.calls.begin() + 4, keyer.calls.end()),
-            (Calls{"OPEN 0", "SIDETONE 1", "TONE 600", "PTT 0 0", "IDLE", "UNIT 42"}));
+  ASSERT_TRUE(send.OpenCWPort(0).ok());
+  EXPECT_TRUE(keyer.open);
+  EXPECT_FALSE(keyer.keyLine);
+  EXPECT_EQ(keyer.sidetone, SidetoneDevice::PcSpeaker);
   settings.CWSidetone_Enable = 0;
   send.CloseCWPort();
-  EXPECT_TRUE(send.OpenCWPort(0));
-  EXPECT_FALSE(send.Port().CWPortOpen());
+  EXPECT_TRUE(send.OpenCWPort(0).ok());
+  EXPECT_FALSE(send.PortOpen());
+  EXPECT_EQ(keyer.opens, 1);
 }
 
-TEST_F(Port, AFailedOpenNamesTheDeviceTheCauseAndTheGroupToJoin) {
+struct OpenFailure {
+  int err;
+  const char* status;  // what the box says after "Status = "
+};
+
+class PortFailure : public Port, public ::testing::WithParamInterface<OpenFailure> {};
+
+TEST_P(PortFailure, NamesTheDeviceTheCauseAndTheGroupToJoin) {
   settings.CWPort = "COM3";
   setenv("ORVEX_COM3", "/dev/orvex-adapter", 1);
-  const std::pair<OpenResult, const char*> cases[] = {
-      {{engine::OpenStatus::InUse, EBUSY}, "5, device in use.\r\n\r\n"},
-      {{engine::OpenStatus::Other, EIO}, "5, Input/output error.\r\n\r\n"},
-      {{engine::OpenStatus::NoAccess, EACCES},
-       "12, invalid access.\r\n\r\nYour user may not open /dev/orvex-adapter: add it to the group "
-       "dialout (sudo adduser $USER dialout) and log in again.\r\n\r\n"}};
-  for (auto [result, status] : cases) {
-    keyer.openResult = result;
-    EXPECT_FALSE(send.OpenCWPort(3));
-    EXPECT_FALSE(send.Port().CWPortOpen());
-    EXPECT_EQ(
-        sink.Last(),
-        Text("CW Setup|Can't initialize CW port COM3 (/dev/orvex-adapter).\r\n\r\nStatus = ") +
-            status + "Use Options/CW Port Select to change port.");
-  }
-  EXPECT_EQ(send.Port().PortStatusText(), "COM3 (/dev/orvex-adapter) failed: invalid access");
+  keyer.openResult = Result::FromErrno(Fault::Open, GetParam().err);
+  EXPECT_FALSE(send.OpenCWPort(3).ok());
+  EXPECT_FALSE(send.PortOpen());
+  EXPECT_EQ(sink.Last(),
+            Text("CW Setup|Can't initialize CW port COM3 (/dev/orvex-adapter).\r\n\r\nStatus = ") +
+                GetParam().status + "Use Options/CW Port Select to change port.");
   keyer.openResult = {};
-  ASSERT_TRUE(send.OpenCWPort(3));
-  EXPECT_EQ(send.Port().PortStatusText(), "COM3 (/dev/orvex-adapter) open");
+  ASSERT_TRUE(send.OpenCWPort(3).ok());
+  EXPECT_EQ(send.PortStatusText(), "COM3 (/dev/orvex-adapter) open");
+  unsetenv("ORVEX_COM3");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Causes, PortFailure,
+    ::testing::Values(OpenFailure{EBUSY, "5, device in use.\r\n\r\n"},
+                      OpenFailure{EIO, "5, Input/output error.\r\n\r\n"},
+                      OpenFailure{EACCES,
+                                  "12, invalid access.\r\n\r\nYour user may not open "
+                                  "/dev/orvex-adapter: add it to the group dialout (sudo adduser "
+                                  "$USER dialout) and log in again.\r\n\r\n"}),
+    [](const auto& info) { return std::string(strerrorname_np(info.param.err)); });
+
+TEST_F(Port, AFailedOpenShowsInTheStatusLine) {
+  settings.CWPort = "COM3";
+  setenv("ORVEX_COM3", "/dev/orvex-adapter", 1);
+  keyer.openResult = Result::FromErrno(Fault::Open, EACCES);
+  send.OpenCWPort(3);
+  EXPECT_EQ(send.PortStatusText(), "COM3 (/dev/orvex-adapter) failed: invalid access");
   unsetenv("ORVEX_COM3");
 }
 
 TEST_F(Port, SpeedSetsTheTruncatedUnitAndStepsStayWithinThreeToFortyNine) {
-  send.Port().SetCWSpeed(13);
-  EXPECT_EQ(keyer.calls, (Calls{"IDLE", "UNIT 92"}));  // 1200 / 13 = 92.3, truncated
+  send.SetSpeed(13);
+  EXPECT_EQ(keyer.unitMs, 92);  // 1200 / 13 = 92.3, truncated
   for (auto [from, step, to] :
        {std::tuple{48, 1, 49}, {49, 1, 49}, {4, -1, 3}, {3, -1, 3}, {60, 1, 60}, {60, -1, 59}}) {
-    send.Port().SetCWSpeed(static_cast<int16_t>(from));
-    send.Port().StepCWSpeed(step);
-    EXPECT_EQ(send.Port().Speed(), to) << from << " " << step;
-    EXPECT_EQ(keyer.calls.back(), "UNIT " + std::to_string(1200 / to));  // applied again
+    send.SetSpeed(static_cast<int16_t>(from));
+    send.StepSpeed(step);
+    EXPECT_EQ(send.Speed(), to) << from << " " << step;
+    EXPECT_EQ(keyer.unitMs, 1200 / to) << from << " " << step;  // applied again
   }
 }
 
 TEST_F(Port, AFailingLineStopsSendingTellsOnceAndTheNextSaveOpensThePortAgain) {
   settings.CWPort = "COM1";
-  ASSERT_TRUE(send.OpenCWPort(1));
-  ASSERT_TRUE(send.ReconfigureCWPort(1));  // the same port again: not reopened
-  EXPECT_EQ(std::count(keyer.calls.begin(), keyer.calls.end(), "OPEN 1"), 1);
+  settings.Message(1) = "TEST";
+  ASSERT_TRUE(send.OpenCWPort(1).ok());
+  ASSERT_TRUE(send.ReconfigureCWPort(1).ok());  // the same port again: not reopened
+  EXPECT_EQ(keyer.opens, 1);
   send.SendMessage(1);
-  keyer.lineError = EIO;
-  keyer.calls.clear();
+  keyer.lineError = Result::FromErrno(Fault::Write, EIO);
   send.Tick();
   send.Tick();
-  EXPECT_EQ(keyer.calls.front(), "ABORT");
+  EXPECT_EQ(send.Queue().PendingText(), 0);  // everything stopped
   ASSERT_EQ(sink.boxes.size(), 1u);
   EXPECT_EQ(
       sink.boxes[0].text.rfind("CW port COM1 (/dev/ttyS0) stopped working: Input/output error.", 0),
       0u);
-  keyer.lineError = 0;
-  ASSERT_TRUE(send.ReconfigureCWPort(1));
-  EXPECT_EQ(Calls(keyer.calls.end() - 8, keyer.calls.end() - 6), (Calls{"CLOSE", "OPEN 1"}));
+  EXPECT_EQ(send.PortStatusText(), "COM1 (/dev/ttyS0) failed: Input/output error");
+  keyer.lineError = {};
+  ASSERT_TRUE(send.ReconfigureCWPort(1).ok());
+  EXPECT_EQ(keyer.opens, 2);
 }
 
 TEST_F(Port, ASilentSidetoneIsToldOnceAndTheNextSaveOpensItAgain) {
   settings.CWSidetone_Device = 4;
-  keyer.sidetone = {"", 0, "the sound server went away"};
-  ASSERT_TRUE(send.OpenCWPort(0));
+  keyer.sidetoneState = {"", 0, "the sound server went away"};
+  ASSERT_TRUE(send.OpenCWPort(0).ok());
   send.Tick();
   send.Tick();  // told once, not at every tick
   ASSERT_EQ(sink.boxes.size(), 1u);
@@ -117,37 +128,45 @@ TEST_F(Port, ASilentSidetoneIsToldOnceAndTheNextSaveOpensItAgain) {
             "Sidetone|The sidetone cannot be heard: the sound server went away.\r\n\r\nKeying "
             "goes on without it. Save the CW Options (or start Orvex again) to try the sound "
             "again.");
-  EXPECT_EQ(send.Port().SidetoneText(), "silent: the sound server went away");
+  EXPECT_EQ(send.SidetoneText(), "silent: the sound server went away");
   // Saving the options opens it anew (the device is let go first); still
   // silent, it is told again.
-  keyer.calls.clear();
-  ASSERT_TRUE(send.ReconfigureCWPort(0));
-  EXPECT_EQ(Calls(keyer.calls.begin(), keyer.calls.begin() + 2),
-            (Calls{"SIDETONE 0", "SIDETONE 4"}));
+  calls.clear();
+  ASSERT_TRUE(send.ReconfigureCWPort(0).ok());
+  EXPECT_EQ(Count("SIDETONE 0 0"), 1);
+  EXPECT_EQ(keyer.sidetone, SidetoneDevice::SoundCard);
   EXPECT_EQ(sink.boxes.size(), 2u);
   // One that plays is left alone and says what it plays through; failing
   // again is told again.
-  keyer.sidetone = {"PulseAudio 16.1", 13.2, ""};
-  keyer.calls.clear();
-  ASSERT_TRUE(send.ReconfigureCWPort(0));
-  EXPECT_EQ(std::count(keyer.calls.begin(), keyer.calls.end(), "SIDETONE 0"), 0);
-  EXPECT_EQ(send.Port().SidetoneText(), "PulseAudio 16.1, 13 ms behind the key");
-  keyer.sidetone.problem = "the sound server went away";
+  keyer.sidetoneState = {"PulseAudio 16.1", 13.2, ""};
+  calls.clear();
+  ASSERT_TRUE(send.ReconfigureCWPort(0).ok());
+  EXPECT_EQ(Count("SIDETONE 0 0"), 0);
+  EXPECT_EQ(send.SidetoneText(), "PulseAudio 16.1, 13 ms behind the key");
+  keyer.sidetoneState.problem = "the sound server went away";
   send.Tick();
   EXPECT_EQ(sink.boxes.size(), 3u);
 }
 
-TEST(Stop, EndsTheLineTheFileTheQueueAndTheKeyerInThatOrder) {
-  test::SendHarness h;
-  h.settings.CWSidetone_Enable = 0;
-  h.typed.line = "ABC";
-  h.send.Queue().QueueCW({static_cast<char>(kCodePause), 5, 'E'}, 3);  // held in a pause
-  h.calls.clear();
-  h.send.Stop();
-  EXPECT_EQ(h.typed.line, "");
-  EXPECT_EQ(h.send.Queue().PendingText(), 0);
-  EXPECT_FALSE(h.send.Queue().Pausing());
-  EXPECT_EQ(h.calls, (Calls{"ABORT 0 0", "KEYLINE 0 1", "SIDETONE 0 0"}));
+TEST_F(Port, StopEndsTheLineTheQueueAndThePauseAndLeavesTheKeyerAsConfigured) {
+  settings.CWSidetone_Enable = 0;
+  settings.CWPort = "COM1";
+  ASSERT_TRUE(send.OpenCWPort(1).ok());
+  typed.line = "ABC";
+  // A notice's key line off and raised pitch, then held in a pause.
+  send.Queue().QueueCW({static_cast<char>(kCodeKeyLineOff), static_cast<char>(kCodeNoticePitch),
+                        static_cast<char>(kCodePause), 5, 'E'},
+                       3);
+  ASSERT_FALSE(keyer.keyLine);
+  ASSERT_EQ(keyer.sidetone, SidetoneDevice::PcSpeaker);
+  calls.clear();
+  send.Stop();
+  EXPECT_EQ(typed.line, "");
+  EXPECT_EQ(send.Queue().PendingText(), 0);
+  EXPECT_FALSE(send.Queue().Pausing());
+  EXPECT_EQ(Count("ABORT 0 0"), 1);
+  EXPECT_TRUE(keyer.keyLine);
+  EXPECT_EQ(keyer.sidetone, SidetoneDevice::None);
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ TEST_F(Pump, TheKeyerQueueStaysShortWhileKeyboardSendingIsOn) {
   queue.QueueCW("55555", 3);
   EXPECT_LE(keyer.Pending(), 5 + 11);
   EXPECT_GT(queue.PendingText(), 0);
-  send.Port().SetKeyboardCW(false);  // before start-up ends, 200 may wait
+  send.SetKeyboardCW(false);  // before start-up ends, 200 may wait
   queue.PumpCW();
   EXPECT_EQ(queue.PendingText(), 0);
 }
@@ -85,13 +85,11 @@ TEST_F(Pump, PauseArgumentsZeroMissingAndAboveThirty) {
 }
 
 TEST_F(Pump, ARepeatSendsTheMessageAgainUntilANewerOneReplacesIt) {
-  queue.LastMessage = "E" + Codes({kCodeRepeat});
-  queue.QueueCW(queue.LastMessage, 3);
+  queue.QueueMessage("E" + Codes({kCodeRepeat}));
   RunFor(2000);
   const int dots = Count("ELEMENT 0 1");
   EXPECT_GT(dots, 5);
-  queue.LastMessage = "T\r\n";
-  queue.QueueCW(queue.LastMessage, 3);
+  queue.QueueMessage("T\r\n");
   RunFor(2000);
   EXPECT_EQ(Count("ELEMENT 0 3"), 1);  // the newest message, once
   EXPECT_LE(Count("ELEMENT 0 1"), dots + 1);
@@ -99,13 +97,11 @@ TEST_F(Pump, ARepeatSendsTheMessageAgainUntilANewerOneReplacesIt) {
 }
 
 TEST_F(Pump, ARepeatThatKeysNothingEndsAndOutsideTheMessageSlotIsDropped) {
-  queue.LastMessage = Codes({kCodeRepeat}) + "\r\n";
-  queue.QueueCW(queue.LastMessage, 3);
+  queue.QueueMessage(Codes({kCodeRepeat}) + "\r\n");
   RunFor(500);
   EXPECT_EQ(queue.PendingText(), 0);
   EXPECT_TRUE(calls.empty());
-  queue.LastMessage = Codes({kCodePause, 1, kCodeRepeat});  // a pause is no spin
-  queue.QueueCW(queue.LastMessage, 3);
+  queue.QueueMessage(Codes({kCodePause, 1, kCodeRepeat}));  // a pause is no spin
   RunFor(3500);
   EXPECT_GE(timer.starts, 3);
   send.Stop();
@@ -130,10 +126,10 @@ TEST_F(Pump, TypedCharactersLeaveOneAPassAndCommandLettersActAsCommands) {
   typed.line = "EEE";
   queue.PumpCW();
   EXPECT_EQ(typed.line, "EE");
-  send.Port().SetKeyboardCW(false);
+  send.SetKeyboardCW(false);
   RunFor(500);
   EXPECT_EQ(typed.line, "EE");  // no keyboard sending before start-up ends
-  send.Port().SetKeyboardCW(true);
+  send.SetKeyboardCW(true);
   settings.CWPort = "COM1";
   typed.line = "\xCA\xC9\xC8";  // Ê: key line off, É a letter, È: key line on
   calls.clear();

@@ -74,36 +74,40 @@ TEST(LineEditor, TheKeyTableDecidesFunctionKeysAndEsc) {
   EXPECT_EQ(MenuShortcutOf(Command::Stop)->key, Key::F12);  // Esc is the window's own
 }
 
-struct WithDir {
+struct WithState {
   test::TempDir dir;
+  ProgramState state;
 };
 
-class Commands : public ::testing::Test, protected WithDir, public test::SendHarness {
+class Commands : public ::testing::Test, protected WithState, public test::SendHarness {
  protected:
-  Commands() : test::SendHarness(dir.path()) {
-    state.EnvFile = std::make_unique<EnvironmentFile>(dir.File("orvex.ini"), sink, state.Captions);
+  Commands() : test::SendHarness(dir.path(), &state.Env) {
+    state.EnvFile = std::make_unique<EnvironmentFile>(dir.File("orvex.ini"));
     settings.MyCall = "DL1ABC";
     settings.Message(3) = "#HIM DE #ME";
   }
-  ProgramState state;
   test::RecordingServices ui;
   WindowCommands commands{state, send, sink, ui, ui, beeper};
 };
 
 TEST_F(Commands, SpeedCommandsKeepTheirLimitsAndRewriteTheTitle) {
-  send.Port().SetCWSpeed(49);
+  send.SetSpeed(49);
   ui.title.clear();
   commands.Run(Command::Faster);
   EXPECT_EQ(ui.title, " Orvex - 49 WPM");  // rewritten though unchanged
   ui.answer = "2.5";
   commands.Run(Command::SetSpeed);
   EXPECT_EQ(ui.prompts.at(0), "Set Speed|Speed|49");
-  EXPECT_EQ(send.Port().UnitMs(), 600);
+  // The prompt itself refuses what the speed may not be.
+  EXPECT_EQ(ui.lastCheck.title, "Set CW Speed");
+  EXPECT_EQ(ui.lastCheck.accepts("0").text(), "Speed must be 1 - 99");
+  EXPECT_TRUE(ui.lastCheck.accepts(" 99 ").ok());
+  EXPECT_EQ(keyer.unitMs, 600);
   EXPECT_EQ(ui.title, " Orvex - 2 WPM");
   ui.answer = "100";
   commands.Run(Command::SetSpeed);
   EXPECT_EQ(sink.Last(), "Set CW Speed|Speed must be 1 - 99");  // its own box: no full stop
-  EXPECT_EQ(send.Port().Speed(), 2);
+  EXPECT_EQ(send.Speed(), 2);
 }
 
 TEST_F(Commands, SetHimStaysInMemorySetMeIsSavedAndMessagesAreQueued) {
@@ -115,9 +119,9 @@ TEST_F(Commands, SetHimStaysInMemorySetMeIsSavedAndMessagesAreQueued) {
   commands.Run(Command::SetMe);
   EXPECT_TRUE(test::Contains(test::ReadFile(dir.File("orvex.ini")), "Call=DL1ABC\r\n"));
   commands.Run({Command::SendMessage, 3});
-  EXPECT_EQ(send.Queue().LastMessage, "G4XYZ DE DL1ABC\r\n");
+  EXPECT_EQ(send.Queue().LastMessage(), "G4XYZ DE DL1ABC\r\n");
   commands.Run(Command::SendMessage, 5);  // empty: just CRLF
-  EXPECT_EQ(send.Queue().LastMessage, "\r\n");
+  EXPECT_EQ(send.Queue().LastMessage(), "\r\n");
 }
 
 }  // namespace

@@ -1,42 +1,81 @@
+// The keying engine on a clock that moves only when told, so a stall or a
+// call from another thread lands exactly where a test puts it: elements
+// play on a planned grid, a stall delays what follows and never shortens
+// or skips an element, Abort raises the key before it returns, PTT leads
+// and trails, a failing line stops everything.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
-#include <sstream>
-#include <thread>
+#include <functional>
+#include <map>
 
 #include "engine/keyer_engine.h"
+#include "engine/open_status.h"
 #include "support/engine_recorder.h"
 
 namespace orvex::engine {
 namespace {
 
-using namespace std::chrono_literals;
+constexpr int64_t kMs = 1'000'000;
 using Names = std::vector<std::string>;
-using test::Recorder;
 
-void WaitForPendingZero(KeyerEngine& engine) {
-  for (int i = 0; i < 10000 && engine.Pending() > 0; ++i) std::this_thread::sleep_for(2ms);
-}
+class StallingClock : public EngineClock {
+ public:
+  int64_t Now() override { return now; }
+  // Every wait ends at its deadline, or later by the stall set for it;
+  // during wait n, duringWait[n] runs first (another thread's call).
+  void WaitUntil(int64_t deadline, const std::atomic<uint32_t>& wake, uint32_t seen) override {
+    const int n = waits++;
+    if (const auto call = duringWait.find(n); call != duringWait.end()) call->second();
+    if (wake.load() != seen) return;  // woken: the engine looks again
+    now = std::max(now, deadline) + stalls[n];
+  }
+  bool Manual() const override { return true; }
+  int64_t now = 1000 * kMs;
+  int waits = 0;
+  std::map<int, int64_t> stalls;  // by the wait's number, from 0
+  std::map<int, std::function<void()>> duringWait;
+};
 
 class Engine : public ::testing::Test {
  protected:
-  void Open(int port = 1, int unitMs = 5) {
-    ASSERT_TRUE(engine.Open(port).ok());
-    if (port != 0) engine.SetKeyLine(true);
-    engine.SetUnit(unitMs);
+  void SetUp() override {
+    ASSERT_TRUE(engine.Open(1).ok());
+    engine.SetKeyLine(true);
+    engine.SetUnit(10);
+    line->Clear();
   }
-  std::shared_ptr<Recorder> line = std::make_shared<Recorder>();
-  std::shared_ptr<Recorder> tone = std::make_shared<Recorder>();
-  KeyerEngine engine{test::Recording(line, tone)};
+  // Queues down/up pairs of the given units and plays them.
+  void Play(std::initializer_list<std::pair<int, int>> pairs) {
+    for (auto [down, up] : pairs) {
+      engine.Element(true, down);
+      engine.Element(false, up);
+    }
+    engine.RunQueued();
+  }
+  // Each key change's time after the first key-down, in ms, and its name.
+  std::vector<std::pair<int64_t, std::string>> Keying() {
+    std::vector<std::pair<int64_t, std::string>> out;
+    int64_t start = -1;
+    for (const auto& c : line->Changes()) {
+      if (start < 0 && c.what == "key down") start = c.ns;
+      if (start >= 0 && c.what.rfind("key", 0) == 0) out.push_back({(c.ns - start) / kMs, c.what});
+    }
+    return out;
+  }
+  using Seen = std::vector<std::pair<int64_t, std::string>>;
+  StallingClock clock;
+  std::shared_ptr<test::Recorder> line = std::make_shared<test::Recorder>(&clock);
+  std::shared_ptr<test::Recorder> tone = std::make_shared<test::Recorder>(&clock);
+  KeyerEngine engine{test::Recording(line, tone), nullptr, &clock};
 };
 
-TEST_F(Engine, ElementsReturnAtOnceAndPendingFallsAsTheyPlay) {
-  Open(1, 20);
-  EXPECT_EQ(line->Names(), Names{"all up"});  // raised as soon as it opens
+TEST_F(Engine, ElementsQueueAtOnceAndThePortStaysActiveUntilIdle) {
   for (int i = 0; i < 4; ++i) engine.Element(i % 2 == 0, 2);
   EXPECT_EQ(engine.Pending(), 4);
-  WaitForPendingZero(engine);
+  EXPECT_EQ(engine.Queued(), 4u);
+  engine.RunQueued();
+  EXPECT_EQ(engine.Pending(), 0);
+  EXPECT_EQ(engine.Ended(), 4u);
   EXPECT_TRUE(engine.Active());  // until IDLE
   engine.Idle();
   EXPECT_FALSE(engine.Active());
@@ -44,80 +83,150 @@ TEST_F(Engine, ElementsReturnAtOnceAndPendingFallsAsTheyPlay) {
   EXPECT_EQ(line->Names().back(), "closed");
 }
 
+struct Stalls {
+  const char* name;
+  std::map<int, int64_t> stalls;  // wait number: how late it ends
+  std::vector<std::pair<int64_t, std::string>> seen;
+};
+
+class EngineStalls : public Engine, public ::testing::WithParamInterface<Stalls> {};
+
+// A dot, a dash and a dot at 10 ms a unit: on time every change lies on
+// the planned grid; a late wake lengthens the element or gap it ends, and
+// everything after it moves by as much.
+TEST_P(EngineStalls, AStallDelaysWhatFollowsAndNeverCutsOrSkips) {
+  clock.stalls = GetParam().stalls;
+  Play({{1, 1}, {3, 1}, {1, 1}});
+  EXPECT_EQ(Keying(), GetParam().seen);
+}
+
+INSTANTIATE_TEST_SUITE_P(Grid, EngineStalls,
+                         ::testing::Values(Stalls{"OnTime",
+                                                  {},
+                                                  {{0, "key down"},
+                                                   {10, "key up"},
+                                                   {20, "key down"},
+                                                   {50, "key up"},
+                                                   {60, "key down"},
+                                                   {70, "key up"}}},
+                                           Stalls{"InAGap",
+                                                  {{1, 25 * kMs}},
+                                                  {{0, "key down"},
+                                                   {10, "key up"},
+                                                   {45, "key down"},
+                                                   {75, "key up"},
+                                                   {85, "key down"},
+                                                   {95, "key up"}}},
+                                           Stalls{"InKeyDowns",
+                                                  {{0, 25 * kMs}, {2, 40 * kMs}, {3, 1 * kMs}},
+                                                  {{0, "key down"},
+                                                   {35, "key up"},
+                                                   {45, "key down"},
+                                                   {115, "key up"},
+                                                   {126, "key down"},
+                                                   {136, "key up"}}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(Engine, AbortRaisesTheKeyBeforeItReturnsAndNothingIsKeyedAfter) {
-  Open(1, 100);
   engine.SetSidetone(SidetoneDevice::SoundCard);
-  engine.Element(true, 30);  // a three-second key-down
-  for (int i = 0; i < 500 && line->Names().back() != "key down"; ++i)
-    std::this_thread::sleep_for(1ms);
-  ASSERT_EQ(line->Names().back(), "key down");
-  engine.Abort();
-  const auto names = line->Names();
-  EXPECT_EQ(names.back(), "all up");
+  engine.Element(true, 300);  // a three-second key-down
+  engine.Element(false, 1);
+  engine.Element(true, 1);
+  Names atAbort;
+  clock.duringWait[0] = [&] {  // the operator's Esc, half way through it
+    engine.Abort();
+    atAbort = line->Names();
+  };
+  engine.RunQueued();
+  EXPECT_EQ(atAbort, (Names{"ptt on", "key down", "all up"}));
   EXPECT_EQ(tone->Names().back(), "tone4 off");
   EXPECT_EQ(engine.Pending(), 0);
   EXPECT_FALSE(engine.Active());
-  std::this_thread::sleep_for(50ms);
-  EXPECT_EQ(line->Names(), names);
+  EXPECT_EQ(line->Names(), atAbort);  // the rest of the queue never keyed
 }
 
-TEST_F(Engine, PttGoesOnBeforeTheKeyAndOffOnIdleButNeverUnderAKeyedLine) {
-  Open();
+TEST_F(Engine, PttLeadsTheFirstElementAndHoldsItsTailAcrossSlowTyping) {
+  engine.SetPttTiming(50, 300);
+  const int64_t t0 = clock.now;
   engine.Element(true, 1);
-  WaitForPendingZero(engine);
-  std::this_thread::sleep_for(5ms);
-  EXPECT_EQ(line->Names(), (Names{"all up", "ptt on", "key down", "key up"}));
+  engine.RunQueued();
+  engine.Idle();
+  clock.now += 100 * kMs;  // the next character, typed slowly, comes within the tail
+  engine.Element(true, 1);
+  engine.RunQueued();
+  engine.Idle();
+  engine.RunQueued();
+  const auto c = line->Changes();
+  ASSERT_EQ(line->Names(),
+            (Names{"ptt on", "key down", "key up", "key down", "key up", "ptt off"}));
+  EXPECT_EQ((c[1].ns - t0) / kMs, 50);        // the lead
+  EXPECT_EQ(c[3].ns - c[2].ns, 100 * kMs);    // no second lead within the tail
+  EXPECT_EQ((c[5].ns - c[4].ns) / kMs, 300);  // the tail after the last element
+  engine.Element(true, 1);
+  engine.Abort();  // Esc raises PTT at once, tail or not
+  EXPECT_EQ(line->Names().back(), "all up");
+}
+
+TEST_F(Engine, IdleWhileElementsWaitKeepsPttUnderTheKeyedLine) {
+  engine.Element(true, 20);
+  clock.duringWait[0] = [&] { engine.Idle(); };  // the tick's idle check, mid key-down
+  engine.RunQueued();
+  EXPECT_TRUE(engine.Active());
+  EXPECT_EQ(line->Names(), (Names{"ptt on", "key down", "key up"}));
   engine.Idle();
   EXPECT_EQ(line->Names().back(), "ptt off");
-  line->Clear();
-  engine.Element(true, 200);
-  for (int i = 0; i < 500 && line->Names().size() < 2; ++i) std::this_thread::sleep_for(1ms);
-  engine.Idle();  // elements still pending: PTT stays
-  EXPECT_EQ(line->Names(), (Names{"ptt on", "key down"}));
-  EXPECT_TRUE(engine.Active());
-  engine.Close();
-  EXPECT_EQ(line->Names().back(), "closed");
 }
 
-TEST_F(Engine, SidetoneOnlyKeysNoPortLine) {
-  Open(0);
+TEST_F(Engine, TuneKeysDownForItsOwnLength) {
+  engine.Tune(2500);
+  engine.RunQueued();
+  EXPECT_EQ(Keying(), (Seen{{0, "key down"}, {2500, "key up"}}));
+}
+
+TEST_F(Engine, WithoutAPortOnlyTheSidetoneSounds) {
+  ASSERT_TRUE(engine.Open(0).ok());
+  line->Clear();
+  tone->Clear();
   engine.SetSidetone(SidetoneDevice::SoundCard);
   engine.SetTone(700);
   engine.Element(true, 1);
-  WaitForPendingZero(engine);
-  std::this_thread::sleep_for(5ms);
-  EXPECT_EQ(line->Names(), Names{"all up"});
+  engine.RunQueued();
+  EXPECT_EQ(line->Names(), Names{});
   EXPECT_EQ(tone->Names(), (Names{"pitch 600", "tone4 off", "pitch 700", "tone4 on", "tone4 off"}));
 }
 
 TEST(EngineLine, ALineThatFailsWhileKeyingStopsEverythingAndSaysSo) {
-  auto line = std::make_shared<Recorder>();
+  StallingClock clock;
+  auto line = std::make_shared<test::Recorder>(&clock);
   EngineOutputs outputs = test::Recording(line, line);
-  outputs.openKeyLine = [line](int, OpenResult*) -> std::unique_ptr<KeyLine> {
+  outputs.openKeyLine = [line](int, std::unique_ptr<KeyLine>* opened) {
     auto failing = std::make_unique<test::RecordingLine>(line);
     failing->failAfter = 3;  // PTT, the first key-down and key-up work
-    return failing;
+    *opened = std::move(failing);
+    return Result();
   };
-  KeyerEngine engine(outputs);
+  KeyerEngine engine(outputs, nullptr, &clock);
   ASSERT_TRUE(engine.Open(1).ok());
   engine.SetKeyLine(true);
   engine.SetUnit(5);
   for (int i = 0; i < 10; ++i) engine.Element(i % 2 == 0, 1);
-  for (int i = 0; i < 500 && engine.LineError() == 0; ++i) std::this_thread::sleep_for(2ms);
-  EXPECT_EQ(engine.LineError(), EIO);
+  engine.RunQueued();
+  EXPECT_EQ(engine.LineError().error(), EIO);
   EXPECT_EQ(engine.Pending(), 0);
   EXPECT_FALSE(engine.Active());
   EXPECT_EQ(line->Names().back(), "all up");  // what can still be raised
   engine.Element(true, 1);                    // nothing more until it opens again
   EXPECT_EQ(engine.Pending(), 0);
   ASSERT_TRUE(engine.Open(1).ok());
-  EXPECT_EQ(engine.LineError(), 0);
+  EXPECT_TRUE(engine.LineError().ok());
 }
 
 TEST(EngineOpen, AFailedOpenReportsItsStatusAndQueuesNothing) {
-  auto line = std::make_shared<Recorder>();
-  KeyerEngine engine(test::Recording(line, line, {OpenStatus::InUse, EBUSY}));
-  EXPECT_EQ(engine.Open(3).status, OpenStatus::InUse);
+  auto line = std::make_shared<test::Recorder>();
+  StallingClock clock;
+  KeyerEngine engine(test::Recording(line, line, Result::FromErrno(Fault::Open, EBUSY)), nullptr,
+                     &clock);
+  EXPECT_EQ(OpenStatusOf(engine.Open(3)), OpenStatus::InUse);
   EXPECT_FALSE(engine.IsOpen());
   engine.Element(true, 1);
   EXPECT_EQ(engine.Pending(), 0);

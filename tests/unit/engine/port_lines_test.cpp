@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/device_names.h"
+#include "engine/open_status.h"
 #include "engine/parallel_key_line.h"
 #include "engine/serial_key_line.h"
 
@@ -57,13 +58,11 @@ class PortLines : public ::testing::Test {
   }
   int master_ = -1, slave_ = -1;
   char slave[128] = {};
-  OpenResult result{OpenStatus::Other, -1};
 };
 
 TEST_F(PortLines, SerialLowersBothLinesOnOpenDtrKeysRtsIsPttAndCloseRaisesBoth) {
-  auto line = SerialKeyLine::Open(slave, &result, FakeIoctl);
-  ASSERT_TRUE(line);
-  EXPECT_TRUE(result.ok());
+  std::unique_ptr<KeyLine> line;
+  ASSERT_TRUE(OpenSerialKeyLine(slave, &line, FakeIoctl).ok());
   EXPECT_EQ(g_calls, (std::vector<Call>{{TIOCEXCL, 0}, {TIOCMBIC, TIOCM_DTR | TIOCM_RTS}}));
   g_calls.clear();
   line->SetPtt(true);
@@ -77,27 +76,26 @@ TEST_F(PortLines, SerialLowersBothLinesOnOpenDtrKeysRtsIsPttAndCloseRaisesBoth) 
                                {TIOCMBIC, TIOCM_DTR},
                                {TIOCMBIC, TIOCM_DTR | TIOCM_RTS}}));
   g_failRequest = TIOCMBIC;  // a line that cannot be lowered is not opened
-  EXPECT_FALSE(SerialKeyLine::Open(slave, &result, FakeIoctl));
-  EXPECT_EQ(result.err, EINVAL);
+  EXPECT_EQ(OpenSerialKeyLine(slave, &line, FakeIoctl).error(), EINVAL);
 }
 
 TEST_F(PortLines, APortHeldByAnotherProgramOrAnotherOrvexIsInUse) {
   const int other = open(slave, O_RDWR | O_NOCTTY);
   ASSERT_EQ(flock(other, LOCK_EX), 0);
-  EXPECT_FALSE(SerialKeyLine::Open(slave, &result, FakeIoctl));
-  EXPECT_EQ(result.status, OpenStatus::InUse);
+  std::unique_ptr<KeyLine> line, second;
+  EXPECT_EQ(OpenStatusOf(OpenSerialKeyLine(slave, &line, FakeIoctl)), OpenStatus::InUse);
   close(other);
-  auto line = SerialKeyLine::Open(slave, &result, FakeIoctl);
-  EXPECT_TRUE(line);
-  EXPECT_FALSE(SerialKeyLine::Open(slave, &result, FakeIoctl));
-  EXPECT_EQ(result.status, OpenStatus::InUse);
+  EXPECT_TRUE(OpenSerialKeyLine(slave, &line, FakeIoctl).ok());
+  EXPECT_EQ(OpenStatusOf(OpenSerialKeyLine(slave, &second, FakeIoctl)), OpenStatus::InUse);
 }
 
 TEST_F(PortLines, MissingForbiddenAndNonTerminalDevices) {
-  EXPECT_FALSE(SerialKeyLine::Open("/dev/orvex-no-such-port", &result));
-  EXPECT_EQ(result.status, OpenStatus::NotFound);
-  EXPECT_FALSE(ParallelKeyLine::Open("/dev/orvex-no-such-port", &result));
-  EXPECT_EQ(result.status, OpenStatus::NotFound);
+  std::unique_ptr<KeyLine> serial;
+  std::unique_ptr<KeyLine> parallel;
+  EXPECT_EQ(OpenStatusOf(OpenSerialKeyLine("/dev/orvex-no-such-port", &serial)),
+            OpenStatus::NotFound);
+  EXPECT_EQ(OpenStatusOf(OpenParallelKeyLine("/dev/orvex-no-such-port", &parallel)),
+            OpenStatus::NotFound);
   char path[] = "/tmp/orvex-port-XXXXXX";
   close(mkstemp(path));
   // A device the user may not open: as root, check it as an ordinary user.
@@ -106,9 +104,8 @@ TEST_F(PortLines, MissingForbiddenAndNonTerminalDevices) {
   if (pid == 0) {
     if (geteuid() == 0 && setuid(65534) != 0) _exit(99);
     if (geteuid() != 0) chmod(path, 0);
-    OpenResult r;
-    SerialKeyLine::Open(path, &r);
-    _exit(r.Number());
+    std::unique_ptr<KeyLine> line;
+    _exit(StatusNumber(OpenSerialKeyLine(path, &line)));
   }
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
@@ -119,8 +116,8 @@ TEST_F(PortLines, MissingForbiddenAndNonTerminalDevices) {
 
 TEST_F(PortLines, ParallelPin17KeysPin16IsPttAndCloseReleases) {
   g_control = 0xF3;  // other bits set, the bidirectional bit among them
-  auto line = ParallelKeyLine::Open(slave, &result, FakeIoctl);
-  ASSERT_TRUE(line);
+  std::unique_ptr<KeyLine> line;
+  ASSERT_TRUE(OpenParallelKeyLine(slave, &line, FakeIoctl).ok());
   // Pin 17 low (its inverted bit set), pin 16 low, strobe and autofeed kept.
   EXPECT_EQ(g_calls,
             (std::vector<Call>{{PPEXCL, 0}, {PPCLAIM, 0}, {PPRCONTROL, 0}, {PPWCONTROL, 0x0B}}));
@@ -133,8 +130,7 @@ TEST_F(PortLines, ParallelPin17KeysPin16IsPttAndCloseReleases) {
   EXPECT_EQ(g_calls[2], (Call{PPWCONTROL, 0x0B}));
   EXPECT_EQ(g_calls.back().request, static_cast<unsigned long>(PPRELEASE));
   g_failRequest = PPCLAIM;
-  EXPECT_FALSE(ParallelKeyLine::Open(slave, &result, FakeIoctl));
-  EXPECT_EQ(result.err, EINVAL);
+  EXPECT_EQ(OpenParallelKeyLine(slave, &line, FakeIoctl).error(), EINVAL);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "core/config/menu_captions.h"
+#include "core/frame/menu_captions.h"
 
 namespace orvex {
 

@@ -1,9 +1,11 @@
 // Saving the CW Options: the checks, applying the settings, re-opening the
 // keyer and writing the environment file. The dialog only collects the
-// entries; this decides what they mean.
+// entries; this decides what they mean, through the settings table.
 #pragma once
 
 #include <array>
+#include <map>
+#include <string>
 
 #include "base/message_sink.h"
 #include "core/frame/program_state.h"
@@ -11,25 +13,22 @@
 
 namespace orvex {
 
-// What the operator entered, as typed.
+// What the operator entered, as typed, by the key of the setting it is for
+// ("CWPort", "CWSpeed", ...): a check box as "1" or "0", a choice of
+// buttons as the number it stores. Messages 1 to 8 as typed.
 struct CWOptionsEntries {
-  Text port;
-  Text speed;
-  Text tone;
-  bool sidetone = true;
-  int device = 1;  // 1 PC speaker, 3 sound card/MIDI, 4 sound card/wave
+  std::map<std::string, Text> typed;
   std::array<Text, 8> messages;
-  Text pttLead = "0";  // ms
-  Text pttTail = "0";
-  Text netKeyer;  // empty, a UDP port, or address:port
 };
 
-// The entries the dialog opens with.
+// The entries the dialog opens with: the settings it edits as they are
+// (an unknown sidetone device as the PC speaker, which the dialog shows).
 CWOptionsEntries EntriesFrom(const EnvSettings& settings);
 
-// Checks the entries (the first failure shows its "Set CW Options" box),
-// applies them, re-opens the keyer when the packet window is up and writes
-// the environment file. False: the dialog stays open.
+// Checks the entries in the order the settings are written (the first
+// failure shows its "Set CW Options" box), applies them, re-opens the
+// keyer when the packet window is up and writes the environment file.
+// False: the dialog stays open.
 bool ApplyCWOptions(const CWOptionsEntries& entries, ProgramState& state, SendPath& send,
                     MessageSink& sink);
 

@@ -1,0 +1,289 @@
+#include "core/config/settings_table.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <limits>
+
+#include "base/numbers.h"
+#include "core/config/net_address.h"
+#include "core/config/port_name.h"
+
+namespace orvex {
+namespace {
+
+// Port names are stored upper case ("none" as "None"); a device path as it
+// is written.
+Result CheckPortEntry(const Text& typed, Text* stored) {
+  Text port = TrimBlanks(typed);
+  if (port.empty() || port[0] != '/') port = UpperCase(port);
+  if (port == "NONE") port = "None";
+  int16_t code = 0;
+  if (const Result parsed = ParseCWPort(port, &code); !parsed.ok())
+    return Result::Refused(parsed.text() + Text(CRLF) +
+                           "CW port must be COM1 to COM8, LPT1, LPT2, a device path or None.");
+  *stored = port;
+  return {};
+}
+
+Result CheckNetKeyerEntry(const Text& typed, Text* stored) {
+  *stored = TrimBlanks(typed);
+  if (stored->empty() || CheckNetAddress(*stored).ok()) return {};
+  return Result::Refused("Logger UDP port must be 1 - 65535, or address:port, or empty");
+}
+
+constexpr const char* kMessagePrefix = "MsgCW";
+
+// In the order the file is written.
+const Setting kTable[] = {
+    {.key = "Version", .field = &EnvSettings::Version, .how = Written::Version},
+    {.key = "Call",
+     .field = &EnvSettings::MyCall,
+     .how = Written::Text,
+     .onlyWith = &EnvSettings::MyCall},
+    {.key = "ColorPktFore",
+     .field = &EnvSettings::ColorPktFore,
+     .onlyWith = &EnvSettings::ColorPktFore},
+    // The foreground colour decides both lines.
+    {.key = "ColorPktBack",
+     .field = &EnvSettings::ColorPktBack,
+     .onlyWith = &EnvSettings::ColorPktFore},
+    {.key = "CWPort",
+     .field = &EnvSettings::CWPort,
+     .text = "None",
+     .how = Written::Text,
+     .check = CheckPortEntry},
+    {.key = "CWSpeed",
+     .field = &EnvSettings::CWSpeed,
+     .number = 28,
+     .limits = kSpeedLimits,
+     .label = "Speed"},
+    {.key = "CWSidetone_Device", .field = &EnvSettings::CWSidetone_Device, .number = 1},
+    {.key = "CWSidetone_Enable",
+     .field = &EnvSettings::CWSidetone_Enable,
+     .number = 1,
+     .alsoRead = "CWSIDETONE"},
+    {.key = "CWTone",
+     .field = &EnvSettings::CWTone,
+     .number = 600,
+     .limits = kToneLimits,
+     .label = "CW tone"},
+    {.key = "CWWeight", .field = &EnvSettings::CWWeight, .number = 50},
+    {.key = "CWPttLead",
+     .field = &EnvSettings::CWPttLead,
+     .limits = kPttLeadLimits,
+     .fileLimited = true,
+     .label = "PTT lead"},
+    {.key = "CWPttTail",
+     .field = &EnvSettings::CWPttTail,
+     .limits = kPttTailLimits,
+     .fileLimited = true,
+     .label = "PTT tail"},
+    {.key = "NetKeyer",
+     .field = &EnvSettings::NetKeyer,
+     .how = Written::Text,
+     .onlyWith = &EnvSettings::NetKeyer,
+     .check = CheckNetKeyerEntry},
+    {.key = kMessagePrefix, .field = &EnvSettings::MsgCW, .how = Written::Numbered},
+    {.key = "PacketTop", .field = &EnvSettings::PacketTop, .number = -1},
+    {.key = "PacketLeft", .field = &EnvSettings::PacketLeft},
+    {.key = "PacketHeight", .field = &EnvSettings::PacketHeight},
+    {.key = "PacketWidth", .field = &EnvSettings::PacketWidth},
+    {.key = "PacketState", .field = &EnvSettings::PacketState},
+    {.key = "PacketFontName",
+     .field = &EnvSettings::PacketFontName,
+     .text = "FixedSys",
+     .how = Written::Text,
+     .onlyWith = &EnvSettings::PacketFontName},
+    {.key = "PacketFontSize",
+     .field = &EnvSettings::PacketFontSize,
+     .number = 9,
+     .how = Written::Decimal,
+     .onlyWith = &EnvSettings::PacketFontName},
+    {.key = "PacketFontBold",
+     .field = &EnvSettings::PacketFontBold,
+     .onlyWith = &EnvSettings::PacketFontName},
+    {.key = "PacketFontItalic",
+     .field = &EnvSettings::PacketFontItalic,
+     .onlyWith = &EnvSettings::PacketFontName},
+    {.key = "PacketFontUnderline",
+     .field = &EnvSettings::PacketFontUnderline,
+     .onlyWith = &EnvSettings::PacketFontName},
+    {.key = "PacketFontStrikeThru",
+     .field = &EnvSettings::PacketFontStrikeThru,
+     .onlyWith = &EnvSettings::PacketFontName},
+};
+
+// Not empty, not zero.
+bool IsSet(const EnvSettings& s, const Field& field) {
+  return std::visit(
+      [&s](auto member) {
+        if constexpr (std::is_same_v<decltype(member), std::monostate>) {
+          return true;
+        } else if constexpr (std::is_same_v<decltype(member), Text EnvSettings::*>) {
+          return !(s.*member).empty();
+        } else if constexpr (std::is_same_v<decltype(member), std::array<Text, 8> EnvSettings::*>) {
+          return true;
+        } else {
+          return s.*member != 0;
+        }
+      },
+      field);
+}
+
+// A number into a field of type T, within its range and, where asked, the
+// setting's limits.
+template <typename T>
+bool StoreNumber(T& into, double value, const Limits& limits) {
+  const auto rounded =
+      RoundHalfEven(value, std::max<long long>(limits.lo, std::numeric_limits<T>::min()),
+                    std::min<long long>(limits.hi, std::numeric_limits<T>::max()));
+  if (!rounded) return false;
+  into = static_cast<T>(*rounded);
+  return true;
+}
+
+Text NumberLine(const char* key, long long value) {
+  return Text(key) + "=" + SignedDigits(value) + " " + Text(CRLF);
+}
+
+}  // namespace
+
+EnvSettings::EnvSettings() {
+  for (const Setting& row : kTable)
+    std::visit(
+        [&](auto member) {
+          using M = decltype(member);
+          if constexpr (std::is_same_v<M, Text EnvSettings::*>)
+            this->*member = row.text;
+          else if constexpr (std::is_same_v<M, float EnvSettings::*>)
+            this->*member = static_cast<float>(row.number);
+          else if constexpr (std::is_same_v<M, int16_t EnvSettings::*> ||
+                             std::is_same_v<M, int32_t EnvSettings::*>)
+            this->*member =
+                static_cast<std::remove_reference_t<decltype(this->*member)>>(row.number);
+        },
+        row.field);
+}
+
+std::span<const Setting> SettingsTable() {
+  return kTable;
+}
+
+const Setting& SettingFor(const Field& field) {
+  for (const Setting& row : kTable)
+    if (row.field == field) return row;
+  return kTable[0];
+}
+
+const Setting* SettingByFileKey(std::string_view key, int* index) {
+  *index = 0;
+  for (const Setting& row : kTable)
+    if (row.how != Written::Numbered &&
+        (key == UpperCase(row.key) || (row.alsoRead && key == row.alsoRead)))
+      return &row;
+  for (const Setting& row : kTable) {
+    const Text prefix = UpperCase(row.key);
+    if (row.how == Written::Numbered && key.substr(0, prefix.size()) == prefix) {
+      const int n = key.back() - '0';  // the last character counts: "MSGCW12" is message 2
+      *index = n >= 1 && n <= 8 ? n : 0;
+      return &row;
+    }
+  }
+  return nullptr;
+}
+
+Result Setting::Read(EnvSettings& s, std::string_view value, int index) const {
+  const Limits range = fileLimited ? limits : Limits{};
+  const bool fits = std::visit(
+      [&](auto member) {
+        using M = decltype(member);
+        if constexpr (std::is_same_v<M, Text EnvSettings::*>) {
+          s.*member = Text(value);
+          return true;
+        } else if constexpr (std::is_same_v<M, std::array<Text, 8> EnvSettings::*>) {
+          if (index >= 1 && index <= 8) (s.*member)[static_cast<size_t>(index - 1)] = Text(value);
+          return true;
+        } else if constexpr (std::is_same_v<M, float EnvSettings::*>) {
+          const double v = LeadingNumber(value);
+          if (!(v >= -FLT_MAX && v <= FLT_MAX)) return false;
+          s.*member = static_cast<float>(v);
+          return true;
+        } else if constexpr (std::is_same_v<M, std::monostate>) {
+          return true;
+        } else {
+          return StoreNumber(s.*member, LeadingNumber(value), range);
+        }
+      },
+      field);
+  return fits ? Result() : Result::Failed(Fault::Read, EOVERFLOW, "Overflow");
+}
+
+long long Setting::Number(const EnvSettings& s) const {
+  if (const auto* m = std::get_if<int16_t EnvSettings::*>(&field)) return s.**m;
+  if (const auto* m = std::get_if<int32_t EnvSettings::*>(&field)) return s.**m;
+  return 0;
+}
+
+Text Setting::Lines(const EnvSettings& s) const {
+  if (!IsSet(s, onlyWith)) return {};
+  const Text eol(CRLF);
+  switch (how) {
+    case Written::Number:
+      return NumberLine(key, Number(s));
+    case Written::Decimal: {
+      const Text digits = DecimalText(s.*std::get<float EnvSettings::*>(field));
+      return Text(key) + "=" + (digits[0] == '-' ? "" : " ") + digits + " " + eol;
+    }
+    case Written::Text:
+      return Text(key) + "=" + s.*std::get<Text EnvSettings::*>(field) + eol;
+    case Written::Version:
+      return Text(key) + "=" + kProgramVersion + eol;
+    case Written::Numbered: {
+      Text out;
+      const auto& entries = s.*std::get<std::array<Text, 8> EnvSettings::*>(field);
+      for (size_t n = 0; n < entries.size(); ++n)
+        if (!entries[n].empty()) out += key + std::to_string(n + 1) + "=" + entries[n] + eol;
+      return out;
+    }
+  }
+  return {};
+}
+
+Result Setting::Enter(EnvSettings& s, const Text& typed) const {
+  if (check) {
+    Text stored;
+    if (Result checked = check(typed, &stored); !checked.ok()) return checked;
+    s.*std::get<Text EnvSettings::*>(field) = stored;
+    return {};
+  }
+  if (const auto* text = std::get_if<Text EnvSettings::*>(&field)) {
+    s.** text = typed;
+    return {};
+  }
+  int16_t number = 0;
+  if (Result checked = CheckNumber(typed, &number); !checked.ok()) return checked;
+  std::visit(
+      [&](auto member) {
+        using M = decltype(member);
+        if constexpr (std::is_same_v<M, int16_t EnvSettings::*> ||
+                      std::is_same_v<M, int32_t EnvSettings::*>)
+          s.*member = number;
+      },
+      field);
+  return {};
+}
+
+Result Setting::CheckNumber(const Text& typed, int16_t* number) const {
+  if (IsNumberInRange(typed, static_cast<int16_t>(std::max(limits.lo, INT16_MIN)),
+                      static_cast<int16_t>(std::min(limits.hi, INT16_MAX)), number))
+    return {};
+  return Result::Refused(Text(label ? label : key) + " must be " + std::to_string(limits.lo) +
+                         " - " + std::to_string(limits.hi));
+}
+
+Text Setting::Typed(const EnvSettings& s) const {
+  if (const auto* text = std::get_if<Text EnvSettings::*>(&field)) return s.**text;
+  return std::to_string(Number(s));
+}
+
+}  // namespace orvex

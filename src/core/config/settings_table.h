@@ -1,0 +1,89 @@
+// Every setting of the environment file, declared once: its key, the field
+// of EnvSettings it lives in, its default, the limits an entry must keep and
+// how it is written. The environment file reads and writes through this
+// table, CW Options checks its entries with it, and the command-line
+// programs their options. A new setting is one row here (in the order the
+// file is written) and its field in EnvSettings.
+#pragma once
+
+#include <array>
+#include <climits>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <variant>
+
+#include "base/result.h"
+#include "core/config/env_settings.h"
+
+namespace orvex {
+
+// What a number may be. An entry outside its setting's limits is refused;
+// the file may hold anything its field can (unless the row says otherwise).
+struct Limits {
+  int lo = INT_MIN;
+  int hi = INT_MAX;
+  bool Holds(long long v) const { return v >= lo && v <= hi; }
+};
+inline constexpr Limits kSpeedLimits{1, 99};      // words per minute
+inline constexpr Limits kToneLimits{0, 9999};     // Hz
+inline constexpr Limits kPttLeadLimits{0, 500};   // ms before the first element
+inline constexpr Limits kPttTailLimits{0, 3000};  // ms after the last
+
+using Field =
+    std::variant<std::monostate, Text EnvSettings::*, int16_t EnvSettings::*,
+                 int32_t EnvSettings::*, float EnvSettings::*, std::array<Text, 8> EnvSettings::*>;
+
+enum class Written {
+  Number,    // in print form, blanks around it: "CWSpeed= 28 ", "PacketTop=-1 "
+  Decimal,   // the shortest decimal the same way: "PacketFontSize= 10.5 "
+  Text,      // exactly as held: "CWPort=COM1"
+  Version,   // this program's version, whatever the field holds
+  Numbered,  // a line for each entry that is not empty: "MsgCW3=..."
+};
+
+// A check of its own for what the operator typed (a port name, an
+// address): the text to store, or why it is refused.
+using EntryCheck = Result (*)(const Text& typed, Text* stored);
+
+struct Setting {
+  const char* key;        // as written; read in upper case
+  Field field;            // where it lives
+  double number = 0;      // its default, for a number
+  const char* text = "";  // its default, for a text
+  Written how = Written::Number;
+  Field onlyWith = {};             // written only while this one is set (not empty, not 0)
+  Limits limits = {};              // what an entry may be
+  bool fileLimited = false;        // a value in the file outside the limits stops the reading
+  const char* label = nullptr;     // names it in "Speed must be 1 - 99"
+  EntryCheck check = nullptr;      // an entry's own check, instead of the limits
+  const char* alsoRead = nullptr;  // another key the reader takes for it
+
+  // A value read from the file, into s; a failure when the number does not
+  // fit (the reading stops there).
+  Result Read(EnvSettings& s, std::string_view value, int index = 0) const;
+  // What the writer writes for s: its lines, or nothing.
+  Text Lines(const EnvSettings& s) const;
+  // What the operator typed, checked and stored into s; refused with the
+  // words for the operator ("Speed must be 1 - 99").
+  Result Enter(EnvSettings& s, const Text& typed) const;
+  // A typed number within the limits, into *number; refused as Enter is.
+  Result CheckNumber(const Text& typed, int16_t* number) const;
+  // The value in s as the operator would type it.
+  Text Typed(const EnvSettings& s) const;
+  // The number in s, for a number.
+  long long Number(const EnvSettings& s) const;
+};
+
+std::span<const Setting> SettingsTable();
+
+// The setting a key of the file names (upper case): its own key or the one
+// it is also read by, or a numbered one by its prefix, with *index set to
+// the number (0 when it is no number from 1 to 8). Null for none.
+const Setting* SettingByFileKey(std::string_view upperKey, int* index);
+
+// The row of a field. Every field has one: a field without a row would be
+// neither read nor written, which the settings' round-trip test catches.
+const Setting& SettingFor(const Field& field);
+
+}  // namespace orvex

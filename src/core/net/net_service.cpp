@@ -1,0 +1,47 @@
+#include "core/net/net_service.h"
+
+namespace orvex {
+
+Result NetService::Open(const std::string& where, SendPath& send, Keyer& keyer,
+                        const EnvSettings& settings, NetControl& control,
+                        std::unique_ptr<NetService>* service) {
+  std::unique_ptr<UdpListener> socket;
+  if (Result opened = UdpListener::Open(where, &socket); !opened.ok()) return opened;
+  service->reset(new NetService(std::move(socket), send, keyer, settings, control));
+  return {};
+}
+
+NetService::NetService(std::unique_ptr<UdpListener> socket, SendPath& send, Keyer& keyer,
+                       const EnvSettings& settings, NetControl& control)
+    : socket_(std::move(socket)),
+      send_(send),
+      control_(control),
+      net_({keyer, send, settings, *socket_, *this}) {
+  send_.SetKeyedSource(&net_);
+}
+
+NetService::~NetService() {
+  net_.Clear();
+  send_.SetKeyedSource(nullptr);
+}
+
+bool NetService::Exit() {
+  exiting_ = exiting_ || control_.Exit();
+  return exiting_;
+}
+
+void NetService::Read() {
+  std::string datagram;
+  NetPeer from;
+  while (!exiting_ && socket_->Receive(&datagram, &from)) {
+    net_.Handle(datagram, from);
+    send_.Pump();
+  }
+}
+
+void NetService::Service() {
+  if (net_.Waiting() > 0) send_.Pump();
+  net_.Poll();
+}
+
+}  // namespace orvex

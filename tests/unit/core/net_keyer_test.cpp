@@ -1,0 +1,204 @@
+// The loggers' keying protocol in-process, on the simulated clock: the
+// requests of Tlf and CQRLOG keyed as a listener hears them, speed changes
+// and weighting to the millisecond, replies as their text ends, abort and
+// reset, PTT and tune as the keyer is asked for them.
+#include "core/net/net_keyer.h"
+
+#include <gtest/gtest.h>
+
+#include "support/send_harness.h"
+
+namespace orvex {
+namespace {
+
+std::string Esc(const std::string& command) {
+  return "\x1b" + command;
+}
+
+struct Reply {
+  std::string text;
+  int64_t ms;  // when it went, on the simulated clock
+};
+
+class NetKeying : public ::testing::Test,
+                  public test::SendHarness,
+                  public NetReplies,
+                  public NetControl {
+ protected:
+  NetKeying() {
+    settings.CWSpeed = 30;
+    send.SetKeyedSource(&net);
+  }
+  ~NetKeying() override { send.SetKeyedSource(nullptr); }
+  void Reply(const NetPeer&, std::string_view bytes) override {
+    replies.push_back({std::string(bytes), clock.MonotonicMs()});
+  }
+  bool Exit() override { return false; }
+  bool SetDevice(std::string_view) override { return false; }
+
+  // One datagram, as the service hands it on.
+  void Request(const std::string& datagram) {
+    net.Handle(datagram, NetPeer{});
+    send.Pump();
+  }
+  // ms of the service loop: a wake each millisecond, the tick every 100.
+  void Run(int ms) {
+    for (int t = 0; t < ms; ++t) {
+      clock.Advance(1);
+      timer.Poll();
+      if (clock.MonotonicMs() % 100 == 0) send.Tick();
+      if (net.Waiting() > 0) send.Pump();
+      net.Poll();
+    }
+  }
+  // Key-downs and gaps as a listener hears them: "." and "-" against the
+  // shortest key-down, " " between characters, " / " between words.
+  std::string Heard() const {
+    std::vector<std::pair<int64_t, int64_t>> downs;  // start, end
+    int64_t at = 0;
+    for (const engine::KeyElement& e : keyer.Timeline()) {
+      if (e.down) downs.push_back({at, at + e.units});
+      at += e.units;
+    }
+    int64_t dot = INT64_MAX;
+    for (auto [s, e] : downs) dot = std::min(dot, e - s);
+    std::string out;
+    for (size_t i = 0; i < downs.size(); ++i) {
+      const int64_t gap = i ? downs[i].first - downs[i - 1].second : 0;
+      out += gap > 5 * dot ? " / " : gap > 2 * dot ? " " : "";
+      out += downs[i].second - downs[i].first > 2 * dot ? '-' : '.';
+    }
+    return out;
+  }
+  // Each key-down's and each gap's length in ms, in order.
+  std::vector<int> Lengths(bool down) const {
+    std::vector<int> out;
+    bool keyed = false;
+    for (const engine::KeyElement& e : keyer.Timeline()) {
+      keyed = keyed || e.down;
+      if (keyed && e.down == down) out.push_back(e.units);
+    }
+    return out;
+  }
+  int64_t LastKeyUp() const {
+    int64_t at = 0, up = 0;
+    for (const engine::KeyElement& e : keyer.Timeline()) {
+      at += e.units;
+      if (e.down) up = at;
+    }
+    return up;
+  }
+
+  std::vector<struct Reply> replies;
+  NetKeyer net{{keyer, send, settings, *this, *this}};
+};
+
+struct Exchange {
+  const char* name;
+  std::vector<std::string> requests;
+  std::string heard;
+};
+
+class NetExchange : public NetKeying, public ::testing::WithParamInterface<Exchange> {};
+
+TEST_P(NetExchange, KeysWhatTheLoggerSent) {
+  for (const std::string& request : GetParam().requests) {
+    Request(request);
+    Run(5);  // datagrams from a logger come one by one
+  }
+  Run(20000);
+  EXPECT_EQ(Heard(), GetParam().heard);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Loggers, NetExchange,
+    ::testing::Values(
+        // Tlf's start-up, then an exchange with speed changes inside it.
+        Exchange{
+            "Tlf",
+            {Esc("0"), Esc("3600"), Esc("g70"), Esc("2 28"), Esc("70"), Esc("d0"), "++5NN--\r\n"},
+            "..... -. -."},
+        // CQRLOG: one character a datagram, speed commands between.
+        Exchange{"Cqrlog", {Esc("230"), "c", "q", Esc("232"), " ", "d", "e"}, "-.-. --.- / -.. ."},
+        Exchange{"SignsCaseAndSkipped",
+                 {"*<>&=(!", "a\xC3\x84#b"},
+                 ".-.-. ...-.- -...-.- .-... -...- -.--. ...-. .- .-.- -..."},
+        // Only 256 bytes of a datagram count: six e after 250 unkeyable.
+        Exchange{
+            "BackspaceCaretAndLimit",
+            {std::string("ab\bc"), "e^ t", std::string(250, '#') + "eeeeee" + std::string(44, 't')},
+            ".- -.-. . . . . . . ."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Dot lengths: speed commands, "+" and "-" in text (which persist), a bad
+// speed ignored, weighting moving time from the gap to the element.
+TEST_F(NetKeying, SpeedAndWeightingKeyToTheMillisecond) {
+  for (const std::string& request : {Esc("230"), std::string("e"), std::string("+e"),
+                                     std::string("e"), Esc("299"), std::string("--e")})
+    Request(request);
+  Run(3000);  // a command acts when it comes, not in the text's turn
+  Request(Esc("750"));
+  Request("ii");
+  Run(3000);
+  EXPECT_EQ(Lengths(true), (std::vector<int>{40, 38, 38, 43, 69, 69, 69, 69}));  // 30, 32, 28 WPM
+  EXPECT_EQ(Lengths(false).at(5), 17);  // inside the weighted "i": 42.86 x 0.4
+}
+
+TEST_F(NetKeying, ARepliesWhenItsTextsLastKeyUpComes) {
+  Request(Esc("240"));
+  Request("cq^ never keyed");
+  Request(Esc("hTU"));
+  Request("ee");
+  Run(5000);
+  EXPECT_EQ(Heard(), "-.-. --.- . .");
+  ASSERT_EQ(replies.size(), 2u);
+  EXPECT_EQ(replies[0].text, "cq\r\n");
+  EXPECT_EQ(replies[1].text, "hTU\r\n");
+  EXPECT_EQ(replies[1].ms, LastKeyUp());  // not after the gap that follows it
+}
+
+TEST_F(NetKeying, AbortStopsAtOnceAndAnswersBreakButNotInWordMode) {
+  Request("paris paris paris^");
+  Run(400);
+  Request(Esc("4"));
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(replies[0].text, "break\r\n");
+  Run(3000);
+  EXPECT_LE(LastKeyUp(), 400);  // nothing keyed after it
+  EXPECT_EQ(net.Waiting(), 0u);
+  Request(Esc("6"));
+  const size_t before = Lengths(true).size();
+  Request("test");
+  Run(100);
+  Request(Esc("4"));
+  Run(3000);
+  EXPECT_EQ(Lengths(true).size(), before + 6);  // "- . ... -" keyed whole
+}
+
+TEST_F(NetKeying, PttHeldAndReleasedLeadCappedAndTuneGoToTheKeyer) {
+  Request(Esc("a1"));
+  Request(Esc("a0"));
+  Request(Esc("d900"));  // taken as 50 ms
+  Request(Esc("c1"));
+  EXPECT_EQ(Count("HOLDPTT 0 1"), 1);
+  EXPECT_EQ(Count("HOLDPTT 0 0"), 1);
+  EXPECT_EQ(keyer.pttLead, 50);
+  EXPECT_EQ(Count("TUNE 0 1000"), 1);
+}
+
+TEST_F(NetKeying, AResetReturnsToTheSettingsAndAFullQueueRefusesWhole) {
+  Request(Esc("250"));
+  Request(Esc("3900"));
+  Request(Esc("0"));
+  EXPECT_EQ(send.Speed(), 30);
+  EXPECT_EQ(keyer.tone, 600);
+  for (int i = 0; i < 140; ++i) Request(std::string(250, 'e'));
+  Request(Esc("q"));
+  Request(Esc("2 fast"));
+  EXPECT_EQ(net.Totals().requests, 145u);
+  EXPECT_EQ(net.Totals().refused, 9u);  // 131 of them fill the queue
+  EXPECT_EQ(net.Totals().ignored, 2u);
+}
+
+}  // namespace
+}  // namespace orvex
