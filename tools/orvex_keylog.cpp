@@ -11,35 +11,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "core/sending/morse_table.h"
 
 namespace {
 
 struct Element {
   long long down, up;  // microseconds
 };
-
-const std::map<std::string, char>& Codes() {
-  static const std::map<std::string, char> codes = [] {
-    std::map<std::string, char> m;
-    const char* letters[] = {".-",   "-...", "-.-.", "-..",  ".",   "..-.", "--.",  "....", "..",
-                             ".---", "-.-",  ".-..", "--",   "-.",  "---",  ".--.", "--.-", ".-.",
-                             "...",  "-",    "..-",  "...-", ".--", "-..-", "-.--", "--.."};
-    for (int i = 0; i < 26; ++i) m[letters[i]] = static_cast<char>('A' + i);
-    const char* figures[] = {"-----", ".----", "..---", "...--", "....-",
-                             ".....", "-....", "--...", "---..", "----."};
-    for (int i = 0; i < 10; ++i) m[figures[i]] = static_cast<char>('0' + i);
-    const std::pair<const char*, char> signs[] = {{"--..--", ','}, {".-.-.-", '.'}, {"-..-.", '/'},
-                                                  {"..--..", '?'}, {"-...-", '='},  {".-.-.", '+'},
-                                                  {"-....-", '-'}, {"---...", ':'}, {"..-..", 'E'}};
-    for (auto [code, c] : signs) m.emplace(code, c);
-    return m;
-  }();
-  return codes;
-}
 
 }  // namespace
 
@@ -91,8 +73,8 @@ int main(int argc, char** argv) {
   std::string text, code;
   auto flush = [&] {
     if (code.empty()) return;
-    const auto it = Codes().find(code);
-    text += it == Codes().end() ? '*' : it->second;
+    const unsigned char c = orvex::MorseCharacter(code);
+    text += c ? orvex::Cp1252ToUtf8(std::string(1, static_cast<char>(c))) : "*";
     code.clear();
   };
   for (size_t i = 0; i < elements.size(); ++i) {

@@ -33,13 +33,17 @@ bool Audio(const char* choice) {
 // The sound server first (where the desktop plays everything), then the
 // sound card through PortAudio, then silence that says why.
 std::unique_ptr<Sidetone> SoundCardOrSilence() {
-  std::string problem;
-  if (!Audio("portaudio"))
-    if (auto server = PulseSidetone::Open(&problem)) return server;
+  Result server = Result::Missing();
+  if (!Audio("portaudio")) {
+    std::unique_ptr<PulseSidetone> pulse;
+    server = PulseSidetone::Open(&pulse);
+    if (pulse) return pulse;
+  }
   if (!Audio("pulse"))
     if (auto card = PortAudioSidetone::Open()) return card;
-  if (problem.empty()) problem = "no sound server answered and no sound card could be opened";
-  return std::make_unique<NullSidetone>(problem);
+  return std::make_unique<NullSidetone>(
+      server.failed() ? server.text()
+                      : "no sound server answered and no sound card could be opened");
 }
 
 std::unique_ptr<Sidetone> OpenSidetone(SidetoneDevice device) {

@@ -22,7 +22,7 @@ class ParallelKeyLine : public KeyLine {
   void AllUp() noexcept override;
 
  private:
-  int Write() noexcept;
+  Result Write() noexcept;
   int fd_;
   IoctlFn ioctl_;
   unsigned char control_;
@@ -75,21 +75,21 @@ ParallelKeyLine::~ParallelKeyLine() {
   ::close(fd_);
 }
 
-int ParallelKeyLine::Write() noexcept {
+Result ParallelKeyLine::Write() noexcept {
   const emergency::LineChange change;
   // The process is ending: only a byte with both lines up goes out now.
   if (!change.Allowed()) control_ = UpControl(control_);
-  return ioctl_(fd_, PPWCONTROL, &control_) == 0 ? 0 : errno;
+  return Switched(ioctl_(fd_, PPWCONTROL, &control_) == 0 ? 0 : errno);
 }
 
 Result ParallelKeyLine::SetKey(bool down) {
   control_ = static_cast<unsigned char>(down ? control_ & ~kPin17 : control_ | kPin17);
-  return Switched(Write());
+  return Write();
 }
 
 Result ParallelKeyLine::SetPtt(bool on) {
   control_ = static_cast<unsigned char>(on ? control_ | kPin16 : control_ & ~kPin16);
-  return Switched(Write());
+  return Write();
 }
 
 void ParallelKeyLine::AllUp() noexcept {

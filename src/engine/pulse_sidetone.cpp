@@ -118,11 +118,13 @@ struct PulseCallbacks {
   }
 };
 
-std::unique_ptr<PulseSidetone> PulseSidetone::Open(std::string* problem) {
+Result PulseSidetone::Open(std::unique_ptr<PulseSidetone>* opened) {
   std::unique_ptr<PulseSidetone> out(new PulseSidetone);
   PulseSidetone* self = out.get();
+  // No server at all is no failure: another output plays.
+  const Result noServer = Result::Missing();
   self->loop_ = pa_threaded_mainloop_new();
-  if (!self->loop_) return nullptr;
+  if (!self->loop_) return noServer;
   pa_threaded_mainloop_set_name(self->loop_, "orvex-sidetone");
   pa_mainloop_api* api = pa_threaded_mainloop_get_api(self->loop_);
   pa_proplist* props = pa_proplist_new();
@@ -131,15 +133,15 @@ std::unique_ptr<PulseSidetone> PulseSidetone::Open(std::string* problem) {
   pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "production");
   self->context_ = pa_context_new_with_proplist(api, "Orvex", props);
   pa_proplist_free(props);
-  if (!self->context_) return nullptr;
+  if (!self->context_) return noServer;
   pa_context_set_state_callback(self->context_, &PulseCallbacks::ContextState, self);
   // No autospawn: a desktop without a server plays through ALSA instead.
   if (pa_context_connect(self->context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
-    return nullptr;
+    return noServer;
   pa_threaded_mainloop_lock(self->loop_);
   if (pa_threaded_mainloop_start(self->loop_) < 0) {
     pa_threaded_mainloop_unlock(self->loop_);
-    return nullptr;
+    return noServer;
   }
   // A server that hangs must not hang the program: give up after a while.
   pa_time_event* timeout = pa_context_rttime_new(
@@ -150,7 +152,7 @@ std::unique_ptr<PulseSidetone> PulseSidetone::Open(std::string* problem) {
   if (pa_context_get_state(self->context_) != PA_CONTEXT_READY) {
     if (timeout) api->time_free(timeout);
     pa_threaded_mainloop_unlock(self->loop_);
-    return nullptr;  // no server: not a problem, another output plays
+    return noServer;
   }
 
   pa_operation* info =
@@ -173,8 +175,7 @@ std::unique_ptr<PulseSidetone> PulseSidetone::Open(std::string* problem) {
   if (!self->stream_) {
     if (timeout) api->time_free(timeout);
     pa_threaded_mainloop_unlock(self->loop_);
-    *problem = "the sound server would not make a stream";
-    return nullptr;
+    return Result::Failed(Fault::Open, 0, "the sound server would not make a stream");
   }
   pa_stream_set_state_callback(self->stream_, &PulseCallbacks::StreamState, self);
   pa_stream_set_write_callback(self->stream_, &PulseCallbacks::Write, self);
@@ -199,9 +200,10 @@ std::unique_ptr<PulseSidetone> PulseSidetone::Open(std::string* problem) {
   self->voice_->synth.SetDelay(Ns(target + kRequestUs) + kHeadroomNs);
   if (pa_stream_connect_playback(self->stream_, nullptr, &attr, flags, nullptr, nullptr) < 0) {
     if (timeout) api->time_free(timeout);
-    *problem = pa_strerror(pa_context_errno(self->context_));
+    const Result refused =
+        Result::Failed(Fault::Open, 0, pa_strerror(pa_context_errno(self->context_)));
     pa_threaded_mainloop_unlock(self->loop_);
-    return nullptr;
+    return refused;
   }
   // Until the server plays the stream, key changes could only pile up; a
   // sink that sleeps long when idle can take a second or so to start. One
@@ -219,9 +221,10 @@ std::unique_ptr<PulseSidetone> PulseSidetone::Open(std::string* problem) {
   }
   if (timeout) api->time_free(timeout);
   if (self->gone_ || !self->ready_) {
-    *problem = pa_strerror(pa_context_errno(self->context_));
+    const Result refused =
+        Result::Failed(Fault::Open, 0, pa_strerror(pa_context_errno(self->context_)));
     pa_threaded_mainloop_unlock(self->loop_);
-    return nullptr;
+    return refused;
   }
   // What the server granted: the whole buffer plus one request ahead.
   if (const pa_buffer_attr* got = pa_stream_get_buffer_attr(self->stream_)) {
@@ -233,7 +236,8 @@ std::unique_ptr<PulseSidetone> PulseSidetone::Open(std::string* problem) {
     self->voice_->synth.SetDelay(Ns(std::max(buffered, sink)) + kHeadroomNs);
   }
   pa_threaded_mainloop_unlock(self->loop_);
-  return out;
+  *opened = std::move(out);
+  return {};
 }
 
 PulseSidetone::~PulseSidetone() {

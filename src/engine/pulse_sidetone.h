@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "base/result.h"
 #include "engine/sidetone.h"
 #include "engine/tone_synth.h"
 
@@ -20,9 +21,9 @@ namespace orvex::engine {
 
 class PulseSidetone : public Sidetone {
  public:
-  // nullptr when no sound server answers; *problem then says why if a
-  // server answered and would not play.
-  static std::unique_ptr<PulseSidetone> Open(std::string* problem);
+  // The output into *opened; missing when no sound server answers, failed
+  // (saying why) when one answered and would not play.
+  static Result Open(std::unique_ptr<PulseSidetone>* opened);
   ~PulseSidetone() override;
   PulseSidetone(const PulseSidetone&) = delete;
   PulseSidetone& operator=(const PulseSidetone&) = delete;

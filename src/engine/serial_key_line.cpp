@@ -21,7 +21,7 @@ class SerialKeyLine : public KeyLine {
   void AllUp() noexcept override;
 
  private:
-  int Modem(bool set, int bits) noexcept;
+  Result Modem(bool set, int bits) noexcept;
   int fd_;
   IoctlFn ioctl_;
 };
@@ -53,17 +53,17 @@ SerialKeyLine::~SerialKeyLine() {
   ::close(fd_);
 }
 
-int SerialKeyLine::Modem(bool set, int bits) noexcept {
+Result SerialKeyLine::Modem(bool set, int bits) noexcept {
   const emergency::LineChange change;
-  if (set && !change.Allowed()) return 0;  // the process is ending: nothing is keyed now
-  return ioctl_(fd_, set ? TIOCMBIS : TIOCMBIC, &bits) == 0 ? 0 : errno;
+  if (set && !change.Allowed()) return {};  // the process is ending: nothing is keyed now
+  return Switched(ioctl_(fd_, set ? TIOCMBIS : TIOCMBIC, &bits) == 0 ? 0 : errno);
 }
 
 Result SerialKeyLine::SetKey(bool down) {
-  return Switched(Modem(down, TIOCM_DTR));
+  return Modem(down, TIOCM_DTR);
 }
 Result SerialKeyLine::SetPtt(bool on) {
-  return Switched(Modem(on, TIOCM_RTS));
+  return Modem(on, TIOCM_RTS);
 }
 void SerialKeyLine::AllUp() noexcept {
   Modem(false, TIOCM_DTR | TIOCM_RTS);

@@ -208,10 +208,10 @@ CWOptionsEntries CWEnv::Entries() const {
   e.typed[KeyOf(&EnvSettings::CWPttTail)] = FromQString(pttTail_->text());
   e.typed[KeyOf(&EnvSettings::NetKeyer)] = FromQString(netKeyer_->text());
   e.typed[KeyOf(&EnvSettings::CWTone)] = FromQString(tone_->text());
-  e.typed[KeyOf(&EnvSettings::CWSidetone_Enable)] = sidetone_->isChecked() ? "1" : "0";
-  e.typed[KeyOf(&EnvSettings::CWSidetone_Device)] = midi_->isChecked()   ? "3"
-                                                    : wave_->isChecked() ? "4"
-                                                                         : "1";
+  e.typed[KeyOf(&EnvSettings::CWSidetone_Enable)] = std::to_string(sidetone_->isChecked() ? 1 : 0);
+  e.typed[KeyOf(&EnvSettings::CWSidetone_Device)] = std::to_string(midi_->isChecked()   ? 3
+                                                                   : wave_->isChecked() ? 4
+                                                                                        : 1);
   for (size_t i = 0; i < msgs_.size(); ++i) e.messages[i] = FromQString(msgs_[i]->text());
   return e;
 }

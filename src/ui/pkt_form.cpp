@@ -20,6 +20,7 @@
 
 #include "base/message.h"
 #include "base/numbers.h"
+#include "core/config/settings_table.h"
 #include "ui/centre_form.h"
 #include "ui/echo_box.h"
 #include "ui/in_box.h"
@@ -155,7 +156,7 @@ void PktForm::BuildStatusBar() {
   file_->setObjectName("FileStatus");
   speed_ = new QSpinBox(bar);
   speed_->setObjectName("SpeedBox");
-  speed_->setRange(1, 99);
+  speed_->setRange(kSpeedLimits.lo, kSpeedLimits.hi);
   speed_->setSuffix(" WPM");
   speed_->setToolTip("The speed in effect (F9 faster, Shift+F9 slower)");
   connect(speed_, &QSpinBox::valueChanged, this, [this](int wpm) { commands_.SetSpeedTo(wpm); });

@@ -20,8 +20,9 @@ CWOptionsEntries EntriesFrom(const EnvSettings& s) {
   CWOptionsEntries e;
   for (const Field& field : kEdited) e.typed[SettingFor(field).key] = SettingFor(field).Typed(s);
   // A check box and a choice of three buttons show what they can.
-  e.typed["CWSidetone_Enable"] = s.CWSidetone_Enable != 0 ? "1" : "0";
-  if (s.CWSidetone_Device != 3 && s.CWSidetone_Device != 4) e.typed["CWSidetone_Device"] = "1";
+  e.typed["CWSidetone_Enable"] = std::to_string(s.CWSidetone_Enable != 0 ? 1 : 0);
+  if (s.CWSidetone_Device != 3 && s.CWSidetone_Device != 4)
+    e.typed["CWSidetone_Device"] = std::to_string(1);
   e.messages = s.MsgCW;
   return e;
 }

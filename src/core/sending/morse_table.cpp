@@ -39,7 +39,11 @@ MorseTable FillMorseTable() {
   for (int k = 0; k < 26; ++k) table[i++] = Text(1, static_cast<char>('A' + k)) + kLetters[k];
   for (int k = 0; k < 10; ++k)
     table[i++] = Text(1, static_cast<char>(k == 9 ? '0' : '1' + k)) + kFigures[k];
-  for (const Sign& s : kSigns) table[i++] = Text(1, static_cast<char>(s.code)) + Text(s.elements);
+  for (const Sign& s : kSigns) {
+    Text& entry = table[i++];
+    entry.assign(1, static_cast<char>(s.code));
+    entry.append(s.elements);
+  }
   return table;
 }
 
