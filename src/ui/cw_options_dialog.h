@@ -40,15 +40,12 @@ class CWEnv : public QDialog {
 
   QComboBox* CWPort() const { return port_; }
   QLineEdit* CWSpeed() const { return speed_; }
-  QCheckBox* CWSidetone() const { return sidetone_; }
   QLineEdit* CWTone() const { return tone_; }
   QLineEdit* NetKeyer() const { return netKeyer_; }
   QRadioButton* Option(int device) const;
-  QLineEdit* Msgs(int index) const { return msgs_.at(static_cast<size_t>(index)); }
   QPushButton* SaveButton() const { return save_; }
   QPushButton* CancelButton() const { return cancel_; }
   QPushButton* CmdHelp() const { return help_; }
-  QLabel* SidetoneOutput() const { return playing_; }
 
  private:
   QComboBox* port_;

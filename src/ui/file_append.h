@@ -18,9 +18,7 @@ class FileAppend : public QDialog {
   // kAnswerReplace, kAnswerAppend, or kAnswerCancel (also for Esc and the
   // close box).
   int Answer() const { return answer_; }
-  QPushButton* CmdReplace() const { return replace_; }
   QPushButton* CmdAppend() const { return append_; }
-  QPushButton* CmdCancel() const { return cancel_; }
 
  private:
   int answer_ = kAnswerCancel;

@@ -21,9 +21,7 @@ class Prompt : public QDialog {
   // The accepted text, blanks removed at both ends.
   const Text& Answer() const { return answer_; }
 
-  QLabel* PromptLabel() const { return label_; }
   QLineEdit* PromptText() const { return text_; }
-  QPushButton* OKButton() const { return ok_; }
   QPushButton* CancelButton() const { return cancel_; }
 
  private:

@@ -13,9 +13,6 @@ class StartForm : public QWidget {
   // iconPath may name a missing or unreadable file: the picture stays empty.
   StartForm(const QString& title, const QString& iconPath);
 
-  QLabel* Picture1() const { return picture_; }
-  QLabel* StartLabel() const { return label_; }
-
  private:
   QLabel* picture_;
   QLabel* label_;

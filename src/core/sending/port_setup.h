@@ -72,7 +72,6 @@ class PortSetup {
   void ApplySidetone();
 
   int16_t Speed() const { return speed_; }
-  int16_t UnitMs() const { return unitMs_; }
   bool CWPortOpen() const { return portOpen_; }
   bool KeyboardCW() const { return keyboardCW_; }
   void SetKeyboardCW(bool on) { keyboardCW_ = on; }

@@ -195,6 +195,9 @@ TEST_F(EnvFile, PlacementHoldsThirtyTwoBitsAndEverySettingReadsBackAsWritten) {
   EXPECT_EQ(Read(nullptr), s);
   EXPECT_EQ(portCode, 3);
   EXPECT_TRUE(Contains(ReadFile(path), "PacketTop= 60000 \r\nPacketLeft=-3000 \r\n"));
+  s.PacketFontName.clear();  // the pane's own font, which is no FixedSys
+  ASSERT_TRUE(Write(s));
+  EXPECT_EQ(Read(nullptr).PacketFontName, "");
 }
 
 TEST_F(EnvFile, TheFileKeepsItsEncodingAndEveryCharacterAndANewFileIsWindows1252) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/heard.h"
 #include "support/send_harness.h"
 
 namespace orvex {
@@ -51,8 +52,7 @@ class NetKeying : public ::testing::Test,
       net.Poll();
     }
   }
-  // Key-downs and gaps as a listener hears them: "." and "-" against the
-  // shortest key-down, " " between characters, " / " between words.
+  // What was keyed, as a listener hears it.
   std::string Heard() const {
     std::vector<std::pair<int64_t, int64_t>> downs;  // start, end
     int64_t at = 0;
@@ -60,15 +60,7 @@ class NetKeying : public ::testing::Test,
       if (e.down) downs.push_back({at, at + e.units});
       at += e.units;
     }
-    int64_t dot = INT64_MAX;
-    for (auto [s, e] : downs) dot = std::min(dot, e - s);
-    std::string out;
-    for (size_t i = 0; i < downs.size(); ++i) {
-      const int64_t gap = i ? downs[i].first - downs[i - 1].second : 0;
-      out += gap > 5 * dot ? " / " : gap > 2 * dot ? " " : "";
-      out += downs[i].second - downs[i].first > 2 * dot ? '-' : '.';
-    }
-    return out;
+    return test::Heard(downs);
   }
   // Each key-down's and each gap's length in ms, in order.
   std::vector<int> Lengths(bool down) const {

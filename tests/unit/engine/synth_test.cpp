@@ -159,8 +159,13 @@ TEST(WriteWav, MonoSixteenBitPcmAndNoFileOnFailure) {
   ASSERT_EQ(wav.size(), 44u + 8u);
   auto u16 = [&](size_t at) { return (uint8_t)wav[at] | ((uint8_t)wav[at + 1] << 8); };
   auto u32 = [&](size_t at) { return u16(at) | (u16(at + 2) << 16); };
-  EXPECT_EQ(wav.substr(0, 4) + wav.substr(8, 8) + wav.substr(36, 4), "RIFFWAVEfmt data");
-  EXPECT_EQ(u32(4) + u16(22) + u32(24) + u16(34), 44u + 1 + 22050 + 16);  // size, mono, rate, bits
+  EXPECT_EQ(wav.substr(0, 4), "RIFF");
+  EXPECT_EQ(wav.substr(8, 8), "WAVEfmt ");
+  EXPECT_EQ(wav.substr(36, 4), "data");
+  EXPECT_EQ(u32(4), 44u);     // the size after the first 8 bytes
+  EXPECT_EQ(u16(22), 1);      // mono
+  EXPECT_EQ(u32(24), 22050);  // the rate
+  EXPECT_EQ(u16(34), 16);     // bits per sample
   EXPECT_EQ(u16(48), 0xFFFF);
   EXPECT_TRUE(WriteWav("/nonexistent-dir/out.wav", {0}, 22050).failed());
   // Rendered piece by piece, the same samples; refused before 4 GiB, nothing written.
