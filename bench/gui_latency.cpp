@@ -17,7 +17,9 @@
 #include <vector>
 
 #include "base/clock.h"
+#include "core/frame/attention_boxes.h"
 #include "core/frame/open_window.h"
+#include "core/frame/sent_echo.h"
 #include "core/frame/window_commands.h"
 #include "core/sending/engine_keyer.h"
 #include "core/sending/send_path.h"
@@ -34,17 +36,17 @@ std::atomic<int64_t> g_down{0}, g_up{0};
 
 class TimedLine : public engine::KeyLine {
  public:
-  int SetKey(bool down) override {
+  Result SetKey(bool down) override {
     (down ? g_down : g_up).store(MonotonicNs());
-    return 0;
+    return {};
   }
-  int SetPtt(bool) override { return 0; }
+  Result SetPtt(bool) override { return {}; }
   void AllUp() noexcept override { g_up.store(MonotonicNs()); }
 };
 
 class NoServices : public WindowServices, public FileChooser, public MessageSink {
  public:
-  bool Prompt(const Text&, const Text&, Text*) override { return false; }
+  bool Prompt(const Text&, const Text&, Text*, const PromptCheck&) override { return false; }
   void SetTitle(const Text&) override {}
   void OpenCWOptions() override {}
   void ShowHelp(int) override {}
@@ -89,7 +91,10 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
   engine::KeyerEngine engine(
-      {[](int, engine::OpenResult*) { return std::make_unique<TimedLine>(); },
+      {[](int, std::unique_ptr<engine::KeyLine>* line) {
+         *line = std::make_unique<TimedLine>();
+         return Result();
+       },
        [](engine::SidetoneDevice) { return std::make_unique<engine::NullSidetone>(); }});
   EngineKeyer keyer(engine);
   NoServices services;
@@ -101,16 +106,18 @@ int main(int argc, char** argv) {
   QtPauseTimer pause;
   QtRepeatingTimer tick;
   QtBeeper beeper;
-  SendPath send({keyer, state.Env, clock, pause, beeper, services, "/tmp"});
+  AttentionBoxes attention(services);
+  SentEcho echo(keyer);
+  SendPath send({keyer, state.Env, clock, pause, beeper, attention, "/tmp", &echo});
   LineEditor editor;
   send.SetTypeAhead(&editor);
   Ticker ticker(send, tick);
   WindowCommands commands(state, send, services, services, services, beeper);
-  PktForm form(editor, commands);
+  PktForm form(editor, commands, echo);
   form.ShowWindow();
-  send.Port().InitCW();
+  send.InitCW();
   send.OpenCWPort(1);
-  send.Port().SetKeyboardCW(true);
+  send.SetKeyboardCW(true);
   ticker.Start();
 
   std::vector<double> typed, esc;

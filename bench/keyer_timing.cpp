@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "base/clock.h"
+#include "core/sending/morse_table.h"
 #include "engine/keyer_engine.h"
 
 using namespace orvex::engine;
@@ -39,13 +40,13 @@ struct Instrument {
 class InstrumentedLine : public KeyLine {
  public:
   explicit InstrumentedLine(Instrument* in) : in_(in) {}
-  int SetKey(bool down) override {
+  orvex::Result SetKey(bool down) override {
     const int64_t now = MonotonicNs();
     in_->changes.emplace_back(now, down);
     if (!down) in_->lastUp = now;
-    return 0;
+    return {};
   }
-  int SetPtt(bool) override { return 0; }
+  orvex::Result SetPtt(bool) override { return {}; }
   void AllUp() noexcept override { in_->lastUp = MonotonicNs(); }
 
  private:
@@ -54,17 +55,18 @@ class InstrumentedLine : public KeyLine {
 
 EngineOutputs Outputs(Instrument* in) {
   return {
-      [in](int, OpenResult*) -> std::unique_ptr<KeyLine> {
-        return std::make_unique<InstrumentedLine>(in);
+      [in](int, std::unique_ptr<KeyLine>* line) {
+        *line = std::make_unique<InstrumentedLine>(in);
+        return orvex::Result();
       },
       [](SidetoneDevice) -> std::unique_ptr<Sidetone> { return std::make_unique<NullSidetone>(); }};
 }
 
 std::vector<std::pair<bool, int>> Paris() {
   std::vector<std::pair<bool, int>> out;
-  for (const char* code : {".--.", ".-", ".-.", "..", "..."}) {
-    for (const char* p = code; *p; ++p) {
-      out.push_back({true, *p == '.' ? 1 : 3});
+  for (const char c : std::string("PARIS")) {
+    for (const char element : orvex::MorseCode(static_cast<unsigned char>(c))) {
+      out.push_back({true, element == '.' ? 1 : 3});
       out.push_back({false, 1});
     }
     out.push_back({false, 2});
