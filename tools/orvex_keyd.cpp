@@ -119,8 +119,7 @@ int main(int argc, char** argv) {
   SendPath send({keyer, settings, clock, timer, beeper, attention, programDir, nullptr});
   Daemon daemon(send, settings);
   std::unique_ptr<NetService> net;
-  if (const Result opened = NetService::Open(where, send, keyer, settings, daemon, &net);
-      !opened.ok()) {
+  if (const Result opened = NetService::Open(where, send, keyer, daemon, &net); !opened.ok()) {
     std::fprintf(stderr, "orvex-keyd: %s\n", opened.text().c_str());
     return 1;
   }

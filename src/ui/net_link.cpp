@@ -20,8 +20,7 @@ void NetLink::Apply() {
   Close();
   where_ = settings_.NetKeyer;
   if (where_.empty()) return;
-  if (const Result opened =
-          NetService::Open(Cp1252ToUtf8(where_), send_, keyer_, settings_, *this, &net_);
+  if (const Result opened = NetService::Open(Cp1252ToUtf8(where_), send_, keyer_, *this, &net_);
       !opened.ok()) {
     Text words = opened.text();
     words[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(words[0])));

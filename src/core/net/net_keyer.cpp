@@ -81,7 +81,7 @@ void NetKeyer::QueueText(std::string_view text, const NetPeer& from) {
 }
 
 void NetKeyer::Command(char name, std::string_view argument, const NetPeer& from) {
-  const EnvSettings& s = p_.settings;
+  const EnvSettings& s = p_.send.Settings();
   switch (name) {
     case '0':
       Reset();
@@ -177,7 +177,7 @@ void NetKeyer::Command(char name, std::string_view argument, const NetPeer& from
 }
 
 void NetKeyer::Reset() {
-  const EnvSettings& s = p_.settings;
+  const EnvSettings& s = p_.send.Settings();
   wordMode_ = false;
   p_.send.Stop();
   hWaiting_ = tilde_ = false;

@@ -53,9 +53,8 @@ class NetControl {
 class NetKeyer : public KeyedSource {
  public:
   struct Parts {
-    Keyer& keyer;  // the send path's, which this source keys
-    SendPath& send;
-    const EnvSettings& settings;  // the start-up values a reset returns to
+    Keyer& keyer;    // the send path's, which this source keys
+    SendPath& send;  // its settings are what a reset returns to
     NetReplies& replies;
     NetControl& control;
   };

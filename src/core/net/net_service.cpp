@@ -2,21 +2,20 @@
 
 namespace orvex {
 
-Result NetService::Open(const std::string& where, SendPath& send, Keyer& keyer,
-                        const EnvSettings& settings, NetControl& control,
+Result NetService::Open(const std::string& where, SendPath& send, Keyer& keyer, NetControl& control,
                         std::unique_ptr<NetService>* service) {
   std::unique_ptr<UdpListener> socket;
   if (Result opened = UdpListener::Open(where, &socket); !opened.ok()) return opened;
-  service->reset(new NetService(std::move(socket), send, keyer, settings, control));
+  service->reset(new NetService(std::move(socket), send, keyer, control));
   return {};
 }
 
 NetService::NetService(std::unique_ptr<UdpListener> socket, SendPath& send, Keyer& keyer,
-                       const EnvSettings& settings, NetControl& control)
+                       NetControl& control)
     : socket_(std::move(socket)),
       send_(send),
       control_(control),
-      net_({keyer, send, settings, *socket_, *this}) {
+      net_({keyer, send, *socket_, *this}) {
   send_.SetKeyedSource(&net_);
 }
 

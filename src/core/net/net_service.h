@@ -18,8 +18,7 @@ class NetService : private NetControl {
  public:
   // Listens where says (a port alone: on this computer only) into
   // *service, keying through send; why it cannot, in words, otherwise.
-  static Result Open(const std::string& where, SendPath& send, Keyer& keyer,
-                     const EnvSettings& settings, NetControl& control,
+  static Result Open(const std::string& where, SendPath& send, Keyer& keyer, NetControl& control,
                      std::unique_ptr<NetService>* service);
   // Replies still owed are answered "break"; the send path no longer
   // serves this source.
@@ -43,7 +42,7 @@ class NetService : private NetControl {
 
  private:
   NetService(std::unique_ptr<UdpListener> socket, SendPath& send, Keyer& keyer,
-             const EnvSettings& settings, NetControl& control);
+             NetControl& control);
   bool Exit() override;
   bool SetDevice(std::string_view name) override { return control_.SetDevice(name); }
 

@@ -82,7 +82,7 @@ class NetKeying : public ::testing::Test,
   }
 
   std::vector<struct Reply> replies;
-  NetKeyer net{{keyer, send, settings, *this, *this}};
+  NetKeyer net{{keyer, send, *this, *this}};
 };
 
 struct Exchange {
