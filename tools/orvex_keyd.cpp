@@ -1,10 +1,16 @@
 // orvex-keyd: keys the radio for a logger, without a window. It listens for
 // the UDP keying protocol that Tlf, CQRLOG and other loggers speak and keys
 // the configured port with the same engine and send path as the program.
-// Runs in the foreground; Ctrl+C or SIGTERM stop it with the key and PTT up.
+// Runs in the foreground; Ctrl+C or SIGTERM stop it with the key and PTT up,
+// Ctrl+Z stops it with them up too. As a service on a shared computer it
+// lets no local process do more than key: ending it is for the option that
+// allows it, and another device is keyed only when it is a serial or
+// parallel port.
 #include <poll.h>
+#include <signal.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -18,6 +24,7 @@
 #include "core/sending/engine_keyer.h"
 #include "core/sending/send_path.h"
 #include "core/sending/ticker.h"
+#include "engine/emergency.h"
 #include "engine/keyer_engine.h"
 #include "engine/outputs.h"
 #include "tool_loop.h"
@@ -28,56 +35,93 @@ using namespace orvex;
 
 constexpr const char* kUsage =
     "usage: orvex-keyd [--ini FILE] [--port NAME] [--wpm N] [--tone HZ] [--listen ADDR:PORT]\n"
+    "                  [--allow NETWORKS] [--ptt-limit S] [--allow-exit]\n"
     "  --ini FILE          the environment file (default: orvex.ini in the program directory)\n"
     "  --port NAME         the port to key: None, COM1..COM8, LPT1, LPT2 or a device path\n"
     "                      (default: from the file)\n"
     "  --wpm N             speed at start and after a reset, 4 to 60 (default: from the file)\n"
     "  --tone HZ           sidetone pitch, 0 to 4000 Hz (default: from the file)\n"
     "  --listen ADDR:PORT  where loggers send (default: the file's NetKeyer, else\n"
-    "                      127.0.0.1:6789; a port alone listens on this computer only)\n";
+    "                      127.0.0.1:6789; a port alone listens on this computer only)\n"
+    "  --allow NETWORKS    who may key from other computers, such as 192.168.1.0/24,10.0.0.7\n"
+    "                      (needed to listen beyond this computer)\n"
+    "  --ptt-limit S       a logger's hold of PTT ends after S seconds with nothing keyed,\n"
+    "                      1 to 3600 (default: the file's NetPttLimit, else 30)\n"
+    "  --allow-exit        a logger's request to end orvex-keyd (ESC 5) is honoured\n";
+
+// How often a port that stopped working is tried again.
+constexpr int kRetryMs = 2000;
 
 int Usage(const std::string& problem) {
   std::fprintf(stderr, "orvex-keyd: %s\n%s", problem.c_str(), kUsage);
   return 2;
 }
 
-// A logger may end the daemon and move it to another port.
+volatile std::sig_atomic_t g_ending = 0;
+
+// Ctrl+C and SIGTERM: the lines up for good at once, then the loop ends
+// the way it ends on its own, summary and all.
+void OnEnd(int) {
+  engine::emergency::RaiseForGood();
+  g_ending = 1;
+}
+
+// What a logger may ask of the daemon beyond keying: to end it, when its
+// option allows, and another port.
 class Daemon : public NetControl {
  public:
-  Daemon(SendPath& send, EnvSettings& settings) : send_(send), settings_(settings) {}
-  bool Exit() override { return true; }
+  Daemon(SendPath& send, EnvSettings& settings, bool exitAllowed)
+      : send_(send), settings_(settings), exitAllowed_(exitAllowed) {}
+  bool Exit() override { return exitAllowed_; }
   bool SetDevice(std::string_view name) override {
     int16_t code = 0;
     if (const Result parsed = ParseCWPort(Utf8ToCp1252(name), &code); !parsed.ok()) {
       std::fprintf(stderr, "orvex-keyd: keying device: %s\n", Cp1252ToUtf8(parsed.text()).c_str());
       return false;
     }
+    // The port keying now stays when the new one cannot be opened.
+    const Text before = settings_.CWPort;
     settings_.CWPort = Utf8ToCp1252(name);
-    send_.OpenCWPort(code);  // a failure says so in its own words
-    return true;
+    if (send_.SwitchPort(code).ok()) {
+      portCode_ = code;
+      return true;
+    }
+    settings_.CWPort = before;
+    return false;
   }
+  int16_t PortCode() const { return portCode_; }
+  void SetPortCode(int16_t code) { portCode_ = code; }
 
  private:
   SendPath& send_;
   EnvSettings& settings_;
+  const bool exitAllowed_;
+  int16_t portCode_ = 0;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::optional<std::string> ini, port, wpm, tone, listen;
+  std::optional<std::string> ini, port, wpm, tone, listen, allow, pttLimit;
+  bool exitAllowed = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
     }
-    std::optional<std::string>* into = arg == "--ini"      ? &ini
-                                       : arg == "--port"   ? &port
-                                       : arg == "--wpm"    ? &wpm
-                                       : arg == "--tone"   ? &tone
-                                       : arg == "--listen" ? &listen
-                                                           : nullptr;
+    if (arg == "--allow-exit") {
+      exitAllowed = true;
+      continue;
+    }
+    std::optional<std::string>* into = arg == "--ini"         ? &ini
+                                       : arg == "--port"      ? &port
+                                       : arg == "--wpm"       ? &wpm
+                                       : arg == "--tone"      ? &tone
+                                       : arg == "--listen"    ? &listen
+                                       : arg == "--allow"     ? &allow
+                                       : arg == "--ptt-limit" ? &pttLimit
+                                                              : nullptr;
     if (!into) return Usage("unknown argument '" + arg + "'");
     if (i + 1 >= argc) return Usage(arg + " needs a value");
     *into = argv[++i];
@@ -100,15 +144,28 @@ int main(int argc, char** argv) {
                                         kNetToneLimits);
         !r.ok())
       return Usage(r.text());
+  if (pttLimit)
+    if (Result r = tools::SetFromOption(settings, SettingFor(&EnvSettings::NetPttLimit),
+                                        "--ptt-limit", *pttLimit);
+        !r.ok())
+      return Usage(r.text());
   if (port) {
     if (Result parsed = ParseCWPort(Utf8ToCp1252(*port), &portCode); !parsed.ok())
       return Usage(Cp1252ToUtf8(parsed.text()));
     settings.CWPort = Utf8ToCp1252(*port);
   }
+  AllowList allowed;
+  if (allow)
+    if (Result parsed = ParseAllowList(*allow, &allowed); !parsed.ok())
+      return Usage("--allow: " + parsed.text());
   // Where the file says loggers key the program, unless told otherwise.
   const std::string where = listen                       ? *listen
                             : !settings.NetKeyer.empty() ? Cp1252ToUtf8(settings.NetKeyer)
                                                          : std::to_string(kNetKeyerPort);
+
+  // Before the engine's own: these end the daemon its own way.
+  std::signal(SIGINT, OnEnd);
+  std::signal(SIGTERM, OnEnd);
 
   SystemClock clock;
   engine::KeyerEngine engine(engine::SystemOutputs(), engine::KeyLog::FromEnvironment());
@@ -116,12 +173,20 @@ int main(int argc, char** argv) {
   DeadlineTimer timer(clock);
   tools::StderrBeeper beeper("orvex-keyd");
   AttentionBoxes attention(sink);
-  SendPath send({keyer, settings, clock, timer, beeper, attention, programDir, nullptr});
-  Daemon daemon(send, settings);
+  Remedies remedies;
+  remedies.changePort = "Use orvex-keyd --port to change port.";
+  remedies.portBack =
+      "Sending has stopped. orvex-keyd opens the port again as soon as the interface is back "
+      "(it tries every 2 seconds), or restart it.";
+  remedies.soundAgain = "Keying goes on without it. Restart orvex-keyd to try the sound again.";
+  SendPath send({keyer, settings, clock, timer, beeper, attention, programDir, nullptr, remedies});
+  Daemon daemon(send, settings, exitAllowed);
+  daemon.SetPortCode(portCode);
   std::unique_ptr<NetService> net;
-  if (const Result opened = NetService::Open(where, send, keyer, daemon, &net); !opened.ok()) {
+  if (const Result opened = NetService::Open(where, allowed, send, keyer, daemon, attention, &net);
+      !opened.ok()) {
     std::fprintf(stderr, "orvex-keyd: %s\n", opened.text().c_str());
-    return 1;
+    return opened.fault() == Fault::Refused ? 2 : 1;
   }
   send.InitCW();
   if (!send.OpenCWPort(portCode).ok()) return 1;
@@ -132,14 +197,16 @@ int main(int argc, char** argv) {
   Ticker ticker(send, loop);
   ticker.Start();
   int64_t nextTick = clock.MonotonicMs() + loop.Interval();
-  while (!net->Exiting()) {
-    // While text or a reply waits, wake every millisecond: a character
-    // goes out as the one before it ends, a reply as its text ends.
+  int64_t nextRetry = 0;
+  while (!net->Exiting() && !g_ending) {
+    // Asleep until the next thing to do: a datagram, the tick, the end of
+    // the element before the next character or reply.
     const int64_t now = clock.MonotonicMs();
-    const int wait =
-        net->Busy() ? 1 : static_cast<int>(std::clamp<int64_t>(nextTick - now, 0, 100));
+    int64_t wake = nextTick;
+    if (const int64_t next = net->NextWakeMs(); next >= 0) wake = std::min(wake, next);
     pollfd in{net->Fd(), POLLIN, 0};
-    poll(&in, 1, wait);
+    poll(&in, 1, static_cast<int>(std::clamp<int64_t>(wake - now, 0, loop.Interval())));
+    if (g_ending) break;
     net->Read();
     if (net->Exiting()) break;
     timer.Poll();
@@ -147,17 +214,26 @@ int main(int argc, char** argv) {
       loop.Fire();
       nextTick = clock.MonotonicMs() + loop.Interval();
     }
+    // A port that stopped working is opened again once it is back.
+    if (send.PortFailed() && clock.MonotonicMs() >= nextRetry) {
+      nextRetry = clock.MonotonicMs() + kRetryMs;
+      if (send.RetryPort(daemon.PortCode()))
+        std::fprintf(stderr, "orvex-keyd: %s is back: keying again\n",
+                     Cp1252ToUtf8(send.PortStatusText()).c_str());
+    }
     net->Service();
   }
   send.CloseCWPort();
   const NetKeyer::Counts& totals = net->Totals();
-  if (totals.ignored + totals.refused + net->Dropped() > 0)
+  if (totals.ignored + totals.refused + totals.unkeyed + net->Dropped() > 0)
     std::fprintf(stderr,
-                 "orvex-keyd: %llu requests; %llu malformed or unknown ignored, %llu refused for "
-                 "a full queue, %llu from other computers dropped\n",
+                 "orvex-keyd: %llu requests; %llu malformed, unknown or not allowed ignored, %llu "
+                 "refused for a full queue, %llu refused while the port was not keying, %llu from "
+                 "computers that may not key dropped\n",
                  static_cast<unsigned long long>(totals.requests),
                  static_cast<unsigned long long>(totals.ignored),
                  static_cast<unsigned long long>(totals.refused),
+                 static_cast<unsigned long long>(totals.unkeyed),
                  static_cast<unsigned long long>(net->Dropped()));
   return 0;
 }

@@ -79,7 +79,7 @@ int Program::Main(int& argc, char** argv) {
   }
   ticker_->Start();
   send_->SetKeyboardCW(true);
-  net_ = std::make_unique<NetLink>(*send_, keyer_, state_.Env, sink_);
+  net_ = std::make_unique<NetLink>(*send_, keyer_, state_.Env, sink_, attention_);
   net_->Apply();
   commands_->UpdateTitle();
   const int status = app.exec();

@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "base/clock.h"
-#include "core/frame/attention_boxes.h"
 #include "core/frame/line_editor.h"
 #include "core/frame/open_window.h"
 #include "core/frame/program_state.h"
@@ -46,7 +45,7 @@ class Program : private WindowServices, private PacketWindowFactory {
 
   ProgramState state_;
   QtMessageSink sink_;
-  AttentionBoxes attention_{sink_};  // what the send path finds wrong, as boxes
+  LaterBoxes attention_{sink_};  // what the send path finds wrong, as boxes from the event loop
   SystemClock clock_;
   QtBeeper beeper_;
   engine::KeyerEngine engine_;

@@ -1,12 +1,16 @@
 #include "engine/emergency.h"
 
+#include <linux/futex.h>
 #include <linux/input.h>
 #include <linux/ppdev.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <ctime>
 #include <mutex>
@@ -22,21 +26,44 @@ std::atomic<int> g_control[kSlots];
 
 std::atomic<bool> g_dead{false};  // a fatal signal's handler has begun
 std::atomic<int> g_switching{0};  // line switches past their check
+std::atomic<uint32_t> g_stops{0};
+std::atomic<uint32_t> g_stopsHandled{0};
+std::atomic<std::atomic<uint32_t>*> g_wake[kSlots] = {};
 
-void OnSignal(int sig) {
-  g_dead.store(true);
+// Raises, then lets a switch that saw the way still clear, and may be in
+// its ioctl now, finish, and raises again. Bounded: this may be the very
+// thread that was interrupted inside one.
+void RaiseAndSettle() noexcept {
   RaiseAll();
-  // A switch that saw the flag still clear may be in its ioctl now: let it
-  // finish, then raise again. Bounded: this may be the very thread that
-  // was interrupted inside one (it never resumes; the signal ends it).
   for (int i = 0; i < 2000 && g_switching.load() != 0; ++i) {
     timespec pause{0, 10'000};
     ::nanosleep(&pause, nullptr);
   }
   RaiseAll();
+}
+
+void OnSignal(int sig) {
+  g_dead.store(true);
+  RaiseAndSettle();
   // SA_RESETHAND has restored the default action; re-raising delivers it
   // as soon as this handler returns.
   ::raise(sig);
+}
+
+void OnStop(int) {
+  const int saved = errno;
+  g_stops.fetch_add(1);
+  RaiseAndSettle();
+  for (auto& slot : g_wake)
+    if (std::atomic<uint32_t>* word = slot.load()) {
+      word->fetch_add(1);
+      ::syscall(SYS_futex, reinterpret_cast<uint32_t*>(word), FUTEX_WAKE | FUTEX_PRIVATE_FLAG,
+                INT32_MAX, nullptr, nullptr, 0);
+    }
+  // Stopped here, lines up; SIGCONT goes on from here, and the engines
+  // drop what they had queued before anything is keyed again.
+  ::kill(::getpid(), SIGSTOP);
+  errno = saved;
 }
 
 // Every signal whose default action ends the process.
@@ -97,9 +124,36 @@ void RaiseAll() noexcept {
   }
 }
 
+void RaiseForGood() noexcept {
+  g_dead.store(true);
+  RaiseAndSettle();
+}
+
+uint32_t Stops() noexcept {
+  return g_stops.load();
+}
+
+void StopHandled(uint32_t stops) noexcept {
+  g_stopsHandled.store(stops);
+}
+
+void RegisterWake(std::atomic<uint32_t>* word) {
+  for (auto& slot : g_wake) {
+    std::atomic<uint32_t>* expected = nullptr;
+    if (slot.compare_exchange_strong(expected, word)) return;
+  }
+}
+
+void UnregisterWake(std::atomic<uint32_t>* word) {
+  for (auto& slot : g_wake) {
+    std::atomic<uint32_t>* expected = word;
+    if (slot.compare_exchange_strong(expected, nullptr)) return;
+  }
+}
+
 LineChange::LineChange() noexcept {
   g_switching.fetch_add(1);
-  allowed_ = !g_dead.load();
+  allowed_ = !g_dead.load() && g_stops.load() == g_stopsHandled.load();
 }
 
 LineChange::~LineChange() {
@@ -112,15 +166,17 @@ void InstallHandlers() {
     struct sigaction pipe {};
     if (::sigaction(SIGPIPE, nullptr, &pipe) == 0 && pipe.sa_handler == SIG_DFL)
       ::signal(SIGPIPE, SIG_IGN);
-    for (int sig : FatalSignals()) {
+    auto install = [](int sig, void (*handler)(int), int flags) {
       struct sigaction old {};
-      if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
+      if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) return;
       struct sigaction sa {};
-      sa.sa_handler = OnSignal;
+      sa.sa_handler = handler;
       sigemptyset(&sa.sa_mask);
-      sa.sa_flags = SA_RESETHAND;
+      sa.sa_flags = flags;
       ::sigaction(sig, &sa, nullptr);
-    }
+    };
+    for (int sig : FatalSignals()) install(sig, OnSignal, SA_RESETHAND);
+    for (int sig : {SIGTSTP, SIGTTIN, SIGTTOU}) install(sig, OnStop, SA_RESTART);
     std::atexit([] { RaiseAll(); });
   });
 }

@@ -37,4 +37,14 @@ inline Result Switched(int err) {
 using IoctlFn = int (*)(int fd, unsigned long request, void* arg);
 int SystemIoctl(int fd, unsigned long request, void* arg);
 
+enum class PortKind { Serial, Parallel };
+
+// Whether device may be opened as a port of this kind, from its name alone
+// (opening some devices does something: a watchdog starts, a console
+// changes hands): a character device of the kernel's serial (tty) or
+// parallel (ppdev) class, or a pseudo-terminal, never a console or virtual
+// terminal, a regular file, a pipe or a block device. The open port then
+// proves itself by answering the modem-line or ppdev ioctls.
+Result CheckPortDevice(const std::string& device, PortKind kind);
+
 }  // namespace orvex::engine

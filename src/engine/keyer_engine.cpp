@@ -47,31 +47,39 @@ void PiMutex::unlock() {
 }
 
 KeyerEngine::KeyerEngine(EngineOutputs outputs, std::unique_ptr<KeyLog> log, EngineClock* clock)
-    : outputs_(std::move(outputs)), log_(std::move(log)), clock_(clock ? *clock : systemClock_) {}
+    : outputs_(std::move(outputs)), log_(std::move(log)), clock_(clock ? *clock : systemClock_) {
+  emergency::RegisterWake(&wake_);
+}
 
 KeyerEngine::~KeyerEngine() {
   Close();
+  emergency::UnregisterWake(&wake_);
 }
 
 Result KeyerEngine::Open(int port) {
-  Close();
   emergency::InstallHandlers();
+  // The new line first: a port that cannot be opened leaves the one that
+  // was open keying.
   std::unique_ptr<KeyLine> line;
   const Result opened = outputs_.openKeyLine(port, &line);
   if (!opened.ok()) return opened;
   if (!line) return Result::FromErrno(Fault::Open, ENODEV);
   line->AllUp();
+  Close();
   {
     std::lock_guard lock(lineMu_);
     line_ = std::move(line);
     open_ = true;
     keyLineOn_ = keyDown_ = pttOn_ = pttHeld_ = false;
     DropQueue();
+    stopsSeen_ = emergency::Stops();  // a stop before this open has nothing to drop
+    emergency::StopHandled(stopsSeen_);
   }
   stop_ = false;
-  active_ = idleRequested_ = false;
+  active_ = interrupted_ = false;
   lineError_ = 0;
   inRun_ = false;
+  nextChange_ = kNoDeadline;
   if (!clock_.Manual()) thread_ = std::thread([this] { Run(); });
   return {};
 }
@@ -115,13 +123,26 @@ void KeyerEngine::Wake() {
 void KeyerEngine::Abort() {
   {
     std::lock_guard lock(lineMu_);
+    CatchStop();
     DropQueue();
     // Raised here, in the caller's thread, rather than when the timing
     // thread next wakes: the stop is as quick as one ioctl.
     AllUp();
-    active_ = idleRequested_ = false;
+    active_ = interrupted_ = false;
   }
   Wake();
+}
+
+void KeyerEngine::CatchStop() {
+  const uint32_t stops = emergency::Stops();
+  if (stops == stopsSeen_) return;
+  stopsSeen_ = stops;
+  DropQueue();
+  AllUp();
+  active_ = false;
+  interrupted_ = true;
+  // Only now may lines be switched again: nothing of the queue is left.
+  emergency::StopHandled(stops);
 }
 
 int KeyerEngine::Pending() const {
@@ -131,12 +152,16 @@ int KeyerEngine::Pending() const {
 }
 
 void KeyerEngine::Push(const Item& item) {
-  if (!IsOpen() || lineError_ != 0 || Pending() >= static_cast<int>(kRing) - 1) return;
+  if (emergency::Stops() != stopsSeen_) {
+    std::lock_guard lock(lineMu_);
+    CatchStop();
+  }
+  if (!IsOpen() || lineError_ != 0 || interrupted_ || Pending() >= static_cast<int>(kRing) - 1)
+    return;
   const uint64_t head = head_.load(std::memory_order_relaxed);
   ring_[head % kRing] = item;
   head_.store(head + 1, std::memory_order_release);
   active_ = true;
-  idleRequested_ = false;
   Wake();
 }
 
@@ -209,17 +234,21 @@ void KeyerEngine::SetVolume(int percent) {
   if (sidetone_) sidetone_->SetVolume(volume_);
 }
 
-void KeyerEngine::HoldPtt(bool on) {
-  bool wake = false;
+void KeyerEngine::HoldPtt(bool on, int limitMs) {
   {
     std::lock_guard lock(lineMu_);
-    if (!open_ || on == pttHeld_) return;
+    CatchStop();
+    if (!open_ || (on && interrupted_)) return;
+    holdLimitNs_ = static_cast<int64_t>(std::max(limitMs, 0)) * 1'000'000;
+    if (on) holdSince_ = clock_.Now();
+    if (on == pttHeld_) return;
     pttHeld_ = on;
     if (on && keyLineOn_) Ptt(true);
-    // Released while a run goes on, the run's end drops it as usual.
-    if (!on && Pending() == 0 && !active_) wake = DropPttAfterTail();
+    // Released, it drops at the tail as at the end of a run; the timing
+    // thread times the tail and the hold's limit.
+    if (!on && Pending() == 0) DropPttAfterTail();
   }
-  if (wake) Wake();
+  Wake();
 }
 
 bool KeyerEngine::Active() const {
@@ -255,8 +284,7 @@ bool KeyerEngine::DropPttAfterTail() {
     Ptt(false);
     return false;
   }
-  idleRequested_ = true;  // the timing thread drops PTT after the tail
-  return true;
+  return true;  // the timing thread drops it when the tail has passed
 }
 
 bool KeyerEngine::IsOpen() const {
@@ -297,7 +325,7 @@ void KeyerEngine::Fail(int err) {
   lineError_ = err;
   DropQueue();
   AllUp();
-  active_ = idleRequested_ = false;
+  active_ = false;
   Wake();
 }
 
@@ -315,10 +343,14 @@ void KeyerEngine::AllUp() {
 }
 
 bool KeyerEngine::WaitFor(int64_t deadline, uint64_t generation) {
-  while (!stop_ && generation_ == generation) {
+  // A stop of the process ends the wait: its element is dropped at once.
+  auto going = [&] {
+    return !stop_ && generation_ == generation && emergency::Stops() == stopsSeen_;
+  };
+  while (going()) {
     if (clock_.Now() >= deadline) return true;
     const uint32_t seen = wake_.load();
-    if (stop_ || generation_ != generation) break;
+    if (!going()) break;
     clock_.WaitUntil(deadline, wake_, seen);
   }
   return false;
@@ -326,6 +358,10 @@ bool KeyerEngine::WaitFor(int64_t deadline, uint64_t generation) {
 
 bool KeyerEngine::Step() {
   const uint32_t seen = wake_.load();
+  if (emergency::Stops() != stopsSeen_) {
+    std::lock_guard lock(lineMu_);
+    CatchStop();
+  }
   const uint64_t generation = generation_.load();
   uint64_t tail = tail_.load();
   if (tail < dropTo_.load()) {  // an abort dropped these
@@ -339,25 +375,8 @@ bool KeyerEngine::Step() {
       Key(false);
       if (inRun_) runEnd_ = runTime_;
       inRun_ = false;
-      if (!pttOn_) idleRequested_ = false;
     }
-    if (!idleRequested_) {
-      if (clock_.Manual()) return false;
-      clock_.WaitUntil(kNoDeadline, wake_, seen);
-      return true;
-    }
-    // The tail: PTT held after the last element, unless another comes.
-    const int64_t drop = runEnd_ + tailNs_;
-    if (clock_.Now() < drop) {
-      clock_.WaitUntil(drop, wake_, seen);
-      return true;
-    }
-    std::lock_guard lock(lineMu_);
-    if (idleRequested_ && !pttHeld_ && tail_ == head_ && generation_ == generation) {
-      idleRequested_ = false;
-      Ptt(false);
-    }
-    return true;
+    return IdleStep(seen, generation);
   }
   if (!inRun_) {
     // A new run: PTT first, then the lead when PTT has just risen.
@@ -369,6 +388,7 @@ bool KeyerEngine::Step() {
       if (keyLineOn_) Ptt(true);
       if (pttOn_) runTime_ = std::max(runTime_, pttOnAt_ + leadNs_);
     }
+    nextChange_ = runTime_;
     if (!WaitFor(runTime_, generation)) return true;
   }
   const Item item = ring_[tail % kRing];
@@ -380,6 +400,7 @@ bool KeyerEngine::Step() {
     Key(item.down);
   }
   runTime_ += item.fixedNs > 0 ? item.fixedNs : item.units * unitNs_;
+  nextChange_ = runTime_;
   if (!WaitFor(runTime_, generation)) return true;
   tail_.store(tail + 1);
   const bool nextDown = tail + 1 < head_.load() && ring_[(tail + 1) % kRing].down;
@@ -387,6 +408,38 @@ bool KeyerEngine::Step() {
     std::lock_guard lock(lineMu_);
     if (generation_ == generation) Key(false);
   }
+  return true;
+}
+
+bool KeyerEngine::IdleStep(uint32_t seen, uint64_t generation) {
+  int64_t until = kNoDeadline;
+  {
+    std::lock_guard lock(lineMu_);
+    const int64_t now = clock_.Now();
+    const bool quiet = tail_ == head_ && generation_ == generation;  // nothing new came
+    if (pttOn_ && pttHeld_ && holdLimitNs_ > 0) {
+      // Held with nothing keyed for too long: a stuck transmitter, dropped.
+      until = std::max(holdSince_, runEnd_.load()) + holdLimitNs_;
+      if (now >= until && quiet) {
+        pttHeld_ = false;
+        Ptt(false);
+        holdsDropped_.fetch_add(1);
+        until = kNoDeadline;
+      }
+    } else if (pttOn_ && !pttHeld_) {
+      // The tail: PTT held after the last element, unless another comes.
+      until = runEnd_ + tailNs_;
+      if (now >= until && quiet) {
+        Ptt(false);
+        until = kNoDeadline;
+      }
+    }
+    if (!pttOn_ && quiet) active_ = false;
+  }
+  nextChange_ = until;
+  if (clock_.Manual() && (until == kNoDeadline || clock_.Now() < until))
+    return false;  // the caller moves the clock on and runs it again
+  clock_.WaitUntil(until, wake_, seen);
   return true;
 }
 

@@ -12,10 +12,14 @@
 // gap is longer; no element is ever cut short or skipped.
 //
 // PTT rises before the first element of a run (lead) and is held after the
-// last (tail), so relays settle and do not chatter between characters.
+// last (tail), so relays settle and do not chatter between characters. The
+// timing thread itself drops it when the tail has passed: it never waits
+// for the program to say the run is over.
 //
 // Safety: the key and PTT are up after Open, Abort, Close and destruction,
-// and on the signals emergency.h lists.
+// on the signals emergency.h lists, and while the process is stopped (Ctrl+Z):
+// a stop drops everything queued and nothing is keyed again until the
+// program has stopped its own sending (Abort).
 #pragma once
 
 #include <pthread.h>
@@ -73,6 +77,7 @@ class KeyerEngine {
   KeyerEngine(const KeyerEngine&) = delete;
   KeyerEngine& operator=(const KeyerEngine&) = delete;
 
+  // Opens port; when it cannot be opened, a line that was open stays open.
   Result Open(int port);
   void Close();
   void Abort();         // drop the queue, key and PTT up at once
@@ -92,9 +97,19 @@ class KeyerEngine {
   SidetoneStatus SidetoneState() const;
   void SetTone(int hz);
   void SetVolume(int percent);
-  // PTT held on from now (with the key line on) until released; released,
-  // it drops as at the end of a run once nothing is pending.
-  void HoldPtt(bool on);
+  // PTT held on from now (with the key line on) until released, or until
+  // limitMs (0: no limit) pass with nothing keyed; released, it drops as at
+  // the end of a run once nothing is pending.
+  void HoldPtt(bool on, int limitMs = 0);
+  // Holds that limitMs ended, since the engine was made.
+  uint64_t HoldsDropped() const { return holdsDropped_.load(); }
+  // The process was stopped (Ctrl+Z) since the last Abort: everything queued
+  // was dropped then, and nothing is taken or keyed until the next Abort.
+  bool Interrupted() const { return interrupted_.load(); }
+  // When the timing thread next changes something (an element ends, the
+  // lead or the tail passes, a hold runs out), on the engine's clock;
+  // kNoDeadline when it has nothing to do.
+  int64_t NextChangeNs() const { return nextChange_.load(); }
   // Elements queued since the engine was made, and elements ended or
   // dropped: element n has ended once Ended() >= n + 1.
   uint64_t Queued() const { return head_.load(); }
@@ -103,7 +118,8 @@ class KeyerEngine {
   void SetUnit(int ms);  // for elements not yet started
   // PTT before the first element of a run and after the last, in ms.
   void SetPttTiming(int leadMs, int tailMs);
-  // PTT down once nothing is pending and the tail has passed.
+  // Nothing more is coming: not active once nothing is pending, PTT down
+  // once the tail has passed (which the timing thread does by itself too).
   void Idle();
 
   bool IsOpen() const;
@@ -114,8 +130,8 @@ class KeyerEngine {
   // What priority the timing thread got, once it knows.
   std::optional<ThreadPriority> Priority() const;
 
-  // With a manual clock: plays everything queued, and the PTT tail after an
-  // Idle, on the caller's thread.
+  // With a manual clock: plays everything queued on the caller's thread, and
+  // drops PTT when the clock has been moved past its tail or hold limit.
   void RunQueued();
 
  private:
@@ -139,10 +155,15 @@ class KeyerEngine {
   void Ptt(bool on);
   void AllUp();
   void Fail(int err);
-  // PTT down now when its tail has passed (and nobody holds it), else
-  // asked of the timing thread for after the tail: true, wake it. lineMu_
-  // held.
+  // PTT down now when its tail has passed (and nobody holds it), else left
+  // to the timing thread: true, wake it. lineMu_ held.
   bool DropPttAfterTail();
+  // The timing thread's idle step: PTT down after the tail, a hold ended at
+  // its limit. False when there is nothing to wait for.
+  bool IdleStep(uint32_t seen, uint64_t generation);
+  // A stop of the process (Ctrl+Z) that has not been seen yet: everything
+  // dropped, the lines up, Interrupted() until the next Abort. lineMu_ held.
+  void CatchStop();
   // Drops everything queued (lineMu_ held).
   void DropQueue();
 
@@ -160,7 +181,10 @@ class KeyerEngine {
   std::atomic<uint32_t> wake_{0};        // changed to wake the timing thread
   std::atomic<bool> stop_{false};
   std::atomic<bool> active_{false};
-  std::atomic<bool> idleRequested_{false};
+  std::atomic<bool> interrupted_{false};
+  std::atomic<uint32_t> stopsSeen_{0};  // the process stops (emergency::Stops) handled
+  std::atomic<int64_t> nextChange_{kNoDeadline};
+  std::atomic<uint64_t> holdsDropped_{0};
   std::atomic<int64_t> unitNs_{42'000'000};
   std::atomic<int64_t> leadNs_{0}, tailNs_{0};
   std::atomic<int64_t> runEnd_{0};  // when the last run's last element ended
@@ -174,6 +198,8 @@ class KeyerEngine {
   int pitch_ = 600;
   int volume_ = 100;
   bool pttHeld_ = false;
+  int64_t holdSince_ = 0;    // when PTT was last held
+  int64_t holdLimitNs_ = 0;  // how long a hold may last without keying; 0: for ever
   std::atomic<bool> open_{false};
   bool keyLineOn_ = false;
   bool keyDown_ = false;

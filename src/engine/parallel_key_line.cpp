@@ -42,12 +42,20 @@ unsigned char UpControl(unsigned char control) {
 
 Result OpenParallelKeyLine(const std::string& device, std::unique_ptr<KeyLine>* line,
                            IoctlFn ioctl) {
+  if (Result fits = CheckPortDevice(device, PortKind::Parallel); !fits.ok()) return fits;
   const int fd = ::open(device.c_str(), O_RDWR | O_CLOEXEC);
   if (fd < 0) return Result::FromErrno(Fault::Open, errno);
   auto fail = [&](int err) {
     ::close(fd);
     return Result::FromErrno(Fault::Open, err);
   };
+  // A parallel port answers this without being claimed; anything else
+  // is refused before it is touched.
+  int mode = 0;
+  if (ioctl(fd, PPGETMODE, &mode) != 0) {
+    ::close(fd);
+    return Result::Failed(Fault::Open, ENOTTY, "not a parallel port");
+  }
   if (ioctl(fd, PPEXCL, nullptr) != 0) return fail(errno);
   if (ioctl(fd, PPCLAIM, nullptr) != 0) return fail(errno);
   unsigned char control = 0;

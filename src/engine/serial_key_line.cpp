@@ -29,18 +29,26 @@ class SerialKeyLine : public KeyLine {
 }  // namespace
 
 Result OpenSerialKeyLine(const std::string& device, std::unique_ptr<KeyLine>* line, IoctlFn ioctl) {
+  if (Result fits = CheckPortDevice(device, PortKind::Serial); !fits.ok()) return fits;
   const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return Result::FromErrno(Fault::Open, errno);
-  auto fail = [&](int err) {
+  bool exclusive = false;
+  auto fail = [&](Result why) {
+    if (exclusive) ioctl(fd, TIOCNXCL, nullptr);  // a refused port is left as it was found
     ::close(fd);
-    return Result::FromErrno(Fault::Open, err);
+    return why;
   };
+  // Modem lines to switch, asked before anything is switched.
+  int lines = 0;
+  if (ioctl(fd, TIOCMGET, &lines) != 0)
+    return fail(Result::Failed(Fault::Open, ENOTTY, "not a serial port with modem lines"));
   // TIOCEXCL keeps other programs out but not root; the lock also keeps out
   // a second Orvex run by root.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(errno);
-  if (ioctl(fd, TIOCEXCL, nullptr) != 0) return fail(errno);
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(Result::FromErrno(Fault::Open, errno));
+  if (ioctl(fd, TIOCEXCL, nullptr) != 0) return fail(Result::FromErrno(Fault::Open, errno));
+  exclusive = true;
   int bits = TIOCM_DTR | TIOCM_RTS;
-  if (ioctl(fd, TIOCMBIC, &bits) != 0) return fail(errno);
+  if (ioctl(fd, TIOCMBIC, &bits) != 0) return fail(Result::FromErrno(Fault::Open, errno));
   emergency::Register(fd, emergency::Kind::Serial);
   *line = std::make_unique<SerialKeyLine>(fd, ioctl);
   return {};

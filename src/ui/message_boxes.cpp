@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 
 #include "ui/qt_text.h"
 
@@ -30,6 +31,19 @@ bool QtMessageSink::Question(const Text& title, const Text& text) {
                   QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
   box.setObjectName("OrvexMessageBox");
   return box.exec() == QMessageBox::Yes;
+}
+
+void LaterBoxes::Failed(const Text& operation, const Result& result) {
+  waiting_.push_back({operation, result.Description()});
+  if (waiting_.size() == 1) QTimer::singleShot(0, [this] { ShowWaiting(); });
+}
+
+void LaterBoxes::ShowWaiting() {
+  // Taken first: a box's own event loop may run the tick, which may find
+  // something more to show.
+  const auto boxes = std::move(waiting_);
+  waiting_.clear();
+  for (const auto& [title, text] : boxes) sink_.Warning(title, text);
 }
 
 }  // namespace orvex

@@ -1,8 +1,9 @@
 // Loggers keying through the window: the core's NetService on the event
 // loop. Requests key through the send queue, so the operator's Esc stops a
 // logger's text and typed text and messages keep their turn. While text or
-// a reply waits, a 1 ms timer services it: characters follow each other
-// without waiting for the 100 ms tick, and replies go as their text ends.
+// a reply waits, a timer services it as the keyer's next element ends:
+// characters follow each other without waiting for the 100 ms tick, and
+// replies go as their text ends. Loggers on this computer only.
 #pragma once
 
 #include <QObject>
@@ -17,7 +18,8 @@ namespace orvex {
 
 class NetLink : public QObject, private NetControl {
  public:
-  NetLink(SendPath& send, Keyer& keyer, const EnvSettings& settings, MessageSink& sink);
+  NetLink(SendPath& send, Keyer& keyer, const EnvSettings& settings, MessageSink& sink,
+          Attention& attention);
   ~NetLink() override;
 
   // Listens where the settings say now, or stops listening; a place that
@@ -36,10 +38,11 @@ class NetLink : public QObject, private NetControl {
   Keyer& keyer_;
   const EnvSettings& settings_;
   MessageSink& sink_;
+  Attention& attention_;
   Text where_;
   std::unique_ptr<NetService> net_;
   std::unique_ptr<QSocketNotifier> notifier_;
-  QTimer fast_;
+  QTimer next_;  // the next service, as the keyer's next element ends
 };
 
 }  // namespace orvex

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace orvex;
   test::SendHarness h;
   Quiet quiet;
-  NetKeyer net({h.keyer, h.send, quiet, quiet});
+  NetKeyer net({h.keyer, h.send, quiet, quiet, h.attention});
   h.send.SetKeyedSource(&net);
   const std::string all(reinterpret_cast<const char*>(data), size);
   const size_t split = std::min(all.find('\0'), all.size());

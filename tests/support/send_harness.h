@@ -62,10 +62,12 @@ class TestKeyer : public SimKeyer {
   }
   Result LineError() override { return lineError; }
   engine::SidetoneStatus SidetoneState() override { return sidetoneState; }
+  uint64_t HoldsDropped() override { return holdsDropped; }
 
   Result openResult;  // what the next Open comes to
   Result lineError;   // the port line, once it fails
   engine::SidetoneStatus sidetoneState;
+  uint64_t holdsDropped = 0;
   bool open = false, keyLine = false;
   int16_t port = 0, tone = 0, unitMs = 0, pttLead = 0, pttTail = 0;
   int opens = 0;

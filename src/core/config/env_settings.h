@@ -25,9 +25,10 @@ struct EnvSettings {
   int16_t CWWeight{};
   int16_t CWPttLead{};  // ms PTT rises before the first element
   int16_t CWPttTail{};  // ms PTT is held after the last element
-  // Where loggers key through the program over UDP: "6789" (this computer
-  // only) or "address:port"; empty: they cannot.
+  // Where loggers key through the program over UDP: "6789" or
+  // "127.0.0.1:6789" (this computer only); empty: they cannot.
   Text NetKeyer;
+  int16_t NetPttLimit{};  // s a logger's hold of PTT may last with nothing keyed
   // Placement in twips. 32 bits wide: a 16-bit twip count ends 2,184 pixels
   // from the screen origin, short of a 4K screen or a second monitor.
   int32_t PacketTop{};  // negative: no saved placement

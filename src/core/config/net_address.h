@@ -5,9 +5,11 @@
 #pragma once
 
 #include <netdb.h>
+#include <sys/socket.h>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/result.h"
 
@@ -31,7 +33,21 @@ using AddrInfo = std::unique_ptr<addrinfo, AddrInfoFree>;
 Result ParseNetAddress(const std::string& where, NetAddress* address);
 // The address to bind to, into *found.
 Result ResolveNetAddress(const NetAddress& address, AddrInfo* found);
-// Both of the above: a setting the operator may save.
-Result CheckNetAddress(const std::string& where);
+
+// The loopback interface: 127.0.0.0/8, ::1, and 127/8 mapped into IPv6.
+bool IsLoopback(const sockaddr_storage& address);
+
+// Who may key from other computers, as orvex-keyd's --allow names them:
+// addresses and networks, "192.168.1.0/24,10.0.0.7,2001:db8::/32".
+struct NetRange {
+  int family = AF_INET;
+  unsigned char bytes[16] = {};
+  int prefix = 32;  // bits that must match
+};
+using AllowList = std::vector<NetRange>;
+// Refused, in words, when an item is no numeric address or network.
+Result ParseAllowList(const std::string& text, AllowList* list);
+// The peer is on the list (an IPv4 peer mapped into IPv6 counts as IPv4).
+bool Allows(const AllowList& list, const sockaddr_storage& peer);
 
 }  // namespace orvex

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cstring>
 #include <limits>
 
 #include "base/numbers.h"
@@ -25,10 +26,22 @@ Result CheckPortEntry(const Text& typed, Text* stored) {
   return {};
 }
 
+// The window takes loggers' requests from this computer only: a logger on
+// another one keys through orvex-keyd, which names who may.
 Result CheckNetKeyerEntry(const Text& typed, Text* stored) {
   *stored = TrimBlanks(typed);
-  if (stored->empty() || CheckNetAddress(*stored).ok()) return {};
-  return Result::Refused("Logger UDP port must be 1 - 65535, or address:port, or empty");
+  if (stored->empty()) return {};
+  NetAddress address;
+  AddrInfo found;
+  if (!ParseNetAddress(*stored, &address).ok() || !ResolveNetAddress(address, &found).ok())
+    return Result::Refused("Logger UDP port must be 1 - 65535, or address:port, or empty");
+  sockaddr_storage bound{};
+  std::memcpy(&bound, found->ai_addr, found->ai_addrlen);
+  if (!IsLoopback(bound))
+    return Result::Refused(
+        "Loggers key through the window from this computer only: a UDP port alone, or "
+        "127.0.0.1:port. Loggers on other computers key through orvex-keyd --allow");
+  return {};
 }
 
 // In the order the file is written, one row a setting.
@@ -48,6 +61,7 @@ const Setting kTable[] = {
     {.key = "CWPttLead", .field = &EnvSettings::CWPttLead, .limits = kPttLeadLimits, .fileLimited = true, .label = "PTT lead"},
     {.key = "CWPttTail", .field = &EnvSettings::CWPttTail, .limits = kPttTailLimits, .fileLimited = true, .label = "PTT tail"},
     {.key = "NetKeyer", .field = &EnvSettings::NetKeyer, .how = Written::Text, .onlyWith = &EnvSettings::NetKeyer, .check = CheckNetKeyerEntry},
+    {.key = "NetPttLimit", .field = &EnvSettings::NetPttLimit, .number = 30, .onlyChanged = true, .limits = kNetPttLimits, .fileLimited = true, .label = "Logger PTT limit"},
     {.key = "MsgCW", .field = &EnvSettings::MsgCW, .how = Written::Numbered},  // MsgCW1 to MsgCW8
     {.key = "PacketTop", .field = &EnvSettings::PacketTop, .number = -1},
     {.key = "PacketLeft", .field = &EnvSettings::PacketLeft},
@@ -177,6 +191,7 @@ long long Setting::Number(const EnvSettings& s) const {
 
 Text Setting::Lines(const EnvSettings& s) const {
   if (!IsSet(s, onlyWith)) return {};
+  if (onlyChanged && Number(s) == static_cast<long long>(number)) return {};
   const Text eol(CRLF);
   switch (how) {
     case Written::Number:

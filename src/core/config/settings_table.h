@@ -29,6 +29,7 @@ inline constexpr Limits kSpeedLimits{1, 99};      // words per minute
 inline constexpr Limits kToneLimits{0, 9999};     // Hz
 inline constexpr Limits kPttLeadLimits{0, 500};   // ms before the first element
 inline constexpr Limits kPttTailLimits{0, 3000};  // ms after the last
+inline constexpr Limits kNetPttLimits{1, 3600};   // s a logger may hold PTT without keying
 
 using Field =
     std::variant<std::monostate, Text EnvSettings::*, int16_t EnvSettings::*,
@@ -53,6 +54,7 @@ struct Setting {
   const char* text = "";  // its default, for a text
   Written how = Written::Number;
   Field onlyWith = {};             // written only while this one is set (not empty, not 0)
+  bool onlyChanged = false;        // written only when it is not its default
   Limits limits = {};              // what an entry may be
   bool fileLimited = false;        // a value in the file outside the limits stops the reading
   const char* label = nullptr;     // names it in "Speed must be 1 - 99"

@@ -1,7 +1,7 @@
-// The send path's Attention shown as message boxes: what failed in a
-// warning box titled with the operation, the question in a Yes/No box. The
-// window uses it with real boxes, the command-line programs with boxes
-// printed on standard error (where the answer is always No).
+// The send path's Attention shown as message boxes at once: what failed in
+// a warning box titled with the operation. The command-line programs and
+// the tests use it with boxes printed or recorded; the window shows its
+// boxes later, from the event loop (ui/message_boxes.h).
 #pragma once
 
 #include "base/message_sink.h"
@@ -14,9 +14,6 @@ class AttentionBoxes : public Attention {
   explicit AttentionBoxes(MessageSink& sink) : sink_(sink) {}
   void Failed(const Text& operation, const Result& result) override {
     sink_.Warning(operation, result.Description());
-  }
-  bool Confirm(const Text& operation, const Text& question) override {
-    return sink_.Question(operation, question);
   }
 
  private:

@@ -71,6 +71,10 @@ void WindowCommands::Run(Command command, int message) {
       SetSpeed();
       break;
     case Command::SendFile:
+      if (!send_.CWFileName().empty()) {
+        if (!sink_.Question("Send CW File", "CW file already in progress, stop it?")) break;
+        send_.Stop();
+      }
       send_.SendFile(&chooser_, "");
       break;
     case Command::Stop:

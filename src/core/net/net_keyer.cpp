@@ -58,6 +58,7 @@ void NetKeyer::QueueText(std::string_view text, const NetPeer& from) {
     }
   }
   const bool caretReply = caret != std::string_view::npos;
+  if (!p_.send.Keying()) return Unkeyable(caretReply, from);
   const size_t replies = (caretReply ? 1 : 0) + (hWaiting_ ? 1 : 0);
   if (items_.size() + add.size() + replies > kQueueLimit) {
     ++counts_.refused;  // refused whole: never key half an exchange
@@ -78,6 +79,13 @@ void NetKeyer::QueueText(std::string_view text, const NetPeer& from) {
     answers_.push_back(h_);
   }
   Settle();
+}
+
+void NetKeyer::Unkeyable(bool caretReply, const NetPeer& from) {
+  ++counts_.unkeyed;
+  if (caretReply) p_.replies.Reply(from, "break\r\n");
+  if (hWaiting_) p_.replies.Reply(h_.to, "break\r\n");
+  hWaiting_ = false;
 }
 
 void NetKeyer::Command(char name, std::string_view argument, const NetPeer& from) {
@@ -102,14 +110,13 @@ void NetKeyer::Command(char name, std::string_view argument, const NetPeer& from
         return;
       }
       break;
-    case '4':
-      if (!wordMode_) p_.send.Stop();
+    case '4':  // in every mode: an abort always stops
+      p_.send.Stop();
       return;
     case '5':
       if (!p_.control.Exit()) Ignored();
       return;
-    case '6':
-      wordMode_ = true;
+    case '6':  // word mode: characters go out as they come, which they do anyway
       return;
     case '7':
       if (const auto w = NetNumber(argument, -50, 50)) {
@@ -122,7 +129,8 @@ void NetKeyer::Command(char name, std::string_view argument, const NetPeer& from
       return;
     case 'a':
       if (const auto on = NetNumber(argument, -1'000'000, 1'000'000)) {
-        p_.keyer.HoldPtt(*on != 0 ? 1 : 0);
+        // Never for ever: a hold with nothing keyed ends at the limit.
+        p_.keyer.HoldPtt(*on != 0 ? 1 : 0, s.NetPttLimit * 1000);
         return;
       }
       break;
@@ -178,7 +186,6 @@ void NetKeyer::Command(char name, std::string_view argument, const NetPeer& from
 
 void NetKeyer::Reset() {
   const EnvSettings& s = p_.send.Settings();
-  wordMode_ = false;
   p_.send.Stop();
   hWaiting_ = tilde_ = false;
   weighting_ = 0;
@@ -241,12 +248,26 @@ void NetKeyer::Key(const Item& item) {
 }
 
 void NetKeyer::Poll() {
+  if (const uint64_t dropped = p_.keyer.HoldsDropped(); dropped != holdsDropped_) {
+    holdsDropped_ = dropped;
+    p_.attention.Failed(
+        "Keying from a logger",
+        Result::Refused("A logger held PTT on for " +
+                        std::to_string(p_.send.Settings().NetPttLimit) +
+                        " s without keying anything: PTT is down again (NetPttLimit)."));
+  }
   if (due_.empty()) return;
+  // Text keyed until the port failed was not all sent: its reply says so.
+  const bool keying = p_.send.Keying();
   const uint64_t ended = p_.keyer.Ended();
   while (!due_.empty() && ended >= due_.front().mark) {
-    p_.replies.Reply(due_.front().to, due_.front().text);
+    p_.replies.Reply(due_.front().to, keying ? due_.front().text : "break\r\n");
     due_.pop_front();
   }
+}
+
+int64_t NetKeyer::NextWakeMs() {
+  return Busy() ? p_.keyer.NextChangeMs() : -1;
 }
 
 void NetKeyer::Clear() {

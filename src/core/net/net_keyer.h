@@ -8,6 +8,7 @@
 // requester once the last element of their text has ended.
 #pragma once
 
+#include <netinet/in.h>
 #include <sys/socket.h>
 
 #include <array>
@@ -33,6 +34,13 @@ inline constexpr int kMaxNetPttLeadMs = 50;
 struct NetPeer {
   sockaddr_storage address{};
   socklen_t length = 0;
+  // The address the request was sent to (family 0: not known), which its
+  // reply leaves from.
+  struct {
+    int family = 0;
+    in_pktinfo v4{};
+    in6_pktinfo v6{};
+  } local;
 };
 
 class NetReplies {
@@ -57,14 +65,19 @@ class NetKeyer : public KeyedSource {
     SendPath& send;  // its settings are what a reset returns to
     NetReplies& replies;
     NetControl& control;
+    Attention& attention;  // told when a logger's hold of PTT ran out
   };
   explicit NetKeyer(const Parts& parts);
 
   void Handle(std::string_view datagram, const NetPeer& from);
   // Sends the replies whose text has been keyed.
   void Poll();
-  // Text or a reply is waiting: the caller polls every millisecond or so.
+  // Text or a reply is waiting: the caller services it at NextWakeMs.
   bool Busy() const { return !items_.empty() || !due_.empty(); }
+  // When the caller must service it next (ms, monotonic): as the keyer's
+  // next element ends while text or a reply waits; -1 when nothing waits or
+  // the keyer has nothing under way (the caller's tick serves it then).
+  int64_t NextWakeMs();
 
   size_t Waiting() const override { return chars_; }
   unsigned char KeyNext() override;
@@ -73,9 +86,9 @@ class NetKeyer : public KeyedSource {
   void Clear() override;
 
   // Requests taken, ignored as malformed or unknown, refused for want of
-  // room in the queue.
+  // room in the queue, refused because the port was not keying.
   struct Counts {
-    uint64_t requests = 0, ignored = 0, refused = 0;
+    uint64_t requests = 0, ignored = 0, refused = 0, unkeyed = 0;
   };
   const Counts& Totals() const { return counts_; }
 
@@ -101,6 +114,10 @@ class NetKeyer : public KeyedSource {
   void Key(const Item& item);
   void Speed(int wpm);
   void Ignored() { ++counts_.ignored; }
+  // Text that cannot be keyed now (the port failed, or the process was
+  // stopped): nothing queued, and every reply it owed answered "break" at
+  // once, so the logger neither waits nor takes it as sent.
+  void Unkeyable(bool caretReply, const NetPeer& from);
 
   Parts p_;
   std::array<std::string_view, 256> patterns_{};  // by Windows-1252 code
@@ -109,8 +126,8 @@ class NetKeyer : public KeyedSource {
   std::deque<Answer> due_;      // replies whose text has gone to the keyer
   size_t chars_ = 0;
   bool tilde_ = false;  // a "~" waits for its character
-  bool wordMode_ = false;
   bool hWaiting_ = false;
+  uint64_t holdsDropped_ = 0;  // the keyer's count, as last told
   Answer h_;
   int weighting_ = 0;
   uint64_t lastDown_ = 0;  // the mark just after this source's last key-down

@@ -2,20 +2,21 @@
 
 namespace orvex {
 
-Result NetService::Open(const std::string& where, SendPath& send, Keyer& keyer, NetControl& control,
+Result NetService::Open(const std::string& where, const AllowList& allow, SendPath& send,
+                        Keyer& keyer, NetControl& control, Attention& attention,
                         std::unique_ptr<NetService>* service) {
   std::unique_ptr<UdpListener> socket;
-  if (Result opened = UdpListener::Open(where, &socket); !opened.ok()) return opened;
-  service->reset(new NetService(std::move(socket), send, keyer, control));
+  if (Result opened = UdpListener::Open(where, allow, &socket); !opened.ok()) return opened;
+  service->reset(new NetService(std::move(socket), send, keyer, control, attention));
   return {};
 }
 
 NetService::NetService(std::unique_ptr<UdpListener> socket, SendPath& send, Keyer& keyer,
-                       NetControl& control)
+                       NetControl& control, Attention& attention)
     : socket_(std::move(socket)),
       send_(send),
       control_(control),
-      net_({keyer, send, *socket_, *this}) {
+      net_({keyer, send, *socket_, *this, attention}) {
   send_.SetKeyedSource(&net_);
 }
 

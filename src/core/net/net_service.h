@@ -1,9 +1,10 @@
 // Loggers keying through the program: the UDP socket and the NetKeyer
 // together, wired into the send path. The window's NetLink and orvex-keyd
 // each run one on their own loop: they watch Fd() and call Read when a
-// datagram waits, and call Service about every millisecond while Busy(),
-// so a character follows the one before without waiting for the tick and
-// a reply goes as its text ends.
+// datagram waits, and call Service again at NextWakeMs() (as the keyer's
+// next element ends, while text or a reply waits), so a character follows
+// the one before without waiting for the tick and a reply goes as its
+// text ends, and nothing wakes for no reason.
 #pragma once
 
 #include <memory>
@@ -16,9 +17,11 @@ namespace orvex {
 
 class NetService : private NetControl {
  public:
-  // Listens where says (a port alone: on this computer only) into
-  // *service, keying through send; why it cannot, in words, otherwise.
-  static Result Open(const std::string& where, SendPath& send, Keyer& keyer, NetControl& control,
+  // Listens where says (a port alone: on this computer only; beyond it
+  // only with allow naming who may key) into *service, keying through
+  // send; why it cannot, in words, otherwise.
+  static Result Open(const std::string& where, const AllowList& allow, SendPath& send, Keyer& keyer,
+                     NetControl& control, Attention& attention,
                      std::unique_ptr<NetService>* service);
   // Replies still owed are answered "break"; the send path no longer
   // serves this source.
@@ -33,6 +36,7 @@ class NetService : private NetControl {
   // The pump for text waiting, the replies whose text has ended.
   void Service();
   bool Busy() const { return net_.Busy(); }
+  int64_t NextWakeMs() { return net_.NextWakeMs(); }
   // A request asked the program to end and was let.
   bool Exiting() const { return exiting_; }
   // For the count at the end: requests, ignored, refused, and those from
@@ -41,8 +45,8 @@ class NetService : private NetControl {
   uint64_t Dropped() const { return socket_->Dropped(); }
 
  private:
-  NetService(std::unique_ptr<UdpListener> socket, SendPath& send, Keyer& keyer,
-             NetControl& control);
+  NetService(std::unique_ptr<UdpListener> socket, SendPath& send, Keyer& keyer, NetControl& control,
+             Attention& attention);
   bool Exit() override;
   bool SetDevice(std::string_view name) override { return control_.SetDevice(name); }
 

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,31 +14,28 @@
 #include "core/net/net_request.h"
 
 namespace orvex {
-namespace {
 
-bool IsLoopback(const sockaddr_storage& a) {
-  if (a.ss_family == AF_INET) {
-    const auto* in = reinterpret_cast<const sockaddr_in*>(&a);
-    return (ntohl(in->sin_addr.s_addr) >> 24) == 127;
-  }
-  if (a.ss_family == AF_INET6) {
-    const auto* in6 = reinterpret_cast<const sockaddr_in6*>(&a);
-    if (IN6_IS_ADDR_LOOPBACK(&in6->sin6_addr)) return true;
-    return IN6_IS_ADDR_V4MAPPED(&in6->sin6_addr) && in6->sin6_addr.s6_addr[12] == 127;
-  }
-  return false;
-}
-
-}  // namespace
-
-Result UdpListener::Open(const std::string& where, std::unique_ptr<UdpListener>* listener) {
+Result UdpListener::Open(const std::string& where, const AllowList& allow,
+                         std::unique_ptr<UdpListener>* listener) {
   NetAddress address;
   if (Result parsed = ParseNetAddress(where, &address); !parsed.ok()) return parsed;
   AddrInfo found;
   if (Result resolved = ResolveNetAddress(address, &found); !resolved.ok()) return resolved;
   const std::string shown = address.Shown();
+  sockaddr_storage bound{};
+  std::memcpy(&bound, found->ai_addr, found->ai_addrlen);
+  if (!IsLoopback(bound) && allow.empty())
+    return Result::Refused("won't listen for loggers on UDP " + shown +
+                           " without a list of the computers that may key from there "
+                           "(orvex-keyd --allow); the window listens on this computer only");
   const int fd = socket(found->ai_family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0 || bind(fd, found->ai_addr, found->ai_addrlen) != 0) {
+  const int on = 1;
+  // Where each request was sent to, so its reply leaves from there.
+  const bool pktinfo =
+      fd >= 0 && (found->ai_family == AF_INET
+                      ? setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) == 0
+                      : setsockopt(fd, IPPROTO_IPV6, IPV6_RECVPKTINFO, &on, sizeof on) == 0);
+  if (fd < 0 || !pktinfo || bind(fd, found->ai_addr, found->ai_addrlen) != 0) {
     const int err = errno;
     if (fd >= 0) close(fd);
     return Result::Failed(Fault::Open, err,
@@ -45,9 +43,7 @@ Result UdpListener::Open(const std::string& where, std::unique_ptr<UdpListener>*
                               (err == EADDRINUSE ? std::string("another program is using that port")
                                                  : std::string(std::strerror(err))));
   }
-  sockaddr_storage bound{};
-  std::memcpy(&bound, found->ai_addr, found->ai_addrlen);
-  listener->reset(new UdpListener(fd, IsLoopback(bound), shown));
+  listener->reset(new UdpListener(fd, allow, shown));
   return {};
 }
 
@@ -57,15 +53,33 @@ UdpListener::~UdpListener() {
 
 bool UdpListener::Receive(std::string* datagram, NetPeer* from) {
   char buffer[kNetRequestLimit];
+  alignas(cmsghdr) char control[256];
   for (;;) {
-    from->length = sizeof from->address;
+    iovec data{buffer, sizeof buffer};
+    msghdr message{};
+    message.msg_name = &from->address;
+    message.msg_namelen = sizeof from->address;
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
     // MSG_TRUNC not asked for: a longer datagram is cut, the rest dropped.
-    const ssize_t n = recvfrom(fd_, buffer, sizeof buffer, 0,
-                               reinterpret_cast<sockaddr*>(&from->address), &from->length);
+    const ssize_t n = recvmsg(fd_, &message, 0);
     if (n < 0) return false;
-    if (loopback_ && !IsLoopback(from->address)) {
+    from->length = message.msg_namelen;
+    if (!IsLoopback(from->address) && !Allows(allow_, from->address)) {
       ++dropped_;
       continue;
+    }
+    from->local = {};
+    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
+      if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+        std::memcpy(&from->local.v4, CMSG_DATA(c), sizeof from->local.v4);
+        from->local.family = AF_INET;
+      } else if (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_PKTINFO) {
+        std::memcpy(&from->local.v6, CMSG_DATA(c), sizeof from->local.v6);
+        from->local.family = AF_INET6;
+      }
     }
     datagram->assign(buffer, static_cast<size_t>(n));
     return true;
@@ -73,9 +87,35 @@ bool UdpListener::Receive(std::string* datagram, NetPeer* from) {
 }
 
 void UdpListener::Reply(const NetPeer& to, std::string_view bytes) {
+  iovec data{const_cast<char*>(bytes.data()), bytes.size()};
+  msghdr message{};
+  message.msg_name = const_cast<sockaddr_storage*>(&to.address);
+  message.msg_namelen = to.length;
+  message.msg_iov = &data;
+  message.msg_iovlen = 1;
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in6_pktinfo))] = {};
+  if (to.local.family == AF_INET) {
+    // From the address the request came to, whatever the route would pick.
+    in_pktinfo info{};
+    info.ipi_spec_dst = to.local.v4.ipi_addr;
+    message.msg_control = control;
+    message.msg_controllen = CMSG_SPACE(sizeof info);
+    cmsghdr* c = CMSG_FIRSTHDR(&message);
+    c->cmsg_level = IPPROTO_IP;
+    c->cmsg_type = IP_PKTINFO;
+    c->cmsg_len = CMSG_LEN(sizeof info);
+    std::memcpy(CMSG_DATA(c), &info, sizeof info);
+  } else if (to.local.family == AF_INET6) {
+    message.msg_control = control;
+    message.msg_controllen = CMSG_SPACE(sizeof(in6_pktinfo));
+    cmsghdr* c = CMSG_FIRSTHDR(&message);
+    c->cmsg_level = IPPROTO_IPV6;
+    c->cmsg_type = IPV6_PKTINFO;
+    c->cmsg_len = CMSG_LEN(sizeof(in6_pktinfo));
+    std::memcpy(CMSG_DATA(c), &to.local.v6, sizeof(in6_pktinfo));
+  }
   // Best effort, as the protocol is: a logger that has gone away loses it.
-  sendto(fd_, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
-         reinterpret_cast<const sockaddr*>(&to.address), to.length);
+  sendmsg(fd_, &message, MSG_DONTWAIT | MSG_NOSIGNAL);
 }
 
 }  // namespace orvex

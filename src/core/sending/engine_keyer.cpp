@@ -8,4 +8,9 @@ int16_t EngineKeyer::Pending() {
   return static_cast<int16_t>(std::min(engine_.Pending(), 32767));
 }
 
+int64_t EngineKeyer::NextChangeMs() {
+  const int64_t ns = engine_.NextChangeNs();
+  return ns == engine::kNoDeadline ? -1 : ns / 1'000'000;
+}
+
 }  // namespace orvex

@@ -26,7 +26,10 @@ class EngineKeyer : public Keyer {
   engine::SidetoneStatus SidetoneState() override { return engine_.SidetoneState(); }
   void ElementNs(bool down, int64_t ns) override { engine_.ElementNs(down, ns); }
   void Volume(int16_t percent) override { engine_.SetVolume(percent); }
-  void HoldPtt(int16_t on) override { engine_.HoldPtt(on != 0); }
+  void HoldPtt(int16_t on, int limitMs) override { engine_.HoldPtt(on != 0, limitMs); }
+  uint64_t HoldsDropped() override { return engine_.HoldsDropped(); }
+  bool Interrupted() override { return engine_.Interrupted(); }
+  int64_t NextChangeMs() override;
   uint64_t Queued() override { return engine_.Queued(); }
   uint64_t Ended() override { return engine_.Ended(); }
 

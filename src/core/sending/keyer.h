@@ -24,7 +24,8 @@ class Keyer {
   virtual void KeyLine(int16_t on) = 0;                    // 1 key the port line, 0 sidetone only
   virtual void Sidetone(SidetoneDevice device) = 0;
   virtual void Tone(int16_t hz) = 0;
-  virtual int16_t Active() = 0;  // non-zero from the first element until Idle
+  // Non-zero from the first element until the run's PTT has fallen (or Idle).
+  virtual int16_t Active() = 0;
   virtual void Unit(int16_t ms) = 0;
   virtual void Idle() = 0;
   // PTT rises leadMs before the first element of a run and falls tailMs
@@ -42,9 +43,18 @@ class Keyer {
   // carries its own speed changes and weighting.
   virtual void ElementNs(bool down, int64_t ns) = 0;
   virtual void Volume(int16_t percent) = 0;  // sidetone level, 0 to 100
-  // PTT on now and kept on (1) until released (0); released, it drops as
-  // at the end of a run once nothing is pending.
-  virtual void HoldPtt(int16_t on) = 0;
+  // PTT on now and kept on (1) until released (0), or until limitMs (0: no
+  // limit) pass with nothing keyed; released, it drops as at the end of a
+  // run once nothing is pending.
+  virtual void HoldPtt(int16_t on, int limitMs = 0) = 0;
+  // Holds that their limit ended, so far.
+  virtual uint64_t HoldsDropped() = 0;
+  // The process was stopped (Ctrl+Z) since the last Abort: the keyer dropped
+  // everything then and takes nothing until the program has stopped too.
+  virtual bool Interrupted() = 0;
+  // When the keyer next changes something (an element ends, the tail
+  // passes), in ms on the monotonic clock; -1 when it has nothing to do.
+  virtual int64_t NextChangeMs() = 0;
   // Elements queued so far, and elements ended or dropped so far: the n-th
   // queued (counting from 1) has ended once Ended() >= n.
   virtual uint64_t Queued() = 0;

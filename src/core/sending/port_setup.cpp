@@ -32,7 +32,7 @@ void PortSetup::ApplySidetone() {
   }
 }
 
-Result PortSetup::OpenPort(int16_t portCode) {
+Result PortSetup::OpenPort(int16_t portCode, bool quietly) {
   CloseKeyer();
   sidetoneReported_ = false;
   failure_ = {};
@@ -42,9 +42,25 @@ Result PortSetup::OpenPort(int16_t portCode) {
     failedCode_ = portCode;
     failure_ = opened;
     const Result told = opened.Told(SetupFailureText(portCode, opened));
+    if (!quietly) attention_.Failed(kSetupTitle, told);
+    return told;
+  }
+  portOpen_ = true;
+  openCode_ = portCode;
+  ApplyPortSettings();
+  return {};
+}
+
+Result PortSetup::SwitchPort(int16_t portCode) {
+  const Result opened = keyer_.Open(portCode);
+  if (!opened.ok()) {
+    const Result told = opened.Told(SetupFailureText(portCode, opened));
     attention_.Failed(kSetupTitle, told);
     return told;
   }
+  lineFailed_ = false;
+  failure_ = {};
+  sidetoneReported_ = false;
   portOpen_ = true;
   openCode_ = portCode;
   ApplyPortSettings();
@@ -84,9 +100,7 @@ void PortSetup::CheckSidetone() {
   attention_.Failed("Sidetone",
                     Result::Failed(Fault::Open, 0,
                                    "The sidetone cannot be heard: " + Utf8ToCp1252(status.problem) +
-                                       "." + nl + nl +
-                                       "Keying goes on without it. Save the CW Options (or start "
-                                       "Orvex again) to try the sound again."));
+                                       "." + nl + nl + remedies_.soundAgain));
 }
 
 Text PortSetup::SidetoneText() {
@@ -106,11 +120,9 @@ void PortSetup::LineFailed(const Result& failure) {
   failedCode_ = openCode_;
   failure_ = failure;
   const Text nl(CRLF);
-  attention_.Failed(kSetupTitle,
-                    failure.Told("CW port " + PortAndDevice(openCode_) +
-                                 " stopped working: " + failure.Description() + "." + nl + nl +
-                                 "Sending has stopped. When the interface is back, save the CW "
-                                 "Options (or start Orvex again) to open the port again."));
+  attention_.Failed(kSetupTitle, failure.Told("CW port " + PortAndDevice(openCode_) +
+                                              " stopped working: " + failure.Description() + "." +
+                                              nl + nl + remedies_.portBack));
 }
 
 Text PortSetup::PortStatusText() const {
@@ -179,7 +191,7 @@ Text PortSetup::SetupFailureText(int16_t portCode, const Result& opened) const {
     text += "Your user may not open " + Utf8ToCp1252(device) + ": add it to the group " + group +
             " (sudo adduser $USER " + group + ") and log in again." + nl + nl;
   }
-  return text + "Use Options/CW Port Select to change port.";
+  return text + remedies_.changePort;
 }
 
 }  // namespace orvex

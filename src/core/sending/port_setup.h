@@ -16,6 +16,18 @@ namespace orvex {
 // The speed keys step within these, one word per minute at a time.
 inline constexpr int kSlowestStep = 3, kFastestStep = 49;
 
+// How the operator of this program puts a port or a sidetone right: the
+// window's words by default; the command-line programs name their options.
+struct Remedies {
+  Text changePort = "Use Options/CW Port Select to change port.";
+  Text portBack =
+      "Sending has stopped. When the interface is back, save the CW Options (or start Orvex "
+      "again) to open the port again.";
+  Text soundAgain =
+      "Keying goes on without it. Save the CW Options (or start Orvex again) to try the sound "
+      "again.";
+};
+
 // Told whenever the speed in effect is set, changed or not (the window title
 // shows it).
 class SpeedObserver {
@@ -26,17 +38,20 @@ class SpeedObserver {
 
 class PortSetup {
  public:
-  PortSetup(const EnvSettings& settings, Keyer& keyer, Attention& attention)
-      : settings_(settings), keyer_(keyer), attention_(attention) {}
+  PortSetup(const EnvSettings& settings, Keyer& keyer, Attention& attention, Remedies remedies)
+      : settings_(settings), keyer_(keyer), attention_(attention), remedies_(std::move(remedies)) {}
 
   // Start-up reset: port closed, keyboard sending off, Morse table filled,
   // speed from the settings (the default outside its limits).
   void InitCW();
   // Closes the keyer if open and opens it on port code p with the
   // configured sidetone; with no port and no sidetone nothing is opened.
-  // A failure is told ("CW Setup") and returned. The caller has stopped
-  // all sending first.
-  Result OpenPort(int16_t portCode);
+  // A failure is told ("CW Setup", unless quietly) and returned. The caller
+  // has stopped all sending first.
+  Result OpenPort(int16_t portCode, bool quietly = false);
+  // Another port while one keys: the one open stays open when p cannot be
+  // opened (the failure told and returned).
+  Result SwitchPort(int16_t portCode);
   // Applies the key line, sidetone and speed settings to the port that is
   // open, without closing it (each reopen pulses DTR and RTS, which keys
   // some radios). False when the port must be opened instead: another port,
@@ -51,7 +66,8 @@ class PortSetup {
   // What the operator hears: "PulseAudio 16.1, 14 ms behind the key",
   // "PC speaker (/dev/input/event5)", "none", or "silent: " and why.
   Text SidetoneText();
-  bool Failed() const { return lineFailed_; }
+  // The port failed to open or stopped working, and has not been opened since.
+  bool Failed() const { return failure_.failed(); }
   // The port for a status line: "COM1 (/dev/ttyUSB0) open", "COM1
   // (/dev/ttyUSB0) failed: device not found", "none".
   Text PortStatusText() const;
@@ -89,6 +105,7 @@ class PortSetup {
   const EnvSettings& settings_;
   Keyer& keyer_;
   Attention& attention_;
+  const Remedies remedies_;
   SpeedObserver* observer_ = nullptr;
   bool portOpen_ = false;
   bool lineFailed_ = false;

@@ -12,7 +12,7 @@ SendPath::SendPath(const Parts& p)
       clock_(p.clock),
       attention_(p.attention),
       programDir_(p.programDir),
-      port_(p.settings, p.keyer, p.attention),
+      port_(p.settings, p.keyer, p.attention, p.remedies),
       queue_({p.keyer, port_, p.settings, p.clock, p.pauseTimer, p.beeper, *this, p.observer}),
       file_(queue_, p.attention, *this) {}
 
@@ -32,8 +32,12 @@ bool SendPath::SendMessage(int n) {
 
 Result SendPath::SendFile(FileChooser* chooser, const Text& name) {
   if (!file_.CWFileName().empty()) {
-    if (!attention_.Confirm("Send CW File", "CW file already in progress, stop it?")) return {};
-    Stop();
+    // A message's file while another is being sent: no question from
+    // inside the pump; the file being sent goes on.
+    const Result busy =
+        Result::Refused("CW file already in progress: '" + name + "' was not sent.");
+    attention_.Failed("Send CW File", busy);
+    return busy;
   }
   if (!name.empty())
     return file_.Start(Cp1252ToUtf8(name), name, false);  // a relative name: the current directory
@@ -70,6 +74,20 @@ Result SendPath::ReconfigureCWPort(int16_t portCode) {
   return port_.Reapply(portCode) ? Result() : OpenCWPort(portCode);
 }
 
+Result SendPath::SwitchPort(int16_t portCode) {
+  Stop();
+  return port_.SwitchPort(portCode);
+}
+
+bool SendPath::RetryPort(int16_t portCode) {
+  Stop();
+  return port_.OpenPort(portCode, true).ok();
+}
+
+bool SendPath::Keying() {
+  return port_.CWPortOpen() && !port_.Failed() && keyer_.LineError().ok() && !keyer_.Interrupted();
+}
+
 void SendPath::CloseCWPort() {
   if (!port_.CWPortOpen()) return;
   queue_.Clear();
@@ -82,6 +100,9 @@ void SendPath::Tick() {
       Stop();
       port_.LineFailed(line);
     }
+  // The process was stopped (Ctrl+Z) and has gone on: the keyer dropped
+  // what it held then, and nothing that was waiting goes out half-sent.
+  if (keyer_.Interrupted()) Stop();
   port_.CheckSidetone();
   if (tuning_ && keyer_.Pending() == 0) tuning_ = false;
   if (!file_.CWFileName().empty()) file_.ReadCWFile();

@@ -31,6 +31,7 @@ class SendPath : private FileCommandHandler, private LineExpander {
     Attention& attention;    // told what goes wrong, asked the file question
     std::string programDir;  // where the file dialog starts
     SendObserver* observer = nullptr;
+    Remedies remedies = {};  // how this program's operator puts a port right
   };
   explicit SendPath(const Parts& parts);
 
@@ -49,9 +50,20 @@ class SendPath : private FileCommandHandler, private LineExpander {
   // New settings for port code p: applied to the open port when it stays
   // the same and works, else the port is opened as OpenCWPort does.
   Result ReconfigureCWPort(int16_t portCode);
+  // Another port while this one keys (a logger's request): this one stays
+  // when p cannot be opened; the failure told and returned.
+  Result SwitchPort(int16_t portCode);
+  // The port that stopped working, tried again without a word when it
+  // fails again: true once it keys.
+  bool RetryPort(int16_t portCode);
   // Shut-down: the queue emptied and the keyer closed.
   void CloseCWPort();
   bool PortOpen() const { return port_.CWPortOpen(); }
+  // The port stopped working (and was not opened again since).
+  bool PortFailed() const { return port_.Failed(); }
+  // Text given now would be keyed: a port (or the sidetone alone) is open,
+  // its line works and the process was not stopped since the last stop.
+  bool Keying();
   // The sidetone as the settings have it again (a logger's reset).
   void RestoreSidetone() { port_.ApplySidetone(); }
 
@@ -66,8 +78,9 @@ class SendPath : private FileCommandHandler, private LineExpander {
   // mode, CRLF appended, kept as the last message, queued at level 3.
   bool SendMessage(int n);
   // Starts sending a text file: name, or with an empty name the file the
-  // operator picks in chooser. A transfer already running is stopped only
-  // when the operator says so. A file that cannot be opened has been told.
+  // operator picks in chooser. While another is being sent, none is
+  // started (the operator is asked first, by the window's command). A file
+  // that cannot be opened has been told.
   Result SendFile(FileChooser* chooser, const Text& name);
   // Ends all sending at once: the typed-ahead line, the file, the queue,
   // the keyer's own queue.

@@ -14,16 +14,15 @@ namespace orvex {
 
 // What the send path finds wrong while it runs (a port that cannot be
 // opened or stops working, a sidetone nobody hears, a file that cannot be
-// opened or read), and the one question it has. The send path only tells;
-// the window decides how to show it, the command-line programs print it.
+// opened or read). The send path only tells, often from inside the tick:
+// the window shows it once the tick is over, the command-line programs
+// print it.
 class Attention {
  public:
   virtual ~Attention() = default;
   // operation names what failed ("CW Setup", "Sidetone", "CW Start",
   // "Send CW File"); result.text() says what, in the operator's words.
   virtual void Failed(const Text& operation, const Result& result) = 0;
-  // A yes/no question; no leaves things as they are.
-  virtual bool Confirm(const Text& operation, const Text& question) = 0;
 };
 
 class TypeAheadLine {

@@ -77,6 +77,11 @@ void SimKeyer::Tune(int ms) {
   unitMs_ = unit;
 }
 
+int64_t SimKeyer::NextChangeMs() {
+  Pending();  // what has ended by now
+  return ends_.empty() ? -1 : ends_.front();
+}
+
 void SimKeyer::Unit(int16_t ms) {
   Print("UNIT", 0, ms);
   if (ms > 0) unitMs_ = ms;

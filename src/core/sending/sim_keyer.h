@@ -39,7 +39,10 @@ class SimKeyer : public Keyer {
   engine::SidetoneStatus SidetoneState() override { return {}; }  // nothing is heard
   void ElementNs(bool down, int64_t ns) override;
   void Volume(int16_t percent) override { Print("VOLUME", 0, percent); }
-  void HoldPtt(int16_t on) override { Print("HOLDPTT", 0, on); }
+  void HoldPtt(int16_t on, int limitMs) override { Print("HOLDPTT", limitMs, on); }
+  uint64_t HoldsDropped() override { return 0; }
+  bool Interrupted() override { return false; }
+  int64_t NextChangeMs() override;
   uint64_t Queued() override { return queued_; }
   uint64_t Ended() override {
     Pending();

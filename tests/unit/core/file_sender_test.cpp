@@ -81,21 +81,18 @@ TEST_F(FileSending, TheChooserStartsInTheProgramDirectoryAndTheNameShownIsBare) 
   EXPECT_EQ(send.CWFileName(), "chosen.txt");
 }
 
-TEST_F(FileSending, AStartDuringATransferAsksAndYesStopsEverything) {
+// A message's #FILE while a file is sent: no question from inside the
+// pump; the running transfer and the queue go on untouched.
+TEST_F(FileSending, AFileNamedDuringATransferIsNotStartedAndNothingElseChanges) {
   const Text first = Write("one.txt", std::string(200, 'E') + "\n");
   send.SendFile(nullptr, first);
-  typed.line = "ABC";
   send.Queue().QueueCW("MSG", 3);
-  send.SendFile(nullptr, Write("two.txt", "T\n"));
-  ASSERT_EQ(sink.questions.size(), 1u);
-  EXPECT_EQ(sink.questions[0].title + "|" + sink.questions[0].text,
-            "Send CW File|CW file already in progress, stop it?");
-  EXPECT_EQ(send.CWFileName(), first);  // No: nothing changes
+  const Text second = Write("two.txt", "T\n");
+  EXPECT_FALSE(send.SendFile(nullptr, second).ok());
+  EXPECT_EQ(sink.Last(),
+            "Send CW File|CW file already in progress: '" + second + "' was not sent.");
+  EXPECT_EQ(send.CWFileName(), first);
   EXPECT_EQ(send.Queue().Slot(3), "MSG");
-  sink.answer = true;
-  send.SendFile(nullptr, Utf8ToCp1252(dir.File("two.txt")));
-  EXPECT_EQ(send.Queue().Slot(3), "");  // the stop emptied the whole queue
-  EXPECT_EQ(typed.line, "");
 }
 
 TEST_F(FileSending, AFullQueueHoldsTheLineInsteadOfLosingIt) {

@@ -28,7 +28,9 @@ class NetKeying : public ::testing::Test,
  protected:
   NetKeying() {
     settings.CWSpeed = 30;
+    settings.CWPort = "COM1";
     send.SetKeyedSource(&net);
+    send.OpenCWPort(1);
   }
   ~NetKeying() override { send.SetKeyedSource(nullptr); }
   void Reply(const NetPeer&, std::string_view bytes) override {
@@ -82,7 +84,7 @@ class NetKeying : public ::testing::Test,
   }
 
   std::vector<struct Reply> replies;
-  NetKeyer net{{keyer, send, *this, *this}};
+  NetKeyer net{{keyer, send, *this, *this, attention}};
 };
 
 struct Exchange {
@@ -149,7 +151,7 @@ TEST_F(NetKeying, ARepliesWhenItsTextsLastKeyUpComes) {
   EXPECT_EQ(replies[1].ms, LastKeyUp());  // not after the gap that follows it
 }
 
-TEST_F(NetKeying, AbortStopsAtOnceAndAnswersBreakButNotInWordMode) {
+TEST_F(NetKeying, AbortStopsAtOnceAndAnswersBreakInWordModeToo) {
   Request("paris paris paris^");
   Run(400);
   Request(Esc("4"));
@@ -159,23 +161,44 @@ TEST_F(NetKeying, AbortStopsAtOnceAndAnswersBreakButNotInWordMode) {
   EXPECT_LE(LastKeyUp(), 400);  // nothing keyed after it
   EXPECT_EQ(net.Waiting(), 0u);
   Request(Esc("6"));
-  const size_t before = Lengths(true).size();
-  Request("test");
-  Run(100);
+  Request("paris paris");
+  Run(400);
   Request(Esc("4"));
   Run(3000);
-  EXPECT_EQ(Lengths(true).size(), before + 6);  // "- . ... -" keyed whole
+  EXPECT_LE(LastKeyUp(), 3400 + 400);
+  EXPECT_EQ(net.Waiting(), 0u);
 }
 
-TEST_F(NetKeying, PttHeldAndReleasedLeadCappedAndTuneGoToTheKeyer) {
+// Text given while the port does not key is never answered as sent.
+TEST_F(NetKeying, AfterThePortFailsRequestsAreAnsweredBreakAndNothingIsKeyed) {
+  keyer.lineError = Result::FromErrno(Fault::Write, EIO);
+  send.Tick();
+  Request("cq^");
+  Request(Esc("hTU"));
+  Request("ee");
+  Run(2000);
+  ASSERT_EQ(replies.size(), 2u);
+  EXPECT_EQ(replies[0].text, "break\r\n");
+  EXPECT_EQ(replies[1].text, "break\r\n");
+  EXPECT_EQ(Heard(), "");
+  EXPECT_EQ(net.Totals().unkeyed, 2u);
+}
+
+TEST_F(NetKeying, PttHeldWithItsLimitReleasedLeadCappedAndTuneGoToTheKeyer) {
+  settings.NetPttLimit = 20;
   Request(Esc("a1"));
   Request(Esc("a0"));
   Request(Esc("d900"));  // taken as 50 ms
   Request(Esc("c1"));
-  EXPECT_EQ(Count("HOLDPTT 0 1"), 1);
-  EXPECT_EQ(Count("HOLDPTT 0 0"), 1);
+  EXPECT_EQ(Count("HOLDPTT 20000 1"), 1);
+  EXPECT_EQ(Count("HOLDPTT 20000 0"), 1);
   EXPECT_EQ(keyer.pttLead, 50);
   EXPECT_EQ(Count("TUNE 0 1000"), 1);
+  keyer.holdsDropped = 1;  // the keyer ended a hold at its limit
+  Run(1);
+  EXPECT_EQ(sink.Last(),
+            "Keying from a logger|A logger held PTT on for 20 s without keying anything: PTT is "
+            "down again (NetPttLimit).");
 }
 
 TEST_F(NetKeying, AResetReturnsToTheSettingsAndAFullQueueRefusesWhole) {

@@ -124,5 +124,19 @@ TEST_F(Commands, SetHimStaysInMemorySetMeIsSavedAndMessagesAreQueued) {
   EXPECT_EQ(send.Queue().LastMessage(), "\r\n");
 }
 
+TEST_F(Commands, SendFileDuringATransferAsksAndYesStopsEverything) {
+  test::WriteFile(dir.File("one.txt"), std::string(200, 'E') + "\n");
+  send.SendFile(nullptr, Utf8ToCp1252(dir.File("one.txt")));
+  typed.line = "ABC";
+  commands.Run(Command::SendFile);  // answered No: nothing changes
+  ASSERT_EQ(sink.questions.size(), 1u);
+  EXPECT_EQ(sink.questions[0].text, "CW file already in progress, stop it?");
+  EXPECT_EQ(typed.line, "ABC");
+  sink.answer = true;
+  commands.Run(Command::SendFile);  // Yes: everything stops, then the chooser (cancelled)
+  EXPECT_EQ(send.CWFileName(), "");
+  EXPECT_EQ(typed.line, "");
+}
+
 }  // namespace
 }  // namespace orvex

@@ -63,7 +63,8 @@ class PortLines : public ::testing::Test {
 TEST_F(PortLines, SerialLowersBothLinesOnOpenDtrKeysRtsIsPttAndCloseRaisesBoth) {
   std::unique_ptr<KeyLine> line;
   ASSERT_TRUE(OpenSerialKeyLine(slave, &line, FakeIoctl).ok());
-  EXPECT_EQ(g_calls, (std::vector<Call>{{TIOCEXCL, 0}, {TIOCMBIC, TIOCM_DTR | TIOCM_RTS}}));
+  EXPECT_EQ(g_calls,
+            (std::vector<Call>{{TIOCMGET, 0}, {TIOCEXCL, 0}, {TIOCMBIC, TIOCM_DTR | TIOCM_RTS}}));
   g_calls.clear();
   line->SetPtt(true);
   line->SetKey(true);
@@ -77,6 +78,7 @@ TEST_F(PortLines, SerialLowersBothLinesOnOpenDtrKeysRtsIsPttAndCloseRaisesBoth) 
                                {TIOCMBIC, TIOCM_DTR | TIOCM_RTS}}));
   g_failRequest = TIOCMBIC;  // a line that cannot be lowered is not opened
   EXPECT_EQ(OpenSerialKeyLine(slave, &line, FakeIoctl).error(), EINVAL);
+  EXPECT_EQ(g_calls.back().request, static_cast<unsigned long>(TIOCNXCL));  // nor left exclusive
 }
 
 TEST_F(PortLines, APortHeldByAnotherProgramOrAnotherOrvexIsInUse) {
@@ -96,22 +98,30 @@ TEST_F(PortLines, MissingForbiddenAndNonTerminalDevices) {
             OpenStatus::NotFound);
   EXPECT_EQ(OpenStatusOf(OpenParallelKeyLine("/dev/orvex-no-such-port", &parallel)),
             OpenStatus::NotFound);
-  char path[] = "/tmp/orvex-port-XXXXXX";
-  close(mkstemp(path));
   // A device the user may not open: as root, check it as an ordinary user.
-  chmod(path, 0600);
   const pid_t pid = fork();
   if (pid == 0) {
     if (geteuid() == 0 && setuid(65534) != 0) _exit(99);
-    if (geteuid() != 0) chmod(path, 0);
+    if (geteuid() != 0) chmod(slave, 0);
     std::unique_ptr<KeyLine> line;
-    _exit(StatusNumber(OpenSerialKeyLine(path, &line)));
+    _exit(StatusNumber(OpenSerialKeyLine(slave, &line)));
   }
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
-  unlink(path);
   ASSERT_TRUE(WIFEXITED(wstatus));
   EXPECT_EQ(WEXITSTATUS(wstatus), 12);
+  // Anything but a port is refused before it is opened: a file, a pipe, a
+  // console, a pseudo-terminal without modem lines.
+  char file[] = "/tmp/orvex-port-XXXXXX";
+  close(mkstemp(file));
+  const std::string fifo = std::string(file) + ".fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& device :
+       {std::string(file), fifo, std::string("/dev/tty"), std::string(slave)})
+    EXPECT_EQ(StatusNumber(OpenSerialKeyLine(device, &serial)), ENOTTY) << device;
+  EXPECT_EQ(StatusNumber(OpenParallelKeyLine(file, &parallel)), ENOTTY);
+  unlink(file);
+  unlink(fifo.c_str());
 }
 
 TEST_F(PortLines, ParallelPin17KeysPin16IsPttAndCloseReleases) {
@@ -120,7 +130,8 @@ TEST_F(PortLines, ParallelPin17KeysPin16IsPttAndCloseReleases) {
   ASSERT_TRUE(OpenParallelKeyLine(slave, &line, FakeIoctl).ok());
   // Pin 17 low (its inverted bit set), pin 16 low, strobe and autofeed kept.
   EXPECT_EQ(g_calls,
-            (std::vector<Call>{{PPEXCL, 0}, {PPCLAIM, 0}, {PPRCONTROL, 0}, {PPWCONTROL, 0x0B}}));
+            (std::vector<Call>{
+                {PPGETMODE, 0}, {PPEXCL, 0}, {PPCLAIM, 0}, {PPRCONTROL, 0}, {PPWCONTROL, 0x0B}}));
   g_calls.clear();
   line->SetPtt(true);
   line->SetKey(true);

@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -55,23 +56,34 @@ class Keyd : public ::testing::Test {
     socklen_t len = sizeof daemon;
     getsockname(probe, reinterpret_cast<sockaddr*>(&daemon), &len);
     close(probe);
-    args = " --ini " + ini + " --listen 127.0.0.1:" + std::to_string(ntohs(daemon.sin_port));
+    port = std::to_string(ntohs(daemon.sin_port));
+    args = " --ini " + ini + " --listen 127.0.0.1:" + port;
   }
   void TearDown() override {
-    if (pid > 0) Send(Esc("5"));
+    if (pid > 0) kill(pid, SIGTERM);
     EXPECT_TRUE(Ended());
     close(client);
+    if (master >= 0) close(master), close(slave);
   }
   // Starts the daemon in the background keying port, env before it.
-  void Start(const std::string& port = "None", const std::string& env = "") {
+  void Start(const std::string& keyed = "None", const std::string& env = "") {
     std::system(("ORVEX_AUDIO=none ORVEX_KEYER_LOG=" + log + " " + env + " " ORVEX_KEYD_BINARY +
-                 args + " --port " + port + " >/dev/null 2>" + dir.File("err") + " & echo $! >" +
+                 args + " --port " + keyed + " >/dev/null 2>" + dir.File("err") + " & echo $! >" +
                  dir.File("pid"))
                     .c_str());
     pid = std::stoi(test::ReadFile(dir.File("pid")));
     for (int i = 0; i < 100 && !test::Contains(Err(), "for loggers on UDP"); ++i)
       std::this_thread::sleep_for(20ms);
     ASSERT_TRUE(test::Contains(Err(), "for loggers on UDP 127.0.0.1:")) << Err();
+  }
+  // Keys COM1: a pseudo-terminal whose modem lines the shim plays, their
+  // changes in lines, their state now in state.
+  void StartOnLines(const std::string& more = "") {
+    char name[64];
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    tty = name;
+    Start("COM1", "ORVEX_COM1=" + tty + " LD_PRELOAD=" ORVEX_MODEM_SHIM " ORVEX_SHIM_LOG=" + lines +
+                      " ORVEX_SHIM_STATE=" + state + " " + more);
   }
   bool Ended() {  // within 5 s; killed otherwise
     for (int i = 0; pid > 0 && i < 500; ++i, std::this_thread::sleep_for(10ms))
@@ -85,11 +97,11 @@ class Keyd : public ::testing::Test {
            sizeof daemon);
     return at;
   }
-  std::pair<std::string, int64_t> Reply() {  // the next reply and when it came
+  std::string Reply() {  // the next reply
     pollfd in{client, POLLIN, 0};
     char buf[512];
     const ssize_t n = poll(&in, 1, 10'000) == 1 ? recv(client, buf, sizeof buf, 0) : 0;
-    return {std::string(buf, static_cast<size_t>(std::max<ssize_t>(n, 0))), MonotonicNs() / 1000};
+    return std::string(buf, static_cast<size_t>(std::max<ssize_t>(n, 0)));
   }
   // A log's changes once nothing has been added for 400 ms.
   std::vector<Change> Keyed(const std::string& path) {
@@ -107,10 +119,16 @@ class Keyd : public ::testing::Test {
   }
   std::vector<Change> Keyed() { return Keyed(log); }
   std::string Err() { return test::ReadFile(dir.File("err")); }
+  std::string Changes() {  // "RTS 1,DTR 1,..." on the port's lines
+    std::string what;
+    for (const Change& c : Keyed(lines)) what += c.what + ",";
+    return what;
+  }
 
   test::TempDir dir;
-  std::string ini = dir.File("orvex.ini"), log = dir.File("key.log"), args;
-  int client = -1;
+  std::string ini = dir.File("orvex.ini"), log = dir.File("key.log"), args, port;
+  std::string lines = dir.File("lines.log"), state = dir.File("state"), tty;
+  int client = -1, master = -1, slave = -1;
   sockaddr_in daemon{};
   pid_t pid = -1;
 };
@@ -121,26 +139,23 @@ TEST_F(Keyd, KeysALoggersExchangeAndRepliesOverTheSocket) {
   Start();
   for (const std::string& request : {Esc("0"), Esc("2 30"), std::string("cq^ never keyed")})
     Send(request);
-  EXPECT_EQ(Reply().first, "cq\r\n");
+  EXPECT_EQ(Reply(), "cq\r\n");
   EXPECT_EQ(Pattern(Keyed()), "-.-. --.-");
 }
 
 TEST_F(Keyd, ListensWhereTheFilesNetKeyerSaysWhenNotToldOtherwise) {
-  test::WriteFile(ini, "CWSpeed=30\r\nNetKeyer=" + std::to_string(ntohs(daemon.sin_port)) + "\r\n");
+  test::WriteFile(ini, "CWSpeed=30\r\nNetKeyer=" + port + "\r\n");
   args = " --ini " + ini;
   Start();
   Send("e");
   EXPECT_EQ(Pattern(Keyed()), ".");
 }
 
-// PTT held by command and with its lead, and tune, on the port's lines.
-TEST_F(Keyd, PttHoldLeadAndTuneOnThePort) {
-  int master = -1, slave = -1;
-  char name[64];
-  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
-  const std::string lines = dir.File("lines.log");
-  Start("COM1", "ORVEX_COM1=" + std::string(name) +
-                    " LD_PRELOAD=" ORVEX_MODEM_SHIM " ORVEX_SHIM_LOG=" + lines);
+// PTT held by command and with its lead, and tune, on the port's lines; a
+// hold with nothing keyed ends at its limit, and the log says so.
+TEST_F(Keyd, PttHoldLeadLimitAndTuneOnThePort) {
+  args += " --ptt-limit 1";
+  StartOnLines();
   Send(Esc("a1"));
   std::this_thread::sleep_for(200ms);
   Send(Esc("a0"));
@@ -149,29 +164,113 @@ TEST_F(Keyd, PttHoldLeadAndTuneOnThePort) {
   Keyed(lines);
   Send(Esc("c1"));
   std::this_thread::sleep_for(1500ms);
+  Send(Esc("a1"));  // and left held
+  std::this_thread::sleep_for(1200ms);
   const auto changes = Keyed(lines);
-  close(master);
-  close(slave);
   std::string what;
   for (const Change& c : changes) what += c.what + ",";
-  ASSERT_EQ(what, "RTS 1,RTS 0,RTS 1,DTR 1,DTR 0,RTS 0,RTS 1,DTR 1,DTR 0,RTS 0,");
-  EXPECT_NEAR((changes[1].us - changes[0].us) / 1000.0, 200, 50);   // held until released
-  EXPECT_NEAR((changes[3].us - changes[2].us) / 1000.0, 50, 3);     // the lead
-  EXPECT_NEAR((changes[8].us - changes[7].us) / 1000.0, 1000, 20);  // tune
+  ASSERT_EQ(what, "RTS 1,RTS 0,RTS 1,DTR 1,DTR 0,RTS 0,RTS 1,DTR 1,DTR 0,RTS 0,RTS 1,RTS 0,");
+  EXPECT_NEAR((changes[1].us - changes[0].us) / 1000.0, 200, 50);     // held until released
+  EXPECT_NEAR((changes[3].us - changes[2].us) / 1000.0, 50, 3);       // the lead
+  EXPECT_NEAR((changes[8].us - changes[7].us) / 1000.0, 1000, 20);    // tune
+  EXPECT_NEAR((changes[11].us - changes[10].us) / 1000.0, 1000, 50);  // the limit
+  EXPECT_TRUE(test::Contains(Err(), "A logger held PTT on for 1 s without keying anything"));
 }
 
-TEST_F(Keyd, ASecondDaemonOnThePortIsRefusedAndTheIgnoredAreCountedAtTheEnd) {
+// Ctrl+Z with PTT held: the lines are up while the daemon is stopped, and
+// after it goes on a new request keys as ever.
+TEST_F(Keyd, StoppedItsLinesAreUpAndItGoesOnWithNothingHalfSent) {
+  StartOnLines();
+  Send(Esc("a1"));
+  Send("paris paris");
+  std::this_thread::sleep_for(300ms);
+  kill(pid, SIGTSTP);
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(test::ReadFile(state), "DTR=0 RTS=0\n");
+  kill(pid, SIGCONT);
+  Keyed(lines);
+  const size_t before = Keyed(lines).size();
+  Send("e");
+  EXPECT_EQ(Keyed(lines).size(), before + 4);  // RTS, DTR down and up, RTS: one dot
+}
+
+// Another device only when it is a serial port; what is refused is not
+// touched and the port keying goes on keying.
+TEST_F(Keyd, AnotherDeviceMustBeASerialPortAndARefusedOneLeavesThePortKeying) {
+  StartOnLines();
+  test::WriteFile(dir.File("file"), "untouched");
+  ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  for (const std::string& device : {dir.File("file"), dir.File("fifo"), std::string("/dev/tty")})
+    Send(Esc("8" + device));
+  Send("e");
+  EXPECT_EQ(Changes(), "RTS 1,DTR 1,DTR 0,RTS 0,");
+  EXPECT_EQ(test::ReadFile(dir.File("file")), "untouched");
+  EXPECT_TRUE(test::Contains(Err(), "not a serial port")) << Err();
+}
+
+// The port fails (EIO): what a logger sends meanwhile is answered "break",
+// never as sent; once the port is back the daemon keys again by itself.
+TEST_F(Keyd, AfterThePortFailsRequestsAreAnsweredBreakUntilItIsBack) {
+  const std::string broken = dir.File("broken");
+  StartOnLines("ORVEX_SHIM_FAIL=" + broken);
+  test::WriteFile(broken, "");
+  Send("paris");
+  std::this_thread::sleep_for(300ms);
+  Send("e^");
+  EXPECT_EQ(Reply(), "break\r\n");
+  std::remove(broken.c_str());
+  std::this_thread::sleep_for(2500ms);  // it tries every 2 s
+  Send("e^");
+  EXPECT_EQ(Reply(), "e\r\n");
+  EXPECT_TRUE(test::Contains(Err(), "is back: keying again")) << Err();
+}
+
+// Listening beyond this computer needs a list of who may key; replies
+// leave from the address the request came to.
+TEST_F(Keyd, AWildcardListenNeedsAllowAndRepliesLeaveFromTheAddressAsked) {
+  const auto refused = test::RunTool(
+      "ORVEX_AUDIO=none " ORVEX_KEYD_BINARY " --ini " + ini + " --listen 0.0.0.0:" + port, dir);
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_TRUE(test::Contains(refused.err, "--allow")) << refused.err;
+  args = " --ini " + ini + " --listen 0.0.0.0:" + port + " --allow 127.0.0.0/8";
+  std::system(("ORVEX_AUDIO=none " ORVEX_KEYD_BINARY + args + " 2>" + dir.File("err") +
+               " & echo $! >" + dir.File("pid"))
+                  .c_str());
+  pid = std::stoi(test::ReadFile(dir.File("pid")));
+  for (int i = 0; i < 100 && !test::Contains(Err(), "for loggers on UDP"); ++i)
+    std::this_thread::sleep_for(20ms);
+  daemon.sin_addr.s_addr = htonl(0x7F000002);  // 127.0.0.2, another address of this host
+  Send("e^");
+  pollfd in{client, POLLIN, 0};
+  ASSERT_EQ(poll(&in, 1, 10'000), 1);
+  sockaddr_in from{};
+  socklen_t len = sizeof from;
+  char buf[64];
+  recvfrom(client, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
+  EXPECT_EQ(ntohl(from.sin_addr.s_addr), 0x7F000002u);
+}
+
+TEST_F(Keyd, ASecondDaemonIsRefusedAnExitIsNotAllowedAndTheCountsComeOnSigterm) {
   Start();
   const auto second = test::RunTool("ORVEX_AUDIO=none " ORVEX_KEYD_BINARY + args, dir);
   EXPECT_EQ(second.status, 1);
-  EXPECT_EQ(second.err, "orvex-keyd: can't listen for loggers on UDP 127.0.0.1:" +
-                            std::to_string(ntohs(daemon.sin_port)) +
+  EXPECT_EQ(second.err, "orvex-keyd: can't listen for loggers on UDP 127.0.0.1:" + port +
                             ": another program is using that port\n");
   Send(Esc("q"));
-  Send(Esc("2 fast"));
-  Send(Esc("5"));
+  Send(Esc("5"));  // not allowed: counted and ignored
+  // Text waiting: the daemon sleeps until the next element ends, not every ms.
+  Send("paris paris paris");
+  std::this_thread::sleep_for(2000ms);
+  long wakes = 0;  // every thread's sleeps so far
+  for (const auto& task :
+       std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
+    const std::string status = test::ReadFile(task.path() / "status");
+    wakes += std::stol(status.substr(status.find("voluntary_ctxt_switches:") + 24));
+  }
+  EXPECT_LT(wakes, 600);  // a wake every millisecond would be 2,000
+  kill(pid, SIGTERM);
   EXPECT_TRUE(Ended());
-  EXPECT_TRUE(test::Contains(Err(), "3 requests; 2 malformed or unknown ignored, 0 refused"))
+  EXPECT_TRUE(test::Contains(Err(), "3 requests; 2 malformed, unknown or not allowed ignored"))
       << Err();
 }
 

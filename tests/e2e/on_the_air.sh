@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Never left on the air, read on the port's own lines (a pseudo-terminal
+# whose modem lines the preloaded shim plays and records): Ctrl+Z stops
+# orvex-send and the window with the key and PTT up, and after SIGCONT
+# nothing half-sent goes out; the sound server dying mid-message opens its
+# box, and PTT still falls at the end of its tail while the box is open.
+set -uo pipefail
+here=$(dirname "$0")
+source "$here/lib.sh"
+source "$here/../support/sound_server.sh"
+ORVEX=$1
+SEND=$2
+SHIM=$3
+window_session "$@"
+
+socat pty,raw,echo=0,link="$PELORIN/tty" pty,raw,echo=0,link="$PELORIN/other" & socat=$!
+for _ in $(seq 50); do [[ -e $PELORIN/tty ]] && break; sleep 0.1; done
+lines_log=$PELORIN/lines.log
+state=$PELORIN/state
+on_port() {  # on_port PROGRAM ARGS...: runs it keying COM1 in the background; $pid
+  ORVEX_COM1=$PELORIN/tty LD_PRELOAD=$SHIM ORVEX_SHIM_LOG=$lines_log ORVEX_SHIM_STATE=$state \
+    "$@" 2>/dev/null & pid=$!
+}
+# stop_and_go PID WHAT: Ctrl+Z while keying, the lines read while stopped,
+# then SIGCONT: nothing keyed after it.
+stop_and_go() {
+  sleep 1
+  kill -TSTP "$1"
+  sleep 0.5
+  [[ $(cat "$state") == "DTR=0 RTS=0" ]] || fail "$2 stopped with the lines at $(cat "$state")"
+  local n
+  n=$(lines "$lines_log")
+  kill -CONT "$1"
+  sleep 1.5
+  ! tail -n +"$((n + 1))" "$lines_log" | grep -q "DTR 1" || fail "$2 went on keying after SIGCONT"
+}
+
+printf 'Version=4.01\r\nCWSidetone_Enable=0\r\nCWPort=COM1\r\nMsgCW2=PARIS PARIS PARIS PARIS PARIS PARIS\r\n' >"$ini"
+on_port "$SEND" --ini "$ini" --port COM1 --wpm 25 --text "PARIS PARIS PARIS PARIS PARIS"
+stop_and_go "$pid" orvex-send
+wait_exit "$pid" 10 || fail "orvex-send did not end after SIGCONT"
+
+on_port "$ORVEX"
+main=$(wait_window "^ Orvex - 28 WPM$") || fail "no packet window"
+press "$main" F2
+stop_and_go "$pid" "the window"
+n=$(lines "$lines_log")
+press "$main" e
+sleep 1
+tail -n +"$((n + 1))" "$lines_log" | grep -q "DTR 1" || fail "the window keys no more after SIGCONT"
+kill "$pid"
+wait_exit "$pid" 10
+
+# The sound server dies mid-message: its box opens, and PTT falls at the
+# end of its tail all the same, long before anybody closes the box.
+unset ORVEX_AUDIO
+sound_server_start "$PELORIN/server"
+printf 'Version=4.01\r\nCWPort=COM1\r\nCWSpeed=30\r\nCWPttTail=300\r\nCWSidetone_Device=4\r\n%s\r\n' \
+  'MsgCW2=PARIS PARIS PARIS' >"$ini"
+: >"$lines_log"
+on_port "$ORVEX"
+main=$(wait_window "^ Orvex - 30 WPM$") || fail "no packet window"
+press "$main" F2
+sleep 1
+kill -9 "$sound_server"
+wait_window "^Sidetone$" 10 >/dev/null || fail "no Sidetone box"
+wait_quiet "$lines_log" || fail "the message never ended"
+last_up=$(grep "DTR 0" "$lines_log" | tail -1 | cut -d' ' -f1)
+ptt_off=$(grep "RTS 0" "$lines_log" | tail -1 | cut -d' ' -f1)
+[[ -n $ptt_off && $ptt_off -gt $last_up ]] || fail "PTT stayed on: $(tail -2 "$lines_log")"
+# The tail (300 ms) after the last element: the message's closing gaps
+# (6 units, 240 ms at 30 WPM) after the last key-up.
+tail_ms=$(((ptt_off - last_up) / 1000))
+((tail_ms >= 300 && tail_ms <= 1000)) || fail "PTT fell ${tail_ms} ms after the last key-up"
+xdotool search --name "^Sidetone$" >/dev/null || fail "the box was closed"
+kill $socat
+echo "on the air: ok"
