@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
   engine::KeyerEngine engine(
-      {[](int, std::unique_ptr<engine::KeyLine>* line) {
+      {[](int, engine::LineChoice, std::unique_ptr<engine::KeyLine>* line) {
          *line = std::make_unique<TimedLine>();
          return Result();
        },

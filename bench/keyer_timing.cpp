@@ -55,7 +55,7 @@ class InstrumentedLine : public KeyLine {
 
 EngineOutputs Outputs(Instrument* in) {
   return {
-      [in](int, std::unique_ptr<KeyLine>* line) {
+      [in](int, LineChoice, std::unique_ptr<KeyLine>* line) {
         *line = std::make_unique<InstrumentedLine>(in);
         return orvex::Result();
       },

@@ -120,6 +120,14 @@ void RaiseAll() noexcept {
         [[maybe_unused]] ssize_t n = ::write(fd, &ev, sizeof ev);
         break;
       }
+      case Kind::WinKeyer: {
+        // Clear buffer, key immediate off, PTT off; each a whole command.
+        static constexpr char kUp[] = {0x0A, 0x0B, 0x00, 0x18, 0x00};
+        static constexpr char kClose[] = {0x00, 0x03};
+        [[maybe_unused]] ssize_t n = ::write(fd, kUp, sizeof kUp);
+        if (g_dead.load()) n = ::write(fd, kClose, sizeof kClose);
+        break;
+      }
     }
   }
 }

@@ -8,7 +8,9 @@
 
 namespace orvex::engine::emergency {
 
-enum class Kind { Serial = 1, Parallel = 2, Speaker = 3 };
+// A WinKeyer is raised by writing to it: its buffer cleared, key and PTT
+// up, and, when the process is ending, host mode closed.
+enum class Kind { Serial = 1, Parallel = 2, Speaker = 3, WinKeyer = 4 };
 
 // upControl: for a parallel port, the control byte with both lines up.
 void Register(int fd, Kind kind, unsigned char upControl = 0);

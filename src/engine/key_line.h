@@ -4,6 +4,9 @@
 // the engine's lock.
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 #include "base/result.h"
 
 namespace orvex::engine {
@@ -17,6 +20,15 @@ class KeyLine {
   virtual Result SetPtt(bool on) = 0;
   // Key and PTT up. Never fails loudly: it is the path of last resort.
   virtual void AllUp() noexcept = 0;
+};
+
+// Which modem line of a serial port keys, and which is PTT. Radios differ:
+// many USB ports key CW on RTS; some interfaces have no PTT line at all.
+enum class SerialLine : uint8_t { Dtr, Rts, None };
+struct LineChoice {
+  SerialLine key = SerialLine::Dtr;
+  SerialLine ptt = SerialLine::Rts;
+  bool operator==(const LineChoice&) const = default;
 };
 
 // Sidetone only: no port line.

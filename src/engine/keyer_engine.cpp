@@ -56,12 +56,12 @@ KeyerEngine::~KeyerEngine() {
   emergency::UnregisterWake(&wake_);
 }
 
-Result KeyerEngine::Open(int port) {
+Result KeyerEngine::Open(int port, LineChoice lines) {
   emergency::InstallHandlers();
   // The new line first: a port that cannot be opened leaves the one that
   // was open keying.
   std::unique_ptr<KeyLine> line;
-  const Result opened = outputs_.openKeyLine(port, &line);
+  const Result opened = outputs_.openKeyLine(port, lines, &line);
   if (!opened.ok()) return opened;
   if (!line) return Result::FromErrno(Fault::Open, ENODEV);
   line->AllUp();
@@ -161,6 +161,9 @@ void KeyerEngine::Push(const Item& item) {
   const uint64_t head = head_.load(std::memory_order_relaxed);
   ring_[head % kRing] = item;
   head_.store(head + 1, std::memory_order_release);
+  // Something happens now, before the timing thread has woken to say when.
+  int64_t idle = kNoDeadline;
+  nextChange_.compare_exchange_strong(idle, clock_.Now());
   active_ = true;
   Wake();
 }

@@ -45,7 +45,7 @@ namespace orvex::engine {
 
 struct EngineOutputs {
   // port: 0 none, 1..8 COM1..COM8, -1/-2 LPT1/LPT2; the line into *line.
-  std::function<Result(int port, std::unique_ptr<KeyLine>* line)> openKeyLine;
+  std::function<Result(int port, LineChoice lines, std::unique_ptr<KeyLine>* line)> openKeyLine;
   // Never nullptr for a device other than None: a missing device falls back
   // to another, or to silence.
   std::function<std::unique_ptr<Sidetone>(SidetoneDevice device)> openSidetone;
@@ -78,7 +78,7 @@ class KeyerEngine {
   KeyerEngine& operator=(const KeyerEngine&) = delete;
 
   // Opens port; when it cannot be opened, a line that was open stays open.
-  Result Open(int port);
+  Result Open(int port, LineChoice lines = {});
   void Close();
   void Abort();         // drop the queue, key and PTT up at once
   int Pending() const;  // elements queued or playing

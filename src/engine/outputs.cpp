@@ -15,14 +15,15 @@
 namespace orvex::engine {
 namespace {
 
-Result OpenKeyLine(int port, std::unique_ptr<KeyLine>* line) {
+Result OpenKeyLine(int port, LineChoice lines, std::unique_ptr<KeyLine>* line) {
   if (port == 0) {
     *line = std::make_unique<NullKeyLine>();
     return {};
   }
   const std::string device = DeviceForPort(port);
   if (device.empty()) return Result::FromErrno(Fault::Open, ENODEV);
-  return port > 0 ? OpenSerialKeyLine(device, line) : OpenParallelKeyLine(device, line);
+  return port > 0 ? OpenSerialKeyLine(device, line, SystemIoctl, lines)
+                  : OpenParallelKeyLine(device, line);
 }
 
 bool Audio(const char* choice) {

@@ -14,21 +14,29 @@ namespace {
 
 class SerialKeyLine : public KeyLine {
  public:
-  SerialKeyLine(int fd, IoctlFn ioctl) : fd_(fd), ioctl_(ioctl) {}
+  SerialKeyLine(int fd, IoctlFn ioctl, LineChoice lines)
+      : fd_(fd), ioctl_(ioctl), key_(Bit(lines.key)), ptt_(Bit(lines.ptt)) {}
   ~SerialKeyLine() override;
   Result SetKey(bool down) override;
   Result SetPtt(bool on) override;
   void AllUp() noexcept override;
 
  private:
+  static int Bit(SerialLine line) {
+    return line == SerialLine::Dtr ? TIOCM_DTR : line == SerialLine::Rts ? TIOCM_RTS : 0;
+  }
   Result Modem(bool set, int bits) noexcept;
   int fd_;
   IoctlFn ioctl_;
+  int key_, ptt_;  // the modem-line bits; 0 for no line
 };
 
 }  // namespace
 
-Result OpenSerialKeyLine(const std::string& device, std::unique_ptr<KeyLine>* line, IoctlFn ioctl) {
+Result OpenSerialKeyLine(const std::string& device, std::unique_ptr<KeyLine>* line, IoctlFn ioctl,
+                         LineChoice lines) {
+  if (lines.key == SerialLine::None || lines.key == lines.ptt)
+    return Result::Failed(Fault::Refused, EINVAL, "the key line and the PTT line must differ");
   if (Result fits = CheckPortDevice(device, PortKind::Serial); !fits.ok()) return fits;
   const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return Result::FromErrno(Fault::Open, errno);
@@ -39,8 +47,8 @@ Result OpenSerialKeyLine(const std::string& device, std::unique_ptr<KeyLine>* li
     return why;
   };
   // Modem lines to switch, asked before anything is switched.
-  int lines = 0;
-  if (ioctl(fd, TIOCMGET, &lines) != 0)
+  int modem = 0;
+  if (ioctl(fd, TIOCMGET, &modem) != 0)
     return fail(Result::Failed(Fault::Open, ENOTTY, "not a serial port with modem lines"));
   // TIOCEXCL keeps other programs out but not root; the lock also keeps out
   // a second Orvex run by root.
@@ -50,7 +58,7 @@ Result OpenSerialKeyLine(const std::string& device, std::unique_ptr<KeyLine>* li
   int bits = TIOCM_DTR | TIOCM_RTS;
   if (ioctl(fd, TIOCMBIC, &bits) != 0) return fail(Result::FromErrno(Fault::Open, errno));
   emergency::Register(fd, emergency::Kind::Serial);
-  *line = std::make_unique<SerialKeyLine>(fd, ioctl);
+  *line = std::make_unique<SerialKeyLine>(fd, ioctl, lines);
   return {};
 }
 
@@ -62,18 +70,21 @@ SerialKeyLine::~SerialKeyLine() {
 }
 
 Result SerialKeyLine::Modem(bool set, int bits) noexcept {
+  if (bits == 0) return {};  // no such line here
   const emergency::LineChange change;
   if (set && !change.Allowed()) return {};  // the process is ending: nothing is keyed now
   return Switched(ioctl_(fd_, set ? TIOCMBIS : TIOCMBIC, &bits) == 0 ? 0 : errno);
 }
 
 Result SerialKeyLine::SetKey(bool down) {
-  return Modem(down, TIOCM_DTR);
+  return Modem(down, key_);
 }
 Result SerialKeyLine::SetPtt(bool on) {
-  return Modem(on, TIOCM_RTS);
+  return Modem(on, ptt_);
 }
 void SerialKeyLine::AllUp() noexcept {
+  // Both, whichever are in use: a line the kernel raised on open keys some
+  // radios even when nothing here uses it.
   Modem(false, TIOCM_DTR | TIOCM_RTS);
 }
 

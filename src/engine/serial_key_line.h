@@ -1,4 +1,5 @@
-// Serial port keying: DTR keys CW, RTS is PTT.
+// Serial port keying: DTR keys CW and RTS is PTT, or as the station is
+// wired (RTS keys, DTR is PTT, no PTT).
 #pragma once
 
 #include <memory>
@@ -13,6 +14,6 @@ namespace orvex::engine {
 // lines cannot be lowered is not opened: a key we could not raise is worse
 // than no key.
 Result OpenSerialKeyLine(const std::string& device, std::unique_ptr<KeyLine>* line,
-                         IoctlFn ioctl = SystemIoctl);
+                         IoctlFn ioctl = SystemIoctl, LineChoice lines = {});
 
 }  // namespace orvex::engine

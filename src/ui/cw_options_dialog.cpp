@@ -52,6 +52,20 @@ QString Typed(const CWOptionsEntries& e, const Field& field) {
   return typed == e.typed.end() ? QString() : ToQString(typed->second);
 }
 
+// A choice among a setting's words, with its label, in a row of grid.
+QComboBox* ChoiceField(const CWOptionsEntries& e, const Field& field, const char* caption,
+                       QWidget* parent, QGridLayout* grid, int row) {
+  auto* box = new QComboBox(parent);
+  box->setObjectName(KeyOf(field).c_str());
+  box->addItems(QString(SettingFor(field).choices).split('|'));
+  box->setCurrentText(Typed(e, field));
+  auto* label = new QLabel(caption, parent);
+  label->setBuddy(box);
+  grid->addWidget(label, row, 0);
+  grid->addWidget(box, row, 1, Qt::AlignLeft);
+  return box;
+}
+
 }  // namespace
 
 CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* parent,
@@ -92,6 +106,18 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
                          cwGrid, 2);
   pttTail_ = NumberField(Typed(e, &EnvSettings::CWPttTail), "CWPttTail", "PTT tail", "ms", cwFrame,
                          cwGrid, 3);
+  // How the port keys: its own lines (which one keys, which is PTT: check
+  // the radio's menu for the line it keys on), or a WinKeyer on it.
+  keyer_ = ChoiceField(e, &EnvSettings::CWKeyer, "Keyer", cwFrame, cwGrid, 4);
+  keyLine_ = ChoiceField(e, &EnvSettings::CWKeyLine, "Key line", cwFrame, cwGrid, 5);
+  pttLine_ = ChoiceField(e, &EnvSettings::CWPttLine, "PTT line", cwFrame, cwGrid, 6);
+  auto linesInUse = [this] {
+    const bool lines = keyer_->currentText() == "Line";
+    keyLine_->setEnabled(lines);
+    pttLine_->setEnabled(lines);
+  };
+  connect(keyer_, &QComboBox::currentTextChanged, this, linesInUse);
+  linesInUse();
   // Loggers (Tlf, CQRLOG...) key through the program: a port on this
   // computer, or address:port to take requests from the network.
   netKeyer_ = new QLineEdit(Typed(e, &EnvSettings::NetKeyer), cwFrame);
@@ -101,9 +127,9 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   auto* netLabel = new QLabel("Accept keying from loggers on UDP port", cwFrame);
   netLabel->setObjectName("NetKeyerLabel");
   netLabel->setBuddy(netKeyer_);
-  cwGrid->addWidget(netLabel, 4, 0, 1, 2);
-  cwGrid->addWidget(netKeyer_, 5, 0, 1, 2, Qt::AlignLeft);
-  cwGrid->setRowStretch(6, 1);
+  cwGrid->addWidget(netLabel, 7, 0, 1, 2);
+  cwGrid->addWidget(netKeyer_, 8, 0, 1, 2, Qt::AlignLeft);
+  cwGrid->setRowStretch(9, 1);
 
   // Sidetone.
   auto* toneFrame = new QGroupBox("CW Sidetone", this);
@@ -180,10 +206,11 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   all->addWidget(msgsFrame);
 
   // The keyboard order of the original dialog, the wave option last; the
-  // loggers' port, which it did not have, after it.
-  QWidget* order[] = {port_,    speed_,   pttLead_, pttTail_, sidetone_, tone_,    speaker_,
-                      midi_,    msgs_[0], msgs_[1], msgs_[2], msgs_[3],  msgs_[4], msgs_[5],
-                      msgs_[6], msgs_[7], save_,    cancel_,  help_,     wave_,    netKeyer_};
+  // keying choices and the loggers' port, which it did not have, after it.
+  QWidget* order[] = {port_,    speed_,   pttLead_, pttTail_, sidetone_, tone_,
+                      speaker_, midi_,    msgs_[0], msgs_[1], msgs_[2],  msgs_[3],
+                      msgs_[4], msgs_[5], msgs_[6], msgs_[7], save_,     cancel_,
+                      help_,    wave_,    keyer_,   keyLine_, pttLine_,  netKeyer_};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 
   connect(save_, &QPushButton::clicked, this, [this, &actions] {
@@ -207,6 +234,9 @@ CWOptionsEntries CWEnv::Entries() const {
   e.typed[KeyOf(&EnvSettings::CWPttLead)] = FromQString(pttLead_->text());
   e.typed[KeyOf(&EnvSettings::CWPttTail)] = FromQString(pttTail_->text());
   e.typed[KeyOf(&EnvSettings::NetKeyer)] = FromQString(netKeyer_->text());
+  e.typed[KeyOf(&EnvSettings::CWKeyer)] = FromQString(keyer_->currentText());
+  e.typed[KeyOf(&EnvSettings::CWKeyLine)] = FromQString(keyLine_->currentText());
+  e.typed[KeyOf(&EnvSettings::CWPttLine)] = FromQString(pttLine_->currentText());
   e.typed[KeyOf(&EnvSettings::CWTone)] = FromQString(tone_->text());
   e.typed[KeyOf(&EnvSettings::CWSidetone_Enable)] = std::to_string(sidetone_->isChecked() ? 1 : 0);
   e.typed[KeyOf(&EnvSettings::CWSidetone_Device)] = std::to_string(midi_->isChecked()   ? 3

@@ -42,6 +42,9 @@ class CWEnv : public QDialog {
   QLineEdit* CWSpeed() const { return speed_; }
   QLineEdit* CWTone() const { return tone_; }
   QLineEdit* NetKeyer() const { return netKeyer_; }
+  QComboBox* Keyer() const { return keyer_; }
+  QComboBox* KeyLine() const { return keyLine_; }
+  QComboBox* PttLine() const { return pttLine_; }
   QRadioButton* Option(int device) const;
   QPushButton* SaveButton() const { return save_; }
   QPushButton* CancelButton() const { return cancel_; }
@@ -52,6 +55,9 @@ class CWEnv : public QDialog {
   QLineEdit* speed_;
   QLineEdit* pttLead_;
   QLineEdit* pttTail_;
+  QComboBox* keyer_;
+  QComboBox* keyLine_;
+  QComboBox* pttLine_;
   QLineEdit* netKeyer_;
   QCheckBox* sidetone_;
   QLineEdit* tone_;

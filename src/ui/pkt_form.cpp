@@ -178,8 +178,9 @@ void PktForm::RefreshStatus() {
   SetLamp(txLamp_, s.transmitting);
   port_->setText("Port: " + ToQString(s.port));
   sidetone_->setText("Sidetone: " + ToQString(s.sidetone));
-  file_->setText(ToQString(s.file));
-  file_->setVisible(!s.file.empty());
+  const Text& note = s.file.empty() ? s.notice : s.file;
+  file_->setText(ToQString(note));
+  file_->setVisible(!note.empty());
   if (speed_->value() != s.speed) {
     const QSignalBlocker quiet(speed_);  // shown, not a new speed asked for
     speed_->setValue(s.speed);

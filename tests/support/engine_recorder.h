@@ -87,7 +87,7 @@ class RecordingSidetone : public Sidetone {
 // Every sidetone opened reports *problem (when given) as its trouble.
 inline EngineOutputs Recording(std::shared_ptr<Recorder> line, std::shared_ptr<Recorder> tone,
                                Result open = {}, std::shared_ptr<std::string> problem = nullptr) {
-  return {[line, open](int, std::unique_ptr<KeyLine>* opened) {
+  return {[line, open](int, LineChoice, std::unique_ptr<KeyLine>* opened) {
             if (open.ok()) *opened = std::make_unique<RecordingLine>(line);
             return open;
           },

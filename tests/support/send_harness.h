@@ -24,12 +24,13 @@ namespace orvex::test {
 class TestKeyer : public SimKeyer {
  public:
   using SimKeyer::SimKeyer;
-  Result Open(int16_t port) override {
+  Result Open(int16_t port, const Wiring& wiring) override {
     ++opens;
-    SimKeyer::Open(port);
+    SimKeyer::Open(port, wiring);
     if (!openResult.ok()) return openResult;
     open = true;
     this->port = port;
+    this->wiring = wiring;
     keyLine = false;  // as the engine opens: key line off, no sidetone
     sidetone = SidetoneDevice::None;
     return {};
@@ -63,11 +64,30 @@ class TestKeyer : public SimKeyer {
   Result LineError() override { return lineError; }
   engine::SidetoneStatus SidetoneState() override { return sidetoneState; }
   uint64_t HoldsDropped() override { return holdsDropped; }
+  // As a keyer that times itself: each character one step of its whole
+  // length at the unit in effect, so the counts are characters.
+  bool TakesCharacters() override { return takesCharacters && keyLine; }
+  bool Character(unsigned char c) override {
+    const std::string_view code = MorseCode(c);
+    if (!TakesCharacters() || code.empty()) return false;
+    characters += static_cast<char>(c);
+    int64_t units = c == ' ' ? 4 : 3;
+    for (char e : code) units += e == '-' ? 4 : 2;
+    ElementNs(true, units * unitMs * 1'000'000);
+    return true;
+  }
+  void Speed(int16_t wpm) override { speed = wpm; }
+  uint64_t BreakIns() override { return breakIns; }
 
   Result openResult;  // what the next Open comes to
   Result lineError;   // the port line, once it fails
   engine::SidetoneStatus sidetoneState;
   uint64_t holdsDropped = 0;
+  Wiring wiring;
+  bool takesCharacters = false;  // a keyer that times itself, on the port
+  std::string characters;        // what such a keyer was handed
+  uint64_t breakIns = 0;
+  int16_t speed = 28;
   bool open = false, keyLine = false;
   int16_t port = 0, tone = 0, unitMs = 0, pttLead = 0, pttTail = 0;
   int opens = 0;

@@ -70,6 +70,9 @@ class DialogsTest : public QObject, public CWOptionsActions {
     dialog.CWSpeed()->setText("35");
     dialog.Option(4)->setChecked(true);
     dialog.NetKeyer()->setText("6789");
+    QVERIFY(dialog.PttLine()->isEnabled());
+    dialog.Keyer()->setCurrentText("WinKeyer");  // its own outputs: the lines are not chosen
+    QVERIFY(!dialog.KeyLine()->isEnabled() && !dialog.PttLine()->isEnabled());
     QTest::keyClicks(dialog.CWTone(), "12345");  // a fifth digit cannot be typed
     dialog.CmdHelp()->click();
     dialog.SaveButton()->click();
@@ -78,6 +81,7 @@ class DialogsTest : public QObject, public CWOptionsActions {
     QCOMPARE(saved_[1].typed.at("CWSpeed"), Text("35"));
     QCOMPARE(saved_[1].typed.at("CWSidetone_Device"), Text("4"));
     QCOMPARE(saved_[1].typed.at("NetKeyer"), Text("6789"));
+    QCOMPARE(saved_[1].typed.at("CWKeyer") + saved_[1].typed.at("CWPttLine"), Text("WinKeyerRTS"));
     QCOMPARE(saved_[1].typed.at("CWTone").size(), size_t{4});
     QCOMPARE(helps_, 1);
   }

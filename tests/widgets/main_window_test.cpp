@@ -127,6 +127,11 @@ class MainWindowTest : public QObject {
     h_->RunFor(500);
     form_->RefreshStatus();
     QVERIFY(!form_->TxLamp()->property("lit").toBool());
+    ++h_->keyer.breakIns;  // a WinKeyer's paddle stopped the sending
+    h_->RunFor(100);
+    form_->RefreshStatus();
+    QCOMPARE(form_->findChild<QLabel*>("FileStatus")->text(),
+             QString("The paddle broke in: sending stopped"));
 
     QTest::keyClick(form_->Pane(), Qt::Key_F9);
     form_->RefreshStatus();

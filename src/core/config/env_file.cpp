@@ -99,6 +99,23 @@ EnvRead EnvironmentFile::ReadEnvironmentFile(EventYield* events) {
                                             "Reset it using the 'Options/CW Options' menu."));
     settings.CWPort = "None";
   }
+  // A keying choice the program does not know is put back to its default
+  // rather than guessed at; key and PTT on one line loses PTT, not keying.
+  for (const Setting& row : SettingsTable()) {
+    if (!row.choices) continue;
+    Text& value = settings.*std::get<Text EnvSettings::*>(row.field);
+    if (row.Enter(settings, value).ok()) continue;
+    read.problems.push_back(Result::Refused(
+        "Bad " + Text(row.key) + " '" + value + "' in environment file: " + row.text + " is used." +
+        Text(CRLF) + "Reset it using the 'Options/CW Options' menu."));
+    value = row.text;
+  }
+  if (const Result lines = CheckLineChoice(settings); !lines.ok()) {
+    read.problems.push_back(Result::Refused(lines.text() + "." + Text(CRLF) +
+                                            "PTT is off (None) until it is set in the "
+                                            "'Options/CW Options' menu."));
+    settings.CWPttLine = "None";
+  }
   return read;
 }
 

@@ -25,6 +25,11 @@ struct EnvSettings {
   int16_t CWWeight{};
   int16_t CWPttLead{};  // ms PTT rises before the first element
   int16_t CWPttTail{};  // ms PTT is held after the last element
+  // How the port keys: "Line" (its own lines, timed here) or "WinKeyer"
+  // (a keyer chip on the serial port that times the elements itself).
+  Text CWKeyer;
+  Text CWKeyLine;  // the serial line that keys: "DTR" or "RTS"
+  Text CWPttLine;  // the serial line that is PTT: "RTS", "DTR" or "None"
   // Where loggers key through the program over UDP: "6789" or
   // "127.0.0.1:6789" (this computer only); empty: they cannot.
   Text NetKeyer;

@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "base/numbers.h"
 #include "core/config/net_address.h"
@@ -60,6 +61,9 @@ const Setting kTable[] = {
     {.key = "CWWeight", .field = &EnvSettings::CWWeight, .number = 50},
     {.key = "CWPttLead", .field = &EnvSettings::CWPttLead, .limits = kPttLeadLimits, .fileLimited = true, .label = "PTT lead"},
     {.key = "CWPttTail", .field = &EnvSettings::CWPttTail, .limits = kPttTailLimits, .fileLimited = true, .label = "PTT tail"},
+    {.key = "CWKeyer", .field = &EnvSettings::CWKeyer, .text = "Line", .how = Written::Text, .onlyChanged = true, .label = "Keyer", .choices = "Line|WinKeyer"},
+    {.key = "CWKeyLine", .field = &EnvSettings::CWKeyLine, .text = "DTR", .how = Written::Text, .onlyChanged = true, .label = "Key line", .choices = "DTR|RTS"},
+    {.key = "CWPttLine", .field = &EnvSettings::CWPttLine, .text = "RTS", .how = Written::Text, .onlyChanged = true, .label = "PTT line", .choices = "RTS|DTR|None"},
     {.key = "NetKeyer", .field = &EnvSettings::NetKeyer, .how = Written::Text, .onlyWith = &EnvSettings::NetKeyer, .check = CheckNetKeyerEntry},
     {.key = "NetPttLimit", .field = &EnvSettings::NetPttLimit, .number = 30, .onlyChanged = true, .limits = kNetPttLimits, .fileLimited = true, .label = "Logger PTT limit"},
     {.key = "MsgCW", .field = &EnvSettings::MsgCW, .how = Written::Numbered},  // MsgCW1 to MsgCW8
@@ -134,6 +138,12 @@ std::span<const Setting> SettingsTable() {
   return kTable;
 }
 
+Result CheckLineChoice(const EnvSettings& s) {
+  if (UpperCase(s.CWKeyLine) != UpperCase(s.CWPttLine)) return {};
+  return Result::Refused("The key line and the PTT line can't both be " + s.CWKeyLine +
+                         ": choose another PTT line, or None");
+}
+
 const Setting& SettingFor(const Field& field) {
   for (const Setting& row : kTable)
     if (row.field == field) return row;
@@ -191,7 +201,10 @@ long long Setting::Number(const EnvSettings& s) const {
 
 Text Setting::Lines(const EnvSettings& s) const {
   if (!IsSet(s, onlyWith)) return {};
-  if (onlyChanged && Number(s) == static_cast<long long>(number)) return {};
+  if (onlyChanged) {
+    const auto* t = std::get_if<Text EnvSettings::*>(&field);
+    if (t ? s.**t == text : Number(s) == static_cast<long long>(number)) return {};
+  }
   const Text eol(CRLF);
   switch (how) {
     case Written::Number:
@@ -216,6 +229,29 @@ Text Setting::Lines(const EnvSettings& s) const {
 }
 
 Result Setting::Enter(EnvSettings& s, const Text& typed) const {
+  if (choices) {
+    const Text want = UpperCase(TrimBlanks(typed));
+    std::vector<std::string_view> words;
+    for (std::string_view rest = choices; !rest.empty();) {
+      const size_t bar = rest.find('|');
+      words.push_back(rest.substr(0, bar));
+      rest = bar == std::string_view::npos ? std::string_view() : rest.substr(bar + 1);
+    }
+    for (std::string_view word : words)
+      if (UpperCase(Text(word)) == want) {
+        s.*std::get<Text EnvSettings::*>(field) = Text(word);
+        return {};
+      }
+    Text list;
+    for (size_t i = 0; i < words.size(); ++i) {
+      if (i + 1 == words.size() && i > 0)
+        list += " or ";
+      else if (i > 0)
+        list += ", ";
+      list += words[i];
+    }
+    return Result::Refused(Text(label ? label : key) + " must be " + list);
+  }
   if (check) {
     Text stored;
     if (Result checked = check(typed, &stored); !checked.ok()) return checked;

@@ -60,6 +60,9 @@ struct Setting {
   const char* label = nullptr;     // names it in "Speed must be 1 - 99"
   EntryCheck check = nullptr;      // an entry's own check, instead of the limits
   const char* alsoRead = nullptr;  // another key the reader takes for it
+  // The words a text setting may be, "|" between them ("DTR|RTS"); any
+  // case is taken and stored as spelled here.
+  const char* choices = nullptr;
 
   // A value read from the file, into s; a failure when the number does not
   // fit (the reading stops there).
@@ -78,6 +81,10 @@ struct Setting {
 };
 
 std::span<const Setting> SettingsTable();
+
+// The key line and the PTT line are not one line; refused with the words
+// for the operator otherwise.
+Result CheckLineChoice(const EnvSettings& s);
 
 // The setting a key of the file names (upper case): its own key or the one
 // it is also read by, or a numbered one by its prefix, with *index set to

@@ -9,10 +9,12 @@ namespace orvex {
 namespace {
 
 // The settings the dialog edits, besides the messages.
-const Field kEdited[] = {&EnvSettings::CWPort,    &EnvSettings::CWSpeed,
-                         &EnvSettings::CWTone,    &EnvSettings::CWSidetone_Enable,
-                         &EnvSettings::CWPttLead, &EnvSettings::CWPttTail,
-                         &EnvSettings::NetKeyer,  &EnvSettings::CWSidetone_Device};
+const Field kEdited[] = {&EnvSettings::CWPort,           &EnvSettings::CWSpeed,
+                         &EnvSettings::CWTone,           &EnvSettings::CWSidetone_Enable,
+                         &EnvSettings::CWPttLead,        &EnvSettings::CWPttTail,
+                         &EnvSettings::CWKeyer,          &EnvSettings::CWKeyLine,
+                         &EnvSettings::CWPttLine,        &EnvSettings::NetKeyer,
+                         &EnvSettings::CWSidetone_Device};
 
 }  // namespace
 
@@ -37,6 +39,10 @@ bool ApplyCWOptions(const CWOptionsEntries& e, ProgramState& state, SendPath& se
       ShowMessage(sink, entered.text(), {}, "Set CW Options");
       return false;  // nothing applied
     }
+  }
+  if (const Result lines = CheckLineChoice(next); !lines.ok()) {
+    ShowMessage(sink, lines.text(), {}, "Set CW Options");
+    return false;
   }
   next.MsgCW = e.messages;
   int16_t portCode = 0;

@@ -17,6 +17,7 @@ StatusLine WindowCommands::Status() {
   s.speed = send_.Speed();
   if (!send_.CWFileName().empty())
     s.file = "Sending " + send_.CWFileName() + ": " + send_.FileProgress();
+  if (send_.PaddleStopped()) s.notice = "The paddle broke in: sending stopped";
   return s;
 }
 

@@ -41,7 +41,8 @@ struct StatusLine {
   Text port;      // "COM1 (/dev/ttyUSB0) open", "... failed: why", "none"
   Text sidetone;  // "pulseaudio 16.1, 13 ms behind the key", "none", "silent: why"
   int16_t speed = 28;
-  Text file;  // "Sending log.txt: 120 of 4,567 bytes", or empty
+  Text file;    // "Sending log.txt: 120 of 4,567 bytes", or empty
+  Text notice;  // what stopped the sending, when the keyer did; or empty
 };
 
 // The title follows the speed in effect, whoever changes it (speed keys,

@@ -121,6 +121,7 @@ void NetKeyer::Command(char name, std::string_view argument, const NetPeer& from
     case '7':
       if (const auto w = NetNumber(argument, -50, 50)) {
         weighting_ = *w;
+        p_.keyer.Weight(static_cast<int16_t>(50 + *w));  // a keyer that times itself
         return;
       }
       break;
@@ -189,6 +190,7 @@ void NetKeyer::Reset() {
   p_.send.Stop();
   hWaiting_ = tilde_ = false;
   weighting_ = 0;
+  p_.keyer.Weight(s.CWWeight);
   p_.keyer.HoldPtt(0);
   Speed(std::clamp<int>(s.CWSpeed, kSpeedLimits.lo, kSpeedLimits.hi));
   p_.keyer.Volume(100);
@@ -230,6 +232,11 @@ unsigned char NetKeyer::KeyNext() {
 }
 
 void NetKeyer::Key(const Item& item) {
+  if (p_.keyer.TakesCharacters()) {
+    // A keyer that times itself keys the character at the speed in effect.
+    if (p_.keyer.Character(item.c)) lastDown_ = p_.keyer.Queued();
+    return;
+  }
   // A unit from the speed in effect, to the nanosecond; weighting moves
   // time from each gap to the element before it, so words keep their length.
   const int64_t unit = UnitNs(p_.send.Speed());
@@ -267,7 +274,13 @@ void NetKeyer::Poll() {
 }
 
 int64_t NetKeyer::NextWakeMs() {
-  return Busy() ? p_.keyer.NextChangeMs() : -1;
+  if (!Busy()) return -1;
+  // The keyer's next change first, then whether a reply is due already: the
+  // element a reply waits for may end between the two, and then the next
+  // change is a whole gap away.
+  const int64_t next = p_.keyer.NextChangeMs();
+  if (!due_.empty() && p_.keyer.Ended() >= due_.front().mark) return 0;
+  return next;
 }
 
 void NetKeyer::Clear() {

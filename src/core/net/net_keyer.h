@@ -75,8 +75,9 @@ class NetKeyer : public KeyedSource {
   // Text or a reply is waiting: the caller services it at NextWakeMs.
   bool Busy() const { return !items_.empty() || !due_.empty(); }
   // When the caller must service it next (ms, monotonic): as the keyer's
-  // next element ends while text or a reply waits; -1 when nothing waits or
-  // the keyer has nothing under way (the caller's tick serves it then).
+  // next element ends while text or a reply waits (0: a reply is due now);
+  // -1 when nothing waits or the keyer has nothing under way (the caller's
+  // tick serves it then).
   int64_t NextWakeMs();
 
   size_t Waiting() const override { return chars_; }

@@ -6,17 +6,29 @@
 #include <cstdint>
 
 #include "base/result.h"
+#include "base/text.h"
+#include "engine/key_line.h"
 #include "engine/sidetone.h"
 
 namespace orvex {
 
 using engine::SidetoneDevice;
 
+enum class KeyerKind : uint8_t { Line, WinKeyer };
+
+// How the port keys: through its own lines (which one keys, which is PTT)
+// timed here, or through a keyer chip on it that times the elements itself.
+struct Wiring {
+  KeyerKind keyer = KeyerKind::Line;
+  engine::LineChoice lines;
+  bool operator==(const Wiring&) const = default;
+};
+
 class Keyer {
  public:
   virtual ~Keyer() = default;
   // port: 0 none (sidetone only), 1..8 COM1..COM8, -1/-2 LPT1/LPT2.
-  virtual Result Open(int16_t port) = 0;
+  virtual Result Open(int16_t port, const Wiring& wiring) = 0;
   virtual void Close() = 0;
   virtual void Abort() = 0;       // drop every queued element, key and PTT up at once
   virtual int16_t Pending() = 0;  // elements queued and not yet sent
@@ -59,6 +71,20 @@ class Keyer {
   // queued (counting from 1) has ended once Ended() >= n.
   virtual uint64_t Queued() = 0;
   virtual uint64_t Ended() = 0;
+
+  // A keyer that times the elements itself (a WinKeyer) takes whole
+  // characters while the key line is on, and then Pending, Queued and
+  // Ended count characters. Ours takes elements and keeps these defaults.
+  virtual bool TakesCharacters() { return false; }
+  // Hands over c; false when the keyer has no code for it (left out).
+  virtual bool Character(unsigned char /*c*/) { return false; }
+  // The speed and weighting for a keyer that times itself.
+  virtual void Speed(int16_t /*wpm*/) {}
+  virtual void Weight(int16_t /*percent*/) {}
+  // "WinKeyer 3.1 on /dev/ttyUSB0"; empty for the port's own lines.
+  virtual Text Name() { return {}; }
+  // Times the operator's paddle broke in on the keyer's text, so far.
+  virtual uint64_t BreakIns() { return 0; }
 };
 
 }  // namespace orvex

@@ -94,4 +94,18 @@ unsigned char MorseCharacter(std::string_view code) {
   return 0;
 }
 
+std::string KeyerLetters(unsigned char c) {
+  const std::string_view code = MorseCode(c);
+  if (code.empty()) return {};
+  if (c == ' ') return " ";
+  auto plain = [](unsigned char l) { return (l >= 'A' && l <= 'Z') || (l >= '0' && l <= '9'); };
+  if (const unsigned char whole = MorseCharacter(code); plain(whole))
+    return std::string(1, static_cast<char>(whole));
+  for (size_t k = 1; k < code.size(); ++k) {
+    const unsigned char a = MorseCharacter(code.substr(0, k)), b = MorseCharacter(code.substr(k));
+    if (plain(a) && plain(b)) return {static_cast<char>(a), static_cast<char>(b)};
+  }
+  return {};
+}
+
 }  // namespace orvex

@@ -38,6 +38,12 @@ std::string_view MorseCode(unsigned char c);
 // É for "..-.."); 0 when no character has them.
 unsigned char MorseCharacter(std::string_view code);
 
+// Character c as a keyer chip that knows only letters and figures sends
+// it: the capital letter or figure, a blank, or two of them whose codes run
+// together without a gap make c's code ("+" .-.-. as "EC"). Empty when c
+// has no code.
+std::string KeyerLetters(unsigned char c);
+
 // One unit at a speed in words per minute ("PARIS" is 50 units), in ns.
 inline int64_t UnitNs(int wpm) {
   return 1'200'000'000LL / (wpm < 1 ? 1 : wpm);

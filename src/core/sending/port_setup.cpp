@@ -14,6 +14,20 @@ constexpr const char* kSetupTitle = "CW Setup";
 
 }  // namespace
 
+Wiring WiringFrom(const EnvSettings& s) {
+  auto line = [](const Text& name) {
+    const Text upper = UpperCase(name);
+    return upper == "DTR"   ? engine::SerialLine::Dtr
+           : upper == "RTS" ? engine::SerialLine::Rts
+                            : engine::SerialLine::None;
+  };
+  Wiring wiring;
+  wiring.keyer = UpperCase(s.CWKeyer) == "WINKEYER" ? KeyerKind::WinKeyer : KeyerKind::Line;
+  wiring.lines.key = line(s.CWKeyLine);
+  wiring.lines.ptt = line(s.CWPttLine);
+  return wiring;
+}
+
 void PortSetup::InitCW() {
   portOpen_ = false;
   keyboardCW_ = false;
@@ -37,7 +51,8 @@ Result PortSetup::OpenPort(int16_t portCode, bool quietly) {
   sidetoneReported_ = false;
   failure_ = {};
   if (portCode == 0 && settings_.CWSidetone_Enable == 0) return {};
-  const Result opened = keyer_.Open(portCode);
+  const Wiring wiring = WiringFrom(settings_);
+  const Result opened = keyer_.Open(portCode, wiring);
   if (!opened.ok()) {
     failedCode_ = portCode;
     failure_ = opened;
@@ -47,12 +62,14 @@ Result PortSetup::OpenPort(int16_t portCode, bool quietly) {
   }
   portOpen_ = true;
   openCode_ = portCode;
+  openWiring_ = wiring;
   ApplyPortSettings();
   return {};
 }
 
 Result PortSetup::SwitchPort(int16_t portCode) {
-  const Result opened = keyer_.Open(portCode);
+  const Wiring wiring = WiringFrom(settings_);
+  const Result opened = keyer_.Open(portCode, wiring);
   if (!opened.ok()) {
     const Result told = opened.Told(SetupFailureText(portCode, opened));
     attention_.Failed(kSetupTitle, told);
@@ -63,12 +80,14 @@ Result PortSetup::SwitchPort(int16_t portCode) {
   sidetoneReported_ = false;
   portOpen_ = true;
   openCode_ = portCode;
+  openWiring_ = wiring;
   ApplyPortSettings();
   return {};
 }
 
 bool PortSetup::Reapply(int16_t portCode) {
-  if (!portOpen_ || lineFailed_ || portCode != openCode_) return false;
+  if (!portOpen_ || lineFailed_ || portCode != openCode_ || WiringFrom(settings_) != openWiring_)
+    return false;
   // A sidetone that stopped (its sound server was restarted, a sound card
   // was plugged in) is opened anew; one that plays is left alone.
   if (!keyer_.SidetoneState().problem.empty()) {
@@ -83,6 +102,7 @@ void PortSetup::ApplyPortSettings() {
   if (openCode_ != 0) keyer_.KeyLine(1);
   ApplySidetone();
   keyer_.PttTiming(settings_.CWPttLead, settings_.CWPttTail);
+  keyer_.Weight(settings_.CWWeight);
   SetCWSpeed(speed_);
   CheckSidetone();
 }
@@ -131,6 +151,7 @@ Text PortSetup::PortStatusText() const {
            (failure_.fault() == Fault::Open ? engine::StatusWords(failure_)
                                             : failure_.Description());
   if (!portOpen_ || openCode_ == 0) return "none";
+  if (const Text name = keyer_.Name(); !name.empty()) return name;
   return PortAndDevice(openCode_) + " open";
 }
 
@@ -142,6 +163,7 @@ void PortSetup::SetCWSpeed(int16_t speed) {
   unitMs_ = static_cast<int16_t>(UnitNs(speed_) / 1'000'000);  // whole ms, as the keyer counts
   keyer_.Idle();
   keyer_.Unit(unitMs_);
+  keyer_.Speed(speed_);
   if (observer_) observer_->SpeedChanged(speed_);
 }
 

@@ -28,6 +28,9 @@ struct Remedies {
       "again.";
 };
 
+// How the settings say the port keys (CWKeyer, CWKeyLine, CWPttLine).
+Wiring WiringFrom(const EnvSettings& settings);
+
 // Told whenever the speed in effect is set, changed or not (the window title
 // shows it).
 class SpeedObserver {
@@ -54,8 +57,8 @@ class PortSetup {
   Result SwitchPort(int16_t portCode);
   // Applies the key line, sidetone and speed settings to the port that is
   // open, without closing it (each reopen pulses DTR and RTS, which keys
-  // some radios). False when the port must be opened instead: another port,
-  // none open, or one that failed.
+  // some radios). False when the port must be opened instead: another port
+  // or another way of keying it, none open, or one that failed.
   bool Reapply(int16_t portCode);
   // The port stopped working while sending: told once.
   void LineFailed(const Result& failure);
@@ -68,8 +71,8 @@ class PortSetup {
   Text SidetoneText();
   // The port failed to open or stopped working, and has not been opened since.
   bool Failed() const { return failure_.failed(); }
-  // The port for a status line: "COM1 (/dev/ttyUSB0) open", "COM1
-  // (/dev/ttyUSB0) failed: device not found", "none".
+  // The port for a status line: "COM1 (/dev/ttyUSB0) open", "WinKeyer 3.1
+  // on /dev/ttyUSB0", "COM1 (/dev/ttyUSB0) failed: device not found", "none".
   Text PortStatusText() const;
   // Makes speed (within the speed limits) the speed in effect: rebuilds
   // the element table and applies the unit length.
@@ -111,6 +114,7 @@ class PortSetup {
   bool lineFailed_ = false;
   bool sidetoneReported_ = false;
   int16_t openCode_ = 0;
+  Wiring openWiring_;
   int16_t failedCode_ = 0;
   // Why the last open failed or the line stopped; fine when it did not.
   Result failure_;

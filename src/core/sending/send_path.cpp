@@ -103,6 +103,15 @@ void SendPath::Tick() {
   // The process was stopped (Ctrl+Z) and has gone on: the keyer dropped
   // what it held then, and nothing that was waiting goes out half-sent.
   if (keyer_.Interrupted()) Stop();
+  // The operator took the paddle: the keyer dropped its text, as a keyer
+  // does, and what waits here stops with it.
+  if (const uint64_t breakIns = keyer_.BreakIns(); breakIns != breakIns_) {
+    breakIns_ = breakIns;
+    Stop();
+    paddleStopped_ = true;
+  } else if (keyer_.Pending() > 0) {
+    paddleStopped_ = false;
+  }
   port_.CheckSidetone();
   if (tuning_ && keyer_.Pending() == 0) tuning_ = false;
   if (!file_.CWFileName().empty()) file_.ReadCWFile();

@@ -90,6 +90,9 @@ class SendPath : private FileCommandHandler, private LineExpander {
   // amplifier or tuner to the sidetone pitch. Stop ends it.
   void Tune(int seconds);
   bool Tuning() const { return tuning_; }
+  // The operator's paddle broke in on the keyer and stopped the sending;
+  // until something is sent again.
+  bool PaddleStopped() const { return paddleStopped_; }
   // The transmitter is on: PTT up (lead and tail included) or the key down.
   bool Transmitting() { return keyer_.Active() != 0; }
   // A key was typed: the line's first character goes out now when the
@@ -132,6 +135,8 @@ class SendPath : private FileCommandHandler, private LineExpander {
   std::string programDir_;
   TypeAheadLine* typeAhead_ = nullptr;
   bool tuning_ = false;
+  uint64_t breakIns_ = 0;
+  bool paddleStopped_ = false;
   Text hisCall_;  // the other station's call (Set #him)
   PortSetup port_;
   SendQueue queue_;

@@ -167,12 +167,16 @@ void SendQueue::PumpCW() {
     slots_[4] = Text(1, typeAhead_->TakeFirst());
   if (PendingText() == 0) return;
 
+  // A keyer that times itself counts characters, ours elements: either
+  // way about one character ahead of the key while the operator types, so
+  // a stop or a backspace still finds the rest.
+  const bool characters = p_.keyer.TakesCharacters();
+  const int typingAhead = characters ? 1 : 5, sourceAhead = characters ? 1 : 4;
+  const int startUpAhead = characters ? 40 : 200;
   for (int slot = 1; slot <= 4;) {
     Text& text = slots_[static_cast<size_t>(slot)];
     if (slot == 4 && source_ && source_->Waiting() > 0) {
-      // A character of its own timing is a few elements: keep about one
-      // ahead of the key, so a stop or a backspace still finds the rest.
-      if (p_.keyer.Pending() > 4) return;
+      if (p_.keyer.Pending() > sourceAhead) return;
       const uint64_t first = p_.keyer.Queued();
       const unsigned char keyed = source_->KeyNext();
       if (p_.observer && keyed) p_.observer->Keying(keyed, first);
@@ -185,7 +189,7 @@ void SendQueue::PumpCW() {
     }
     const int n = p_.keyer.Pending();
     const bool keyboard = p_.port.KeyboardCW();
-    if ((keyboard && n > 5) || (!keyboard && n > 200)) return;
+    if ((keyboard && n > typingAhead) || (!keyboard && n > startUpAhead)) return;
     const auto c = static_cast<unsigned char>(text[0]);
     const bool command = IsQueueCode(c);
     if (command && !(c == kCodeRepeat && slot != 3)) {
@@ -218,6 +222,14 @@ void SendQueue::PumpCW() {
 }
 
 void SendQueue::Key(unsigned char c) {
+  if (p_.keyer.TakesCharacters()) {
+    const uint64_t first = p_.keyer.Queued();
+    if (!p_.keyer.Character(c)) return;
+    if (p_.observer) p_.observer->Keying(c, first);
+    progress_ = true;
+    lastKeyed_ = c;
+    return;
+  }
   const Text& elements = p_.port.Elements()[c];
   if (p_.observer && !elements.empty()) p_.observer->Keying(c, p_.keyer.Queued());
   for (size_t i = 0; i + 1 < elements.size(); i += 2)

@@ -8,7 +8,7 @@ void SimKeyer::Print(const char* op, int a, int b) {
   if (trace_) trace_(std::string(op) + " " + std::to_string(a) + " " + std::to_string(b));
 }
 
-Result SimKeyer::Open(int16_t port) {
+Result SimKeyer::Open(int16_t port, const Wiring&) {
   Print("OPEN", 0, port);
   return {};
 }

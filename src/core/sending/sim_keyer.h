@@ -22,7 +22,7 @@ class SimKeyer : public Keyer {
   explicit SimKeyer(ManualClock& clock, std::function<void(const std::string&)> trace = {})
       : clock_(clock), trace_(std::move(trace)) {}
 
-  Result Open(int16_t port) override;
+  Result Open(int16_t port, const Wiring& wiring) override;
   void Close() override;
   void Abort() override;
   int16_t Pending() override;

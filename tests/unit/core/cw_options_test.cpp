@@ -76,7 +76,12 @@ INSTANTIATE_TEST_SUITE_P(
                       Refusal{"NetKeyer", "example.org:6789",
                               "Logger UDP port must be 1 - 65535, or address:port, or empty."},
                       Refusal{"NetKeyer", ":6789",
-                              "Logger UDP port must be 1 - 65535, or address:port, or empty."}));
+                              "Logger UDP port must be 1 - 65535, or address:port, or empty."},
+                      Refusal{"CWKeyLine", "CTS", "Key line must be DTR or RTS."},
+                      Refusal{"CWPttLine", "DTR",
+                              "The key line and the PTT line can't both be DTR: choose another "
+                              "PTT line, or None."},
+                      Refusal{"CWKeyer", "K1EL", "Keyer must be Line or WinKeyer."}));
 
 TEST_F(CWOptions, SavingAppliesEverythingAndWritesTheFile) {
   entries.typed["CWSpeed"] = "1.5";
@@ -101,6 +106,25 @@ TEST_F(CWOptions, SavingAppliesEverythingAndWritesTheFile) {
   EXPECT_TRUE(test::Contains(File(), "MsgCW3= CQ TEST \r\n"));  // exactly as typed
   EXPECT_EQ(state.Captions.Caption(3), "&3: CQ TEST");
   EXPECT_EQ(keyer.opens, 0);  // the main window is not open: no keyer
+}
+
+TEST_F(CWOptions, AnotherWayOfKeyingOpensThePortAgainWiredSoAndIsWrittenOnlyThen) {
+  state.PacketOpen = true;
+  port = "COM2";
+  ASSERT_TRUE(Save());
+  EXPECT_FALSE(test::Contains(File(), "CWKeyLine"));  // the defaults leave the file as it was
+  entries.typed["CWKeyLine"] = "rts";
+  entries.typed["CWPttLine"] = "None";
+  ASSERT_TRUE(Save());
+  EXPECT_EQ(keyer.opens, 2);
+  EXPECT_EQ(keyer.wiring,
+            (Wiring{KeyerKind::Line, {engine::SerialLine::Rts, engine::SerialLine::None}}));
+  EXPECT_TRUE(test::Contains(File(), "\r\nCWKeyLine=RTS\r\nCWPttLine=None\r\n"));
+  entries.typed["CWKeyer"] = "winkeyer";
+  ASSERT_TRUE(Save());
+  EXPECT_EQ(keyer.opens, 3);
+  EXPECT_EQ(keyer.wiring.keyer, KeyerKind::WinKeyer);
+  EXPECT_EQ(state.Env.CWKeyer, "WinKeyer");
 }
 
 TEST_F(CWOptions, WithTheWindowOpenTheKeyerOpensAgainAndAFailureWritesNothing) {

@@ -110,6 +110,25 @@ TEST_F(EnvFile, PortNamesAreCheckedAfterTheLastLine) {
             "Reset it using the 'Options/CW Options' menu.");
 }
 
+TEST_F(EnvFile, KeyingChoicesTakeAnyCaseAndAnUnknownOrClashingOneIsToldAndMadeSafe) {
+  EnvSettings s = Read("CWKeyer=winkeyer\r\nCWKeyLine=rts\r\nCWPttLine=dtr");
+  EXPECT_EQ(s.CWKeyer, "WinKeyer");
+  EXPECT_EQ(s.CWKeyLine, "RTS");
+  EXPECT_EQ(s.CWPttLine, "DTR");
+  EXPECT_TRUE(boxes.empty());
+  s = Read("CWKeyLine=CTS\r\nCWPttLine=DTR");
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0],
+            "Bad CWKeyLine 'CTS' in environment file: DTR is used.\r\n"
+            "Reset it using the 'Options/CW Options' menu.");
+  // Back at DTR it clashes with PTT: PTT goes, keying stays.
+  EXPECT_EQ(boxes[1],
+            "The key line and the PTT line can't both be DTR: choose another PTT line, or "
+            "None.\r\nPTT is off (None) until it is set in the 'Options/CW Options' menu.");
+  EXPECT_EQ(s.CWKeyLine, "DTR");
+  EXPECT_EQ(s.CWPttLine, "None");
+}
+
 // The devices CW Options offers, from a made-up /dev and /sys: by-id names
 // first, then what no by-id name points to, and only the ttyS with a UART.
 TEST(SerialDevices, ByIdNamesFirstThenUsbAcmAndRealUarts) {
@@ -180,7 +199,11 @@ TEST_F(EnvFile, PlacementHoldsThirtyTwoBitsAndEverySettingReadsBackAsWritten) {
   s.CWWeight = 60;
   s.CWPttLead = 40;
   s.CWPttTail = 400;
+  s.CWKeyer = "WinKeyer";
+  s.CWKeyLine = "RTS";
+  s.CWPttLine = "None";
   s.NetKeyer = "0.0.0.0:7000";
+  s.NetPttLimit = 45;
   s.PacketTop = 60000;  // a second monitor
   s.PacketLeft = -3000;
   s.PacketHeight = 1200;

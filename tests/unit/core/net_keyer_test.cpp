@@ -151,6 +151,20 @@ TEST_F(NetKeying, ARepliesWhenItsTextsLastKeyUpComes) {
   EXPECT_EQ(replies[1].ms, LastKeyUp());  // not after the gap that follows it
 }
 
+TEST_F(NetKeying, AKeyerThatTimesItselfIsHandedTheCharactersAndRepliesAsItSendsThem) {
+  keyer.takesCharacters = true;
+  Request(Esc("240"));
+  EXPECT_EQ(keyer.speed, 40);
+  Request("cq tu^ never keyed");
+  Run(200);
+  EXPECT_EQ(keyer.characters, "cq") << "more than a character ahead";
+  EXPECT_TRUE(replies.empty());
+  Run(5000);
+  EXPECT_EQ(keyer.characters, "cq tu");
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(replies[0].ms, LastKeyUp());
+}
+
 TEST_F(NetKeying, AbortStopsAtOnceAndAnswersBreakInWordModeToo) {
   Request("paris paris paris^");
   Run(400);
@@ -167,38 +181,6 @@ TEST_F(NetKeying, AbortStopsAtOnceAndAnswersBreakInWordModeToo) {
   Run(3000);
   EXPECT_LE(LastKeyUp(), 3400 + 400);
   EXPECT_EQ(net.Waiting(), 0u);
-}
-
-// Text given while the port does not key is never answered as sent.
-TEST_F(NetKeying, AfterThePortFailsRequestsAreAnsweredBreakAndNothingIsKeyed) {
-  keyer.lineError = Result::FromErrno(Fault::Write, EIO);
-  send.Tick();
-  Request("cq^");
-  Request(Esc("hTU"));
-  Request("ee");
-  Run(2000);
-  ASSERT_EQ(replies.size(), 2u);
-  EXPECT_EQ(replies[0].text, "break\r\n");
-  EXPECT_EQ(replies[1].text, "break\r\n");
-  EXPECT_EQ(Heard(), "");
-  EXPECT_EQ(net.Totals().unkeyed, 2u);
-}
-
-TEST_F(NetKeying, PttHeldWithItsLimitReleasedLeadCappedAndTuneGoToTheKeyer) {
-  settings.NetPttLimit = 20;
-  Request(Esc("a1"));
-  Request(Esc("a0"));
-  Request(Esc("d900"));  // taken as 50 ms
-  Request(Esc("c1"));
-  EXPECT_EQ(Count("HOLDPTT 20000 1"), 1);
-  EXPECT_EQ(Count("HOLDPTT 20000 0"), 1);
-  EXPECT_EQ(keyer.pttLead, 50);
-  EXPECT_EQ(Count("TUNE 0 1000"), 1);
-  keyer.holdsDropped = 1;  // the keyer ended a hold at its limit
-  Run(1);
-  EXPECT_EQ(sink.Last(),
-            "Keying from a logger|A logger held PTT on for 20 s without keying anything: PTT is "
-            "down again (NetPttLimit).");
 }
 
 TEST_F(NetKeying, AResetReturnsToTheSettingsAndAFullQueueRefusesWhole) {

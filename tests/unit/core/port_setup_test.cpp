@@ -163,5 +163,25 @@ TEST_F(Port, StopEndsTheLineTheQueueAndThePauseAndLeavesTheKeyerAsConfigured) {
   EXPECT_EQ(keyer.sidetone, SidetoneDevice::None);
 }
 
+TEST_F(Port, ThePaddleBreakingInStopsWhatWaitsAsEscWouldAndSaysSoUntilTheNextText) {
+  settings.CWPort = "COM1";
+  ASSERT_TRUE(send.OpenCWPort(1).ok());
+  keyer.takesCharacters = true;
+  calls.clear();
+  typed.line = "CQ CQ";
+  send.Queue().QueueCW("TEST TEST", 3);
+  RunFor(100);
+  ++keyer.breakIns;  // the operator took the paddle
+  RunFor(100);
+  EXPECT_EQ(Count("ABORT 0 0"), 1);
+  EXPECT_EQ(send.Queue().PendingText(), 0);
+  EXPECT_EQ(typed.line, "");
+  EXPECT_TRUE(send.PaddleStopped());
+  send.Queue().QueueCW("E", 3);
+  RunFor(100);
+  EXPECT_FALSE(send.PaddleStopped());
+  EXPECT_EQ(Count("ABORT 0 0"), 1);
+}
+
 }  // namespace
 }  // namespace orvex

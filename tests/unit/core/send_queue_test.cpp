@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "support/files.h"
 #include "support/send_harness.h"
 
@@ -135,6 +137,48 @@ TEST_F(Pump, TypedCharactersLeaveOneAPassAndCommandLettersActAsCommands) {
   calls.clear();
   RunFor(1500);
   EXPECT_EQ(Keyed(), "[KEYLINE 0 0]..-.. [KEYLINE 0 1][IDLE 0 0]");
+}
+
+// A WinKeyer times the elements itself: characters go to it about one
+// ahead of the key, commands still wait for what came before them, and
+// text with the key line off stays with our own sidetone.
+TEST_F(Pump, AKeyerThatTimesItselfTakesCharactersOneAheadAndCommandsWaitForThem) {
+  settings.CWPort = "COM1";
+  ASSERT_TRUE(send.OpenCWPort(1).ok());
+  keyer.takesCharacters = true;
+  typed.line = "CQ";
+  queue.QueueCW("TEST" + Codes({kCodePause, 1}) + "K", 3);
+  EXPECT_EQ(keyer.characters, "TE");
+  RunFor(1200);
+  EXPECT_EQ(keyer.characters, "TEST");
+  EXPECT_EQ(timer.starts, 1) << "the pause began before the last character had ended";
+  RunFor(3000);
+  EXPECT_EQ(keyer.characters, "TESTKCQ");
+  calls.clear();
+  queue.QueueCW("E", 1);  // a notice: heard here, never keyed
+  RunFor(2000);
+  EXPECT_EQ(keyer.characters, "TESTKCQ    ");  // the notice's blanks are silence anyway
+  EXPECT_TRUE(test::Contains(Keyed(), "[KEYLINE 0 0][TONE 0 650]. [TONE 0 600][KEYLINE 0 1]"));
+}
+
+// Such a keyer knows letters and figures; every other sign is two of them
+// run together, and must sound as our own table keys it.
+TEST(KeyerLetters, EverySignIsOneOrTwoLettersWhoseCodesRunTogetherToItsCode) {
+  for (int c = 1; c < 256; ++c) {
+    const auto ch = static_cast<unsigned char>(c);
+    const std::string letters = KeyerLetters(ch);
+    if (MorseCode(ch).empty() || ch == ' ') {
+      EXPECT_EQ(letters, ch == ' ' ? " " : "") << c;
+      continue;
+    }
+    ASSERT_TRUE(letters.size() == 1 || letters.size() == 2) << c;
+    std::string code;
+    for (char l : letters) {
+      EXPECT_TRUE(std::isupper(static_cast<unsigned char>(l)) || std::isdigit(l)) << c;
+      code += MorseCode(static_cast<unsigned char>(l));
+    }
+    EXPECT_EQ(code, MorseCode(ch)) << c;
+  }
 }
 
 TEST_F(Pump, TextThatDoesNotFitIsRefusedWholeWithABeep) {

@@ -204,7 +204,7 @@ TEST(EngineLine, ALineThatFailsWhileKeyingStopsEverythingAndSaysSo) {
   StallingClock clock;
   auto line = std::make_shared<test::Recorder>(&clock);
   EngineOutputs outputs = test::Recording(line, line);
-  outputs.openKeyLine = [line](int, std::unique_ptr<KeyLine>* opened) {
+  outputs.openKeyLine = [line](int, LineChoice, std::unique_ptr<KeyLine>* opened) {
     auto failing = std::make_unique<test::RecordingLine>(line);
     failing->failAfter = 3;  // PTT, the first key-down and key-up work
     *opened = std::move(failing);

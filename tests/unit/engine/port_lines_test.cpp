@@ -60,25 +60,56 @@ class PortLines : public ::testing::Test {
   char slave[128] = {};
 };
 
-TEST_F(PortLines, SerialLowersBothLinesOnOpenDtrKeysRtsIsPttAndCloseRaisesBoth) {
+TEST_F(PortLines, SerialLowersBothLinesOnOpenAndALineThatCannotBeLoweredIsNotOpened) {
   std::unique_ptr<KeyLine> line;
   ASSERT_TRUE(OpenSerialKeyLine(slave, &line, FakeIoctl).ok());
   EXPECT_EQ(g_calls,
             (std::vector<Call>{{TIOCMGET, 0}, {TIOCEXCL, 0}, {TIOCMBIC, TIOCM_DTR | TIOCM_RTS}}));
+  line.reset();
+  g_failRequest = TIOCMBIC;
+  EXPECT_EQ(OpenSerialKeyLine(slave, &line, FakeIoctl).error(), EINVAL);
+  EXPECT_EQ(g_calls.back().request, static_cast<unsigned long>(TIOCNXCL));  // nor left exclusive
+}
+
+// The station's wiring (DTR keys and RTS is PTT unless told otherwise):
+// which line keys, which is PTT (none: nothing switched), and both lowered
+// on the way out whatever is used.
+struct Wired {
+  LineChoice lines;
+  int key, ptt;  // the bits each switches; 0 for none
+};
+class WiredLines : public PortLines, public ::testing::WithParamInterface<Wired> {};
+
+TEST_P(WiredLines, KeyAndPttOnTheLinesChosenAndBothLoweredOnClose) {
+  const Wired w = GetParam();
+  std::unique_ptr<KeyLine> line;
+  ASSERT_TRUE(OpenSerialKeyLine(slave, &line, FakeIoctl, w.lines).ok());
   g_calls.clear();
   line->SetPtt(true);
   line->SetKey(true);
   line->SetKey(false);
   line.reset();
-  ASSERT_GE(g_calls.size(), 4u);
-  EXPECT_EQ(std::vector<Call>(g_calls.begin(), g_calls.begin() + 4),
-            (std::vector<Call>{{TIOCMBIS, TIOCM_RTS},
-                               {TIOCMBIS, TIOCM_DTR},
-                               {TIOCMBIC, TIOCM_DTR},
-                               {TIOCMBIC, TIOCM_DTR | TIOCM_RTS}}));
-  g_failRequest = TIOCMBIC;  // a line that cannot be lowered is not opened
-  EXPECT_EQ(OpenSerialKeyLine(slave, &line, FakeIoctl).error(), EINVAL);
-  EXPECT_EQ(g_calls.back().request, static_cast<unsigned long>(TIOCNXCL));  // nor left exclusive
+  std::vector<Call> want;
+  if (w.ptt != 0) want.push_back({TIOCMBIS, w.ptt});
+  want.push_back({TIOCMBIS, w.key});
+  want.push_back({TIOCMBIC, w.key});
+  want.push_back({TIOCMBIC, TIOCM_DTR | TIOCM_RTS});
+  ASSERT_GE(g_calls.size(), want.size());
+  EXPECT_EQ(std::vector<Call>(g_calls.begin(), g_calls.begin() + static_cast<long>(want.size())),
+            want);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Stations, WiredLines,
+    ::testing::Values(Wired{{}, TIOCM_DTR, TIOCM_RTS},
+                      Wired{{SerialLine::Rts, SerialLine::Dtr}, TIOCM_RTS, TIOCM_DTR},
+                      Wired{{SerialLine::Rts, SerialLine::None}, TIOCM_RTS, 0},
+                      Wired{{SerialLine::Dtr, SerialLine::None}, TIOCM_DTR, 0}));
+
+TEST_F(PortLines, KeyAndPttOnOneLineAreRefusedBeforeTheDeviceIsTouched) {
+  std::unique_ptr<KeyLine> line;
+  EXPECT_EQ(OpenSerialKeyLine(slave, &line, FakeIoctl, {SerialLine::Rts, SerialLine::Rts}).fault(),
+            Fault::Refused);
+  EXPECT_TRUE(g_calls.empty());
 }
 
 TEST_F(PortLines, APortHeldByAnotherProgramOrAnotherOrvexIsInUse) {

