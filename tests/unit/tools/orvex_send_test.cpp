@@ -111,7 +111,8 @@ TEST_F(OrvexSend, KeysThroughAWinKeyerWhenTheFileSaysSo) {
   const auto r = Send("--ini " + ini + " --msg 1 --port " + winKeyer.Device(), "ORVEX_AUDIO=none");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(winKeyer.Now().sent, "CQ DE DL1ABC EC ");
-  EXPECT_TRUE(winKeyer.Got("\x02\x28"));
+  EXPECT_TRUE(winKeyer.Got("\x02\x28") && winKeyer.Got("\x03\x32"));  // speed, weighting
+  EXPECT_TRUE(winKeyer.Got(std::string("\x04\x00\x00", 3)));          // PTT lead, tail
   EXPECT_FALSE(winKeyer.Now().hostOpen);
   test::WinKeyerEmulator silent({.answers = false});
   const auto refused = Send("--ini " + ini + " --msg 1 --port " + silent.Device());
