@@ -190,8 +190,12 @@ int main(int argc, char** argv) {
   }
   send.InitCW();
   if (!send.OpenCWPort(portCode).ok()) return 1;
-  std::fprintf(stderr, "orvex-keyd: keying %s for loggers on UDP %s\n",
-               Cp1252ToUtf8(settings.CWPort).c_str(), net->Address().c_str());
+  // What keys and who may key it, said once at the start.
+  Text keying = send.PortStatusText();
+  if (keying.ends_with(" open")) keying.resize(keying.size() - 5);
+  std::fprintf(stderr, "orvex-keyd: keying %s for loggers on UDP %s%s\n",
+               Cp1252ToUtf8(keying == "none" ? settings.CWPort : keying).c_str(),
+               net->Address().c_str(), allow ? (", from " + *allow + " only").c_str() : "");
 
   tools::LoopTimer loop;
   Ticker ticker(send, loop);

@@ -128,6 +128,11 @@ void RaiseAll() noexcept {
         if (g_dead.load()) n = ::write(fd, kClose, sizeof kClose);
         break;
       }
+      case Kind::Rigctld: {
+        static constexpr char kPttOff[] = "T 0\n";
+        [[maybe_unused]] ssize_t n = ::write(fd, kPttOff, sizeof kPttOff - 1);
+        break;
+      }
     }
   }
 }

@@ -10,7 +10,8 @@ namespace orvex::engine::emergency {
 
 // A WinKeyer is raised by writing to it: its buffer cleared, key and PTT
 // up, and, when the process is ending, host mode closed.
-enum class Kind { Serial = 1, Parallel = 2, Speaker = 3, WinKeyer = 4 };
+// A rigctld connection takes "T 0" (PTT off) from a signal handler too.
+enum class Kind { Serial = 1, Parallel = 2, Speaker = 3, WinKeyer = 4, Rigctld = 5 };
 
 // upControl: for a parallel port, the control byte with both lines up.
 void Register(int fd, Kind kind, unsigned char upControl = 0);

@@ -24,11 +24,21 @@ class KeyLine {
 
 // Which modem line of a serial port keys, and which is PTT. Radios differ:
 // many USB ports key CW on RTS; some interfaces have no PTT line at all.
-enum class SerialLine : uint8_t { Dtr, Rts, None };
+// Rig: PTT through the radio's CAT connection, no line of the port.
+enum class SerialLine : uint8_t { Dtr, Rts, None, Rig };
 struct LineChoice {
   SerialLine key = SerialLine::Dtr;
   SerialLine ptt = SerialLine::Rts;
   bool operator==(const LineChoice&) const = default;
+};
+
+// PTT kept by something other than the port's lines (the radio, over its
+// CAT connection). Told each change from the timing thread: it must not
+// block or allocate.
+class PttRelay {
+ public:
+  virtual ~PttRelay() = default;
+  virtual void Ptt(bool on) noexcept = 0;
 };
 
 // Sidetone only: no port line.

@@ -319,6 +319,7 @@ void KeyerEngine::Ptt(bool on) {
   pttOn_ = on;
   if (on) pttOnAt_ = clock_.Now();
   if (log_) log_->Put(clock_.Now(), on ? KeyEvent::PttOn : KeyEvent::PttOff);
+  if (pttRelay_) pttRelay_->Ptt(on);
   if (const Result set = line_->SetPtt(on); !set.ok()) Fail(set.error());
 }
 
@@ -336,6 +337,7 @@ void KeyerEngine::AllUp() {
   if (!line_) return;
   const bool wasDown = keyDown_, wasPtt = pttOn_;
   line_->AllUp();
+  if (pttRelay_) pttRelay_->Ptt(false);
   const int64_t now = clock_.Now();
   if (sidetone_) sidetone_->SetKey(false, now);
   keyDown_ = pttOn_ = pttHeld_ = false;

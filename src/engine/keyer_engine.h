@@ -79,6 +79,9 @@ class KeyerEngine {
 
   // Opens port; when it cannot be opened, a line that was open stays open.
   Result Open(int port, LineChoice lines = {});
+  // PTT told to relay as well as to the line (null: the line alone); set
+  // while the port is closed, kept until changed.
+  void SetPttRelay(PttRelay* relay) { pttRelay_ = relay; }
   void Close();
   void Abort();         // drop the queue, key and PTT up at once
   int Pending() const;  // elements queued or playing
@@ -184,6 +187,7 @@ class KeyerEngine {
   std::atomic<bool> interrupted_{false};
   std::atomic<uint32_t> stopsSeen_{0};  // the process stops (emergency::Stops) handled
   std::atomic<int64_t> nextChange_{kNoDeadline};
+  PttRelay* pttRelay_ = nullptr;
   std::atomic<uint64_t> holdsDropped_{0};
   std::atomic<int64_t> unitNs_{42'000'000};
   std::atomic<int64_t> leadNs_{0}, tailNs_{0};

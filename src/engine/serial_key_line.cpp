@@ -35,7 +35,7 @@ class SerialKeyLine : public KeyLine {
 
 Result OpenSerialKeyLine(const std::string& device, std::unique_ptr<KeyLine>* line, IoctlFn ioctl,
                          LineChoice lines) {
-  if (lines.key == SerialLine::None || lines.key == lines.ptt)
+  if (lines.key == SerialLine::None || lines.key == SerialLine::Rig || lines.key == lines.ptt)
     return Result::Failed(Fault::Refused, EINVAL, "the key line and the PTT line must differ");
   if (Result fits = CheckPortDevice(device, PortKind::Serial); !fits.ok()) return fits;
   const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);

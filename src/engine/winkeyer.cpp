@@ -144,7 +144,7 @@ void WinKeyer::Close() {
   fd_ = wakeFd_ = -1;
 }
 
-void WinKeyer::Send(std::string_view letters) {
+void WinKeyer::Send(std::string_view letters, int) {
   if (letters.empty() || letters.size() > 2) return;
   std::lock_guard lock(mu_);
   CatchStop();
@@ -224,14 +224,19 @@ void WinKeyer::HoldPtt(bool on, int limitMs) {
   Wake();
 }
 
-int WinKeyer::Pending() const {
+int WinKeyer::Pending() {
   std::lock_guard lock(mu_);
   return static_cast<int>(waiting_.size() + inKeyer_.size()) + (tuning_ ? 1 : 0);
 }
 
-Result WinKeyer::Failure() const {
+Result WinKeyer::Failure() {
   std::lock_guard lock(mu_);
   return failure_;
+}
+
+std::string WinKeyer::Name() {
+  return "WinKeyer " + std::to_string(version_ / 10) + "." + std::to_string(version_ % 10) +
+         " on " + device_;
 }
 
 void WinKeyer::TopUp() {

@@ -19,10 +19,11 @@
 #include <thread>
 
 #include "base/result.h"
+#include "engine/text_keyer.h"
 
 namespace orvex::engine {
 
-class WinKeyer {
+class WinKeyer : public TextKeyer {
  public:
   struct Setup {
     int wpm = 28;
@@ -36,7 +37,7 @@ class WinKeyer {
   static constexpr size_t kAhead = 2;
 
   WinKeyer() = default;
-  ~WinKeyer();
+  ~WinKeyer() override;
   WinKeyer(const WinKeyer&) = delete;
   WinKeyer& operator=(const WinKeyer&) = delete;
 
@@ -50,35 +51,28 @@ class WinKeyer {
   int Version() const { return version_; }
   const std::string& Device() const { return device_; }
 
-  // One character: a letter, figure, blank or punctuation the keyer knows,
-  // or two letters merged into one sign (no gap between them).
-  void Send(std::string_view letters);
-  // Everything waiting dropped, the keyer's buffer cleared, key and PTT up.
-  void Clear();
+  // One character: a letter, figure or blank, or two letters merged into
+  // one sign (no gap between them). The keyer says when it is sent.
+  void Send(std::string_view letters, int units) override;
+  // The keyer's buffer cleared within the call, key and PTT up.
+  void Clear() override;
   // At once, whatever is being sent.
-  void SetSpeed(int wpm);
-  void SetWeight(int percent);
-  void SetPttTiming(int leadMs, int tailMs);
-  // Key down for ms (with PTT), then up: for a tuner or an amplifier.
-  void Tune(int ms);
-  // PTT on until released, or until limitMs (0: none) pass with nothing sent.
-  void HoldPtt(bool on, int limitMs);
-
-  // Characters handed to Send and not yet sent (a tune counts as one).
-  int Pending() const;
-  // Characters handed so far, and those sent or dropped so far.
-  uint64_t Queued() const { return queued_.load(); }
-  uint64_t Ended() const { return ended_.load(); }
-  bool Busy() const { return Pending() > 0; }
-  // Why the keyer stopped working (the adapter pulled out, no answer);
-  // fine while it works. Nothing is sent after a failure until the next Open.
-  Result Failure() const;
-  // Times the operator's paddle broke in (the keyer dropped its text).
-  uint64_t BreakIns() const { return breakIns_.load(); }
-  uint64_t HoldsDropped() const { return holdsDropped_.load(); }
-  // The process was stopped (Ctrl+Z) since the last Clear: everything was
-  // dropped then, and nothing is taken until the program has stopped too.
-  bool Interrupted() const { return interrupted_.load(); }
+  void SetSpeed(int wpm) override;
+  void SetWeight(int percent) override;
+  void SetPttTiming(int leadMs, int tailMs) override;
+  void Tune(int ms) override;
+  void HoldPtt(bool on, int limitMs) override;
+  int Pending() override;
+  uint64_t Queued() override { return queued_.load(); }
+  uint64_t Ended() override { return ended_.load(); }
+  // The adapter pulled out, the keyer no longer answering.
+  Result Failure() override;
+  uint64_t BreakIns() override { return breakIns_.load(); }
+  uint64_t HoldsDropped() override { return holdsDropped_.load(); }
+  // Everything was dropped at a stop (Ctrl+Z), and nothing is taken until
+  // the program has stopped too.
+  bool Interrupted() override { return interrupted_.load(); }
+  std::string Name() override;
 
  private:
   struct Unit {

@@ -111,13 +111,40 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   keyer_ = ChoiceField(e, &EnvSettings::CWKeyer, "Keyer", cwFrame, cwGrid, 4);
   keyLine_ = ChoiceField(e, &EnvSettings::CWKeyLine, "Key line", cwFrame, cwGrid, 5);
   pttLine_ = ChoiceField(e, &EnvSettings::CWPttLine, "PTT line", cwFrame, cwGrid, 6);
-  auto linesInUse = [this] {
-    const bool lines = keyer_->currentText() == "Line";
-    keyLine_->setEnabled(lines);
-    pttLine_->setEnabled(lines);
+  // The radio over Hamlib (model 2: a running rigctld), with the model's
+  // name beside its number; a keyer on another machine.
+  rigModel_ = NumberField(Typed(e, &EnvSettings::RigModel), "RigModel", "Rig model", "", cwFrame,
+                          cwGrid, 7);
+  rigName_ = new QLabel(cwFrame);
+  rigName_->setObjectName("RigModelName");
+  cwGrid->itemAtPosition(7, 1)->layout()->addWidget(rigName_);
+  rigPort_ = new QLineEdit(Typed(e, &EnvSettings::RigPort), cwFrame);
+  rigPort_->setObjectName("RigPort");
+  rigPort_->setToolTip("The radio's device, or host:port of rigctld (model 2)");
+  cwGrid->addWidget(new QLabel("Rig port", cwFrame), 8, 0);
+  cwGrid->addWidget(rigPort_, 8, 1);
+  rigBaud_ = NumberField(Typed(e, &EnvSettings::RigBaud), "RigBaud", "Rig baud", "(0: the model's)",
+                         cwFrame, cwGrid, 9);
+  rigBaud_->setMaxLength(7);
+  remote_ = new QLineEdit(Typed(e, &EnvSettings::RemoteKeyer), cwFrame);
+  remote_->setObjectName("RemoteKeyer");
+  cwGrid->addWidget(new QLabel("Remote keyer", cwFrame), 10, 0);
+  cwGrid->addWidget(remote_, 10, 1);
+  auto inUse = [this] {
+    const QString keyer = keyer_->currentText();
+    keyLine_->setEnabled(keyer == "Line");
+    pttLine_->setEnabled(keyer == "Line");
+    const bool rig = keyer == "Rig" || (keyer == "Line" && pttLine_->currentText() == "Rig");
+    for (QWidget* w : {static_cast<QWidget*>(rigModel_), static_cast<QWidget*>(rigPort_),
+                       static_cast<QWidget*>(rigBaud_)})
+      w->setEnabled(rig);
+    remote_->setEnabled(keyer == "Remote");
+    rigName_->setText(ToQString(RigModelText(rigModel_->text().toInt())));
   };
-  connect(keyer_, &QComboBox::currentTextChanged, this, linesInUse);
-  linesInUse();
+  connect(keyer_, &QComboBox::currentTextChanged, this, inUse);
+  connect(pttLine_, &QComboBox::currentTextChanged, this, inUse);
+  connect(rigModel_, &QLineEdit::textChanged, this, inUse);
+  inUse();
   // Loggers (Tlf, CQRLOG...) key through the program: a port on this
   // computer, or address:port to take requests from the network.
   netKeyer_ = new QLineEdit(Typed(e, &EnvSettings::NetKeyer), cwFrame);
@@ -127,9 +154,9 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   auto* netLabel = new QLabel("Accept keying from loggers on UDP port", cwFrame);
   netLabel->setObjectName("NetKeyerLabel");
   netLabel->setBuddy(netKeyer_);
-  cwGrid->addWidget(netLabel, 7, 0, 1, 2);
-  cwGrid->addWidget(netKeyer_, 8, 0, 1, 2, Qt::AlignLeft);
-  cwGrid->setRowStretch(9, 1);
+  cwGrid->addWidget(netLabel, 11, 0, 1, 2);
+  cwGrid->addWidget(netKeyer_, 12, 0, 1, 2, Qt::AlignLeft);
+  cwGrid->setRowStretch(13, 1);
 
   // Sidetone.
   auto* toneFrame = new QGroupBox("CW Sidetone", this);
@@ -207,10 +234,10 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
 
   // The keyboard order of the original dialog, the wave option last; the
   // keying choices and the loggers' port, which it did not have, after it.
-  QWidget* order[] = {port_,    speed_,   pttLead_, pttTail_, sidetone_, tone_,
-                      speaker_, midi_,    msgs_[0], msgs_[1], msgs_[2],  msgs_[3],
-                      msgs_[4], msgs_[5], msgs_[6], msgs_[7], save_,     cancel_,
-                      help_,    wave_,    keyer_,   keyLine_, pttLine_,  netKeyer_};
+  QWidget* order[] = {port_,    speed_,   pttLead_,  pttTail_, sidetone_, tone_,    speaker_,
+                      midi_,    msgs_[0], msgs_[1],  msgs_[2], msgs_[3],  msgs_[4], msgs_[5],
+                      msgs_[6], msgs_[7], save_,     cancel_,  help_,     wave_,    keyer_,
+                      keyLine_, pttLine_, rigModel_, rigPort_, rigBaud_,  remote_,  netKeyer_};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 
   connect(save_, &QPushButton::clicked, this, [this, &actions] {
@@ -237,6 +264,10 @@ CWOptionsEntries CWEnv::Entries() const {
   e.typed[KeyOf(&EnvSettings::CWKeyer)] = FromQString(keyer_->currentText());
   e.typed[KeyOf(&EnvSettings::CWKeyLine)] = FromQString(keyLine_->currentText());
   e.typed[KeyOf(&EnvSettings::CWPttLine)] = FromQString(pttLine_->currentText());
+  e.typed[KeyOf(&EnvSettings::RigModel)] = FromQString(rigModel_->text());
+  e.typed[KeyOf(&EnvSettings::RigPort)] = FromQString(rigPort_->text());
+  e.typed[KeyOf(&EnvSettings::RigBaud)] = FromQString(rigBaud_->text());
+  e.typed[KeyOf(&EnvSettings::RemoteKeyer)] = FromQString(remote_->text());
   e.typed[KeyOf(&EnvSettings::CWTone)] = FromQString(tone_->text());
   e.typed[KeyOf(&EnvSettings::CWSidetone_Enable)] = std::to_string(sidetone_->isChecked() ? 1 : 0);
   e.typed[KeyOf(&EnvSettings::CWSidetone_Device)] = std::to_string(midi_->isChecked()   ? 3

@@ -45,6 +45,9 @@ class CWEnv : public QDialog {
   QComboBox* Keyer() const { return keyer_; }
   QComboBox* KeyLine() const { return keyLine_; }
   QComboBox* PttLine() const { return pttLine_; }
+  QLineEdit* RigModel() const { return rigModel_; }
+  QLabel* RigName() const { return rigName_; }
+  QLineEdit* Remote() const { return remote_; }
   QRadioButton* Option(int device) const;
   QPushButton* SaveButton() const { return save_; }
   QPushButton* CancelButton() const { return cancel_; }
@@ -58,6 +61,11 @@ class CWEnv : public QDialog {
   QComboBox* keyer_;
   QComboBox* keyLine_;
   QComboBox* pttLine_;
+  QLineEdit* rigModel_;
+  QLabel* rigName_;
+  QLineEdit* rigPort_;
+  QLineEdit* rigBaud_;
+  QLineEdit* remote_;
   QLineEdit* netKeyer_;
   QCheckBox* sidetone_;
   QLineEdit* tone_;

@@ -25,11 +25,16 @@ struct EnvSettings {
   int16_t CWWeight{};
   int16_t CWPttLead{};  // ms PTT rises before the first element
   int16_t CWPttTail{};  // ms PTT is held after the last element
-  // How the port keys: "Line" (its own lines, timed here) or "WinKeyer"
-  // (a keyer chip on the serial port that times the elements itself).
+  // How the station keys: "Line" (the port's own lines, timed here),
+  // "WinKeyer" (a keyer chip on the serial port), "Rig" (the radio's own
+  // keyer, through Hamlib) or "Remote" (a keyer on another machine).
   Text CWKeyer;
-  Text CWKeyLine;  // the serial line that keys: "DTR" or "RTS"
-  Text CWPttLine;  // the serial line that is PTT: "RTS", "DTR" or "None"
+  Text CWKeyLine;      // the serial line that keys: "DTR" or "RTS"
+  Text CWPttLine;      // PTT: "RTS", "DTR", "None" or "Rig" (the radio's, over CAT)
+  int32_t RigModel{};  // Hamlib's model number; 2 is a running rigctld
+  Text RigPort;        // the radio's device, or host:port of the rigctld
+  int32_t RigBaud{};   // 0: the model's own
+  Text RemoteKeyer;    // host:port of a keyer on another machine
   // Where loggers key through the program over UDP: "6789" or
   // "127.0.0.1:6789" (this computer only); empty: they cannot.
   Text NetKeyer;

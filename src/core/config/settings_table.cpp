@@ -45,6 +45,14 @@ Result CheckNetKeyerEntry(const Text& typed, Text* stored) {
   return {};
 }
 
+// A keyer on another machine: host:port, as any address is written.
+Result CheckRemoteEntry(const Text& typed, Text* stored) {
+  *stored = TrimBlanks(typed);
+  NetAddress address;
+  if (stored->find(':') != Text::npos && ParseNetAddress(*stored, &address).ok()) return {};
+  return Result::Refused("Remote keyer must be host:port");
+}
+
 // In the order the file is written, one row a setting.
 // clang-format off
 const Setting kTable[] = {
@@ -61,9 +69,13 @@ const Setting kTable[] = {
     {.key = "CWWeight", .field = &EnvSettings::CWWeight, .number = 50},
     {.key = "CWPttLead", .field = &EnvSettings::CWPttLead, .limits = kPttLeadLimits, .fileLimited = true, .label = "PTT lead"},
     {.key = "CWPttTail", .field = &EnvSettings::CWPttTail, .limits = kPttTailLimits, .fileLimited = true, .label = "PTT tail"},
-    {.key = "CWKeyer", .field = &EnvSettings::CWKeyer, .text = "Line", .how = Written::Text, .onlyChanged = true, .label = "Keyer", .choices = "Line|WinKeyer"},
+    {.key = "CWKeyer", .field = &EnvSettings::CWKeyer, .text = "Line", .how = Written::Text, .onlyChanged = true, .label = "Keyer", .choices = "Line|WinKeyer|Rig|Remote"},
     {.key = "CWKeyLine", .field = &EnvSettings::CWKeyLine, .text = "DTR", .how = Written::Text, .onlyChanged = true, .label = "Key line", .choices = "DTR|RTS"},
-    {.key = "CWPttLine", .field = &EnvSettings::CWPttLine, .text = "RTS", .how = Written::Text, .onlyChanged = true, .label = "PTT line", .choices = "RTS|DTR|None"},
+    {.key = "CWPttLine", .field = &EnvSettings::CWPttLine, .text = "RTS", .how = Written::Text, .onlyChanged = true, .label = "PTT line", .choices = "RTS|DTR|None|Rig"},
+    {.key = "RigModel", .field = &EnvSettings::RigModel, .number = 2, .onlyChanged = true, .limits = kRigModelLimits, .label = "Rig model"},
+    {.key = "RigPort", .field = &EnvSettings::RigPort, .text = "localhost:4532", .how = Written::Text, .onlyChanged = true},
+    {.key = "RigBaud", .field = &EnvSettings::RigBaud, .onlyChanged = true, .limits = kRigBaudLimits, .label = "Rig baud rate"},
+    {.key = "RemoteKeyer", .field = &EnvSettings::RemoteKeyer, .text = "127.0.0.1:6789", .how = Written::Text, .onlyChanged = true, .check = CheckRemoteEntry},
     {.key = "NetKeyer", .field = &EnvSettings::NetKeyer, .how = Written::Text, .onlyWith = &EnvSettings::NetKeyer, .check = CheckNetKeyerEntry},
     {.key = "NetPttLimit", .field = &EnvSettings::NetPttLimit, .number = 30, .onlyChanged = true, .limits = kNetPttLimits, .fileLimited = true, .label = "Logger PTT limit"},
     {.key = "MsgCW", .field = &EnvSettings::MsgCW, .how = Written::Numbered},  // MsgCW1 to MsgCW8

@@ -30,6 +30,8 @@ inline constexpr Limits kToneLimits{0, 9999};     // Hz
 inline constexpr Limits kPttLeadLimits{0, 500};   // ms before the first element
 inline constexpr Limits kPttTailLimits{0, 3000};  // ms after the last
 inline constexpr Limits kNetPttLimits{1, 3600};   // s a logger may hold PTT without keying
+inline constexpr Limits kRigModelLimits{1, 99999};
+inline constexpr Limits kRigBaudLimits{0, 1000000};
 
 using Field =
     std::variant<std::monostate, Text EnvSettings::*, int16_t EnvSettings::*,

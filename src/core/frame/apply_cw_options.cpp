@@ -9,12 +9,21 @@ namespace orvex {
 namespace {
 
 // The settings the dialog edits, besides the messages.
-const Field kEdited[] = {&EnvSettings::CWPort,           &EnvSettings::CWSpeed,
-                         &EnvSettings::CWTone,           &EnvSettings::CWSidetone_Enable,
-                         &EnvSettings::CWPttLead,        &EnvSettings::CWPttTail,
-                         &EnvSettings::CWKeyer,          &EnvSettings::CWKeyLine,
-                         &EnvSettings::CWPttLine,        &EnvSettings::NetKeyer,
-                         &EnvSettings::CWSidetone_Device};
+const Field kEdited[] = {&EnvSettings::CWPort,
+                         &EnvSettings::CWSpeed,
+                         &EnvSettings::CWTone,
+                         &EnvSettings::CWSidetone_Enable,
+                         &EnvSettings::CWPttLead,
+                         &EnvSettings::CWPttTail,
+                         &EnvSettings::CWKeyer,
+                         &EnvSettings::CWKeyLine,
+                         &EnvSettings::CWPttLine,
+                         &EnvSettings::NetKeyer,
+                         &EnvSettings::CWSidetone_Device,
+                         &EnvSettings::RigModel,
+                         &EnvSettings::RigPort,
+                         &EnvSettings::RigBaud,
+                         &EnvSettings::RemoteKeyer};
 
 }  // namespace
 

@@ -5,45 +5,142 @@
 #include "base/clock.h"
 #include "core/sending/morse_table.h"
 #include "engine/device_names.h"
+#include "engine/remote_keyer.h"
+#include "engine/rig_keyer.h"
+#include "engine/winkeyer.h"
 
 namespace orvex {
+namespace {
 
-Result EngineKeyer::Open(int16_t port, const Wiring& wiring) {
-  if (wiring.keyer == KeyerKind::Line || port == 0) {
-    const Result opened = engine_.Open(port, wiring.lines);
-    // The WinKeyer stays as it was when the port cannot be opened.
-    if (opened.ok() && useWinKeyer_) {
-      winKeyer_.Close();
-      useWinKeyer_ = false;
-    }
+// c as a keyer of this kind writes it; empty when it cannot send it.
+std::string Written(KeyerKind kind, unsigned char c) {
+  if (MorseCode(c).empty()) return {};
+  const auto upper = static_cast<char>(std::toupper(c < 128 ? c : 0));
+  switch (kind) {
+    case KeyerKind::WinKeyer:
+      return KeyerLetters(c);
+    case KeyerKind::Rig:
+      // Radios' keyers take plain text: letters, figures, punctuation.
+      return c < 128 ? std::string(1, upper) : std::string();
+    case KeyerKind::Remote:
+      // The protocol's own letters for the signs; its "+", "-" and "~"
+      // change the speed or pause, so those signs cannot be sent.
+      switch (c) {
+        case '+':
+          return "*";
+        case '@':
+          return "<";
+        case '%':
+          return "&";
+        case '-':
+        case '~':
+          return {};
+        default:
+          return std::string(1, static_cast<char>(c));
+      }
+    case KeyerKind::Line:
+      break;
+  }
+  return {};
+}
+
+}  // namespace
+
+Result EngineKeyer::OpenEngine(int16_t port, const engine::LineChoice& lines,
+                               std::unique_ptr<engine::RigLink> link) {
+  // A relay is changed only while the timing thread is stopped.
+  if (link || pttLink_) engine_.Close();
+  engine_.SetPttRelay(link.get());
+  const Result opened = engine_.Open(port, lines);
+  if (!opened.ok()) {
+    engine_.SetPttRelay(pttLink_.get());
     return opened;
   }
-  if (port < 0)
-    return Result::Failed(Fault::Open, ENOTTY,
-                          "a WinKeyer is on a serial port (COM1 to COM8 or a device path)");
-  engine::WinKeyer::Setup setup;
-  const Result opened = winKeyer_.Open(engine::DeviceForPort(port), setup);
+  pttLink_ = std::move(link);
+  return {};
+}
+
+Result EngineKeyer::Open(int16_t port, const Wiring& wiring) {
+  std::unique_ptr<engine::RigLink> link;
+  std::unique_ptr<engine::TextKeyer> text;
+  const bool ownTiming =
+      wiring.keyer == KeyerKind::Line || (wiring.keyer == KeyerKind::WinKeyer && port == 0);
+  const bool pttByCat = wiring.lines.ptt == engine::SerialLine::Rig;
+  Result opened;
+  if (ownTiming || wiring.keyer == KeyerKind::Rig) {
+    if (wiring.keyer == KeyerKind::Rig || (pttByCat && port != 0))
+      opened = engine::RigLink::Open(wiring.rig, &link);
+  }
   if (!opened.ok()) return opened;
-  useWinKeyer_ = true;
-  keyLine_ = true;
+  if (ownTiming) {
+    if (opened = OpenEngine(port, wiring.lines, std::move(link)); !opened.ok()) return opened;
+    CloseText();
+    kind_ = KeyerKind::Line;
+    return {};
+  }
+  switch (wiring.keyer) {
+    case KeyerKind::WinKeyer: {
+      if (port < 0)
+        return Result::Failed(Fault::Open, ENOTTY,
+                              "a WinKeyer is on a serial port (COM1 to COM8 or a device path)");
+      auto winKeyer = std::make_unique<engine::WinKeyer>();
+      opened = winKeyer->Open(engine::DeviceForPort(port), {});
+      text = std::move(winKeyer);
+      break;
+    }
+    case KeyerKind::Rig:
+      text = std::make_unique<engine::RigKeyer>(std::move(link), pttByCat);
+      break;
+    default: {
+      std::unique_ptr<engine::RemoteKeyer> remote;
+      opened = engine::RemoteKeyer::Open(wiring.remote, &remote);
+      text = std::move(remote);
+      break;
+    }
+  }
+  if (!opened.ok()) return opened;
+  CloseText();
   // The engine plays what must not key the transmitter: notices in the
   // sidetone, text while the key line is off.
-  return engine_.Open(0);
+  OpenEngine(0, {}, nullptr);
+  text_ = std::move(text);
+  kind_ = wiring.keyer;
+  keyLine_ = true;
+  return {};
+}
+
+void EngineKeyer::CloseText() {
+  if (!text_) return;
+  text_->Clear();  // everything it held ends here
+  closedQueued_ += text_->Queued();
+  closedEnded_ += text_->Ended();
+  text_.reset();
 }
 
 void EngineKeyer::Close() {
-  winKeyer_.Close();
-  useWinKeyer_ = false;
+  CloseText();
   engine_.Close();
+  engine_.SetPttRelay(nullptr);
+  pttLink_.reset();
+  kind_ = KeyerKind::Line;
 }
 
 void EngineKeyer::Abort() {
-  if (useWinKeyer_) winKeyer_.Clear();
+  if (text_) text_->Clear();
   engine_.Abort();
 }
 
 int16_t EngineKeyer::Pending() {
-  return static_cast<int16_t>(std::min(engine_.Pending() + winKeyer_.Pending(), 32767));
+  const int text = text_ ? text_->Pending() : 0;
+  return static_cast<int16_t>(std::min(engine_.Pending() + text, 32767));
+}
+
+uint64_t EngineKeyer::Queued() {
+  return engine_.Queued() + closedQueued_ + (text_ ? text_->Queued() : 0);
+}
+
+uint64_t EngineKeyer::Ended() {
+  return engine_.Ended() + closedEnded_ + (text_ ? text_->Ended() : 0);
 }
 
 void EngineKeyer::KeyLine(int16_t on) {
@@ -52,62 +149,69 @@ void EngineKeyer::KeyLine(int16_t on) {
 }
 
 int16_t EngineKeyer::Active() {
-  return engine_.Active() || winKeyer_.Busy() ? 1 : 0;
+  return engine_.Active() || (text_ && text_->Busy()) ? 1 : 0;
 }
 
 Result EngineKeyer::LineError() {
-  if (useWinKeyer_) return winKeyer_.Failure();
+  if (text_) return text_->Failure();
+  if (pttLink_)
+    if (Result ptt = pttLink_->Failure(); !ptt.ok()) return ptt;
   return engine_.LineError();
 }
 
 void EngineKeyer::PttTiming(int16_t leadMs, int16_t tailMs) {
   engine_.SetPttTiming(leadMs, tailMs);
-  if (useWinKeyer_) winKeyer_.SetPttTiming(leadMs, tailMs);
+  if (text_) text_->SetPttTiming(leadMs, tailMs);
 }
 
 void EngineKeyer::Tune(int ms) {
-  if (useWinKeyer_)
-    winKeyer_.Tune(ms);
+  if (text_)
+    text_->Tune(ms);
   else
     engine_.Tune(ms);
 }
 
 void EngineKeyer::HoldPtt(int16_t on, int limitMs) {
-  if (useWinKeyer_)
-    winKeyer_.HoldPtt(on != 0, limitMs);
+  if (text_)
+    text_->HoldPtt(on != 0, limitMs);
   else
     engine_.HoldPtt(on != 0, limitMs);
 }
 
+uint64_t EngineKeyer::HoldsDropped() {
+  return engine_.HoldsDropped() + (text_ ? text_->HoldsDropped() : 0);
+}
+
+bool EngineKeyer::Interrupted() {
+  return engine_.Interrupted() || (text_ && text_->Interrupted());
+}
+
 int64_t EngineKeyer::NextChangeMs() {
-  // The WinKeyer says when a character has gone only as it happens: while
-  // it sends, look again soon.
-  if (useWinKeyer_ && winKeyer_.Busy()) return MonotonicNs() / 1'000'000 + 10;
+  // A keyer that times itself says when a character has gone only as it
+  // happens: while it sends, look again soon.
+  if (text_ && text_->Busy()) return MonotonicNs() / 1'000'000 + 10;
   const int64_t ns = engine_.NextChangeNs();
   return ns == engine::kNoDeadline ? -1 : ns / 1'000'000;
 }
 
 bool EngineKeyer::Character(unsigned char c) {
   if (!TakesCharacters()) return false;
-  const std::string letters = KeyerLetters(c);
-  if (letters.empty()) return false;
-  winKeyer_.Send(letters);
+  const std::string written = Written(kind_, c);
+  if (written.empty()) return false;
+  text_->Send(written, CharacterUnits(c));
   return true;
 }
 
 void EngineKeyer::Speed(int16_t wpm) {
-  if (useWinKeyer_) winKeyer_.SetSpeed(wpm);
+  if (text_) text_->SetSpeed(wpm);
 }
 
 void EngineKeyer::Weight(int16_t percent) {
-  if (useWinKeyer_) winKeyer_.SetWeight(percent);
+  if (text_) text_->SetWeight(percent);
 }
 
 Text EngineKeyer::Name() {
-  if (!useWinKeyer_) return {};
-  const int v = winKeyer_.Version();
-  return "WinKeyer " + std::to_string(v / 10) + "." + std::to_string(v % 10) + " on " +
-         Utf8ToCp1252(winKeyer_.Device());
+  return text_ ? Utf8ToCp1252(text_->Name()) : Text();
 }
 
 }  // namespace orvex

@@ -1,17 +1,24 @@
 // The real keyer: the operations forwarded to the keying engine, or, when
-// the port has a WinKeyer on it, the text to the WinKeyer and only what
-// must not key the transmitter (sidetone-only notices) to the engine.
+// the station keys through a keyer that times itself (a WinKeyer, the
+// radio's own keyer, a keyer on another machine), the text to that keyer
+// and only what must not key the transmitter (sidetone-only notices, text
+// while the key line is off) to the engine.
 #pragma once
+
+#include <memory>
 
 #include "core/sending/keyer.h"
 #include "engine/keyer_engine.h"
-#include "engine/winkeyer.h"
+#include "engine/rig_link.h"
+#include "engine/text_keyer.h"
 
 namespace orvex {
 
 class EngineKeyer : public Keyer {
  public:
   explicit EngineKeyer(engine::KeyerEngine& engine) : engine_(engine) {}
+  ~EngineKeyer() override { Close(); }
+  // A way of keying that cannot be opened leaves the one that was open.
   Result Open(int16_t port, const Wiring& wiring) override;
   void Close() override;
   void Abort() override;
@@ -30,25 +37,33 @@ class EngineKeyer : public Keyer {
   void ElementNs(bool down, int64_t ns) override { engine_.ElementNs(down, ns); }
   void Volume(int16_t percent) override { engine_.SetVolume(percent); }
   void HoldPtt(int16_t on, int limitMs) override;
-  uint64_t HoldsDropped() override { return engine_.HoldsDropped() + winKeyer_.HoldsDropped(); }
-  bool Interrupted() override { return engine_.Interrupted() || winKeyer_.Interrupted(); }
+  uint64_t HoldsDropped() override;
+  bool Interrupted() override;
   int64_t NextChangeMs() override;
-  // The two counts run on together: only one of them moves at a time, since
-  // a switch between them waits for everything before it to be sent.
-  uint64_t Queued() override { return engine_.Queued() + winKeyer_.Queued(); }
-  uint64_t Ended() override { return engine_.Ended() + winKeyer_.Ended(); }
-  bool TakesCharacters() override { return useWinKeyer_ && keyLine_; }
+  // The counts run on together: only one of them moves at a time, since a
+  // switch between them waits for everything before it to be sent.
+  uint64_t Queued() override;
+  uint64_t Ended() override;
+  bool TakesCharacters() override { return text_ && keyLine_; }
+  int CharactersAhead() override { return text_ ? text_->Ahead() : 1; }
   bool Character(unsigned char c) override;
   void Speed(int16_t wpm) override;
   void Weight(int16_t percent) override;
   Text Name() override;
-  uint64_t BreakIns() override { return winKeyer_.BreakIns(); }
+  uint64_t BreakIns() override { return text_ ? text_->BreakIns() : 0; }
 
  private:
+  // The engine on port with lines, PTT relayed to link when it has one.
+  Result OpenEngine(int16_t port, const engine::LineChoice& lines,
+                    std::unique_ptr<engine::RigLink> link);
+  void CloseText();
+
   engine::KeyerEngine& engine_;
-  engine::WinKeyer winKeyer_;
-  bool useWinKeyer_ = false;
+  KeyerKind kind_ = KeyerKind::Line;
+  std::unique_ptr<engine::TextKeyer> text_;   // a keyer that times itself
+  std::unique_ptr<engine::RigLink> pttLink_;  // PTT over CAT for our own timing
   bool keyLine_ = true;
+  uint64_t closedQueued_ = 0, closedEnded_ = 0;  // counted by keyers closed since
 };
 
 }  // namespace orvex

@@ -8,19 +8,23 @@
 #include "base/result.h"
 #include "base/text.h"
 #include "engine/key_line.h"
+#include "engine/rig_link.h"
 #include "engine/sidetone.h"
 
 namespace orvex {
 
 using engine::SidetoneDevice;
 
-enum class KeyerKind : uint8_t { Line, WinKeyer };
+// Line: the port's own lines, timed here. The others time the elements
+// themselves: a WinKeyer on the port, the radio's own keyer (Hamlib), a
+// keyer on another machine (the loggers' UDP protocol).
+enum class KeyerKind : uint8_t { Line, WinKeyer, Rig, Remote };
 
-// How the port keys: through its own lines (which one keys, which is PTT)
-// timed here, or through a keyer chip on it that times the elements itself.
 struct Wiring {
   KeyerKind keyer = KeyerKind::Line;
-  engine::LineChoice lines;
+  engine::LineChoice lines;  // PTT may be the radio's, over CAT (SerialLine::Rig)
+  engine::RigSetup rig;      // for the radio's keyer and PTT over CAT
+  std::string remote;        // host:port of a keyer on another machine
   bool operator==(const Wiring&) const = default;
 };
 
@@ -76,6 +80,9 @@ class Keyer {
   // characters while the key line is on, and then Pending, Queued and
   // Ended count characters. Ours takes elements and keeps these defaults.
   virtual bool TakesCharacters() { return false; }
+  // How many characters such a keyer wants beyond the one it sends: the
+  // radio's keyer a word, a WinKeyer one.
+  virtual int CharactersAhead() { return 1; }
   // Hands over c; false when the keyer has no code for it (left out).
   virtual bool Character(unsigned char /*c*/) { return false; }
   // The speed and weighting for a keyer that times itself.

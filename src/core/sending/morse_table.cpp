@@ -94,6 +94,14 @@ unsigned char MorseCharacter(std::string_view code) {
   return 0;
 }
 
+int CharacterUnits(unsigned char c) {
+  const std::string_view code = MorseCode(c);
+  if (code.empty()) return 0;
+  int units = 2;
+  for (char e : code) units += e == '-' ? 4 : e == '.' ? 2 : 1;
+  return units;
+}
+
 std::string KeyerLetters(unsigned char c) {
   const std::string_view code = MorseCode(c);
   if (code.empty()) return {};

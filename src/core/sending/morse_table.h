@@ -44,6 +44,10 @@ unsigned char MorseCharacter(std::string_view code);
 // has no code.
 std::string KeyerLetters(unsigned char c);
 
+// How long c takes in units, the space after it included (a dot 2 with its
+// gap, a dash 4, an extra unit 1, and 2 after the character); 0 for none.
+int CharacterUnits(unsigned char c);
+
 // One unit at a speed in words per minute ("PARIS" is 50 units), in ns.
 inline int64_t UnitNs(int wpm) {
   return 1'200'000'000LL / (wpm < 1 ? 1 : wpm);

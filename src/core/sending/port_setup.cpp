@@ -19,13 +19,27 @@ Wiring WiringFrom(const EnvSettings& s) {
     const Text upper = UpperCase(name);
     return upper == "DTR"   ? engine::SerialLine::Dtr
            : upper == "RTS" ? engine::SerialLine::Rts
+           : upper == "RIG" ? engine::SerialLine::Rig
                             : engine::SerialLine::None;
   };
+  const Text keyer = UpperCase(s.CWKeyer);
   Wiring wiring;
-  wiring.keyer = UpperCase(s.CWKeyer) == "WINKEYER" ? KeyerKind::WinKeyer : KeyerKind::Line;
+  wiring.keyer = keyer == "WINKEYER" ? KeyerKind::WinKeyer
+                 : keyer == "RIG"    ? KeyerKind::Rig
+                 : keyer == "REMOTE" ? KeyerKind::Remote
+                                     : KeyerKind::Line;
   wiring.lines.key = line(s.CWKeyLine);
   wiring.lines.ptt = line(s.CWPttLine);
+  wiring.rig.model = s.RigModel;
+  wiring.rig.port = Cp1252ToUtf8(s.RigPort);
+  wiring.rig.baud = s.RigBaud;
+  wiring.remote = Cp1252ToUtf8(s.RemoteKeyer);
   return wiring;
+}
+
+Text RigModelText(int model) {
+  const std::string name = engine::RigModelName(model);
+  return name.empty() ? Text("unknown model") : Utf8ToCp1252(name);
 }
 
 void PortSetup::InitCW() {
@@ -50,8 +64,10 @@ Result PortSetup::OpenPort(int16_t portCode, bool quietly) {
   CloseKeyer();
   sidetoneReported_ = false;
   failure_ = {};
-  if (portCode == 0 && settings_.CWSidetone_Enable == 0) return {};
   const Wiring wiring = WiringFrom(settings_);
+  // The radio's keyer and a keyer elsewhere need no port of their own.
+  const bool portless = wiring.keyer == KeyerKind::Rig || wiring.keyer == KeyerKind::Remote;
+  if (portCode == 0 && settings_.CWSidetone_Enable == 0 && !portless) return {};
   const Result opened = keyer_.Open(portCode, wiring);
   if (!opened.ok()) {
     failedCode_ = portCode;
@@ -140,7 +156,7 @@ void PortSetup::LineFailed(const Result& failure) {
   failedCode_ = openCode_;
   failure_ = failure;
   const Text nl(CRLF);
-  attention_.Failed(kSetupTitle, failure.Told("CW port " + PortAndDevice(openCode_) +
+  attention_.Failed(kSetupTitle, failure.Told(KeyedThrough(openCode_) +
                                               " stopped working: " + failure.Description() + "." +
                                               nl + nl + remedies_.portBack));
 }
@@ -150,8 +166,9 @@ Text PortSetup::PortStatusText() const {
     return PortAndDevice(failedCode_) + " failed: " +
            (failure_.fault() == Fault::Open ? engine::StatusWords(failure_)
                                             : failure_.Description());
-  if (!portOpen_ || openCode_ == 0) return "none";
+  if (!portOpen_) return "none";
   if (const Text name = keyer_.Name(); !name.empty()) return name;
+  if (openCode_ == 0) return "none";
   return PortAndDevice(openCode_) + " open";
 }
 
@@ -199,8 +216,26 @@ Text PortSetup::PortAndDevice(int16_t portCode) const {
                                                       : settings_.CWPort + " (" + device + ")";
 }
 
+Text PortSetup::KeyedThrough(int16_t portCode) const {
+  const Wiring wiring = WiringFrom(settings_);
+  if (wiring.keyer == KeyerKind::Rig) return "The radio's keyer";
+  if (wiring.keyer == KeyerKind::Remote) return "The keyer at " + settings_.RemoteKeyer;
+  return "CW port " + PortAndDevice(portCode);
+}
+
 Text PortSetup::SetupFailureText(int16_t portCode, const Result& opened) const {
   const Text nl(CRLF);
+  if (const KeyerKind keyer = WiringFrom(settings_).keyer;
+      keyer == KeyerKind::Rig || keyer == KeyerKind::Remote) {
+    Text through = KeyedThrough(portCode);
+    through[0] = 't';  // "the radio's keyer", "the keyer at ..."
+    const Text hint =
+        keyer == KeyerKind::Remote ? "Is the keyer running there, and may this computer key it?"
+        : settings_.RigModel == 2  ? "Is rigctld running, at the address the CW Options name?"
+                                   : "Check the rig's model, port and baud rate in the CW Options.";
+    return "Can't key through " + through + ": " + opened.Description() + "." + nl + nl + hint +
+           nl + nl + remedies_.changePort;
+  }
   const std::string device = engine::DeviceForPort(portCode);
   // The named statuses keep their words; any other failure says what the
   // system says (an I/O error is no "device in use").

@@ -28,8 +28,13 @@ struct Remedies {
       "again.";
 };
 
-// How the settings say the port keys (CWKeyer, CWKeyLine, CWPttLine).
+// How the settings say the station keys (CWKeyer, the lines, the rig, the
+// remote keyer).
 Wiring WiringFrom(const EnvSettings& settings);
+
+// Hamlib's name for a rig model ("Elecraft K3"); "unknown model" when it
+// has none.
+Text RigModelText(int model);
 
 // Told whenever the speed in effect is set, changed or not (the window title
 // shows it).
@@ -102,6 +107,8 @@ class PortSetup {
   void ApplyPortSettings();
   // "COM1 (/dev/ttyUSB0)": the port's name and the device behind it.
   Text PortAndDevice(int16_t portCode) const;
+  // "CW port COM1 (/dev/ttyUSB0)", "The radio's keyer", "The keyer at host:port".
+  Text KeyedThrough(int16_t portCode) const;
   // The "CW Setup" text for a failed open of port code p.
   Text SetupFailureText(int16_t portCode, const Result& opened) const;
 

@@ -171,7 +171,8 @@ void SendQueue::PumpCW() {
   // way about one character ahead of the key while the operator types, so
   // a stop or a backspace still finds the rest.
   const bool characters = p_.keyer.TakesCharacters();
-  const int typingAhead = characters ? 1 : 5, sourceAhead = characters ? 1 : 4;
+  const int ahead = characters ? p_.keyer.CharactersAhead() : 0;
+  const int typingAhead = characters ? ahead : 5, sourceAhead = characters ? ahead : 4;
   const int startUpAhead = characters ? 40 : 200;
   for (int slot = 1; slot <= 4;) {
     Text& text = slots_[static_cast<size_t>(slot)];

@@ -81,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Refusal{"CWPttLine", "DTR",
                               "The key line and the PTT line can't both be DTR: choose another "
                               "PTT line, or None."},
-                      Refusal{"CWKeyer", "K1EL", "Keyer must be Line or WinKeyer."}));
+                      Refusal{"CWKeyer", "K1EL", "Keyer must be Line, WinKeyer, Rig or Remote."}));
 
 TEST_F(CWOptions, SavingAppliesEverythingAndWritesTheFile) {
   entries.typed["CWSpeed"] = "1.5";
@@ -117,8 +117,8 @@ TEST_F(CWOptions, AnotherWayOfKeyingOpensThePortAgainWiredSoAndIsWrittenOnlyThen
   entries.typed["CWPttLine"] = "None";
   ASSERT_TRUE(Save());
   EXPECT_EQ(keyer.opens, 2);
-  EXPECT_EQ(keyer.wiring,
-            (Wiring{KeyerKind::Line, {engine::SerialLine::Rts, engine::SerialLine::None}}));
+  EXPECT_EQ(keyer.wiring.lines,
+            (engine::LineChoice{engine::SerialLine::Rts, engine::SerialLine::None}));
   EXPECT_TRUE(test::Contains(File(), "\r\nCWKeyLine=RTS\r\nCWPttLine=None\r\n"));
   entries.typed["CWKeyer"] = "winkeyer";
   ASSERT_TRUE(Save());

@@ -1,0 +1,165 @@
+#include "engine/remote_keyer.h"
+
+#include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "base/clock.h"
+
+namespace orvex::engine {
+namespace {
+
+// Past the character's own time, how long the far end may take to answer.
+constexpr int64_t kAnswerNs = 3'000'000'000;
+
+}  // namespace
+
+Result RemoteKeyer::Open(const std::string& address, std::unique_ptr<RemoteKeyer>* keyer) {
+  const size_t colon = address.rfind(':');
+  std::string host = colon == std::string::npos ? "" : address.substr(0, colon);
+  const std::string port = colon == std::string::npos ? "" : address.substr(colon + 1);
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+    host = host.substr(1, host.size() - 2);
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_DGRAM;
+  addrinfo* found = nullptr;
+  if (host.empty() || port.empty() ||
+      ::getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0)
+    return Result::Failed(Fault::Open, EINVAL, "no keyer address " + address + " (host:port)");
+  const int fd = ::socket(found->ai_family, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  const bool connected = fd >= 0 && ::connect(fd, found->ai_addr, found->ai_addrlen) == 0;
+  const int err = errno;
+  ::freeaddrinfo(found);
+  if (!connected) {
+    if (fd >= 0) ::close(fd);
+    return Result::FromErrno(Fault::Open, err);
+  }
+  keyer->reset(new RemoteKeyer(fd, address));
+  return {};
+}
+
+RemoteKeyer::~RemoteKeyer() {
+  Clear();
+  ::close(fd_);
+}
+
+void RemoteKeyer::Request(const std::string& bytes) {
+  if (failure_.failed()) return;
+  if (::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) < 0 && errno != EAGAIN)
+    Fail(errno, errno == ECONNREFUSED ? "nothing listens there" : "");
+}
+
+void RemoteKeyer::Send(std::string_view what, int units) {
+  Advance();
+  if (failure_.failed()) return;
+  waiting_.push_back({std::string(what), units});
+  ++queued_;
+  Advance();
+}
+
+void RemoteKeyer::Drop() {
+  ended_ += waiting_.size() + inFlight_.size();
+  waiting_.clear();
+  inFlight_.clear();
+}
+
+void RemoteKeyer::Clear() {
+  Advance();
+  stale_ += static_cast<int>(inFlight_.size());  // each is answered once: "break"
+  Drop();
+  Request(
+      "\x1b"
+      "4");
+}
+
+void RemoteKeyer::SetSpeed(int wpm) {
+  wpm = std::clamp(wpm, 5, 60);  // what the protocol takes
+  unitNs_ = 1'200'000'000 / wpm;
+  Request(
+      "\x1b"
+      "2" +
+      std::to_string(wpm));
+}
+
+void RemoteKeyer::SetWeight(int percent) {
+  Request(
+      "\x1b"
+      "7" +
+      std::to_string(std::clamp(percent, 0, 100) - 50));
+}
+
+void RemoteKeyer::SetPttTiming(int leadMs, int) {
+  Request(
+      "\x1b"
+      "d" +
+      std::to_string(std::max(leadMs, 0)));
+}
+
+void RemoteKeyer::Tune(int ms) {
+  Request(
+      "\x1b"
+      "c" +
+      std::to_string(std::clamp((ms + 999) / 1000, 1, 10)));
+}
+
+void RemoteKeyer::HoldPtt(bool on, int) {
+  Request(on ? "\x1b"
+               "a1"
+             : "\x1b"
+               "a0");
+}
+
+int RemoteKeyer::Pending() {
+  Advance();
+  return static_cast<int>(waiting_.size() + inFlight_.size());
+}
+
+uint64_t RemoteKeyer::Ended() {
+  Advance();
+  return ended_;
+}
+
+void RemoteKeyer::Fail(int err, const std::string& words) {
+  if (failure_.failed()) return;
+  failure_ = words.empty() ? Result::FromErrno(Fault::Write, err)
+                           : Result::Failed(Fault::Write, err, words);
+  Drop();
+}
+
+void RemoteKeyer::Advance() {
+  const int64_t now = MonotonicNs();
+  char reply[300];
+  for (ssize_t n; (n = ::recv(fd_, reply, sizeof reply, 0)) != 0;) {
+    if (n < 0) {
+      // Nobody listens there: the far end's system said so.
+      if (errno == ECONNREFUSED) Fail(errno, "nothing listens there");
+      break;
+    }
+    heardNs_ = now;
+    if (stale_ > 0) {
+      --stale_;
+    } else if (std::string_view(reply, static_cast<size_t>(n)) == "break\r\n") {
+      Fail(EIO, "it answered break: it is not keying");
+    } else if (!inFlight_.empty()) {
+      inFlight_.pop_front();
+      ++ended_;
+    }
+  }
+  if (failure_.failed()) return;
+  if (!inFlight_.empty() && now - heardNs_ > kAnswerNs + 2 * inFlight_.front().units * unitNs_) {
+    Fail(ETIMEDOUT, "it does not answer");
+    return;
+  }
+  while (inFlight_.size() < kAhead && !waiting_.empty()) {
+    if (inFlight_.empty()) heardNs_ = now;  // its answer is awaited from now
+    Request(waiting_.front().what + "^");
+    if (failure_.failed()) return;
+    inFlight_.push_back(std::move(waiting_.front()));
+    waiting_.pop_front();
+  }
+}
+
+}  // namespace orvex::engine

@@ -1,0 +1,116 @@
+#include "engine/rig_keyer.h"
+
+#include <algorithm>
+
+#include "base/clock.h"
+
+namespace orvex::engine {
+namespace {
+
+// The radio is handed its next piece when what it holds runs out within
+// this: enough to bridge the program's tick, little to lose on a stop.
+constexpr int64_t kAheadNs = 300'000'000;
+constexpr size_t kPieceChars = 6;  // a piece ends at a blank, or after this many
+
+}  // namespace
+
+RigKeyer::RigKeyer(std::unique_ptr<RigLink> link, bool pttByCat)
+    : link_(std::move(link)), pttByCat_(pttByCat) {}
+
+RigKeyer::~RigKeyer() {
+  Clear();
+}
+
+void RigKeyer::Send(std::string_view what, int units) {
+  Advance();
+  if (Failure().failed()) return;
+  waiting_.push_back({std::string(what), units});
+  ++queued_;
+  Advance();
+}
+
+void RigKeyer::Drop() {
+  ended_ += waiting_.size() + handed_.size();
+  waiting_.clear();
+  handed_.clear();
+}
+
+void RigKeyer::Clear() {
+  const bool held = !handed_.empty();
+  Drop();
+  if (held) link_->StopMorse();  // what the radio already holds may still go
+  doneNs_ = MonotonicNs();
+  holding_ = false;
+  if (pttByCat_) link_->Ptt(false);
+}
+
+void RigKeyer::SetSpeed(int wpm) {
+  wpm = std::clamp(wpm, 5, 99);
+  unitNs_ = 1'200'000'000 / wpm;
+  link_->SetSpeed(wpm);
+}
+
+void RigKeyer::SetPttTiming(int leadMs, int tailMs) {
+  leadNs_ = int64_t{std::max(leadMs, 0)} * 1'000'000;
+  tailNs_ = int64_t{std::max(tailMs, 0)} * 1'000'000;
+}
+
+void RigKeyer::HoldPtt(bool on, int limitMs) {
+  if (!pttByCat_) return;  // the radio keys its own PTT
+  holding_ = on;
+  holdSinceNs_ = MonotonicNs();
+  holdLimitNs_ = int64_t{std::max(limitMs, 0)} * 1'000'000;
+  if (on) link_->Ptt(true);
+  Advance();
+}
+
+int RigKeyer::Pending() {
+  Advance();
+  return static_cast<int>(waiting_.size() + handed_.size());
+}
+
+uint64_t RigKeyer::Ended() {
+  Advance();
+  return ended_;
+}
+
+void RigKeyer::Advance() {
+  if (Failure().failed()) {
+    Drop();
+    return;
+  }
+  const int64_t now = MonotonicNs();
+  while (!handed_.empty() && handed_.front().endNs <= now) {
+    handed_.pop_front();
+    ++ended_;
+  }
+  if (!waiting_.empty() && doneNs_ - now < kAheadNs) {
+    int64_t at = std::max(now, doneNs_);
+    if (pttByCat_ && !link_->PttOn()) {
+      link_->Ptt(true);
+      at += leadNs_;
+    }
+    std::string piece;
+    while (!waiting_.empty() && piece.size() < kPieceChars) {
+      Char c = std::move(waiting_.front());
+      waiting_.pop_front();
+      at += c.units * unitNs_;
+      c.endNs = at;
+      piece += c.what;
+      const bool blank = c.what == " ";
+      handed_.push_back(std::move(c));
+      if (blank) break;
+    }
+    doneNs_ = at;
+    link_->SendMorse(piece);
+  }
+  if (pttByCat_ && link_->PttOn() && waiting_.empty() && handed_.empty()) {
+    if (holding_ && holdLimitNs_ > 0 && now >= std::max(holdSinceNs_, doneNs_) + holdLimitNs_) {
+      holding_ = false;  // held with nothing sent for too long
+      ++holdsDropped_;
+    }
+    if (!holding_ && now >= doneNs_ + tailNs_) link_->Ptt(false);
+  }
+}
+
+}  // namespace orvex::engine

@@ -1,0 +1,223 @@
+#include "engine/rig_link.h"
+
+#include <hamlib/rig.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "engine/emergency.h"
+
+namespace orvex::engine {
+namespace {
+
+enum Op { kMorse, kStop, kSpeed };
+
+void QuietHamlib() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    rig_set_debug(RIG_DEBUG_NONE);
+    rig_load_all_backends();
+  });
+}
+
+// Hamlib's own words ("IO error") after the rig's name, with the nearest
+// system error for the status number.
+Result HamlibFailure(Fault fault, const std::string& name, int code) {
+  std::string words = rigerror2(code);
+  while (!words.empty() && (words.back() == '\n' || words.back() == ' ')) words.pop_back();
+  const int err = -code == RIG_ETIMEOUT ? ETIMEDOUT : -code == RIG_EIO ? EIO : EPROTO;
+  return Result::Failed(fault, err, name + ": " + words);
+}
+
+}  // namespace
+
+struct RigLink::Shared {
+  ~Shared() {
+    if (wake >= 0) ::close(wake);
+  }
+  void Wake() const {
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(wake, &one, sizeof one);
+  }
+  std::mutex mu;
+  std::condition_variable changed;
+  std::deque<std::pair<int, std::string>> ops;
+  bool stop = false, openDone = false, finished = false;
+  Result openResult, failure;
+  int wake = -1;
+  std::atomic<int> ptt{0};
+};
+
+std::string RigModelName(int model) {
+  QuietHamlib();
+  const rig_caps* caps = rig_get_caps(static_cast<rig_model_t>(model));
+  return caps ? caps->model_name : "";
+}
+
+namespace {
+
+void Work(std::shared_ptr<RigLink::Shared> s, RigSetup setup, std::string name) {
+  RIG* rig = rig_init(static_cast<rig_model_t>(setup.model));
+  Result opened;
+  if (!rig) {
+    opened = Result::Failed(Fault::Open, ENODEV,
+                            "Hamlib has no rig model " + std::to_string(setup.model));
+  } else {
+    auto conf = [rig](const char* key, const std::string& value) {
+      rig_set_conf(rig, rig_token_lookup(rig, key), value.c_str());
+    };
+    conf("rig_pathname", setup.port);
+    conf("timeout", "1000");  // each call bounded
+    conf("retry", "0");
+    if (setup.baud > 0) conf("serial_speed", std::to_string(setup.baud));
+    if (const int code = rig_open(rig); code != RIG_OK)
+      opened = HamlibFailure(Fault::Open, name, code);
+  }
+  {
+    std::lock_guard lock(s->mu);
+    s->openDone = true;
+    s->openResult = opened;
+  }
+  s->changed.notify_all();
+  if (!opened.ok()) {
+    if (rig) rig_cleanup(rig);
+    std::lock_guard lock(s->mu);
+    s->finished = true;
+    s->changed.notify_all();
+    return;
+  }
+  // A rigctld takes "T 0" from anyone on the connection: the emergency
+  // key-up can drop PTT over it even from a signal handler.
+  const int socket = setup.model == 2 ? rig->state.rigport.fd : -1;
+  if (socket >= 0) emergency::Register(socket, emergency::Kind::Rigctld);
+  int pttIs = 0;
+  auto fail = [&](int code) {
+    std::lock_guard lock(s->mu);
+    if (s->failure.ok()) s->failure = HamlibFailure(Fault::Write, name, code);
+    s->ops.clear();
+  };
+  for (;;) {
+    pollfd p{s->wake, POLLIN, 0};
+    ::poll(&p, 1, 1000);
+    uint64_t drained = 0;
+    [[maybe_unused]] ssize_t n = ::read(s->wake, &drained, sizeof drained);
+    std::deque<std::pair<int, std::string>> ops;
+    bool stop = false;
+    {
+      std::lock_guard lock(s->mu);
+      ops.swap(s->ops);
+      stop = s->stop;
+    }
+    const int want = stop ? 0 : s->ptt.load();
+    if (want != pttIs) {
+      if (const int code = rig_set_ptt(rig, RIG_VFO_CURR, want ? RIG_PTT_ON : RIG_PTT_OFF);
+          code != RIG_OK)
+        fail(code);
+      pttIs = want;
+    }
+    if (stop) break;
+    for (const auto& [op, text] : ops) {
+      int code = RIG_OK;
+      if (op == kMorse) {
+        code = rig_send_morse(rig, RIG_VFO_CURR, text.c_str());
+      } else if (op == kStop) {
+        code = rig_stop_morse(rig, RIG_VFO_CURR);
+        if (code == -RIG_ENAVAIL || code == -RIG_ENIMPL) code = RIG_OK;  // it tried
+      } else {
+        value_t speed{};
+        speed.i = std::stoi(text);
+        code = rig_set_level(rig, RIG_VFO_CURR, RIG_LEVEL_KEYSPD, speed);
+      }
+      if (code != RIG_OK) {
+        fail(code);
+        break;
+      }
+    }
+  }
+  rig_stop_morse(rig, RIG_VFO_CURR);
+  if (socket >= 0) emergency::Unregister(socket);
+  rig_close(rig);
+  rig_cleanup(rig);
+  std::lock_guard lock(s->mu);
+  s->finished = true;
+  s->changed.notify_all();
+}
+
+}  // namespace
+
+Result RigLink::Open(const RigSetup& setup, std::unique_ptr<RigLink>* link) {
+  QuietHamlib();
+  const std::string model = RigModelName(setup.model);
+  const std::string name = (model.empty() ? "rig model " + std::to_string(setup.model) : model) +
+                           " (" + setup.port + ")";
+  auto shared = std::make_shared<Shared>();
+  shared->wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (shared->wake < 0) return Result::FromErrno(Fault::Open, errno);
+  std::thread(Work, shared, setup, name).detach();
+  std::unique_lock lock(shared->mu);
+  if (!shared->changed.wait_for(lock, std::chrono::milliseconds(setup.answerMs),
+                                [&] { return shared->openDone; })) {
+    shared->stop = true;  // it ends when Hamlib gives up
+    return Result::Failed(
+        Fault::Open, ETIMEDOUT,
+        name + ": no answer within " + std::to_string((setup.answerMs + 999) / 1000) + " s");
+  }
+  if (!shared->openResult.ok()) return shared->openResult;
+  link->reset(new RigLink(shared, name));
+  return {};
+}
+
+RigLink::RigLink(std::shared_ptr<Shared> shared, std::string name)
+    : shared_(std::move(shared)), name_(std::move(name)) {}
+
+RigLink::~RigLink() {
+  std::unique_lock lock(shared_->mu);
+  shared_->stop = true;
+  shared_->Wake();
+  shared_->changed.wait_for(lock, std::chrono::milliseconds(2500),
+                            [&] { return shared_->finished; });
+}
+
+void RigLink::Post(int op, std::string text) {
+  {
+    std::lock_guard lock(shared_->mu);
+    if (shared_->failure.failed()) return;
+    shared_->ops.emplace_back(op, std::move(text));
+  }
+  shared_->Wake();
+}
+
+void RigLink::SendMorse(const std::string& text) {
+  Post(kMorse, text);
+}
+
+void RigLink::StopMorse() {
+  Post(kStop);
+}
+
+void RigLink::SetSpeed(int wpm) {
+  Post(kSpeed, std::to_string(wpm));
+}
+
+void RigLink::Ptt(bool on) noexcept {
+  shared_->ptt.store(on ? 1 : 0);
+  shared_->Wake();
+}
+
+bool RigLink::PttOn() const {
+  return shared_->ptt.load() == 1;
+}
+
+Result RigLink::Failure() const {
+  std::lock_guard lock(shared_->mu);
+  return shared_->failure;
+}
+
+}  // namespace orvex::engine

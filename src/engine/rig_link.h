@@ -1,0 +1,63 @@
+// The radio over its CAT connection, through Hamlib: text for the radio's
+// own keyer, its keyer speed, PTT. Every Hamlib call runs on the link's own
+// thread, each bounded by Hamlib's timeout, so neither the window nor the
+// timing thread ever waits for the radio; they queue what they want and go
+// on. Model 2 is Hamlib's network client: a running rigctld, shared with
+// the logger and the other programs of the station.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "base/result.h"
+#include "engine/key_line.h"
+
+namespace orvex::engine {
+
+struct RigSetup {
+  int model = 2;                        // Hamlib's model number
+  std::string port = "localhost:4532";  // a device, or host:port for model 2
+  int baud = 0;                         // 0: the model's own
+  int answerMs = 3000;                  // how long opening may take
+  bool operator==(const RigSetup&) const = default;
+};
+
+// "Elecraft K3", "NET rigctl"; empty for a number Hamlib does not know.
+std::string RigModelName(int model);
+
+class RigLink : public PttRelay {
+ public:
+  // Connects on the link's own thread. Refused with Hamlib's words, naming
+  // the rig ("Hamlib NET rigctl at localhost:4532: IO error"), or when it
+  // has not answered within setup.answerMs.
+  static Result Open(const RigSetup& setup, std::unique_ptr<RigLink>* link);
+  // PTT off and the radio's keyer stopped, then the connection closed; a
+  // radio that does not answer is left to its thread, not waited for.
+  ~RigLink() override;
+
+  void SendMorse(const std::string& text);
+  // Hamlib's network client does not pass this on (4.5), and not every
+  // radio can: text already handed over may still be sent.
+  void StopMorse();
+  void SetSpeed(int wpm);
+  // From any thread, the timing thread included: never waits.
+  void Ptt(bool on) noexcept override;
+  bool PttOn() const;
+
+  // The first thing the radio refused or the connection that failed,
+  // naming the rig; fine while it works.
+  Result Failure() const;
+  // "NET rigctl (localhost:4532)", "Elecraft K3 (/dev/ttyUSB0)".
+  const std::string& Name() const { return name_; }
+
+  struct Shared;
+
+ private:
+  explicit RigLink(std::shared_ptr<Shared> shared, std::string name);
+  void Post(int op, std::string text = {});
+
+  std::shared_ptr<Shared> shared_;  // with the link's thread, which may outlive it
+  std::string name_;
+};
+
+}  // namespace orvex::engine
