@@ -175,6 +175,7 @@ int main(int argc, char** argv) {
   AttentionBoxes attention(sink);
   Remedies remedies;
   remedies.changePort = "Use orvex-keyd --port to change port.";
+  remedies.changeKeyer = "Change the keyer in the environment file orvex-keyd reads (--ini).";
   remedies.portBack =
       "Sending has stopped. orvex-keyd opens the port again as soon as the interface is back "
       "(it tries every 2 seconds), or restart it.";

@@ -51,6 +51,7 @@ constexpr const char* kUsage =
     "  --trace          print each keyer call on a simulated clock\n"
     "  --wav OUT        render to OUT (mono, 16-bit, 22050 Hz), faster than real time\n"
     "  --port NAME      key port NAME (None, COM1..COM8, LPT1, LPT2) live; Ctrl+C stops\n"
+    "                   (CWKeyer Rig or Remote in the file keys there: give --port None)\n"
     "  --max-seconds S  stop after S seconds of sending (default 600)\n"
     "  --show-sidetone  with --port: say what plays the sidetone and how far behind the key,\n"
     "                   and at the end how often its sound ran dry\n";

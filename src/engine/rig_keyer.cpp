@@ -60,8 +60,15 @@ void RigKeyer::HoldPtt(bool on, int limitMs) {
   holding_ = on;
   holdSinceNs_ = MonotonicNs();
   holdLimitNs_ = int64_t{std::max(limitMs, 0)} * 1'000'000;
-  if (on) link_->Ptt(true);
+  if (on || link_->PttOn()) link_->PttUntil(PttEndNs());
   Advance();
+}
+
+int64_t RigKeyer::PttEndNs() const {
+  const int64_t tail = doneNs_ + tailNs_;
+  if (!holding_) return tail;
+  if (holdLimitNs_ == 0) return INT64_MAX;
+  return std::max(tail, std::max(holdSinceNs_, doneNs_) + holdLimitNs_);
 }
 
 int RigKeyer::Pending() {
@@ -84,11 +91,15 @@ void RigKeyer::Advance() {
     handed_.pop_front();
     ++ended_;
   }
+  if (holding_ && holdLimitNs_ > 0 && now >= std::max(holdSinceNs_, doneNs_) + holdLimitNs_) {
+    holding_ = false;  // held with nothing sent for too long: the link dropped it
+    ++holdsDropped_;
+  }
   if (!waiting_.empty() && doneNs_ - now < kAheadNs) {
-    int64_t at = std::max(now, doneNs_);
+    int64_t at = std::max(now, doneNs_), notBefore = 0;
     if (pttByCat_ && !link_->PttOn()) {
-      link_->Ptt(true);
-      at += leadNs_;
+      at += leadNs_;  // PTT goes on first, the text after the lead
+      notBefore = at;
     }
     std::string piece;
     while (!waiting_.empty() && piece.size() < kPieceChars) {
@@ -102,14 +113,9 @@ void RigKeyer::Advance() {
       if (blank) break;
     }
     doneNs_ = at;
-    link_->SendMorse(piece);
-  }
-  if (pttByCat_ && link_->PttOn() && waiting_.empty() && handed_.empty()) {
-    if (holding_ && holdLimitNs_ > 0 && now >= std::max(holdSinceNs_, doneNs_) + holdLimitNs_) {
-      holding_ = false;  // held with nothing sent for too long
-      ++holdsDropped_;
-    }
-    if (!holding_ && now >= doneNs_ + tailNs_) link_->Ptt(false);
+    // The link's own thread drops PTT after the tail, whoever looks or not.
+    if (pttByCat_) link_->PttUntil(PttEndNs());
+    link_->SendMorse(piece, notBefore);
   }
 }
 

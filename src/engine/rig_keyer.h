@@ -33,7 +33,7 @@ class RigKeyer : public TextKeyer {
   uint64_t Ended() override;
   Result Failure() override { return link_->Failure(); }
   uint64_t HoldsDropped() override { return holdsDropped_; }
-  std::string Name() override { return "Rig: " + link_->Name() + ", CW by the radio"; }
+  std::string Name() override { return "Rig: " + link_->Model() + ", CW by the radio"; }
 
  private:
   struct Char {
@@ -44,6 +44,8 @@ class RigKeyer : public TextKeyer {
   // What the radio has sent by now, the next piece when it is due, PTT.
   void Advance();
   void Drop();
+  // When PTT by CAT falls: after the tail, or when a hold ends.
+  int64_t PttEndNs() const;
 
   std::unique_ptr<RigLink> link_;
   const bool pttByCat_;

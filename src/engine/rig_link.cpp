@@ -5,6 +5,8 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -12,12 +14,14 @@
 #include <mutex>
 #include <thread>
 
+#include "base/clock.h"
 #include "engine/emergency.h"
 
 namespace orvex::engine {
 namespace {
 
-enum Op { kMorse, kStop, kSpeed };
+enum Kind { kMorse, kStop, kSpeed };
+constexpr int64_t kForever = INT64_MAX;
 
 void QuietHamlib() {
   static std::once_flag once;
@@ -38,6 +42,12 @@ Result HamlibFailure(Fault fault, const std::string& name, int code) {
 
 }  // namespace
 
+struct RigLink::Op {
+  int kind;
+  std::string text;
+  int64_t notBeforeNs;
+};
+
 struct RigLink::Shared {
   ~Shared() {
     if (wake >= 0) ::close(wake);
@@ -48,11 +58,12 @@ struct RigLink::Shared {
   }
   std::mutex mu;
   std::condition_variable changed;
-  std::deque<std::pair<int, std::string>> ops;
+  std::deque<Op> ops;
   bool stop = false, openDone = false, finished = false;
   Result openResult, failure;
   int wake = -1;
-  std::atomic<int> ptt{0};
+  // 0: PTT off; otherwise on until this monotonic time (kForever: until told).
+  std::atomic<int64_t> pttUntil{0};
 };
 
 std::string RigModelName(int model) {
@@ -97,25 +108,29 @@ void Work(std::shared_ptr<RigLink::Shared> s, RigSetup setup, std::string name) 
   // key-up can drop PTT over it even from a signal handler.
   const int socket = setup.model == 2 ? rig->state.rigport.fd : -1;
   if (socket >= 0) emergency::Register(socket, emergency::Kind::Rigctld);
-  int pttIs = 0;
+  bool pttIs = false;
   auto fail = [&](int code) {
     std::lock_guard lock(s->mu);
     if (s->failure.ok()) s->failure = HamlibFailure(Fault::Write, name, code);
     s->ops.clear();
   };
+  int64_t waitNs = 0;
   for (;;) {
     pollfd p{s->wake, POLLIN, 0};
-    ::poll(&p, 1, 1000);
+    ::poll(&p, 1, static_cast<int>(std::clamp<int64_t>((waitNs + 999'999) / 1'000'000, 0, 1000)));
     uint64_t drained = 0;
     [[maybe_unused]] ssize_t n = ::read(s->wake, &drained, sizeof drained);
-    std::deque<std::pair<int, std::string>> ops;
+    const int64_t now = MonotonicNs();
+    waitNs = 1'000'000'000;
+    const int64_t until = s->pttUntil.load();
     bool stop = false;
     {
       std::lock_guard lock(s->mu);
-      ops.swap(s->ops);
       stop = s->stop;
     }
-    const int want = stop ? 0 : s->ptt.load();
+    // PTT falls at its time here, whether or not anyone looks at the keyer.
+    const bool want = !stop && until != 0 && now < until;
+    if (want && until != kForever) waitNs = std::min(waitNs, until - now);
     if (want != pttIs) {
       if (const int code = rig_set_ptt(rig, RIG_VFO_CURR, want ? RIG_PTT_ON : RIG_PTT_OFF);
           code != RIG_OK)
@@ -123,16 +138,27 @@ void Work(std::shared_ptr<RigLink::Shared> s, RigSetup setup, std::string name) 
       pttIs = want;
     }
     if (stop) break;
-    for (const auto& [op, text] : ops) {
+    for (;;) {  // what is due, in order; a piece may wait for the PTT lead
+      RigLink::Op op;
+      {
+        std::lock_guard lock(s->mu);
+        if (s->ops.empty()) break;
+        if (s->ops.front().notBeforeNs > now) {
+          waitNs = std::min(waitNs, s->ops.front().notBeforeNs - now);
+          break;
+        }
+        op = std::move(s->ops.front());
+        s->ops.pop_front();
+      }
       int code = RIG_OK;
-      if (op == kMorse) {
-        code = rig_send_morse(rig, RIG_VFO_CURR, text.c_str());
-      } else if (op == kStop) {
+      if (op.kind == kMorse) {
+        code = rig_send_morse(rig, RIG_VFO_CURR, op.text.c_str());
+      } else if (op.kind == kStop) {
         code = rig_stop_morse(rig, RIG_VFO_CURR);
         if (code == -RIG_ENAVAIL || code == -RIG_ENIMPL) code = RIG_OK;  // it tried
       } else {
         value_t speed{};
-        speed.i = std::stoi(text);
+        speed.i = std::stoi(op.text);
         code = rig_set_level(rig, RIG_VFO_CURR, RIG_LEVEL_KEYSPD, speed);
       }
       if (code != RIG_OK) {
@@ -154,9 +180,9 @@ void Work(std::shared_ptr<RigLink::Shared> s, RigSetup setup, std::string name) 
 
 Result RigLink::Open(const RigSetup& setup, std::unique_ptr<RigLink>* link) {
   QuietHamlib();
-  const std::string model = RigModelName(setup.model);
-  const std::string name = (model.empty() ? "rig model " + std::to_string(setup.model) : model) +
-                           " (" + setup.port + ")";
+  std::string model = RigModelName(setup.model);
+  if (model.empty()) model = "rig model " + std::to_string(setup.model);
+  const std::string name = model + " (" + setup.port + ")";
   auto shared = std::make_shared<Shared>();
   shared->wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (shared->wake < 0) return Result::FromErrno(Fault::Open, errno);
@@ -170,12 +196,12 @@ Result RigLink::Open(const RigSetup& setup, std::unique_ptr<RigLink>* link) {
         name + ": no answer within " + std::to_string((setup.answerMs + 999) / 1000) + " s");
   }
   if (!shared->openResult.ok()) return shared->openResult;
-  link->reset(new RigLink(shared, name));
+  link->reset(new RigLink(shared, name, model));
   return {};
 }
 
-RigLink::RigLink(std::shared_ptr<Shared> shared, std::string name)
-    : shared_(std::move(shared)), name_(std::move(name)) {}
+RigLink::RigLink(std::shared_ptr<Shared> shared, std::string name, std::string model)
+    : shared_(std::move(shared)), name_(std::move(name)), model_(std::move(model)) {}
 
 RigLink::~RigLink() {
   std::unique_lock lock(shared_->mu);
@@ -185,34 +211,44 @@ RigLink::~RigLink() {
                             [&] { return shared_->finished; });
 }
 
-void RigLink::Post(int op, std::string text) {
+void RigLink::Post(Op op) {
   {
     std::lock_guard lock(shared_->mu);
     if (shared_->failure.failed()) return;
-    shared_->ops.emplace_back(op, std::move(text));
+    // A stop overtakes the text still queued here: only what the radio
+    // already holds may go out after it.
+    if (op.kind == kStop)
+      std::erase_if(shared_->ops, [](const Op& queued) { return queued.kind == kMorse; });
+    shared_->ops.push_back(std::move(op));
   }
   shared_->Wake();
 }
 
-void RigLink::SendMorse(const std::string& text) {
-  Post(kMorse, text);
+void RigLink::SendMorse(const std::string& text, int64_t notBeforeNs) {
+  Post({kMorse, text, notBeforeNs});
 }
 
 void RigLink::StopMorse() {
-  Post(kStop);
+  Post({kStop, {}, 0});
 }
 
 void RigLink::SetSpeed(int wpm) {
-  Post(kSpeed, std::to_string(wpm));
+  Post({kSpeed, std::to_string(wpm), 0});
 }
 
 void RigLink::Ptt(bool on) noexcept {
-  shared_->ptt.store(on ? 1 : 0);
+  shared_->pttUntil.store(on ? kForever : 0);
+  shared_->Wake();
+}
+
+void RigLink::PttUntil(int64_t offAtNs) {
+  shared_->pttUntil.store(offAtNs);
   shared_->Wake();
 }
 
 bool RigLink::PttOn() const {
-  return shared_->ptt.load() == 1;
+  const int64_t until = shared_->pttUntil.load();
+  return until != 0 && MonotonicNs() < until;
 }
 
 Result RigLink::Failure() const {

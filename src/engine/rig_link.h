@@ -6,6 +6,7 @@
 // the logger and the other programs of the station.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -35,13 +36,19 @@ class RigLink : public PttRelay {
   // radio that does not answer is left to its thread, not waited for.
   ~RigLink() override;
 
-  void SendMorse(const std::string& text);
-  // Hamlib's network client does not pass this on (4.5), and not every
-  // radio can: text already handed over may still be sent.
+  // Text for the radio's keyer, handed over no sooner than notBeforeNs
+  // (monotonic; 0: at once) so that PTT by CAT can lead it.
+  void SendMorse(const std::string& text, int64_t notBeforeNs = 0);
+  // Drops the text not yet handed over. Hamlib's network client does not
+  // pass the stop on (4.5), and not every radio can stop: text the radio
+  // already holds may still be sent.
   void StopMorse();
   void SetSpeed(int wpm);
   // From any thread, the timing thread included: never waits.
   void Ptt(bool on) noexcept override;
+  // PTT on until offAtNs (monotonic), when the link's thread drops it by
+  // itself; a later call moves the time.
+  void PttUntil(int64_t offAtNs);
   bool PttOn() const;
 
   // The first thing the radio refused or the connection that failed,
@@ -49,15 +56,17 @@ class RigLink : public PttRelay {
   Result Failure() const;
   // "NET rigctl (localhost:4532)", "Elecraft K3 (/dev/ttyUSB0)".
   const std::string& Name() const { return name_; }
+  const std::string& Model() const { return model_; }  // "NET rigctl"
 
   struct Shared;
+  struct Op;
 
  private:
-  explicit RigLink(std::shared_ptr<Shared> shared, std::string name);
-  void Post(int op, std::string text = {});
+  RigLink(std::shared_ptr<Shared> shared, std::string name, std::string model);
+  void Post(Op op);
 
   std::shared_ptr<Shared> shared_;  // with the link's thread, which may outlive it
-  std::string name_;
+  std::string name_, model_;
 };
 
 }  // namespace orvex::engine

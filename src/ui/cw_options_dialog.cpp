@@ -133,7 +133,8 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   auto inUse = [this] {
     const QString keyer = keyer_->currentText();
     keyLine_->setEnabled(keyer == "Line");
-    pttLine_->setEnabled(keyer == "Line");
+    // The radio's keyer has PTT keyed over CAT (Rig) or keys it itself.
+    pttLine_->setEnabled(keyer == "Line" || keyer == "Rig");
     const bool rig = keyer == "Rig" || (keyer == "Line" && pttLine_->currentText() == "Rig");
     for (QWidget* w : {static_cast<QWidget*>(rigModel_), static_cast<QWidget*>(rigPort_),
                        static_cast<QWidget*>(rigBaud_)})

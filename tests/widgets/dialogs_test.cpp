@@ -73,6 +73,14 @@ class DialogsTest : public QObject, public CWOptionsActions {
     QVERIFY(dialog.PttLine()->isEnabled());
     dialog.Keyer()->setCurrentText("WinKeyer");  // its own outputs: the lines are not chosen
     QVERIFY(!dialog.KeyLine()->isEnabled() && !dialog.PttLine()->isEnabled());
+    QVERIFY(!dialog.RigModel()->isEnabled() && !dialog.Remote()->isEnabled());
+    dialog.Keyer()->setCurrentText("Rig");  // the radio's keyer: its model named as typed
+    QVERIFY(dialog.RigModel()->isEnabled() && !dialog.Remote()->isEnabled());
+    QCOMPARE(dialog.RigName()->text(), QString("NET rigctl"));
+    dialog.RigModel()->setText("99998");
+    QCOMPARE(dialog.RigName()->text(), QString("unknown model"));
+    dialog.RigModel()->setText("1");
+    dialog.Keyer()->setCurrentText("WinKeyer");
     QTest::keyClicks(dialog.CWTone(), "12345");  // a fifth digit cannot be typed
     dialog.CmdHelp()->click();
     dialog.SaveButton()->click();
@@ -83,6 +91,7 @@ class DialogsTest : public QObject, public CWOptionsActions {
     QCOMPARE(saved_[1].typed.at("NetKeyer"), Text("6789"));
     QCOMPARE(saved_[1].typed.at("CWKeyer") + saved_[1].typed.at("CWPttLine"), Text("WinKeyerRTS"));
     QCOMPARE(saved_[1].typed.at("CWTone").size(), size_t{4});
+    QCOMPARE(saved_[1].typed.at("RigModel"), Text("1"));
     QCOMPARE(helps_, 1);
   }
 

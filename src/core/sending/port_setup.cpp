@@ -234,7 +234,7 @@ Text PortSetup::SetupFailureText(int16_t portCode, const Result& opened) const {
         : settings_.RigModel == 2  ? "Is rigctld running, at the address the CW Options name?"
                                    : "Check the rig's model, port and baud rate in the CW Options.";
     return "Can't key through " + through + ": " + opened.Description() + "." + nl + nl + hint +
-           nl + nl + remedies_.changePort;
+           nl + nl + remedies_.changeKeyer;
   }
   const std::string device = engine::DeviceForPort(portCode);
   // The named statuses keep their words; any other failure says what the

@@ -20,6 +20,7 @@ inline constexpr int kSlowestStep = 3, kFastestStep = 49;
 // window's words by default; the command-line programs name their options.
 struct Remedies {
   Text changePort = "Use Options/CW Port Select to change port.";
+  Text changeKeyer = "Use Options/CW Options to change the keyer.";
   Text portBack =
       "Sending has stopped. When the interface is back, save the CW Options (or start Orvex "
       "again) to open the port again.";

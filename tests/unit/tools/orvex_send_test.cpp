@@ -98,6 +98,17 @@ TEST_F(OrvexSend, AFailureBoxMakesTheExitStatusOne) {
         Send("--ini " + special + " --print-ini", "timeout 5").err,
         "Environment File: Can't open environment file " + special + "\nNot a regular file.\n\n");
   }
+  // The radio's keyer with no rigctld, a far keyer with nothing listening.
+  WriteFile(ini, "MsgCW1=CQ\r\nCWKeyer=Rig\r\nRigPort=127.0.0.1:1\r\n");
+  auto told = Send("--ini " + ini + " --msg 1 --port None", "ORVEX_AUDIO=none timeout 10");
+  EXPECT_EQ(told.status, 1);
+  EXPECT_TRUE(Contains(told.err, "Can't key through the radio's keyer: NET rigctl (127.0.0.1:1): "))
+      << told.err;
+  WriteFile(ini, "MsgCW1=CQ\r\nCWKeyer=Remote\r\nRemoteKeyer=127.0.0.1:1\r\n");
+  told = Send("--ini " + ini + " --msg 1 --port None", "ORVEX_AUDIO=none timeout 10");
+  EXPECT_EQ(told.status, 1);
+  EXPECT_TRUE(Contains(told.err, "The keyer at 127.0.0.1:1 stopped working: nothing listens there"))
+      << told.err;
   // A message the queue cannot take whole is refused, and that is a failure.
   WriteFile(ini, "MsgCW1=" + std::string(33000, 'E') + "\r\n");
   EXPECT_EQ(Send("--ini " + ini + " --msg 1 --dry-run").status, 1);

@@ -1,0 +1,127 @@
+// The radio's own keyer through a real rigctld with Hamlib's dummy radio,
+// started here on a free port: what rigctld was asked is read from its
+// debug log, PTT from another client (rigctl), as a station's logger would.
+#include "engine/rig_keyer.h"
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <functional>
+#include <regex>
+#include <thread>
+
+#include "support/files.h"
+
+namespace orvex::engine {
+namespace {
+
+using namespace std::chrono_literals;
+
+bool Within(int ms, const std::function<bool()>& holds) {
+  for (int i = 0; i < ms / 20; ++i, std::this_thread::sleep_for(20ms))
+    if (holds()) return true;
+  return holds();
+}
+
+class RigKeyerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const int probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof at;
+    bind(probe, reinterpret_cast<sockaddr*>(&at), len);
+    getsockname(probe, reinterpret_cast<sockaddr*>(&at), &len);
+    close(probe);
+    port_ = "127.0.0.1:" + std::to_string(ntohs(at.sin_port));
+    rigctld_ = fork();
+    if (rigctld_ == 0) {
+      freopen(log_.c_str(), "w", stderr);
+      execlp("rigctld", "rigctld", "-m", "1", "-P", "RIG", "-T", "127.0.0.1", "-t",
+             port_.substr(10).c_str(), "-vvvvv", nullptr);
+      _exit(127);
+    }
+    std::unique_ptr<RigLink> link;
+    ASSERT_TRUE(Within(5000, [&] { return RigLink::Open({.port = port_}, &link).ok(); }))
+        << "rigctld (libhamlib-utils) did not start";
+    keyer_ = std::make_unique<RigKeyer>(std::move(link), true);
+    keyer_->SetSpeed(40);  // 30 ms a unit
+    keyer_->SetPttTiming(50, 100);
+  }
+  void TearDown() override {
+    keyer_.reset();
+    if (rigctld_ > 0) kill(rigctld_, SIGKILL), waitpid(rigctld_, nullptr, 0);
+  }
+  void Send(std::string_view text) {
+    for (char c : text) keyer_->Send(std::string(1, c), c == ' ' ? 4 : 10);
+  }
+  // The text rigctld was given to send, piece after piece.
+  std::string Sent() {
+    const std::string debug = test::ReadFile(log_);
+    static const std::regex morse("rigctl\\(d\\): b 'currVFO' ' ?([^']*)'");
+    std::string text;
+    for (std::sregex_iterator it(debug.begin(), debug.end(), morse), end; it != end; ++it)
+      text += (*it)[1];
+    return text;
+  }
+  bool PttOn() {  // asked of rigctld by a second client
+    FILE* rigctl = popen(("rigctl -m 2 -r " + port_ + " t 2>/dev/null").c_str(), "r");
+    char answer[16] = {};
+    fgets(answer, sizeof answer, rigctl);
+    pclose(rigctl);
+    return answer[0] == '1';
+  }
+  bool Done() {
+    return Within(10'000, [&] { return keyer_->Pending() == 0; });
+  }
+
+  test::TempDir dir_;
+  std::string log_ = dir_.File("rigctld.log"), port_;
+  pid_t rigctld_ = -1;
+  std::unique_ptr<RigKeyer> keyer_;
+};
+
+TEST_F(RigKeyerTest, TextGoesToTheRadioInPiecesWithPttByCatAroundIt) {
+  Send("CQ TEST DE DL1ABC ");
+  EXPECT_TRUE(Within(2000, [&] { return PttOn(); }));
+  ASSERT_TRUE(Done());
+  EXPECT_EQ(Sent(), "CQ TEST DE DL1ABC ");
+  EXPECT_EQ(keyer_->Ended(), keyer_->Queued());
+  EXPECT_TRUE(Within(2000, [&] { return !PttOn(); })) << "PTT left on after the tail";
+  EXPECT_TRUE(test::Contains(test::ReadFile(log_), "KEYSPD")) << "speed never set";
+}
+
+TEST_F(RigKeyerTest, AStopLosesAtMostWhatTheRadioHoldsAndDropsPtt) {
+  Send("PARIS PARIS PARIS PARIS PARIS PARIS PARIS PARIS ");
+  ASSERT_TRUE(Within(2000, [&] { return !Sent().empty(); }));
+  keyer_->Clear();
+  EXPECT_EQ(keyer_->Pending(), 0);
+  EXPECT_EQ(keyer_->Ended(), keyer_->Queued());
+  std::this_thread::sleep_for(1000ms);
+  EXPECT_LE(Sent().size(), 12u) << "handed over after the stop: " << Sent();
+  EXPECT_TRUE(Within(2000, [&] { return !PttOn(); }));
+}
+
+TEST_F(RigKeyerTest, ARigctldThatDiesOrIsNotThereIsNamedWithTheCause) {
+  Send("CQ CQ ");
+  ASSERT_TRUE(Done());
+  kill(rigctld_, SIGKILL);
+  waitpid(rigctld_, nullptr, 0);
+  rigctld_ = -1;
+  Send("CQ CQ ");
+  ASSERT_TRUE(Within(5000, [&] { return keyer_->Failure().failed(); }));
+  EXPECT_TRUE(test::Contains(keyer_->Failure().text(), "NET rigctl (" + port_ + "): "))
+      << keyer_->Failure().text();
+  EXPECT_EQ(keyer_->Pending(), 0) << "text still waiting for a radio that is gone";
+  std::unique_ptr<RigLink> none;
+  const Result refused = RigLink::Open({.port = port_, .answerMs = 3000}, &none);
+  EXPECT_TRUE(refused.failed());
+  EXPECT_TRUE(test::Contains(refused.text(), "NET rigctl (" + port_ + "): ")) << refused.text();
+}
+
+}  // namespace
+}  // namespace orvex::engine
