@@ -7,9 +7,13 @@
 namespace orvex::engine {
 namespace {
 
-// The radio is handed its next piece when what it holds runs out within
-// this: enough to bridge the program's tick, little to lose on a stop.
+// The radio is handed its next word when what it holds runs out within
+// this: enough to bridge a late look, little to lose on a stop.
 constexpr int64_t kAheadNs = 300'000'000;
+// Part of a word waits for the rest until the radio is about to run dry
+// (the send path looks every 10 ms while it sends), so that the radio is
+// handed words, not a command for every letter.
+constexpr int64_t kDryNs = 100'000'000;
 constexpr size_t kPieceChars = 6;  // a piece ends at a blank, or after this many
 
 }  // namespace
@@ -38,10 +42,10 @@ void RigKeyer::Drop() {
 void RigKeyer::Clear() {
   const bool held = !handed_.empty();
   Drop();
-  if (held) link_->StopMorse();  // what the radio already holds may still go
+  if (held) link_->StopMorse();      // what the radio already holds may still go
+  if (pttByCat_) link_->Ptt(false);  // after the stop, so no element is cut
   doneNs_ = MonotonicNs();
   holding_ = false;
-  if (pttByCat_) link_->Ptt(false);
 }
 
 void RigKeyer::SetSpeed(int wpm) {
@@ -95,7 +99,9 @@ void RigKeyer::Advance() {
     holding_ = false;  // held with nothing sent for too long: the link dropped it
     ++holdsDropped_;
   }
-  if (!waiting_.empty() && doneNs_ - now < kAheadNs) {
+  bool whole = waiting_.size() >= kPieceChars;
+  for (size_t i = 0; !whole && i < waiting_.size(); ++i) whole = waiting_[i].what == " ";
+  if (!waiting_.empty() && doneNs_ - now < (whole ? kAheadNs : kDryNs)) {
     int64_t at = std::max(now, doneNs_), notBefore = 0;
     if (pttByCat_ && !link_->PttOn()) {
       at += leadNs_;  // PTT goes on first, the text after the lead

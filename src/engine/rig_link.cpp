@@ -115,32 +115,48 @@ void Work(std::shared_ptr<RigLink::Shared> s, RigSetup setup, std::string name) 
     s->ops.clear();
   };
   int64_t waitNs = 0;
+  // PTT falls at its time here, whether or not anyone looks at the keyer.
+  // A change goes before the next text (PTT on leads it); a stop goes
+  // before PTT off, which Hamlib follows with a wait of its own.
+  auto syncPtt = [&](bool stop, int64_t now) {
+    const int64_t until = s->pttUntil.load();
+    const bool want = !stop && until != 0 && now < until;
+    if (want && until != kForever) waitNs = std::min(waitNs, until - now);
+    if (want == pttIs) return;
+    errno = 0;
+    if (const int code = rig_set_ptt(rig, RIG_VFO_CURR, want ? RIG_PTT_ON : RIG_PTT_OFF);
+        code != RIG_OK)
+      fail(code);
+    pttIs = want;
+  };
   for (;;) {
     pollfd p{s->wake, POLLIN, 0};
     ::poll(&p, 1, static_cast<int>(std::clamp<int64_t>((waitNs + 999'999) / 1'000'000, 0, 1000)));
     uint64_t drained = 0;
     [[maybe_unused]] ssize_t n = ::read(s->wake, &drained, sizeof drained);
-    const int64_t now = MonotonicNs();
     waitNs = 1'000'000'000;
-    const int64_t until = s->pttUntil.load();
     bool stop = false;
     {
       std::lock_guard lock(s->mu);
       stop = s->stop;
     }
-    // PTT falls at its time here, whether or not anyone looks at the keyer.
-    const bool want = !stop && until != 0 && now < until;
-    if (want && until != kForever) waitNs = std::min(waitNs, until - now);
-    if (want != pttIs) {
-      if (const int code = rig_set_ptt(rig, RIG_VFO_CURR, want ? RIG_PTT_ON : RIG_PTT_OFF);
-          code != RIG_OK)
-        fail(code);
-      pttIs = want;
+    if (stop) {
+      syncPtt(true, MonotonicNs());
+      break;
     }
-    if (stop) break;
     for (;;) {  // what is due, in order; a piece may wait for the PTT lead
+      // Text or speed goes after the PTT change it may need, and is taken
+      // only then, so that a stop meanwhile still drops the text.
+      bool afterPtt = false;
+      {
+        std::lock_guard lock(s->mu);
+        if (s->ops.empty()) break;
+        afterPtt = s->ops.front().kind != kStop;
+      }
+      if (afterPtt) syncPtt(false, MonotonicNs());
       RigLink::Op op;
       {
+        const int64_t now = MonotonicNs();
         std::lock_guard lock(s->mu);
         if (s->ops.empty()) break;
         if (s->ops.front().notBeforeNs > now) {
@@ -150,6 +166,10 @@ void Work(std::shared_ptr<RigLink::Shared> s, RigSetup setup, std::string name) 
         op = std::move(s->ops.front());
         s->ops.pop_front();
       }
+      // Hamlib 4.5 reads an answer byte by byte and sleeps 5 ms after each
+      // one while errno still says EAGAIN from before (our own wake-up read
+      // leaves it so): every call would take 40 ms instead of 0.2.
+      errno = 0;
       int code = RIG_OK;
       if (op.kind == kMorse) {
         code = rig_send_morse(rig, RIG_VFO_CURR, op.text.c_str());
@@ -166,7 +186,9 @@ void Work(std::shared_ptr<RigLink::Shared> s, RigSetup setup, std::string name) 
         break;
       }
     }
+    syncPtt(false, MonotonicNs());
   }
+  errno = 0;
   rig_stop_morse(rig, RIG_VFO_CURR);
   if (socket >= 0) emergency::Unregister(socket);
   rig_close(rig);
