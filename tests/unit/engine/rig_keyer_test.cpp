@@ -9,10 +9,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <functional>
 #include <regex>
 #include <thread>
 
+#include "engine/keyer_engine.h"
 #include "support/files.h"
 
 namespace orvex::engine {
@@ -28,7 +30,8 @@ bool Within(int ms, const std::function<bool()>& holds) {
 
 class RigKeyerTest : public ::testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override { StartRigctld(); }
+  void StartRigctld() {
     const int probe = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in at{};
     at.sin_family = AF_INET;
@@ -45,10 +48,9 @@ class RigKeyerTest : public ::testing::Test {
              port_.substr(10).c_str(), "-vvvvv", nullptr);
       _exit(127);
     }
-    std::unique_ptr<RigLink> link;
-    ASSERT_TRUE(Within(5000, [&] { return RigLink::Open({.port = port_}, &link).ok(); }))
+    ASSERT_TRUE(Within(5000, [&] { return RigLink::Open({.port = port_}, &link_).ok(); }))
         << "rigctld (libhamlib-utils) did not start";
-    keyer_ = std::make_unique<RigKeyer>(std::move(link), true);
+    keyer_ = std::make_unique<RigKeyer>(std::move(link_), true);
     keyer_->SetSpeed(60);  // 20 ms a unit: a letter is shorter than the radio is kept ahead
     keyer_->SetPttTiming(50, 100);
   }
@@ -83,6 +85,7 @@ class RigKeyerTest : public ::testing::Test {
   test::TempDir dir_;
   std::string log_ = dir_.File("rigctld.log"), port_;
   pid_t rigctld_ = -1;
+  std::unique_ptr<RigLink> link_;
   std::unique_ptr<RigKeyer> keyer_;
 };
 
@@ -124,6 +127,36 @@ TEST_F(RigKeyerTest, ARigctldThatDiesOrIsNotThereIsNamedWithTheCause) {
   const Result refused = RigLink::Open({.port = port_, .answerMs = 3000}, &none);
   EXPECT_TRUE(refused.failed());
   EXPECT_TRUE(test::Contains(refused.text(), "NET rigctl (" + port_ + "): ")) << refused.text();
+}
+
+// Orvex's own timing keys the port's line; PTT goes over CAT, by the lead
+// before the first element and the tail after the last.
+TEST_F(RigKeyerTest, TheTimingThreadKeysTheLineWhileCatSwitchesPtt) {
+  keyer_.reset();
+  ASSERT_TRUE(RigLink::Open({.port = port_}, &link_).ok());
+  struct Line : KeyLine {
+    Result SetKey(bool down) override { return downs += down, Result(); }
+    Result SetPtt(bool) override { return {}; }
+    void AllUp() noexcept override {}
+    std::atomic<int> downs{0};
+  };
+  Line* line = nullptr;
+  KeyerEngine engine({[&](int, LineChoice, std::unique_ptr<KeyLine>* opened) {
+                        *opened = std::make_unique<Line>();
+                        line = static_cast<Line*>(opened->get());
+                        return Result();
+                      },
+                      [](SidetoneDevice) { return nullptr; }});
+  engine.SetPttRelay(link_.get());
+  ASSERT_TRUE(engine.Open(1).ok());
+  engine.SetKeyLine(true);
+  engine.SetPttTiming(100, 300);
+  engine.SetUnit(60);
+  for (int i = 0; i < 4; ++i) engine.Element(true, 3), engine.Element(false, 1);
+  EXPECT_TRUE(Within(2000, [&] { return PttOn(); }));
+  EXPECT_TRUE(Within(5000, [&] { return engine.Pending() == 0 && line->downs == 4; }));
+  EXPECT_TRUE(Within(3000, [&] { return !PttOn(); })) << "PTT by CAT left on after the tail";
+  engine.Close();
 }
 
 }  // namespace
