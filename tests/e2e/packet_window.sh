@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The packet window doing its job: typed text is keyed and can be corrected
-# before it goes (Ctrl+X and Enter: the line editor's tests), messages go out on their keys, Esc stops at once, Set #me
-# is saved, closing saves the placement.
+# before it goes (Ctrl+X and Enter: the line editor's tests), messages go out
+# on their keys (a held key sends its message once), Esc stops at once, after
+# F1 on a menu item opened the help and Esc closed it typing goes to the line
+# again, Set #me is saved, closing saves the placement.
 # What was keyed is read back from the keyer's log.
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 window_session "$@"
-printf 'Version=4.01\r\nCall=DL1ABC\r\nCWPort=None\r\nCWSpeed=28\r\n%s\r\n%s\r\n' \
+printf 'Version=4.01\r\nCall=DL1ABC\r\nCWPort=None\r\nCWSpeed=28\r\nMsgCW2=TEST\r\n%s\r\n%s\r\n' \
   'MsgCW1=CQ CQ CQ DE #ME #ME #ME K' 'MsgCW3=#HIM DE #ME TU' >"$ini"
 
 "$ORVEX" & pid=$!
@@ -58,6 +60,25 @@ got=$(keyed_since "$log" "$n" 42)
 [[ -n $got && "CQ CQ CQ DE DL1ABC DL1ABC DL1ABC K" == "${got%?}"* && ${#got} -lt 20 ]] ||
   fail "Esc: keyed '$got'"
 
+# A held function key sends its message once.
+n=$(lines "$log")
+xdotool keydown F2
+sleep 1.5
+xdotool keyup F2
+expect_keyed "$n" "TEST" "held F2"
+# F1 on a highlighted menu item opens its help; Esc closes it, and typing
+# goes to the line again.
+xdotool key alt+c Down Down
+xdotool key F1
+help=$(wait_window "^Orvex Help$") || fail "F1 on a menu item opened no help"
+xdotool windowfocus --sync "$help"
+xdotool key Escape
+wait_gone "^Orvex Help$" || fail "Esc did not close the help"
+xdotool key Escape  # the menu, if it is still open
+xdotool windowfocus --sync "$main"
+n=$(lines "$log")
+xdotool type "e"
+expect_keyed "$n" "E" "typing after the help"
 # Set #me is written to the environment file at once.
 xdotool key ctrl+F11
 me=$(wait_window "^ Set #me$") || fail "no Set #me prompt"

@@ -23,14 +23,6 @@ class CWOptions : public ::testing::Test, public WithState, public test::SendHar
   Text& port = entries.typed["CWPort"];
 };
 
-TEST_F(CWOptions, TheDialogOpensWithTheSettingsAsTheyAre) {
-  EXPECT_EQ(port, "None");
-  EXPECT_EQ(entries.typed["CWSpeed"], "28");
-  EXPECT_EQ(entries.typed["CWTone"], "600");
-  state.Env.CWSidetone_Device = 2;  // no such device: shown as the PC speaker
-  EXPECT_EQ(EntriesFrom(state.Env).typed["CWSidetone_Device"], "1");
-}
-
 TEST_F(CWOptions, PortNamesAreCheckedAndStoredUpperCase) {
   for (auto [typed, stored] :
        {std::pair{"com5", "COM5"}, {"lpt2", "LPT2"}, {"none", "None"}, {"", ""}, {"3", "3"}}) {
@@ -47,6 +39,8 @@ TEST_F(CWOptions, PortNamesAreCheckedAndStoredUpperCase) {
                                "None.");
   }
   EXPECT_EQ(state.Env.CWPort, "3");  // nothing applied after a failed check
+  state.Env.CWSidetone_Device = 2;   // no such device: shown as the PC speaker
+  EXPECT_EQ(EntriesFrom(state.Env).typed["CWSidetone_Device"], "1");
 }
 
 struct Refusal {
@@ -78,6 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Refusal{"NetKeyer", ":6789",
                               "Logger UDP port must be 1 - 65535, or address:port, or empty."},
                       Refusal{"CWKeyLine", "CTS", "Key line must be DTR or RTS."},
+                      Refusal{"RigModel", "0", "Rig model must be 1 - 99999."},
+                      Refusal{"RemoteKeyer", "far", "Remote keyer must be host:port."},
                       Refusal{"CWPttLine", "DTR",
                               "The key line and the PTT line can't both be DTR: choose another "
                               "PTT line, or None."},

@@ -58,22 +58,6 @@ TEST(LineEditor, WordMovesCutClearAndThePumpTakingTheFirstCharacter) {
   EXPECT_EQ(e.InputLine().size(), 1000u);  // 999 characters after the caret are kept
 }
 
-TEST(LineEditor, TheKeyTableDecidesFunctionKeysAndEsc) {
-  LineEditor e;
-  const std::tuple<Key, unsigned, Command, int> keys[] = {
-      {Key::Esc, kNone, Command::Stop, 0},       {Key::F3, kNone, Command::SendMessage, 3},
-      {Key::F1, kCtrl, Command::SendMessage, 1}, {Key::F1, kNone, Command::None, 0},
-      {Key::F5, kShift, Command::Beep, 0},       {Key::F6, kAlt, Command::None, 0}};
-  for (auto [key, mods, command, message] : keys) {
-    const KeyAction a = e.KeyDown(key, mods);
-    EXPECT_EQ(a.command, command) << static_cast<int>(key) << " " << mods;
-    EXPECT_EQ(a.message, message);
-  }
-  ASSERT_TRUE(MenuShortcutOf(Command::SendMessage, 4));
-  EXPECT_EQ(MenuShortcutOf(Command::SendMessage, 4)->key, Key::F4);
-  EXPECT_EQ(MenuShortcutOf(Command::Stop)->key, Key::F12);  // Esc is the window's own
-}
-
 struct WithState {
   test::TempDir dir;
   ProgramState state;

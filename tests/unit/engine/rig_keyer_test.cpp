@@ -9,12 +9,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <algorithm>
 #include <functional>
 #include <regex>
 #include <thread>
 
 #include "engine/keyer_engine.h"
+#include "support/engine_recorder.h"
 #include "support/files.h"
 
 namespace orvex::engine {
@@ -63,7 +64,7 @@ class RigKeyerTest : public ::testing::Test {
   }
   // The text rigctld was given to send, piece after piece.
   std::string Sent(size_t* pieces = nullptr) {
-    const std::string debug = test::ReadFile(log_);
+    const std::string debug = orvex::test::ReadFile(log_);
     static const std::regex morse("rigctl\\(d\\): b 'currVFO' ' ?([^']*)'");
     std::string text;
     std::sregex_iterator it(debug.begin(), debug.end(), morse), end;
@@ -82,7 +83,7 @@ class RigKeyerTest : public ::testing::Test {
     return Within(10'000, [&] { return keyer_->Pending() == 0; });
   }
 
-  test::TempDir dir_;
+  orvex::test::TempDir dir_;
   std::string log_ = dir_.File("rigctld.log"), port_;
   pid_t rigctld_ = -1;
   std::unique_ptr<RigLink> link_;
@@ -98,7 +99,7 @@ TEST_F(RigKeyerTest, TextGoesToTheRadioInPiecesWithPttByCatAroundIt) {
   EXPECT_LE(pieces, 6u) << "handed a letter at a time, not words";
   EXPECT_EQ(keyer_->Ended(), keyer_->Queued());
   EXPECT_TRUE(Within(2000, [&] { return !PttOn(); })) << "PTT left on after the tail";
-  EXPECT_TRUE(test::Contains(test::ReadFile(log_), "KEYSPD")) << "speed never set";
+  EXPECT_TRUE(orvex::test::Contains(orvex::test::ReadFile(log_), "KEYSPD")) << "speed never set";
 }
 
 TEST_F(RigKeyerTest, AStopLosesAtMostWhatTheRadioHoldsAndDropsPtt) {
@@ -120,13 +121,14 @@ TEST_F(RigKeyerTest, ARigctldThatDiesOrIsNotThereIsNamedWithTheCause) {
   rigctld_ = -1;
   Send("CQ CQ ");
   ASSERT_TRUE(Within(5000, [&] { return keyer_->Failure().failed(); }));
-  EXPECT_TRUE(test::Contains(keyer_->Failure().text(), "NET rigctl (" + port_ + "): "))
+  EXPECT_TRUE(orvex::test::Contains(keyer_->Failure().text(), "NET rigctl (" + port_ + "): "))
       << keyer_->Failure().text();
   EXPECT_EQ(keyer_->Pending(), 0) << "text still waiting for a radio that is gone";
   std::unique_ptr<RigLink> none;
   const Result refused = RigLink::Open({.port = port_, .answerMs = 3000}, &none);
   EXPECT_TRUE(refused.failed());
-  EXPECT_TRUE(test::Contains(refused.text(), "NET rigctl (" + port_ + "): ")) << refused.text();
+  EXPECT_TRUE(orvex::test::Contains(refused.text(), "NET rigctl (" + port_ + "): "))
+      << refused.text();
 }
 
 // Orvex's own timing keys the port's line; PTT goes over CAT, by the lead
@@ -134,19 +136,8 @@ TEST_F(RigKeyerTest, ARigctldThatDiesOrIsNotThereIsNamedWithTheCause) {
 TEST_F(RigKeyerTest, TheTimingThreadKeysTheLineWhileCatSwitchesPtt) {
   keyer_.reset();
   ASSERT_TRUE(RigLink::Open({.port = port_}, &link_).ok());
-  struct Line : KeyLine {
-    Result SetKey(bool down) override { return downs += down, Result(); }
-    Result SetPtt(bool) override { return {}; }
-    void AllUp() noexcept override {}
-    std::atomic<int> downs{0};
-  };
-  Line* line = nullptr;
-  KeyerEngine engine({[&](int, LineChoice, std::unique_ptr<KeyLine>* opened) {
-                        *opened = std::make_unique<Line>();
-                        line = static_cast<Line*>(opened->get());
-                        return Result();
-                      },
-                      [](SidetoneDevice) { return nullptr; }});
+  auto line = std::make_shared<test::Recorder>(), tone = std::make_shared<test::Recorder>();
+  KeyerEngine engine(test::Recording(line, tone));
   engine.SetPttRelay(link_.get());
   ASSERT_TRUE(engine.Open(1).ok());
   engine.SetKeyLine(true);
@@ -154,7 +145,9 @@ TEST_F(RigKeyerTest, TheTimingThreadKeysTheLineWhileCatSwitchesPtt) {
   engine.SetUnit(60);
   for (int i = 0; i < 4; ++i) engine.Element(true, 3), engine.Element(false, 1);
   EXPECT_TRUE(Within(2000, [&] { return PttOn(); }));
-  EXPECT_TRUE(Within(5000, [&] { return engine.Pending() == 0 && line->downs == 4; }));
+  EXPECT_TRUE(Within(5000, [&] { return engine.Pending() == 0; }));
+  const auto keyed = line->Names();
+  EXPECT_EQ(std::count(keyed.begin(), keyed.end(), "key down"), 4);
   EXPECT_TRUE(Within(3000, [&] { return !PttOn(); })) << "PTT by CAT left on after the tail";
   engine.Close();
 }

@@ -19,7 +19,6 @@
 #include "base/clock.h"
 #include "support/heard.h"
 #include "support/run_tool.h"
-#include "support/winkeyer_emulator.h"
 
 namespace orvex {
 namespace {
@@ -144,25 +143,6 @@ TEST_F(Keyd, KeysALoggersExchangeAndRepliesOverTheSocket) {
     Send(request);
   EXPECT_EQ(Reply(), "cq\r\n");
   EXPECT_EQ(Pattern(Keyed()), "-.-. --.-");
-}
-
-// A WinKeyer on the port: the logger's text goes to it as characters, the
-// reply as it echoes them back, an abort clears its buffer.
-TEST_F(Keyd, DrivesAWinKeyerOnThePort) {
-  test::WinKeyerEmulator winKeyer;
-  test::WriteFile(ini, "CWSpeed=30\r\nCWKeyer=WinKeyer\r\n");
-  Start(winKeyer.Device());
-  Send("cq test^");
-  EXPECT_EQ(Reply(), "cq test\r\n");
-  EXPECT_EQ(winKeyer.Now().sent, "CQ TEST");
-  Send("paris paris paris");
-  ASSERT_TRUE(winKeyer.WaitFor([&] { return winKeyer.Now().sent.size() > 8; }));
-  Send(Esc("4"));
-  EXPECT_TRUE(winKeyer.WaitFor([&] { return winKeyer.Got("\x0a"); }, 1000));
-  EXPECT_FALSE(winKeyer.WaitFor([&] { return winKeyer.Now().sent.size() > 11; }, 1000));
-  kill(pid, SIGTERM);
-  EXPECT_TRUE(Ended());
-  EXPECT_FALSE(winKeyer.Now().hostOpen) << "left in host mode";
 }
 
 TEST_F(Keyd, ListensWhereTheFilesNetKeyerSaysWhenNotToldOtherwise) {
