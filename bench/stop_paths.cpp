@@ -25,13 +25,8 @@
 #include <vector>
 
 #include "base/clock.h"
-#include "base/message_sink.h"
 #include "bench_process.h"
-#include "core/frame/attention_boxes.h"
-#include "core/sending/deadline_timer.h"
-#include "core/sending/engine_keyer.h"
-#include "core/sending/send_path.h"
-#include "support/send_harness.h"
+#include "send_rig.h"
 
 using namespace orvex;
 using namespace std::chrono_literals;
@@ -41,28 +36,6 @@ namespace {
 int64_t NowUs() {
   return MonotonicNs() / 1000;
 }
-
-std::atomic<int64_t> g_down{0}, g_up{0};
-
-class TimedLine : public engine::KeyLine {
- public:
-  Result SetKey(bool down) override {
-    (down ? g_down : g_up).store(NowUs());
-    return {};
-  }
-  Result SetPtt(bool) override { return {}; }
-  void AllUp() noexcept override { g_up.store(NowUs()); }
-};
-
-class Quiet : public MessageSink, public Beeper {
- public:
-  void Warning(const Text& title, const Text& text) override {
-    std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
-  }
-  void Information(const Text&, const Text&) override {}
-  bool Question(const Text&, const Text&) override { return false; }
-  void Beep() override {}
-};
 
 int FreePort(int type) {
   const int fd = socket(AF_INET, type, 0);
@@ -96,22 +69,10 @@ int64_t WallUs() {
   return int64_t{t.tv_sec} * 1'000'000 + t.tv_nsec / 1000;
 }
 
-struct Path {
-  explicit Path(const std::string& keyer)
-      : engine({[](int, engine::LineChoice, std::unique_ptr<engine::KeyLine>* line) {
-                  *line = std::make_unique<TimedLine>();
-                  return Result();
-                },
-                [](engine::SidetoneDevice) { return nullptr; }}) {
+struct Path : bench::SendRig {
+  explicit Path(const std::string& keyer) {
     settings.CWKeyer = keyer;
     settings.CWPort = keyer == "Line" ? "COM1" : "None";
-    settings.CWSidetone_Enable = 0;
-    settings.CWSpeed = 60;
-  }
-  void Open() {
-    send.SetTypeAhead(&typed);
-    send.InitCW();
-    send.OpenCWPort(settings.CWPort == "COM1" ? 1 : 0);
   }
   // Esc during a message of dashes, RUNS times; the times of the stops.
   std::vector<int64_t> Stops(int runs, const std::function<void(int64_t)>& stopped = {}) {
@@ -127,15 +88,6 @@ struct Path {
     }
     return at;
   }
-  EnvSettings settings;
-  SystemClock clock;
-  DeadlineTimer timer{clock};
-  Quiet quiet;
-  AttentionBoxes attention{quiet};
-  engine::KeyerEngine engine;
-  EngineKeyer keyer{engine};
-  test::FakeTypeAhead typed;
-  SendPath send{{keyer, settings, clock, timer, quiet, attention, "/tmp"}};
 };
 
 void Print(const char* what, std::vector<double> us, const char* more = "") {
@@ -154,10 +106,11 @@ int main(int argc, char** argv) {
 
   {
     Path line("Line");
-    line.Open();
+    line.Open(1);
     std::vector<double> up;
     line.Stops(runs, [&](int64_t t) {
-      if (g_down.load() < t && g_up.load() >= t) up.push_back(static_cast<double>(g_up.load() - t));
+      if (bench::g_down.load() < t && bench::g_up.load() >= t)
+        up.push_back(static_cast<double>(bench::g_up.load() - t));
     });
     Print("line: Esc to key-up (in the process)", up);
   }
@@ -176,7 +129,7 @@ int main(int argc, char** argv) {
     Path rig("Rig");
     rig.settings.CWPttLine = "Rig";
     rig.settings.RigPort = "127.0.0.1:" + std::to_string(port);
-    rig.Open();
+    rig.Open(0);
     std::vector<int64_t> wall;  // the stops on rigctld's clock
     rig.Stops(runs, [&](int64_t) { wall.push_back(WallUs()); });
     std::this_thread::sleep_for(300ms);
@@ -217,7 +170,7 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(1s);
     Path remote("Remote");
     remote.settings.RemoteKeyer = "127.0.0.1:" + std::to_string(port);
-    remote.Open();
+    remote.Open(0);
     const std::vector<int64_t> stops = remote.Stops(runs);
     std::this_thread::sleep_for(300ms);
     std::vector<std::pair<int64_t, bool>> dtr;

@@ -19,39 +19,14 @@
 #include <vector>
 
 #include "base/clock.h"
-#include "base/message_sink.h"
 #include "core/config/port_name.h"
-#include "core/frame/attention_boxes.h"
-#include "core/sending/deadline_timer.h"
-#include "core/sending/engine_keyer.h"
-#include "core/sending/send_path.h"
-#include "support/send_harness.h"
+#include "send_rig.h"
 #include "support/winkeyer_emulator.h"
 
 using namespace orvex;
 using namespace std::chrono_literals;
 
 namespace {
-
-std::atomic<int64_t> g_down{0}, g_up{0};
-
-class TimedLine : public engine::KeyLine {
- public:
-  Result SetKey(bool down) override {
-    (down ? g_down : g_up).store(MonotonicNs() / 1000);
-    return {};
-  }
-  Result SetPtt(bool) override { return {}; }
-  void AllUp() noexcept override { g_up.store(MonotonicNs() / 1000); }
-};
-
-class Quiet : public MessageSink, public Beeper {
- public:
-  void Warning(const Text&, const Text&) override {}
-  void Information(const Text&, const Text&) override {}
-  bool Question(const Text&, const Text&) override { return false; }
-  void Beep() override {}
-};
 
 void Print(const char* what, std::vector<double> us) {
   std::sort(us.begin(), us.end());
@@ -70,23 +45,13 @@ int64_t CommandAfter(test::WinKeyerEmulator& wk, char byte, int64_t since) {
   return -1;
 }
 
-struct Path {
-  explicit Path(bool winKeyer, const std::string& device)
-      : engine({[](int, engine::LineChoice, std::unique_ptr<engine::KeyLine>* line) {
-                  *line = std::make_unique<TimedLine>();
-                  return Result();
-                },
-                [](engine::SidetoneDevice) { return nullptr; }}) {
+struct Path : bench::SendRig {
+  Path(bool winKeyer, const std::string& device) {
     settings.CWPort = winKeyer ? Utf8ToCp1252(device) : "COM1";
     settings.CWKeyer = winKeyer ? "WinKeyer" : "Line";
-    settings.CWSidetone_Enable = 0;
-    settings.CWSpeed = 60;
-    send.SetTypeAhead(&typed);
-    send.InitCW();
-    send.SetKeyboardCW(true);
     int16_t code = 0;
     ParseCWPort(settings.CWPort, &code);
-    send.OpenCWPort(code);
+    Open(code);
   }
   void Settle() {
     while (!send.Idle()) {
@@ -94,15 +59,6 @@ struct Path {
       std::this_thread::sleep_for(5ms);
     }
   }
-  EnvSettings settings;
-  SystemClock clock;
-  DeadlineTimer timer{clock};
-  Quiet quiet;
-  AttentionBoxes attention{quiet};
-  engine::KeyerEngine engine;
-  EngineKeyer keyer{engine};
-  test::FakeTypeAhead typed;
-  SendPath send{{keyer, settings, clock, timer, quiet, attention, "/tmp"}};
 };
 
 }  // namespace
@@ -122,8 +78,8 @@ int main(int argc, char** argv) {
       if (winKeyer) {
         typed.push_back(static_cast<double>(CommandAfter(*wk, 'E', t0) - t0));
       } else {
-        while (g_down.load() < t0) std::this_thread::yield();
-        typed.push_back(static_cast<double>(g_down.load() - t0));
+        while (bench::g_down.load() < t0) std::this_thread::yield();
+        typed.push_back(static_cast<double>(bench::g_down.load() - t0));
       }
       p.Settle();
       p.send.Queue().QueueMessage("PARIS PARIS");
@@ -131,7 +87,7 @@ int main(int argc, char** argv) {
       const int64_t t1 = MonotonicNs() / 1000;
       p.send.Stop();
       stopped.push_back(
-          static_cast<double>((winKeyer ? CommandAfter(*wk, 0x0A, t1) : g_up.load()) - t1));
+          static_cast<double>((winKeyer ? CommandAfter(*wk, 0x0A, t1) : bench::g_up.load()) - t1));
       p.Settle();
     }
     std::printf("%s\n", winKeyer ? "WinKeyer (emulated, on a pseudo-terminal)" : "line");
