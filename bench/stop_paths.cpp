@@ -27,6 +27,7 @@
 #include "base/clock.h"
 #include "bench_process.h"
 #include "send_rig.h"
+#include "support/free_port.h"
 
 using namespace orvex;
 using namespace std::chrono_literals;
@@ -35,18 +36,6 @@ namespace {
 
 int64_t NowUs() {
   return MonotonicNs() / 1000;
-}
-
-int FreePort(int type) {
-  const int fd = socket(AF_INET, type, 0);
-  sockaddr_in at{};
-  at.sin_family = AF_INET;
-  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof at;
-  bind(fd, reinterpret_cast<sockaddr*>(&at), len);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&at), &len);
-  close(fd);
-  return ntohs(at.sin_port);
 }
 
 // When rigctld's debug log (-Z: wall-clock stamps) shows each command.
@@ -116,7 +105,7 @@ int main(int argc, char** argv) {
   }
 
   if (std::system("command -v rigctld >/dev/null 2>&1") == 0) {
-    const int port = FreePort(SOCK_STREAM);
+    const int port = test::FreePort(SOCK_STREAM);
     const std::string log = dir + "/rigctld.log";
     const pid_t rigctld = fork();
     if (rigctld == 0) {
@@ -161,7 +150,7 @@ int main(int argc, char** argv) {
   {
     pid_t socat;
     const std::string tty = bench::Pty(dir, &socat);
-    const int port = FreePort(SOCK_DGRAM);
+    const int port = test::FreePort(SOCK_DGRAM);
     std::ofstream(dir + "/orvex.ini") << "CWSidetone_Enable=0\r\n";
     const pid_t keyd = bench::Spawn({ORVEX_KEYD_BINARY, "--ini", dir + "/orvex.ini", "--port",
                                      "COM1", "--listen", "127.0.0.1:" + std::to_string(port)},

@@ -4,9 +4,7 @@
 #include "engine/rig_keyer.h"
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +15,7 @@
 #include "engine/keyer_engine.h"
 #include "support/engine_recorder.h"
 #include "support/files.h"
+#include "support/free_port.h"
 
 namespace orvex::engine {
 namespace {
@@ -33,15 +32,7 @@ class RigKeyerTest : public ::testing::Test {
  protected:
   void SetUp() override { StartRigctld(); }
   void StartRigctld() {
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof at;
-    bind(probe, reinterpret_cast<sockaddr*>(&at), len);
-    getsockname(probe, reinterpret_cast<sockaddr*>(&at), &len);
-    close(probe);
-    port_ = "127.0.0.1:" + std::to_string(ntohs(at.sin_port));
+    port_ = "127.0.0.1:" + std::to_string(orvex::test::FreePort(SOCK_STREAM));
     rigctld_ = fork();
     if (rigctld_ == 0) {
       freopen(log_.c_str(), "w", stderr);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "base/clock.h"
+#include "support/free_port.h"
 #include "support/heard.h"
 #include "support/run_tool.h"
 
@@ -52,12 +53,7 @@ class Keyd : public ::testing::Test {
     daemon.sin_family = AF_INET;
     daemon.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     bind(client, reinterpret_cast<sockaddr*>(&daemon), sizeof daemon);
-    // A free port for the daemon: the kernel picks one and we let it go.
-    const int probe = socket(AF_INET, SOCK_DGRAM, 0);
-    bind(probe, reinterpret_cast<sockaddr*>(&daemon), sizeof daemon);
-    socklen_t len = sizeof daemon;
-    getsockname(probe, reinterpret_cast<sockaddr*>(&daemon), &len);
-    close(probe);
+    daemon.sin_port = htons(static_cast<uint16_t>(test::FreePort(SOCK_DGRAM)));
     port = std::to_string(ntohs(daemon.sin_port));
     args = " --ini " + ini + " --listen 127.0.0.1:" + port;
   }
