@@ -2,7 +2,7 @@
 # Never left on the air, read on the port's own lines (a pseudo-terminal
 # whose modem lines the preloaded shim plays and records): Ctrl+Z stops
 # orvex-send and the window with the key and PTT up, and after SIGCONT
-# nothing half-sent goes out; the sound server dying mid-message opens its
+# nothing half-sent goes out; a line that fails stops orvex-send at once; the sound server dying mid-message opens its
 # box, and PTT still falls at the end of its tail while the box is open.
 set -uo pipefail
 here=$(dirname "$0")
@@ -19,7 +19,7 @@ lines_log=$PELORIN/lines.log
 state=$PELORIN/state
 on_port() {  # on_port PROGRAM ARGS...: runs it keying COM1 in the background; $pid
   ORVEX_COM1=$PELORIN/tty LD_PRELOAD=$SHIM ORVEX_SHIM_LOG=$lines_log ORVEX_SHIM_STATE=$state \
-    "$@" 2>/dev/null & pid=$!
+    "$@" 2>"$PELORIN/err" & pid=$!
 }
 # stop_and_go PID WHAT: Ctrl+Z while keying, the lines read while stopped,
 # then SIGCONT: nothing keyed after it.
@@ -39,6 +39,19 @@ printf 'Version=4.01\r\nCWSidetone_Enable=0\r\nCWPort=COM1\r\nMsgCW2=PARIS PARIS
 on_port "$SEND" --ini "$ini" --port COM1 --wpm 25 --text "PARIS PARIS PARIS PARIS PARIS"
 stop_and_go "$pid" orvex-send
 wait_exit "$pid" 10 || fail "orvex-send did not end after SIGCONT"
+# A line that fails while keying (an adapter pulled out) stops everything at
+# once, with one clear message.
+: >"$lines_log"
+(sleep 1; touch "$PELORIN/unplugged") &
+ORVEX_SHIM_FAIL=$PELORIN/unplugged on_port "$SEND" --ini "$ini" --port COM1 --wpm 30 \
+  --text "PARIS PARIS PARIS PARIS PARIS"
+wait_exit "$pid" 4 || fail "sending went on after the line failed"
+((EXIT_STATUS == 1)) || fail "a failed line ended with status $EXIT_STATUS"
+grep -q "^CW Setup: CW port COM1 ($PELORIN/tty) stopped working: Input/output error.$" \
+  "$PELORIN/err" || fail "no clear message: $(cat "$PELORIN/err")"
+(($(grep -c "stopped working" "$PELORIN/err") == 1)) || fail "the message came more than once"
+changes=$(grep -c "DTR" "$lines_log")
+((changes > 4 && changes < 60)) || fail "$changes key changes: not stopped at the failure"
 
 on_port "$ORVEX"
 main=$(wait_window "^ Orvex - 28 WPM$") || fail "no packet window"

@@ -72,7 +72,7 @@ class Keyd : public ::testing::Test {
     pid = std::stoi(test::ReadFile(dir.File("pid")));
     for (int i = 0; i < 100 && !test::Contains(Err(), "for loggers on UDP"); ++i)
       std::this_thread::sleep_for(20ms);
-    ASSERT_TRUE(test::Contains(Err(), "for loggers on UDP 127.0.0.1:")) << Err();
+    ASSERT_TRUE(test::Contains(Err(), "for loggers on UDP ")) << Err();
   }
   // Keys COM1: a pseudo-terminal whose modem lines the shim plays, their
   // changes in lines, their state now in state.
@@ -231,12 +231,7 @@ TEST_F(Keyd, AWildcardListenNeedsAllowAnswersFromTheAddressAskedAndDropsTheRest)
   EXPECT_EQ(refused.status, 2);
   EXPECT_TRUE(test::Contains(refused.err, "--allow")) << refused.err;
   args = " --ini " + ini + " --listen 0.0.0.0:" + port + " --allow 127.0.0.0/8";
-  std::system(("ORVEX_AUDIO=none " ORVEX_KEYD_BINARY + args + " 2>" + dir.File("err") +
-               " & echo $! >" + dir.File("pid"))
-                  .c_str());
-  pid = std::stoi(test::ReadFile(dir.File("pid")));
-  for (int i = 0; i < 100 && !test::Contains(Err(), "for loggers on UDP"); ++i)
-    std::this_thread::sleep_for(20ms);
+  Start();
   daemon.sin_addr.s_addr = htonl(0x7F000002);  // 127.0.0.2, another address of this host
   Send("e^");
   pollfd in{client, POLLIN, 0};
