@@ -70,6 +70,7 @@ void RemoteKeyer::Clear() {
   Advance();
   stale_ += static_cast<int>(inFlight_.size());  // each is answered once: "break"
   Drop();
+  tuneEndNs_ = 0;
   Request(
       "\x1b"
       "4");
@@ -99,10 +100,12 @@ void RemoteKeyer::SetPttTiming(int leadMs, int) {
 }
 
 void RemoteKeyer::Tune(int ms) {
+  const int seconds = std::clamp((ms + 999) / 1000, 1, 10);  // what the protocol takes
   Request(
       "\x1b"
       "c" +
-      std::to_string(std::clamp((ms + 999) / 1000, 1, 10)));
+      std::to_string(seconds));
+  tuneEndNs_ = MonotonicNs() + int64_t{seconds} * 1'000'000'000;
 }
 
 void RemoteKeyer::HoldPtt(bool on, int) {
@@ -114,7 +117,8 @@ void RemoteKeyer::HoldPtt(bool on, int) {
 
 int RemoteKeyer::Pending() {
   Advance();
-  return static_cast<int>(waiting_.size() + inFlight_.size());
+  const bool tuning = !failure_.failed() && MonotonicNs() < tuneEndNs_;  // counts as one
+  return static_cast<int>(waiting_.size() + inFlight_.size()) + (tuning ? 1 : 0);
 }
 
 uint64_t RemoteKeyer::Ended() {

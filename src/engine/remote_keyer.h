@@ -55,6 +55,7 @@ class RemoteKeyer : public TextKeyer {
   int stale_ = 0;  // replies still owed for characters a stop dropped
   int64_t unitNs_ = 1'200'000'000 / 28;
   int64_t heardNs_ = 0;  // the far end last answered, or was last asked
+  int64_t tuneEndNs_ = 0;
   uint64_t queued_ = 0, ended_ = 0;
   Result failure_;
 };

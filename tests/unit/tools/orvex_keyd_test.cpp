@@ -175,6 +175,25 @@ TEST_F(Keyd, PttHoldLeadLimitAndTuneOnThePort) {
   EXPECT_TRUE(test::Contains(Err(), "A logger held PTT on for 1 s without keying anything"));
 }
 
+// Another Orvex keying through this one (CWKeyer=Remote): its text, then
+// its tune, on this daemon's lines.
+TEST_F(Keyd, KeysWhatAnotherOrvexHandsItAndTunesForIt) {
+  StartOnLines();
+  test::WriteFile(dir.File("far.ini"), "CWKeyer=Remote\r\nRemoteKeyer=127.0.0.1:" + port + "\r\n");
+  for (const std::string& what : {std::string("--text E"), std::string("--tune 1")})
+    EXPECT_EQ(test::RunTool("ORVEX_AUDIO=none " ORVEX_SEND_BINARY " --ini " + dir.File("far.ini") +
+                                " --port None " + what,
+                            dir)
+                  .status,
+              0)
+        << what;
+  const auto changes = Keyed(lines);
+  std::string what;
+  for (const Change& c : changes) what += c.what + ",";
+  ASSERT_EQ(what, "RTS 1,DTR 1,DTR 0,RTS 0,RTS 1,DTR 1,DTR 0,RTS 0,");
+  EXPECT_NEAR((changes[6].us - changes[5].us) / 1000.0, 1000, 20);  // the tune
+}
+
 // Ctrl+Z with PTT held: the lines are up while the daemon is stopped, and
 // after it goes on a new request keys as ever.
 TEST_F(Keyd, StoppedItsLinesAreUpAndItGoesOnWithNothingHalfSent) {
