@@ -32,7 +32,7 @@ using tools::LoopTimer;
 
 constexpr const char* kUsage =
     "usage: orvex-send [--ini FILE] --print-ini\n"
-    "       orvex-send [--ini FILE] [--wpm N] [--tone HZ] [--him CALL]\n"
+    "       orvex-send [--ini FILE] [--wpm N] [--farnsworth N] [--tone HZ] [--him CALL]\n"
     "                  [--now YYYY-MM-DDTHH:MM:SS]\n"
     "                  (--msg N | --file PATH | --text TEXT | --tune SECONDS)\n"
     "                  (--dry-run | --trace | --wav OUT | --port NAME) [--max-seconds S]\n"
@@ -40,6 +40,7 @@ constexpr const char* kUsage =
     "  --ini FILE       the environment file (default: orvex.ini in the program directory)\n"
     "  --print-ini      print the environment file as Orvex would rewrite it\n"
     "  --wpm N          speed, 1 to 99 words per minute (default: from the file)\n"
+    "  --farnsworth N   overall speed: characters at --wpm, the gaps stretched (0: off)\n"
     "  --tone HZ        sidetone pitch, 0 to 9999 Hz (default: from the file)\n"
     "  --him CALL       the other station's call for #HIM\n"
     "  --now TIME       the local clock for #TIME and #DATE (time zone from TZ)\n"
@@ -57,7 +58,8 @@ constexpr const char* kUsage =
     "                   and at the end how often its sound ran dry\n";
 
 struct Options {
-  std::optional<std::string> ini, wav, port, text, wpm, tone, him, now, msg, file, maxSeconds, tune;
+  std::optional<std::string> ini, wav, port, text, wpm, farnsworth, tone, him, now, msg, file,
+      maxSeconds, tune;
   bool printIni = false, dryRun = false, trace = false, showSidetone = false;
 };
 
@@ -174,6 +176,8 @@ int main(int argc, char** argv) {
       into = &o.text;
     else if (arg == "--wpm")
       into = &o.wpm;
+    else if (arg == "--farnsworth")
+      into = &o.farnsworth;
     else if (arg == "--tone")
       into = &o.tone;
     else if (arg == "--him")
@@ -234,6 +238,11 @@ int main(int argc, char** argv) {
   if (o.wpm)
     if (Result r =
             tools::SetFromOption(settings, SettingFor(&EnvSettings::CWSpeed), "--wpm", *o.wpm);
+        !r.ok())
+      return Usage(r.text());
+  if (o.farnsworth)
+    if (Result r = tools::SetFromOption(settings, SettingFor(&EnvSettings::CWFarnsworth),
+                                        "--farnsworth", *o.farnsworth);
         !r.ok())
       return Usage(r.text());
   if (o.tone)

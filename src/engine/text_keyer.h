@@ -24,6 +24,9 @@ class TextKeyer {
   virtual void Clear() = 0;
   virtual void SetSpeed(int wpm) = 0;
   virtual void SetWeight(int /*percent*/) {}
+  // Characters at the keying speed, the gaps stretched to this overall
+  // speed; 0: off.
+  virtual void SetFarnsworth(int /*wpm*/) {}
   virtual void SetPttTiming(int /*leadMs*/, int /*tailMs*/) {}
   // Key down for ms, then up; a keyer that cannot hold the key does nothing.
   virtual void Tune(int ms) = 0;

@@ -20,7 +20,7 @@ namespace {
 
 // Host commands.
 constexpr char kAdmin = 0x00, kHostOpen = 0x02, kHostClose = 0x03;
-constexpr char kSpeed = 0x02, kWeight = 0x03, kPttTiming = 0x04;
+constexpr char kSpeed = 0x02, kWeight = 0x03, kPttTiming = 0x04, kFarnsworth = 0x0D;
 constexpr char kClearBuffer = 0x0A, kKeyImmediate = 0x0B, kMode = 0x0E;
 constexpr char kMerge = 0x1B, kPttBuffered = 0x18;
 constexpr char kModeSerialEcho = 0x04;
@@ -181,6 +181,12 @@ void WinKeyer::SetSpeed(int wpm) {
 void WinKeyer::SetWeight(int percent) {
   std::lock_guard lock(mu_);
   if (fd_ >= 0 && failure_.ok()) Write(Bytes({kWeight, std::clamp(percent, 10, 90)}));
+}
+
+void WinKeyer::SetFarnsworth(int wpm) {
+  std::lock_guard lock(mu_);
+  // The keyer stretches from 10 WPM up; any other number turns it off.
+  if (fd_ >= 0 && failure_.ok()) Write(Bytes({kFarnsworth, wpm >= 10 && wpm <= 99 ? wpm : 0}));
 }
 
 void WinKeyer::SetPttTiming(int leadMs, int tailMs) {

@@ -59,6 +59,7 @@ class WinKeyer : public TextKeyer {
   // At once, whatever is being sent.
   void SetSpeed(int wpm) override;
   void SetWeight(int percent) override;
+  void SetFarnsworth(int wpm) override;
   void SetPttTiming(int leadMs, int tailMs) override;
   void Tune(int ms) override;
   void HoldPtt(bool on, int limitMs) override;

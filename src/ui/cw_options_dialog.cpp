@@ -194,6 +194,18 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   playing_->setWordWrap(true);
   toneGrid->addWidget(playing_, 5, 0, 1, 2);
 
+  // The keying's shape: weighting, Farnsworth spacing, the word space.
+  auto* timingFrame = new QGroupBox("CW Timing", this);
+  timingFrame->setObjectName("CWTimingFrame");
+  auto* timingGrid = new QGridLayout(timingFrame);
+  weight_ = NumberField(Typed(e, &EnvSettings::CWWeight), "CWWeight", "Weight", "% (50: plain)",
+                        timingFrame, timingGrid, 0);
+  farnsworth_ = NumberField(Typed(e, &EnvSettings::CWFarnsworth), "CWFarnsworth", "Farnsworth",
+                            "WPM (0: off)", timingFrame, timingGrid, 1);
+  wordSpace_ = NumberField(Typed(e, &EnvSettings::CWWordSpace), "CWWordSpace", "Word space",
+                           "units (6 or 7)", timingFrame, timingGrid, 2);
+  for (QLineEdit* field : {weight_, farnsworth_, wordSpace_}) field->setMaxLength(2);
+
   // Buttons.
   save_ = new QPushButton("&Save", this);
   save_->setObjectName("SaveButton");
@@ -227,7 +239,10 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
 
   auto* top = new QHBoxLayout;
   top->addWidget(cwFrame);
-  top->addWidget(toneFrame);
+  auto* middle = new QVBoxLayout;
+  middle->addWidget(toneFrame);
+  middle->addWidget(timingFrame);
+  top->addLayout(middle);
   top->addLayout(buttons);
   auto* all = new QVBoxLayout(this);
   all->addLayout(top);
@@ -235,10 +250,11 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
 
   // The keyboard order of the original dialog, the wave option last; the
   // keying choices and the loggers' port, which it did not have, after it.
-  QWidget* order[] = {port_,    speed_,   pttLead_,  pttTail_, sidetone_, tone_,    speaker_,
-                      midi_,    msgs_[0], msgs_[1],  msgs_[2], msgs_[3],  msgs_[4], msgs_[5],
-                      msgs_[6], msgs_[7], save_,     cancel_,  help_,     wave_,    keyer_,
-                      keyLine_, pttLine_, rigModel_, rigPort_, rigBaud_,  remote_,  netKeyer_};
+  QWidget* order[] = {port_,    speed_,      pttLead_,  pttTail_, sidetone_, tone_,    speaker_,
+                      midi_,    msgs_[0],    msgs_[1],  msgs_[2], msgs_[3],  msgs_[4], msgs_[5],
+                      msgs_[6], msgs_[7],    save_,     cancel_,  help_,     wave_,    keyer_,
+                      keyLine_, pttLine_,    rigModel_, rigPort_, rigBaud_,  remote_,  netKeyer_,
+                      weight_,  farnsworth_, wordSpace_};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 
   connect(save_, &QPushButton::clicked, this, [this, &actions] {
@@ -270,6 +286,9 @@ CWOptionsEntries CWEnv::Entries() const {
   e.typed[KeyOf(&EnvSettings::RigBaud)] = FromQString(rigBaud_->text());
   e.typed[KeyOf(&EnvSettings::RemoteKeyer)] = FromQString(remote_->text());
   e.typed[KeyOf(&EnvSettings::CWTone)] = FromQString(tone_->text());
+  e.typed[KeyOf(&EnvSettings::CWWeight)] = FromQString(weight_->text());
+  e.typed[KeyOf(&EnvSettings::CWFarnsworth)] = FromQString(farnsworth_->text());
+  e.typed[KeyOf(&EnvSettings::CWWordSpace)] = FromQString(wordSpace_->text());
   e.typed[KeyOf(&EnvSettings::CWSidetone_Enable)] = std::to_string(sidetone_->isChecked() ? 1 : 0);
   e.typed[KeyOf(&EnvSettings::CWSidetone_Device)] = std::to_string(midi_->isChecked()   ? 3
                                                                    : wave_->isChecked() ? 4

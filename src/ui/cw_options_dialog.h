@@ -48,6 +48,7 @@ class CWEnv : public QDialog {
   QLineEdit* RigModel() const { return rigModel_; }
   QLabel* RigName() const { return rigName_; }
   QLineEdit* Remote() const { return remote_; }
+  QLineEdit* Weight() const { return weight_; }
   QRadioButton* Option(int device) const;
   QPushButton* SaveButton() const { return save_; }
   QPushButton* CancelButton() const { return cancel_; }
@@ -58,6 +59,7 @@ class CWEnv : public QDialog {
   QLineEdit* speed_;
   QLineEdit* pttLead_;
   QLineEdit* pttTail_;
+  QLineEdit *weight_, *farnsworth_, *wordSpace_;
   QComboBox* keyer_;
   QComboBox* keyLine_;
   QComboBox* pttLine_;

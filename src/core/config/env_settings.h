@@ -22,7 +22,12 @@ struct EnvSettings {
   int16_t CWSidetone_Device{};  // 1 PC speaker, 3 MIDI, 4 sound card wave
   int16_t CWSidetone_Enable{};
   int16_t CWTone{};
+  // The keying's shape: weight 10 to 90 (50: dots as long as the gaps
+  // after them), the overall speed for Farnsworth spacing (0: off), and
+  // the units between words (6 or 7).
   int16_t CWWeight{};
+  int16_t CWFarnsworth{};
+  int16_t CWWordSpace{};
   int16_t CWPttLead{};  // ms PTT rises before the first element
   int16_t CWPttTail{};  // ms PTT is held after the last element
   // How the station keys: "Line" (the port's own lines, timed here),

@@ -23,7 +23,10 @@ const Field kEdited[] = {&EnvSettings::CWPort,
                          &EnvSettings::RigModel,
                          &EnvSettings::RigPort,
                          &EnvSettings::RigBaud,
-                         &EnvSettings::RemoteKeyer};
+                         &EnvSettings::RemoteKeyer,
+                         &EnvSettings::CWWeight,
+                         &EnvSettings::CWFarnsworth,
+                         &EnvSettings::CWWordSpace};
 
 }  // namespace
 

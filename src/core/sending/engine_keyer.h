@@ -49,6 +49,9 @@ class EngineKeyer : public Keyer {
   bool Character(unsigned char c) override;
   void Speed(int16_t wpm) override;
   void Weight(int16_t percent) override;
+  void Farnsworth(int16_t wpm) override {
+    if (text_) text_->SetFarnsworth(wpm);
+  }
   Text Name() override;
   uint64_t BreakIns() override { return text_ ? text_->BreakIns() : 0; }
 

@@ -88,6 +88,7 @@ class Keyer {
   // The speed and weighting for a keyer that times itself.
   virtual void Speed(int16_t /*wpm*/) {}
   virtual void Weight(int16_t /*percent*/) {}
+  virtual void Farnsworth(int16_t /*wpm*/) {}
   // "WinKeyer 3.1 on /dev/ttyUSB0"; empty for the port's own lines.
   virtual Text Name() { return {}; }
   // Times the operator's paddle broke in on the keyer's text, so far.

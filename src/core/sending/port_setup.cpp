@@ -119,6 +119,7 @@ void PortSetup::ApplyPortSettings() {
   ApplySidetone();
   keyer_.PttTiming(settings_.CWPttLead, settings_.CWPttTail);
   keyer_.Weight(settings_.CWWeight);
+  keyer_.Farnsworth(settings_.CWFarnsworth);
   SetCWSpeed(speed_);
   CheckSidetone();
 }

@@ -8,6 +8,7 @@
 
 #include "core/config/env_settings.h"
 #include "core/sending/keyer.h"
+#include "core/sending/keying_shape.h"
 #include "core/sending/morse_table.h"
 #include "core/sending/send_seams.h"
 
@@ -102,6 +103,11 @@ class PortSetup {
   void SetKeyboardCW(bool on) { keyboardCW_ = on; }
   void SetSpeedObserver(SpeedObserver* observer) { observer_ = observer; }
   const ElementTable& Elements() const { return elements_; }
+  // The keying's shape as the settings have it, and the unit it is keyed on.
+  KeyingShape Shape() const {
+    return {settings_.CWWeight, settings_.CWFarnsworth, settings_.CWWordSpace};
+  }
+  int64_t UnitNsKeyed() const { return int64_t{unitMs_} * 1'000'000; }
 
  private:
   // Key line, sidetone, PTT timing and speed of the open port.

@@ -233,9 +233,17 @@ void SendQueue::Key(unsigned char c) {
   }
   const Text& elements = p_.port.Elements()[c];
   if (p_.observer && !elements.empty()) p_.observer->Keying(c, p_.keyer.Queued());
-  for (size_t i = 0; i + 1 < elements.size(); i += 2)
-    p_.keyer.Element(static_cast<unsigned char>(elements[i]),
-                     static_cast<unsigned char>(elements[i + 1]));
+  if (const KeyingShape shape = p_.port.Shape(); !shape.Plain(p_.port.Speed())) {
+    // Weighting, Farnsworth spacing or a 7-unit word space: lengths that
+    // are no whole number of units.
+    for (const ShapedElement& e :
+         ShapeElements(elements, c == ' ', shape, p_.port.Speed(), p_.port.UnitNsKeyed()))
+      p_.keyer.ElementNs(e.down, e.ns);
+  } else {
+    for (size_t i = 0; i + 1 < elements.size(); i += 2)
+      p_.keyer.Element(static_cast<unsigned char>(elements[i]),
+                       static_cast<unsigned char>(elements[i + 1]));
+  }
   if (elements.empty()) return;
   progress_ = true;
   lastKeyed_ = c;

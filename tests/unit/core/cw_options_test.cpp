@@ -73,6 +73,8 @@ INSTANTIATE_TEST_SUITE_P(
                               "Logger UDP port must be 1 - 65535, or address:port, or empty."},
                       Refusal{"CWKeyLine", "CTS", "Key line must be DTR or RTS."},
                       Refusal{"RigModel", "0", "Rig model must be 1 - 99999."},
+                      Refusal{"CWWeight", "95", "Weight must be 10 - 90."},
+                      Refusal{"CWWordSpace", "8", "Word space must be 6 - 7."},
                       Refusal{"RemoteKeyer", "far", "Remote keyer must be host:port."},
                       Refusal{"CWPttLine", "DTR",
                               "The key line and the PTT line can't both be DTR: choose another "

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
+#include <numeric>
+
 #include "support/run_tool.h"
 #include "support/winkeyer_emulator.h"
 
@@ -118,11 +121,14 @@ TEST_F(OrvexSend, AFailureBoxMakesTheExitStatusOne) {
 // and the keyer left in its own mode; a device that does not answer fails.
 TEST_F(OrvexSend, KeysThroughAWinKeyerWhenTheFileSaysSo) {
   test::WinKeyerEmulator winKeyer;
-  WriteFile(ini, "Call=DL1ABC\r\nMsgCW1=CQ DE #ME +\r\nCWSpeed=40\r\nCWKeyer=WinKeyer\r\n");
+  WriteFile(ini,
+            "Call=DL1ABC\r\nMsgCW1=CQ DE #ME +\r\nCWSpeed=40\r\nCWKeyer=WinKeyer\r\n"
+            "CWWeight=55\r\nCWFarnsworth=15\r\n");
   const auto r = Send("--ini " + ini + " --msg 1 --port " + winKeyer.Device(), "ORVEX_AUDIO=none");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(winKeyer.Now().sent, "CQ DE DL1ABC EC ");
-  EXPECT_TRUE(winKeyer.Got("\x02\x28") && winKeyer.Got("\x03\x32"));  // speed, weighting
+  EXPECT_TRUE(winKeyer.Got("\x02\x28") && winKeyer.Got("\x03\x37"));  // speed, weighting
+  EXPECT_TRUE(winKeyer.Got("\x0d\x0f"));                              // Farnsworth
   EXPECT_TRUE(winKeyer.Got(std::string("\x04\x00\x00", 3)));          // PTT lead, tail
   EXPECT_FALSE(winKeyer.Now().hostOpen);
   test::WinKeyerEmulator silent({.answers = false});
@@ -149,6 +155,81 @@ TEST_F(OrvexSend, AWaveGoesThroughDevicesAndStandardOutputAndFollowsADanglingLin
   EXPECT_TRUE(lstat(dir.File("link.wav").c_str(), &st) == 0 && S_ISLNK(st.st_mode));
   EXPECT_EQ(Send("--ini " + ini + " --text E --wav /dev/null").status, 0);
   EXPECT_TRUE(stat("/dev/null", &st) == 0 && S_ISCHR(st.st_mode));  // still the device
+}
+
+// The keying's shape, read back from the rendered sound: each run of tone
+// and of silence in ms, a tone first (the 5 ms edges fall on both ends of a
+// run alike, and the sine's zero crossings are bridged).
+std::vector<int> Runs(const std::string& wav) {
+  std::vector<int> runs;
+  bool on = false;
+  size_t quiet = 0, start = 0;
+  for (size_t i = 44; i + 1 < wav.size(); i += 2) {
+    const int sample = static_cast<int16_t>((wav[i] & 0xFF) | (wav[i + 1] << 8));
+    quiet = std::abs(sample) > 3000 ? 0 : quiet + 1;
+    const size_t n = (i - 44) / 2;
+    if (!on && quiet == 0) {
+      if (!runs.empty()) runs.push_back(static_cast<int>(((n - start) * 1000 + 11025) / 22050));
+      on = true, start = n;
+    } else if (on && quiet == 44) {  // 2 ms of silence
+      runs.push_back(static_cast<int>(((n - 43 - start) * 1000 + 11025) / 22050));
+      on = false, start = n - 43;
+    }
+  }
+  return runs;
+}
+
+struct Shape {
+  const char* settings;
+  const char* text;
+  std::vector<int> runs;  // the first runs of tone and silence, ms
+};
+
+class KeyingShape : public OrvexSend, public ::testing::WithParamInterface<Shape> {};
+
+TEST_P(KeyingShape, ReadBackFromTheSound) {
+  WriteFile(ini, GetParam().settings);
+  const auto r = Send("--ini " + ini + " --wpm 20 --wav " + dir.File("out.wav") + " --text '" +
+                      GetParam().text + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::vector<int> runs = Runs(test::ReadFile(dir.File("out.wav")));
+  ASSERT_GE(runs.size(), GetParam().runs.size());
+  for (size_t i = 0; i < GetParam().runs.size(); ++i)
+    EXPECT_NEAR(runs[i], GetParam().runs[i], 2) << "run " << i;
+}
+
+// At 20 WPM a unit is 60 ms.
+INSTANTIATE_TEST_SUITE_P(
+    Timing, KeyingShape,
+    ::testing::Values(Shape{"", "E E", {60, 360, 60}},                    // plain: 6 between words
+                      Shape{"CWWordSpace=7\r\n", "E E", {60, 420, 60}},   // standard
+                      Shape{"CWWeight=60\r\n", "II", {72, 48, 72, 168}},  // heavier, same length
+                      Shape{"CWWeight=30\r\n", "T", {156}},
+                      // Characters at 20, overall 10: the gap after one 483 ms longer.
+                      Shape{"CWFarnsworth=10\r\n", "PA", {60, 60, 180, 60, 180, 60, 60, 663}}));
+
+// Farnsworth's promise: PARIS and its word space, 14 tones and the gaps
+// after them, at the overall speed, whatever the word space.
+TEST_F(OrvexSend, FarnsworthKeysParisAtTheOverallSpeed) {
+  for (const char* space : {"6", "7"}) {
+    WriteFile(ini, std::string("CWWordSpace=") + space + "\r\n");
+    ASSERT_EQ(Send("--ini " + ini + " --wpm 25 --farnsworth 12 --wav " + dir.File("p.wav") +
+                   " --text 'PARIS PARIS'")
+                  .status,
+              0);
+    const std::vector<int> runs = Runs(test::ReadFile(dir.File("p.wav")));
+    ASSERT_GT(runs.size(), 28u);
+    EXPECT_NEAR(std::accumulate(runs.begin(), runs.begin() + 28, 0), 5000, 10) << space;
+  }
+}
+
+TEST_F(OrvexSend, TheDefaultShapeRendersTodaysSoundByteForByte) {
+  WriteFile(ini, "CWWeight=50\r\nCWFarnsworth=28\r\nCWWordSpace=6\r\n");  // all plain
+  const auto r = test::RunTool(
+      ORVEX_SEND_BINARY " --ini " + ini + " --text 'PARIS CQ 5NN?' --wpm 25 --wav - | sha256sum",
+      dir);
+  EXPECT_EQ(r.out.substr(0, 64),
+            "6f84d16d981b229a20461aec5f57862bcdd2aae1d5926c4d716319a99054dffb");
 }
 
 // What orvex-send renders, an independent decoder reads back.
