@@ -1,5 +1,8 @@
 #include "core/macros/expand_macros.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "base/numbers.h"
 #include "core/macros/queue_codes.h"
 #include "core/macros/time_text.h"
@@ -73,6 +76,7 @@ char ControlCode(char c, bool* valid) {
 Text ExpandMacros(const Text& input, bool fullMode, const MacroContext& ctx) {
   Text text = input;
   size_t scan = 0;
+  bool speed = false;  // the message changes its own speed
   for (int pass = 0; pass < kPasses; ++pass) {
     const size_t hash = text.find('#', scan);
     if (hash == Text::npos) break;
@@ -99,6 +103,20 @@ Text ExpandMacros(const Text& input, bool fullMode, const MacroContext& ctx) {
       stretch = arg.end - hash;
       replacement =
           Text(1, static_cast<char>(kCodePause)) + static_cast<char>(PauseSeconds(arg.text));
+    } else if (fullMode && StartsWith(upper, 0, "SPEED")) {
+      // "#SPEED 30", "#SPEED+6", "#SPEED-6": a whole number, the blank
+      // after it taken with it.
+      const char sign = hash + 6 < text.size() ? text[hash + 6] : ' ';
+      const bool relative = sign == '+' || sign == '-';
+      const Argument arg = ReadArgument(text, hash + (relative ? 7 : 6));
+      const auto value = ParseNumber(arg.text);
+      const long long n = value ? std::llround(*value) : 0;
+      if (value && (relative || n >= 1)) {  // otherwise left as it was written
+        stretch = arg.end - hash;
+        replacement = Text(1, static_cast<char>(kCodeSpeed)) + (relative ? sign : '=') +
+                      static_cast<char>(std::clamp<long long>(n, relative ? 0 : 1, 99));
+        speed = true;
+      }
     } else if (fullMode && StartsWith(upper, 0, "REPEAT")) {
       stretch = text.size() - hash, replacement = Text(1, static_cast<char>(kCodeRepeat)),
       stop = true;
@@ -121,6 +139,8 @@ Text ExpandMacros(const Text& input, bool fullMode, const MacroContext& ctx) {
     scan = hash;
     if (stop) break;
   }
+  // The next message starts at the window's speed again.
+  if (speed) text += Text(1, static_cast<char>(kCodeSpeed)) + '=' + '\0';
   return text;
 }
 

@@ -1,6 +1,7 @@
 // The codes that act as commands inside queued text. Stored messages carry
-// them after macro expansion (#PAUSE, #REPEAT, #FILE); the pump carries them
-// out when it reaches them. 201 lies between them but is the letter É.
+// them after macro expansion (#PAUSE, #REPEAT, #FILE, #SPEED); the pump
+// carries them out when it reaches them. 201 lies between them but is the
+// letter É; 0x8D is a byte Windows-1252 leaves undefined.
 #pragma once
 
 namespace orvex {
@@ -13,10 +14,13 @@ enum QueueCode : unsigned char {
   kCodePause = 205,   // the next character's code is the length in seconds
   kCodeRepeat = 206,  // slot 3 starts over with the last message
   kCodeFile = 207,    // a skipped character, the file name, its end
+  // The message's own speed from here: then '=' and the speed, or '+' or
+  // '-' and the change; '=' and 0 is back to the window's speed.
+  kCodeSpeed = 0x8D,
 };
 
 inline bool IsQueueCode(unsigned char c) {
-  return c == kCodeKeyLineOn || (c >= 202 && c <= 207);
+  return c == kCodeKeyLineOn || (c >= 202 && c <= 207) || c == kCodeSpeed;
 }
 
 }  // namespace orvex

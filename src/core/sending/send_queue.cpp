@@ -17,6 +17,8 @@ Text SendQueue::Readable() const {
       const auto c = static_cast<unsigned char>(text[i]);
       if (c == kCodePause) {
         ++i;  // its length is no text to read
+      } else if (c == kCodeSpeed) {
+        i += 2;
       } else if (c == kCodeFile) {
         while (i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) > 32)
           ++i;  // the name
@@ -65,6 +67,7 @@ void SendQueue::Clear() {
   for (Text& slot : slots_) slot.clear();
   if (source_) source_->Clear();
   lastKeyed_ = ' ';
+  EndMessageSpeed();
   if (pausing_) {
     pausing_ = false;
     ++pauseGeneration_;
@@ -74,6 +77,12 @@ void SendQueue::Clear() {
 
 void SendQueue::CWIdleCheck() {
   if (PendingText() == 0 && p_.keyer.Active() != 0 && p_.keyer.Pending() == 0) p_.keyer.Idle();
+}
+
+void SendQueue::EndMessageSpeed() {
+  if (messageSpeed_ == 0) return;
+  messageSpeed_ = 0;
+  if (p_.keyer.TakesCharacters()) p_.keyer.Speed(p_.port.Speed());
 }
 
 void SendQueue::StartPause(int seconds) {
@@ -138,7 +147,23 @@ SendQueue::Step SendQueue::Command(int slot, unsigned char code) {
       }
       text = lastMessage_;
       progress_ = false;
+      EndMessageSpeed();  // each time round at the speed it started at
       return Step::Next;
+    case kCodeSpeed: {
+      const bool whole = text.size() >= 3;
+      const char how = whole ? text[1] : '=';
+      const int n = whole ? static_cast<unsigned char>(text[2]) : 0;
+      text.erase(0, std::min<size_t>(3, text.size()));
+      if (slot != 3) return Step::Next;  // only a message sets its own speed
+      const int from = messageSpeed_ != 0 ? messageSpeed_ : p_.port.Speed();
+      if (how == '=' && n == 0) {
+        EndMessageSpeed();
+        return Step::Next;
+      }
+      messageSpeed_ = std::clamp(how == '+' ? from + n : how == '-' ? from - n : n, 1, 99);
+      if (p_.keyer.TakesCharacters()) p_.keyer.Speed(static_cast<int16_t>(messageSpeed_));
+      return Step::Next;
+    }
     case kCodeFile: {
       size_t end = 2;
       while (end < text.size() && static_cast<unsigned char>(text[end]) > 32) ++end;
@@ -185,6 +210,7 @@ void SendQueue::PumpCW() {
       continue;
     }
     if (text.empty()) {
+      if (slot == 3) EndMessageSpeed();
       ++slot;
       continue;
     }
@@ -194,7 +220,9 @@ void SendQueue::PumpCW() {
     const auto c = static_cast<unsigned char>(text[0]);
     const bool command = IsQueueCode(c);
     if (command && !(c == kCodeRepeat && slot != 3)) {
-      if (n != 0) return;  // commands wait for everything before them to be sent
+      // Commands wait for everything before them to be sent; a speed change
+      // on our own keyer need not: the lengths go with the elements.
+      if (n != 0 && !(c == kCodeSpeed && !characters)) return;
       switch (Command(slot, c)) {
         case Step::EndPass:
           return;
@@ -213,16 +241,16 @@ void SendQueue::PumpCW() {
     // back to back must not run their words together.
     if (c == '\r' && text.size() > 1 && text[1] == '\n') {
       if (p_.observer) p_.observer->Keying('\n', p_.keyer.Queued());
-      if (lastKeyed_ != ' ') Key(' ');
+      if (lastKeyed_ != ' ') Key(' ', slot);
       text.erase(0, 2);
       continue;
     }
-    Key(c);
+    Key(c, slot);
     text.erase(0, 1);
   }
 }
 
-void SendQueue::Key(unsigned char c) {
+void SendQueue::Key(unsigned char c, int slot) {
   if (p_.keyer.TakesCharacters()) {
     const uint64_t first = p_.keyer.Queued();
     if (!p_.keyer.Character(c)) return;
@@ -233,11 +261,14 @@ void SendQueue::Key(unsigned char c) {
   }
   const Text& elements = p_.port.Elements()[c];
   if (p_.observer && !elements.empty()) p_.observer->Keying(c, p_.keyer.Queued());
-  if (const KeyingShape shape = p_.port.Shape(); !shape.Plain(p_.port.Speed())) {
-    // Weighting, Farnsworth spacing or a 7-unit word space: lengths that
-    // are no whole number of units.
-    for (const ShapedElement& e :
-         ShapeElements(elements, c == ' ', shape, p_.port.Speed(), p_.port.UnitNsKeyed()))
+  const int messageSpeed = slot == 3 ? messageSpeed_ : 0;
+  const int speed = messageSpeed != 0 ? messageSpeed : p_.port.Speed();
+  if (const KeyingShape shape = p_.port.Shape(); messageSpeed != 0 || !shape.Plain(speed)) {
+    // A message's own speed, weighting, Farnsworth spacing or a 7-unit
+    // word space: lengths of their own, not the keyer's whole units.
+    const int64_t unitNs =
+        messageSpeed != 0 ? UnitNs(messageSpeed) / 1'000'000 * 1'000'000 : p_.port.UnitNsKeyed();
+    for (const ShapedElement& e : ShapeElements(elements, c == ' ', shape, speed, unitNs))
       p_.keyer.ElementNs(e.down, e.ns);
   } else {
     for (size_t i = 0; i + 1 < elements.size(); i += 2)

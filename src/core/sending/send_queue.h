@@ -71,8 +71,11 @@ class SendQueue {
  private:
   enum class Step { Next, EndPass, Restart };
   Step Command(int slot, unsigned char code);
-  // Hands character c's elements to the keyer.
-  void Key(unsigned char c);
+  // Hands character c's elements to the keyer; from a message (slot 3), at
+  // the message's own speed when it set one.
+  void Key(unsigned char c, int slot = 0);
+  // The message's own speed ends: the window's again.
+  void EndMessageSpeed();
   void StartPause(int seconds);
 
   Parts p_;
@@ -85,6 +88,7 @@ class SendQueue {
   // Something was keyed (or a real pause waited) since slot 3 was last
   // refilled by the repeat code: without it a repeat would spin.
   bool progress_ = true;
+  int messageSpeed_ = 0;           // WPM a message set for itself with #SPEED; 0: none
   unsigned char lastKeyed_ = ' ';  // the last character that keyed something
   Text lastMessage_;
 };

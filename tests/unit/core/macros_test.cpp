@@ -36,6 +36,7 @@ TEST_P(Macros, ExpandInFullAndLimitedMode) {
 const Text P(1, static_cast<char>(kCodePause));
 const Text R(1, static_cast<char>(kCodeRepeat));
 const Text F(1, static_cast<char>(kCodeFile));
+const Text S(1, static_cast<char>(kCodeSpeed)), Back = S + "=" + Text(1, '\0');
 INSTANTIATE_TEST_SUITE_P(
     Rows, Macros,
     ::testing::Values(
@@ -58,6 +59,11 @@ INSTANTIATE_TEST_SUITE_P(
         MacroCase{"#PAUSE   ", P + "\x01", "="}, MacroCase{"#PAUSE WORD X", P + "\x01X", "="},
         MacroCase{"#PAUSE -3", P + Text(1, '\0'), "="},
         MacroCase{"CQ #REPEAT #ME", "CQ " + R, "CQ #REPEAT DL1ABC"},
+        // The speed from here to the message's end, clamped; nonsense stays text.
+        MacroCase{"#SPEED+6 5NN #speed-6 TU", S + "+\x06" + "5NN " + S + "-\x06" + "TU" + Back,
+                  "="},
+        MacroCase{"#SPEED 35 K #SPEED 200", S + "=#K " + S + "=c" + Back, "="},
+        MacroCase{"#SPEED 0 #SPEED+X", "#SPEED 0 #SPEED+X", "="},
         MacroCase{"#FILE log.txt", F + " log.txt ", "="}, MacroCase{"#FILE", F + "  ", "="},
         MacroCase{"#FILE a.txt TU", F + " a.txt TU", "="},
         MacroCase{"#FILE /tmp/#ME.txt", F + " /tmp/DL1ABC.txt ", "#FILE /tmp/DL1ABC.txt"},

@@ -28,6 +28,26 @@ TEST_F(Pump, LevelsAreStrictPrioritiesAndALineEndIsAWordSpace) {
   EXPECT_EQ(Keyed(), "..... --  .. - [IDLE 0 0]");  // 5, M, the line's end, I, T
 }
 
+// A message's own speed: its elements at it (30 ms dots at 40 WPM), the
+// window's speed, the next message and typed text untouched, and Esc ends it.
+TEST_F(Pump, AMessagesOwnSpeedLastsToItsEndOnly) {
+  queue.QueueMessage("E" + Codes({kCodeSpeed, '+', 12}) + "E" + Codes({kCodeSpeed, '=', 0}));
+  queue.QueueMessage("E");
+  typed.line = "E";
+  RunFor(3000);
+  EXPECT_EQ(Keyed(), ". [ELEMENTMS 0 30][ELEMENTMS 128 30][ELEMENTMS 128 60]. . [IDLE 0 0]");
+  EXPECT_EQ(send.Speed(), 28);
+  calls.clear();
+  queue.QueueMessage(Codes({kCodeSpeed, '-', 200}) + "EE");
+  RunFor(100);
+  EXPECT_EQ(calls.front(), "ELEMENTMS 0 1200");  // 1 WPM at the least
+  send.Stop();
+  calls.clear();
+  queue.QueueMessage("E");
+  RunFor(3000);
+  EXPECT_EQ(Keyed(), ". [IDLE 0 0]");
+}
+
 TEST_F(Pump, TheKeyerQueueStaysShortWhileKeyboardSendingIsOn) {
   queue.QueueCW("55555", 3);
   EXPECT_LE(keyer.Pending(), 5 + 11);
