@@ -32,7 +32,7 @@ using tools::LoopTimer;
 
 constexpr const char* kUsage =
     "usage: orvex-send [--ini FILE] --print-ini\n"
-    "       orvex-send [--ini FILE] [--wpm N] [--farnsworth N] [--tone HZ] [--him CALL]\n"
+    "       orvex-send [--ini FILE] [--wpm N] [--farnsworth N] [--tone HZ] [--him CALL] [--nr N]\n"
     "                  [--now YYYY-MM-DDTHH:MM:SS]\n"
     "                  (--msg N | --file PATH | --text TEXT | --tune SECONDS)\n"
     "                  (--dry-run | --trace | --wav OUT | --port NAME) [--max-seconds S]\n"
@@ -41,6 +41,7 @@ constexpr const char* kUsage =
     "  --print-ini      print the environment file as Orvex would rewrite it\n"
     "  --wpm N          speed, 1 to 99 words per minute (default: from the file)\n"
     "  --farnsworth N   overall speed: characters at --wpm, the gaps stretched (0: off)\n"
+    "  --nr N           the contest serial number #NR sends (default: from the file)\n"
     "  --tone HZ        sidetone pitch, 0 to 9999 Hz (default: from the file)\n"
     "  --him CALL       the other station's call for #HIM\n"
     "  --now TIME       the local clock for #TIME and #DATE (time zone from TZ)\n"
@@ -58,7 +59,7 @@ constexpr const char* kUsage =
     "                   and at the end how often its sound ran dry\n";
 
 struct Options {
-  std::optional<std::string> ini, wav, port, text, wpm, farnsworth, tone, him, now, msg, file,
+  std::optional<std::string> ini, wav, port, text, wpm, farnsworth, nr, tone, him, now, msg, file,
       maxSeconds, tune;
   bool printIni = false, dryRun = false, trace = false, showSidetone = false;
 };
@@ -178,6 +179,8 @@ int main(int argc, char** argv) {
       into = &o.wpm;
     else if (arg == "--farnsworth")
       into = &o.farnsworth;
+    else if (arg == "--nr")
+      into = &o.nr;
     else if (arg == "--tone")
       into = &o.tone;
     else if (arg == "--him")
@@ -245,6 +248,9 @@ int main(int argc, char** argv) {
                                         "--farnsworth", *o.farnsworth);
         !r.ok())
       return Usage(r.text());
+  if (o.nr)
+    if (Result r = SettingFor(&EnvSettings::ContestNr).Enter(settings, *o.nr); !r.ok())
+      return Usage("--nr: " + r.text());
   if (o.tone)
     if (Result r =
             tools::SetFromOption(settings, SettingFor(&EnvSettings::CWTone), "--tone", *o.tone);

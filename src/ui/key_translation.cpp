@@ -52,6 +52,7 @@ ClassicKey FromQtKey(int qtKey, Qt::KeyboardModifiers mods, const QString& text)
   }
   if (qtKey == Qt::Key_X) k.key = Key::X;
   if (qtKey == Qt::Key_T) k.key = Key::T;
+  if (qtKey == Qt::Key_N) k.key = Key::N;
   const bool ctrl = (k.modifiers & kCtrl) && !(k.modifiers & kAlt);
   if (k.charCode < 0 && ctrl && qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) {
     k.charCode = qtKey - Qt::Key_A + 1;
@@ -71,6 +72,8 @@ QKeySequence ToQtShortcut(Key key, unsigned modifiers) {
     qtKey = Qt::Key_Escape;
   else if (key == Key::T)
     qtKey = Qt::Key_T;
+  else if (key == Key::N)
+    qtKey = Qt::Key_N;
   if (qtKey == 0) return {};
   Qt::KeyboardModifiers mods;
   if (modifiers & kShift) mods |= Qt::ShiftModifier;

@@ -154,6 +154,9 @@ void PktForm::BuildStatusBar() {
   sidetone_->setObjectName("SidetoneStatus");
   file_ = new QLabel(bar);
   file_->setObjectName("FileStatus");
+  nr_ = new QLabel(bar);
+  nr_->setObjectName("NrStatus");
+  nr_->setToolTip("The contest serial number #NR sends next (Ctrl+N sets it)");
   speed_ = new QSpinBox(bar);
   speed_->setObjectName("SpeedBox");
   speed_->setRange(kSpeedLimits.lo, kSpeedLimits.hi);
@@ -165,6 +168,7 @@ void PktForm::BuildStatusBar() {
   bar->addWidget(port_);
   bar->addWidget(sidetone_, 1);
   bar->addWidget(file_);
+  bar->addPermanentWidget(nr_);
   bar->addPermanentWidget(speed_);
   RefreshStatus();
 }
@@ -181,6 +185,7 @@ void PktForm::RefreshStatus() {
   const Text& note = s.file.empty() ? s.notice : s.file;
   file_->setText(ToQString(note));
   file_->setVisible(!note.empty());
+  nr_->setText(ToQString(s.serial));
   if (speed_->value() != s.speed) {
     const QSignalBlocker quiet(speed_);  // shown, not a new speed asked for
     speed_->setValue(s.speed);
@@ -231,6 +236,7 @@ void PktForm::BuildMenus() {
         {"ReqTune", "&Tune", 150, Command::Tune},
         {"bar14", nullptr, 0, Command::None},
         {"ReqSetHim", "Set #&him", 160, Command::SetHim},
+        {"ReqSetNumber", "Serial &number...", 160, Command::SetNumber},
         {"ReqSetMe", "Set #&me", 160, Command::SetMe},
         {"Bar9", nullptr, 0, Command::None},
         {"CWMsgHdr", "CW Messages...", 160, Command::None}}},  // a heading: does nothing

@@ -93,6 +93,7 @@ class PktForm : public QMainWindow,
   QLabel* port_ = nullptr;
   QLabel* sidetone_ = nullptr;
   QLabel* file_ = nullptr;
+  QLabel* nr_ = nullptr;
   QSpinBox* speed_ = nullptr;
   std::array<QAction*, 8> messages_{};
   std::array<unsigned long, 32> released_{};  // when each function key was last let go

@@ -11,9 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::array<Text, 8> messages;
   messages.fill(input);
   ManualClock clock(CalendarTime{2026, 3, 15, 14, 35, 7});
-  const Text him = "G4XYZ", me = "DL1ABC";
+  const Text him = "G4XYZ", me = "DL1ABC", nr = "001";
   for (bool full : {true, false}) {
-    const Text out = ExpandMacros(input, full, {messages, him, me, clock});
+    const Text out = ExpandMacros(input, full, {messages, him, me, clock, nr});
     if (out.size() > input.size() + 50 * 2000) std::abort();
   }
   return 0;

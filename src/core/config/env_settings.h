@@ -40,6 +40,11 @@ struct EnvSettings {
   Text RigPort;        // the radio's device, or host:port of the rigctld
   int32_t RigBaud{};   // 0: the model's own
   Text RemoteKeyer;    // host:port of a keyer on another machine
+  // Contest serial numbers: the next one (#NR), how many digits with
+  // leading zeros, and which digits go as cut letters ("09": 0 as T, 9 as N).
+  int32_t ContestNr{};
+  int16_t NrDigits{};
+  Text CutNumbers;
   // Where loggers key through the program over UDP: "6789" or
   // "127.0.0.1:6789" (this computer only); empty: they cannot.
   Text NetKeyer;

@@ -53,6 +53,16 @@ Result CheckRemoteEntry(const Text& typed, Text* stored) {
   return Result::Refused("Remote keyer must be host:port");
 }
 
+// The digits a serial number sends as cut letters: digits only, each once.
+Result CheckCutNumbers(const Text& typed, Text* stored) {
+  stored->clear();
+  for (char c : TrimBlanks(typed)) {
+    if (c < '0' || c > '9') return Result::Refused("Cut numbers must be digits, such as 09");
+    if (stored->find(c) == Text::npos) *stored += c;
+  }
+  return {};
+}
+
 // In the order the file is written, one row a setting.
 // clang-format off
 const Setting kTable[] = {
@@ -78,6 +88,9 @@ const Setting kTable[] = {
     {.key = "RigPort", .field = &EnvSettings::RigPort, .text = "localhost:4532", .how = Written::Text, .onlyChanged = true},
     {.key = "RigBaud", .field = &EnvSettings::RigBaud, .onlyChanged = true, .limits = kRigBaudLimits, .label = "Rig baud rate"},
     {.key = "RemoteKeyer", .field = &EnvSettings::RemoteKeyer, .text = "127.0.0.1:6789", .how = Written::Text, .onlyChanged = true, .check = CheckRemoteEntry},
+    {.key = "ContestNr", .field = &EnvSettings::ContestNr, .number = 1, .onlyChanged = true, .limits = kContestNrLimits, .label = "Serial number"},
+    {.key = "NrDigits", .field = &EnvSettings::NrDigits, .number = 3, .onlyChanged = true, .limits = kNrDigitsLimits, .label = "Serial number digits"},
+    {.key = "CutNumbers", .field = &EnvSettings::CutNumbers, .how = Written::Text, .onlyWith = &EnvSettings::CutNumbers, .check = CheckCutNumbers},
     {.key = "NetKeyer", .field = &EnvSettings::NetKeyer, .how = Written::Text, .onlyWith = &EnvSettings::NetKeyer, .check = CheckNetKeyerEntry},
     {.key = "NetPttLimit", .field = &EnvSettings::NetPttLimit, .number = 30, .onlyChanged = true, .limits = kNetPttLimits, .fileLimited = true, .label = "Logger PTT limit"},
     {.key = "MsgCW", .field = &EnvSettings::MsgCW, .how = Written::Numbered},  // MsgCW1 to MsgCW8

@@ -31,9 +31,11 @@ inline constexpr Limits kPttLeadLimits{0, 500};   // ms before the first element
 inline constexpr Limits kPttTailLimits{0, 3000};  // ms after the last
 inline constexpr Limits kNetPttLimits{1, 3600};   // s a logger may hold PTT without keying
 inline constexpr Limits kRigModelLimits{1, 99999};
-inline constexpr Limits kWeightLimits{10, 90};      // percent; 50 is plain timing
-inline constexpr Limits kFarnsworthLimits{0, 99};   // overall WPM; 0 is off
-inline constexpr Limits kWordSpaceLimits{6, 7};     // units between words
+inline constexpr Limits kWeightLimits{10, 90};     // percent; 50 is plain timing
+inline constexpr Limits kFarnsworthLimits{0, 99};  // overall WPM; 0 is off
+inline constexpr Limits kWordSpaceLimits{6, 7};    // units between words
+inline constexpr Limits kContestNrLimits{1, 99999};
+inline constexpr Limits kNrDigitsLimits{1, 5};
 inline constexpr Limits kRigBaudLimits{0, 1000000};
 
 using Field =

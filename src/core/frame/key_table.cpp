@@ -10,7 +10,7 @@ constexpr Key FKey(int n) {
 }
 
 constexpr auto MakeTable() {
-  std::array<KeyBinding, 23> t{};
+  std::array<KeyBinding, 24> t{};
   size_t i = 0;
   t[i++] = {Key::Esc, kNone, Command::Stop, 0, false};
   for (int n = 2; n <= 8; ++n) t[i++] = {FKey(n), kNone, Command::SendMessage, n, false};
@@ -22,6 +22,7 @@ constexpr auto MakeTable() {
   t[i++] = {Key::T, kCtrl, Command::Tune, 0, true};
   t[i++] = {Key::F11, kNone, Command::SetHim, 0, true};
   t[i++] = {Key::F11, kCtrl, Command::SetMe, 0, true};
+  t[i++] = {Key::N, kCtrl, Command::SetNumber, 0, true};
   return t;
 }
 

@@ -1,7 +1,10 @@
 #include "core/frame/window_commands.h"
 
+#include <algorithm>
+
 #include "core/config/settings_table.h"
 #include "core/frame/about.h"
+#include "core/macros/expand_macros.h"
 
 namespace orvex {
 
@@ -18,6 +21,16 @@ StatusLine WindowCommands::Status() {
   if (!send_.CWFileName().empty())
     s.file = "Sending " + send_.CWFileName() + ": " + send_.FileProgress();
   if (send_.PaddleStopped()) s.notice = "The paddle broke in: sending stopped";
+  // A message holding #NEXT went out in full: the number moves on, and is
+  // saved at once (here, from the event loop, where a box may open).
+  if (const uint64_t sent = send_.Queue().NumbersSent(); sent != numbersSeen_) {
+    const auto moved = static_cast<long long>(sent - numbersSeen_);
+    numbersSeen_ = sent;
+    state_.Env.ContestNr = static_cast<int32_t>(
+        std::min<long long>(state_.Env.ContestNr + moved, kContestNrLimits.hi));
+    SaveSettings(state_, sink_);
+  }
+  s.serial = "Nr " + SerialNumberText(state_.Env.ContestNr, state_.Env.NrDigits, Text());
   return s;
 }
 
@@ -51,6 +64,18 @@ void WindowCommands::SetCall(bool mine) {
     return;
   }
   state_.Env.MyCall = call;
+  SaveSettings(state_, sink_);
+}
+
+void WindowCommands::SetNumber() {
+  const Setting* setting = &SettingFor(&EnvSettings::ContestNr);
+  const PromptCheck check{"Serial number", [setting](const Text& typed) {
+                            EnvSettings scratch;
+                            return setting->Enter(scratch, typed);
+                          }};
+  Text typed = std::to_string(state_.Env.ContestNr);
+  if (!services_.Prompt("Serial number", "Next number", &typed, check)) return;
+  if (!setting->Enter(state_.Env, typed).ok()) return;
   SaveSettings(state_, sink_);
 }
 
@@ -89,6 +114,9 @@ void WindowCommands::Run(Command command, int message) {
       break;
     case Command::SetMe:
       SetCall(true);
+      break;
+    case Command::SetNumber:
+      SetNumber();
       break;
     case Command::SendMessage:
       send_.SendMessage(message);

@@ -43,6 +43,7 @@ struct StatusLine {
   int16_t speed = 28;
   Text file;    // "Sending log.txt: 120 of 4,567 bytes", or empty
   Text notice;  // what stopped the sending, when the keyer did; or empty
+  Text serial;  // the contest serial number #NR sends next: "Nr 007"
 };
 
 // The title follows the speed in effect, whoever changes it (speed keys,
@@ -83,9 +84,11 @@ class WindowCommands : public SpeedObserver {
  private:
   void SetSpeed();
   void SetCall(bool mine);
+  void SetNumber();
 
   ProgramState& state_;
   SendPath& send_;
+  uint64_t numbersSeen_ = 0;  // the send path's count of #NEXT messages sent, applied
   MessageSink& sink_;
   WindowServices& services_;
   FileChooser& chooser_;

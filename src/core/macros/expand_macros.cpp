@@ -73,10 +73,21 @@ char ControlCode(char c, bool* valid) {
 
 }  // namespace
 
+Text SerialNumberText(long number, int digits, const Text& cuts) {
+  Text text = std::to_string(number);
+  if (static_cast<int>(text.size()) < digits)
+    text.insert(0, static_cast<size_t>(digits) - text.size(), '0');
+  static const char kCut[] = "TAUV4E6BDN";
+  for (char& c : text)
+    if (cuts.find(c) != Text::npos) c = kCut[c - '0'];
+  return text;
+}
+
 Text ExpandMacros(const Text& input, bool fullMode, const MacroContext& ctx) {
   Text text = input;
   size_t scan = 0;
   bool speed = false;  // the message changes its own speed
+  bool next = false;   // it moves the serial number on
   for (int pass = 0; pass < kPasses; ++pass) {
     const size_t hash = text.find('#', scan);
     if (hash == Text::npos) break;
@@ -96,6 +107,11 @@ Text ExpandMacros(const Text& input, bool fullMode, const MacroContext& ctx) {
         stretch = 5, replacement = ctx.messages[static_cast<size_t>(digit - '1')];
     } else if (StartsWith(upper, 0, "CR")) {
       stretch = 3, replacement = Text(1, '\r');
+    } else if (StartsWith(upper, 0, "NR")) {
+      stretch = 3, replacement = ctx.serialNr;
+    } else if (fullMode && StartsWith(upper, 0, "NEXT")) {
+      stretch = 5, next = true;
+      if (hash + 5 < text.size() && text[hash + 5] == ' ') ++stretch;  // and its blank
     } else if (StartsWith(upper, 0, "ME")) {
       stretch = 3, replacement = ctx.myCall;
     } else if (fullMode && StartsWith(upper, 0, "PAUSE")) {
@@ -141,6 +157,7 @@ Text ExpandMacros(const Text& input, bool fullMode, const MacroContext& ctx) {
   }
   // The next message starts at the window's speed again.
   if (speed) text += Text(1, static_cast<char>(kCodeSpeed)) + '=' + '\0';
+  if (next) text += static_cast<char>(kCodeNext);
   return text;
 }
 

@@ -17,10 +17,11 @@ enum QueueCode : unsigned char {
   // The message's own speed from here: then '=' and the speed, or '+' or
   // '-' and the change; '=' and 0 is back to the window's speed.
   kCodeSpeed = 0x8D,
+  kCodeNext = 0x8F,  // the message was sent in full: the serial number moves on
 };
 
 inline bool IsQueueCode(unsigned char c) {
-  return c == kCodeKeyLineOn || (c >= 202 && c <= 207) || c == kCodeSpeed;
+  return c == kCodeKeyLineOn || (c >= 202 && c <= 207) || c == kCodeSpeed || c == kCodeNext;
 }
 
 }  // namespace orvex

@@ -22,7 +22,8 @@ void SendPath::SetTypeAhead(TypeAheadLine* line) {
 }
 
 Text SendPath::Expand(const Text& text, bool fullMode) {
-  return ExpandMacros(text, fullMode, {settings_.MsgCW, hisCall_, settings_.MyCall, clock_});
+  const Text nr = SerialNumberText(settings_.ContestNr, settings_.NrDigits, settings_.CutNumbers);
+  return ExpandMacros(text, fullMode, {settings_.MsgCW, hisCall_, settings_.MyCall, clock_, nr});
 }
 
 bool SendPath::SendMessage(int n) {

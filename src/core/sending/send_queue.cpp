@@ -149,6 +149,10 @@ SendQueue::Step SendQueue::Command(int slot, unsigned char code) {
       progress_ = false;
       EndMessageSpeed();  // each time round at the speed it started at
       return Step::Next;
+    case kCodeNext:  // everything before it has been keyed
+      text.erase(0, 1);
+      if (slot == 3) ++numbersSent_;
+      return Step::Next;
     case kCodeSpeed: {
       const bool whole = text.size() >= 3;
       const char how = whole ? text[1] : '=';

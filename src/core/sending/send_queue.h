@@ -67,6 +67,8 @@ class SendQueue {
 
   // The message most recently queued as one; the repeat code sends it again.
   const Text& LastMessage() const { return lastMessage_; }
+  // Messages holding #NEXT sent in full, so far.
+  uint64_t NumbersSent() const { return numbersSent_; }
 
  private:
   enum class Step { Next, EndPass, Restart };
@@ -88,7 +90,8 @@ class SendQueue {
   // Something was keyed (or a real pause waited) since slot 3 was last
   // refilled by the repeat code: without it a repeat would spin.
   bool progress_ = true;
-  int messageSpeed_ = 0;           // WPM a message set for itself with #SPEED; 0: none
+  int messageSpeed_ = 0;
+  uint64_t numbersSent_ = 0;       // WPM a message set for itself with #SPEED; 0: none
   unsigned char lastKeyed_ = ' ';  // the last character that keyed something
   Text lastMessage_;
 };

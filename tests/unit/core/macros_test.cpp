@@ -19,11 +19,12 @@ class Macros : public ::testing::TestWithParam<MacroCase> {
  protected:
   static void SetUpTestSuite() { setenv("TZ", "EST5EDT", 1), tzset(); }
   Text Expand(const Text& t, bool full) {
-    return ExpandMacros(t, full, {messages, him, me, clock});
+    return ExpandMacros(t, full, {messages, him, me, clock, nr});
   }
   std::array<Text, 8> messages{"CQ CQ", "TU", "", "", "", "", "", ""};
   Text him = "G4XYZ";
   Text me = "DL1ABC";
+  Text nr = "0T7";
   ManualClock clock{{2026, 3, 15, 14, 35, 7}};
 };
 
@@ -64,6 +65,9 @@ INSTANTIATE_TEST_SUITE_P(
                   "="},
         MacroCase{"#SPEED 35 K #SPEED 200", S + "=#K " + S + "=c" + Back, "="},
         MacroCase{"#SPEED 0 #SPEED+X", "#SPEED 0 #SPEED+X", "="},
+        // The serial number; #NEXT moves it on at the message's end.
+        MacroCase{"TU #NR #NEXT K", "TU 0T7 K" + Text(1, static_cast<char>(kCodeNext)),
+                  "TU 0T7 #NEXT K"},
         MacroCase{"#FILE log.txt", F + " log.txt ", "="}, MacroCase{"#FILE", F + "  ", "="},
         MacroCase{"#FILE a.txt TU", F + " a.txt TU", "="},
         MacroCase{"#FILE /tmp/#ME.txt", F + " /tmp/DL1ABC.txt ", "#FILE /tmp/DL1ABC.txt"},
@@ -82,6 +86,13 @@ TEST_F(Macros, LimitsPassesRemainderAndNesting) {
   EXPECT_EQ(chain.size(), 50u * 3 + 5);
   messages[2] = "#MSG2 #MSG3";
   EXPECT_LT(Expand("#MSG3", true).size(), 1100u);  // the 1000-character limit
+}
+
+TEST(SerialNumber, LeadingZerosAndCutLetters) {
+  EXPECT_EQ(SerialNumberText(7, 3, ""), "007");
+  EXPECT_EQ(SerialNumberText(1234, 3, ""), "1234");
+  EXPECT_EQ(SerialNumberText(190, 3, "0912"), "ANT");
+  EXPECT_EQ(SerialNumberText(4657, 1, "0123456789"), "46EB");  // 4 and 6 have no cut
 }
 
 TEST(TimeText, TheTenModesLeadingZerosAndPatterns) {

@@ -108,6 +108,29 @@ TEST_F(Commands, SetHimStaysInMemorySetMeIsSavedAndMessagesAreQueued) {
   EXPECT_EQ(send.Queue().LastMessage(), "\r\n");
 }
 
+// #NEXT moves the number on once its message has gone out in full, and it
+// is saved; an Esc before that leaves it. Ctrl+N sets it.
+TEST_F(Commands, TheSerialNumberMovesOnAfterAFullSendOnlyAndIsSaved) {
+  settings.Message(4) = "TU #NR #NEXT";
+  settings.CutNumbers = "0";
+  commands.Run({Command::SendMessage, 4});
+  EXPECT_EQ(send.Queue().LastMessage().substr(0, 6), "TU TT1");
+  RunFor(200);
+  send.Stop();  // before its end
+  RunFor(3000);
+  EXPECT_EQ(commands.Status().serial, "Nr 001");
+  commands.Run({Command::SendMessage, 4});
+  RunFor(5000);
+  EXPECT_EQ(commands.Status().serial, "Nr 002");
+  EnvironmentFile again(dir.File("orvex.ini"));
+  EXPECT_EQ(again.ReadEnvironmentFile().settings.ContestNr, 2);  // kept for the next start
+  ui.answer = "120";
+  commands.Run(Command::SetNumber);
+  EXPECT_EQ(ui.prompts.back(), "Serial number|Next number|2");
+  EXPECT_EQ(ui.lastCheck.accepts("0").text(), "Serial number must be 1 - 99999");
+  EXPECT_EQ(commands.Status().serial, "Nr 120");
+}
+
 TEST_F(Commands, SendFileDuringATransferAsksAndYesStopsEverything) {
   test::WriteFile(dir.File("one.txt"), std::string(200, 'E') + "\n");
   send.SendFile(nullptr, Utf8ToCp1252(dir.File("one.txt")));

@@ -72,6 +72,8 @@ TEST_F(OrvexSend, DryRunPrintsEachQueuedTextEscapedWithFilesLineByLine) {
   EXPECT_EQ(Send("--ini " + ini + " --msg 4 --dry-run").out,
             "QSL \\xCF " + dir.File("log-DL1ABC.txt") +
                 " TU\\x0D\\x0A\nLOG DL1ABC\\x0D\\x0A\nEND\\x0D\\x0A\n");
+  WriteFile(ini, "MsgCW1=TU #NR #NEXT\r\nCutNumbers=9\r\n");
+  EXPECT_EQ(Send("--ini " + ini + " --msg 1 --nr 97 --dry-run").out, "TU 0N7 \\x8F\\x0D\\x0A\n");
 }
 
 TEST_F(OrvexSend, TraceShowsKeyerCallsAndPausesAndARepeatEndsAtTheTimeLimit) {
