@@ -205,6 +205,7 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   wordSpace_ = NumberField(Typed(e, &EnvSettings::CWWordSpace), "CWWordSpace", "Word space",
                            "units (6 or 7)", timingFrame, timingGrid, 2);
   for (QLineEdit* field : {weight_, farnsworth_, wordSpace_}) field->setMaxLength(2);
+  timingGrid->setRowStretch(3, 1);
 
   // Buttons.
   save_ = new QPushButton("&Save", this);
