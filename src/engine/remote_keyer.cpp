@@ -1,6 +1,5 @@
 #include "engine/remote_keyer.h"
 
-#include <netdb.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -17,33 +16,26 @@ constexpr int64_t kAnswerNs = 3'000'000'000;
 
 }  // namespace
 
-Result RemoteKeyer::Open(const std::string& address, std::unique_ptr<RemoteKeyer>* keyer) {
-  const size_t colon = address.rfind(':');
-  std::string host = colon == std::string::npos ? "" : address.substr(0, colon);
-  const std::string port = colon == std::string::npos ? "" : address.substr(colon + 1);
-  if (host.size() > 2 && host.front() == '[' && host.back() == ']')
-    host = host.substr(1, host.size() - 2);
-  addrinfo hints{};
-  hints.ai_socktype = SOCK_DGRAM;
-  addrinfo* found = nullptr;
-  if (host.empty() || port.empty() ||
-      ::getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0)
-    return Result::Failed(Fault::Open, EINVAL, "no keyer address " + address + " (host:port)");
-  const int fd = ::socket(found->ai_family, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  const bool connected = fd >= 0 && ::connect(fd, found->ai_addr, found->ai_addrlen) == 0;
-  const int err = errno;
-  ::freeaddrinfo(found);
-  if (!connected) {
-    if (fd >= 0) ::close(fd);
+Result RemoteKeyer::Open(const sockaddr* peer, socklen_t length, std::string name,
+                         std::unique_ptr<RemoteKeyer>* keyer) {
+  const int fd = ::socket(peer->sa_family, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return Result::FromErrno(Fault::Open, errno);
+  if (::connect(fd, peer, length) != 0) {
+    const int err = errno;
+    ::close(fd);
     return Result::FromErrno(Fault::Open, err);
   }
-  keyer->reset(new RemoteKeyer(fd, address));
+  keyer->reset(new RemoteKeyer(fd, std::move(name)));
   return {};
 }
 
 RemoteKeyer::~RemoteKeyer() {
   Clear();
   ::close(fd_);
+}
+
+void RemoteKeyer::Command(char letter, const std::string& argument) {
+  Request(std::string{'\x1b', letter} + argument);
 }
 
 void RemoteKeyer::Request(const std::string& bytes) {
@@ -71,48 +63,31 @@ void RemoteKeyer::Clear() {
   stale_ += static_cast<int>(inFlight_.size());  // each is answered once: "break"
   Drop();
   tuneEndNs_ = 0;
-  Request(
-      "\x1b"
-      "4");
+  Command('4');
 }
 
 void RemoteKeyer::SetSpeed(int wpm) {
   wpm = std::clamp(wpm, 5, 60);  // what the protocol takes
   unitNs_ = 1'200'000'000 / wpm;
-  Request(
-      "\x1b"
-      "2" +
-      std::to_string(wpm));
+  Command('2', std::to_string(wpm));
 }
 
 void RemoteKeyer::SetWeight(int percent) {
-  Request(
-      "\x1b"
-      "7" +
-      std::to_string(std::clamp(percent, 0, 100) - 50));
+  Command('7', std::to_string(std::clamp(percent, 0, 100) - 50));
 }
 
 void RemoteKeyer::SetPttTiming(int leadMs, int) {
-  Request(
-      "\x1b"
-      "d" +
-      std::to_string(std::max(leadMs, 0)));
+  Command('d', std::to_string(std::max(leadMs, 0)));
 }
 
 void RemoteKeyer::Tune(int ms) {
   const int seconds = std::clamp((ms + 999) / 1000, 1, 10);  // what the protocol takes
-  Request(
-      "\x1b"
-      "c" +
-      std::to_string(seconds));
+  Command('c', std::to_string(seconds));
   tuneEndNs_ = MonotonicNs() + int64_t{seconds} * 1'000'000'000;
 }
 
 void RemoteKeyer::HoldPtt(bool on, int) {
-  Request(on ? "\x1b"
-               "a1"
-             : "\x1b"
-               "a0");
+  Command('a', on ? "1" : "0");
 }
 
 int RemoteKeyer::Pending() {

@@ -6,6 +6,8 @@
 // wait for ever.
 #pragma once
 
+#include <sys/socket.h>
+
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -19,8 +21,10 @@ class RemoteKeyer : public TextKeyer {
  public:
   static constexpr size_t kAhead = 3;  // characters sent and not yet answered
 
-  // address: host:port ("192.168.7.2:6789", "[fd00::2]:6789").
-  static Result Open(const std::string& address, std::unique_ptr<RemoteKeyer>* keyer);
+  // peer: the far keyer's address, already resolved; name as the operator
+  // wrote it ("192.168.7.2:6789"), for the status bar.
+  static Result Open(const sockaddr* peer, socklen_t length, std::string name,
+                     std::unique_ptr<RemoteKeyer>* keyer);
   ~RemoteKeyer() override;
 
   void Send(std::string_view what, int units) override;
@@ -44,6 +48,8 @@ class RemoteKeyer : public TextKeyer {
     int units;
   };
   void Request(const std::string& bytes);
+  // A protocol command: ESC, its letter and its argument.
+  void Command(char letter, const std::string& argument = {});
   // The replies that came, and the next characters while there is room.
   void Advance();
   void Drop();

@@ -133,7 +133,8 @@ void Work(std::shared_ptr<RigLink::Shared> s, RigSetup setup, std::string name) 
     pollfd p{s->wake, POLLIN, 0};
     ::poll(&p, 1, static_cast<int>(std::clamp<int64_t>((waitNs + 999'999) / 1'000'000, 0, 1000)));
     uint64_t drained = 0;
-    [[maybe_unused]] ssize_t n = ::read(s->wake, &drained, sizeof drained);
+    if (p.revents & POLLIN) [[maybe_unused]]
+      ssize_t n = ::read(s->wake, &drained, sizeof drained);
     waitNs = 1'000'000'000;
     bool stop = false;
     {
@@ -167,8 +168,8 @@ void Work(std::shared_ptr<RigLink::Shared> s, RigSetup setup, std::string name) 
         s->ops.pop_front();
       }
       // Hamlib 4.5 reads an answer byte by byte and sleeps 5 ms after each
-      // one while errno still says EAGAIN from before (our own wake-up read
-      // leaves it so): every call would take 40 ms instead of 0.2.
+      // one while errno still says EAGAIN from before (a non-blocking read
+      // anywhere on this thread leaves it so): a call would take 40 ms, not 0.2.
       errno = 0;
       int code = RIG_OK;
       if (op.kind == kMorse) {

@@ -21,17 +21,22 @@ StatusLine WindowCommands::Status() {
   if (!send_.CWFileName().empty())
     s.file = "Sending " + send_.CWFileName() + ": " + send_.FileProgress();
   if (send_.PaddleStopped()) s.notice = "The paddle broke in: sending stopped";
-  // A message holding #NEXT went out in full: the number moves on, and is
-  // saved at once (here, from the event loop, where a box may open).
-  if (const uint64_t sent = send_.Queue().NumbersSent(); sent != numbersSeen_) {
-    const auto moved = static_cast<long long>(sent - numbersSeen_);
-    numbersSeen_ = sent;
-    state_.Env.ContestNr = static_cast<int32_t>(
-        std::min<long long>(state_.Env.ContestNr + moved, kContestNrLimits.hi));
-    SaveSettings(state_, sink_);
-  }
+  FollowSentNumbers();
   s.serial = "Nr " + SerialNumberText(state_.Env.ContestNr, state_.Env.NrDigits, Text());
   return s;
+}
+
+// A message holding #NEXT went out in full: the number moves on, and is
+// saved at once. Done here, as the status is read from the event loop,
+// never from the send path's tick, where no box may open.
+void WindowCommands::FollowSentNumbers() {
+  const uint64_t sent = send_.Queue().NumbersSent();
+  if (sent == numbersSeen_) return;
+  const auto moved = static_cast<long long>(sent - numbersSeen_);
+  numbersSeen_ = sent;
+  state_.Env.ContestNr = static_cast<int32_t>(
+      std::min<long long>(state_.Env.ContestNr + moved, kContestNrLimits.hi));
+  SaveSettings(state_, sink_);
 }
 
 void WindowCommands::SetSpeedTo(int speed) {

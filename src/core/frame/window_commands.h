@@ -85,6 +85,7 @@ class WindowCommands : public SpeedObserver {
   void SetSpeed();
   void SetCall(bool mine);
   void SetNumber();
+  void FollowSentNumbers();
 
   ProgramState& state_;
   SendPath& send_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/clock.h"
+#include "core/config/net_address.h"
 #include "core/sending/morse_table.h"
 #include "engine/device_names.h"
 #include "engine/remote_keyer.h"
@@ -15,13 +16,12 @@ namespace {
 // c as a keyer of this kind writes it; empty when it cannot send it.
 std::string Written(KeyerKind kind, unsigned char c) {
   if (MorseCode(c).empty()) return {};
-  const auto upper = static_cast<char>(std::toupper(c < 128 ? c : 0));
   switch (kind) {
     case KeyerKind::WinKeyer:
       return KeyerLetters(c);
     case KeyerKind::Rig:
       // Radios' keyers take plain text: letters, figures, punctuation.
-      return c < 128 ? std::string(1, upper) : std::string();
+      return c < 128 ? UpperCase(std::string(1, static_cast<char>(c))) : std::string();
     case KeyerKind::Remote:
       // The protocol's own letters for the signs; its "+", "-" and "~"
       // change the speed or pause, so those signs cannot be sent.
@@ -67,10 +67,8 @@ Result EngineKeyer::Open(int16_t port, const Wiring& wiring) {
       wiring.keyer == KeyerKind::Line || (wiring.keyer == KeyerKind::WinKeyer && port == 0);
   const bool pttByCat = wiring.lines.ptt == engine::SerialLine::Rig;
   Result opened;
-  if (ownTiming || wiring.keyer == KeyerKind::Rig) {
-    if (wiring.keyer == KeyerKind::Rig || (pttByCat && port != 0))
-      opened = engine::RigLink::Open(wiring.rig, &link);
-  }
+  if (wiring.keyer == KeyerKind::Rig || (ownTiming && pttByCat && port != 0))
+    opened = engine::RigLink::Open(wiring.rig, &link);
   if (!opened.ok()) return opened;
   if (ownTiming) {
     if (opened = OpenEngine(port, wiring.lines, std::move(link)); !opened.ok()) return opened;
@@ -92,8 +90,14 @@ Result EngineKeyer::Open(int16_t port, const Wiring& wiring) {
       text = std::make_unique<engine::RigKeyer>(std::move(link), pttByCat);
       break;
     default: {
+      // Numeric, as the setting is checked: no name lookup on the window's thread.
+      NetAddress where;
+      AddrInfo peer;
+      if (!ParseNetAddress(wiring.remote, &where).ok() || !ResolveNetAddress(where, &peer).ok())
+        return Result::Failed(Fault::Open, EINVAL,
+                              "no keyer address " + wiring.remote + " (host:port)");
       std::unique_ptr<engine::RemoteKeyer> remote;
-      opened = engine::RemoteKeyer::Open(wiring.remote, &remote);
+      opened = engine::RemoteKeyer::Open(peer->ai_addr, peer->ai_addrlen, wiring.remote, &remote);
       text = std::move(remote);
       break;
     }

@@ -52,5 +52,9 @@ int CharacterUnits(unsigned char c);
 inline int64_t UnitNs(int wpm) {
   return 1'200'000'000LL / (wpm < 1 ? 1 : wpm);
 }
+// The unit in whole ms, as the keyer counts it.
+inline int16_t UnitMs(int wpm) {
+  return static_cast<int16_t>(UnitNs(wpm) / 1'000'000);
+}
 
 }  // namespace orvex

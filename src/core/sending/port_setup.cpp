@@ -76,11 +76,18 @@ Result PortSetup::OpenPort(int16_t portCode, bool quietly) {
     if (!quietly) attention_.Failed(kSetupTitle, told);
     return told;
   }
+  Adopt(portCode, wiring);
+  return {};
+}
+
+void PortSetup::Adopt(int16_t portCode, const Wiring& wiring) {
+  lineFailed_ = false;
+  failure_ = {};
+  sidetoneReported_ = false;
   portOpen_ = true;
   openCode_ = portCode;
   openWiring_ = wiring;
   ApplyPortSettings();
-  return {};
 }
 
 Result PortSetup::SwitchPort(int16_t portCode) {
@@ -91,13 +98,7 @@ Result PortSetup::SwitchPort(int16_t portCode) {
     attention_.Failed(kSetupTitle, told);
     return told;
   }
-  lineFailed_ = false;
-  failure_ = {};
-  sidetoneReported_ = false;
-  portOpen_ = true;
-  openCode_ = portCode;
-  openWiring_ = wiring;
-  ApplyPortSettings();
+  Adopt(portCode, wiring);
   return {};
 }
 
@@ -178,7 +179,7 @@ void PortSetup::SetCWSpeed(int16_t speed) {
   // Callers keep to the limits; never a unit of no length or a division by zero.
   speed_ = static_cast<int16_t>(std::max<int>(speed, limits.lo));
   elements_ = BuildElementTable(morse_);
-  unitMs_ = static_cast<int16_t>(UnitNs(speed_) / 1'000'000);  // whole ms, as the keyer counts
+  unitMs_ = UnitMs(speed_);
   keyer_.Idle();
   keyer_.Unit(unitMs_);
   keyer_.Speed(speed_);

@@ -112,6 +112,8 @@ class PortSetup {
  private:
   // Key line, sidetone, PTT timing and speed of the open port.
   void ApplyPortSettings();
+  // The keyer opened on portCode so wired: it is the port now.
+  void Adopt(int16_t portCode, const Wiring& wiring);
   // "COM1 (/dev/ttyUSB0)": the port's name and the device behind it.
   Text PortAndDevice(int16_t portCode) const;
   // "CW port COM1 (/dev/ttyUSB0)", "The radio's keyer", "The keyer at host:port".

@@ -271,7 +271,7 @@ void SendQueue::Key(unsigned char c, int slot) {
     // A message's own speed, weighting, Farnsworth spacing or a 7-unit
     // word space: lengths of their own, not the keyer's whole units.
     const int64_t unitNs =
-        messageSpeed != 0 ? UnitNs(messageSpeed) / 1'000'000 * 1'000'000 : p_.port.UnitNsKeyed();
+        messageSpeed != 0 ? int64_t{UnitMs(messageSpeed)} * 1'000'000 : p_.port.UnitNsKeyed();
     for (const ShapedElement& e : ShapeElements(elements, c == ' ', shape, speed, unitNs))
       p_.keyer.ElementNs(e.down, e.ns);
   } else {
