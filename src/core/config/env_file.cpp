@@ -44,6 +44,30 @@ Result EnvironmentFile::Told(const Result& failure, const char* what) const {
                       failure.Description() + ".");
 }
 
+namespace {
+
+// A keying choice the program does not know is put back to its default
+// rather than guessed at; key and PTT on one line loses PTT, not keying.
+void MakeChoicesSafe(EnvSettings& settings, std::vector<Result>& problems) {
+  for (const Setting& row : SettingsTable()) {
+    if (!row.choices) continue;
+    Text& value = settings.*std::get<Text EnvSettings::*>(row.field);
+    if (row.Enter(settings, value).ok()) continue;
+    problems.push_back(Result::Refused(
+        "Bad " + Text(row.key) + " '" + value + "' in environment file: " + row.text + " is used." +
+        Text(CRLF) + "Reset it using the 'Options/CW Options' menu."));
+    value = row.text;
+  }
+  if (const Result lines = CheckLineChoice(settings); !lines.ok()) {
+    problems.push_back(Result::Refused(lines.text() + "." + Text(CRLF) +
+                                       "PTT is off (None) until it is set in the "
+                                       "'Options/CW Options' menu."));
+    settings.CWPttLine = "None";
+  }
+}
+
+}  // namespace
+
 EnvRead EnvironmentFile::ReadEnvironmentFile(EventYield* events) {
   RemoveStaleTemporaries(path_);
   // Defaults in every case: a file we cannot open must not leave the
@@ -80,6 +104,9 @@ EnvRead EnvironmentFile::ReadEnvironmentFile(EventYield* events) {
     int number = 0;
     if (const Setting* setting = SettingByFileKey(key, &number)) {
       if (const Result stored = setting->Read(settings, value, number); !stored.ok()) {
+        // What was read so far is used: its keying choices are made safe
+        // all the same.
+        MakeChoicesSafe(settings, read.problems);
         read.problems.push_back(Told(stored, "Can't read"));
         backupPending_ = true;
         return read;  // the port is not checked: its code stays 0
@@ -99,23 +126,7 @@ EnvRead EnvironmentFile::ReadEnvironmentFile(EventYield* events) {
                                             "Reset it using the 'Options/CW Options' menu."));
     settings.CWPort = "None";
   }
-  // A keying choice the program does not know is put back to its default
-  // rather than guessed at; key and PTT on one line loses PTT, not keying.
-  for (const Setting& row : SettingsTable()) {
-    if (!row.choices) continue;
-    Text& value = settings.*std::get<Text EnvSettings::*>(row.field);
-    if (row.Enter(settings, value).ok()) continue;
-    read.problems.push_back(Result::Refused(
-        "Bad " + Text(row.key) + " '" + value + "' in environment file: " + row.text + " is used." +
-        Text(CRLF) + "Reset it using the 'Options/CW Options' menu."));
-    value = row.text;
-  }
-  if (const Result lines = CheckLineChoice(settings); !lines.ok()) {
-    read.problems.push_back(Result::Refused(lines.text() + "." + Text(CRLF) +
-                                            "PTT is off (None) until it is set in the "
-                                            "'Options/CW Options' menu."));
-    settings.CWPttLine = "None";
-  }
+  MakeChoicesSafe(settings, read.problems);
   return read;
 }
 

@@ -127,6 +127,11 @@ TEST_F(EnvFile, KeyingChoicesTakeAnyCaseAndAnUnknownOrClashingOneIsToldAndMadeSa
             "None.\r\nPTT is off (None) until it is set in the 'Options/CW Options' menu.");
   EXPECT_EQ(s.CWKeyLine, "DTR");
   EXPECT_EQ(s.CWPttLine, "None");
+  // A read that an overflow stops still makes what it read safe.
+  boxes.clear();
+  EXPECT_EQ(Read("CWKEYER\r\nNetPttLimit=0\r\nCWSpeed=20").CWKeyer, "Line");
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[1], "Can't read environment file " + path + "\r\nOverflow.");
 }
 
 // The devices CW Options offers, from a made-up /dev and /sys: by-id names
