@@ -34,8 +34,8 @@ void WindowCommands::FollowSentNumbers() {
   if (sent == numbersSeen_) return;
   const auto moved = static_cast<long long>(sent - numbersSeen_);
   numbersSeen_ = sent;
-  state_.Env.ContestNr = static_cast<int32_t>(
-      std::min<long long>(state_.Env.ContestNr + moved, kContestNrLimits.hi));
+  state_.Env.ContestNr =
+      static_cast<int32_t>(std::min<long long>(state_.Env.ContestNr + moved, kContestNrLimits.hi));
   SaveSettings(state_, sink_);
 }
 
