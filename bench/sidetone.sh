@@ -57,7 +57,7 @@ for wpm in 25 40; do
       check=$("$build/bin/sidetone_check" "$work/key.log" "$work/tone.raw" 48000 700 --start "$(cat "$work/start")")
       read -r downs tones dropouts p50 p99 max <<<"$(sed -E \
         's/key-downs ([0-9]+) +tones ([0-9]+) +dropouts ([0-9]+) +edge error ms: median ([0-9.]+) +p99 ([0-9.]+) +max ([0-9.]+).*/\1 \2 \3 \4 \5 \6/' <<<"$check")"
-      delay=$(sed -n 's/^sidetone: .*, \([0-9]*\) ms behind the key$/\1/p' "$work/out")
+      delay=with
       delay="$delay / $(sed -n 's/^delay from key to tone \([0-9.]*\) ms$/\1/p' <<<"$check")"
       dry=$(sed -n 's/^sidetone: \([0-9]*\) times ran dry.*/\1/p' "$work/out")
       printf '%-4s %-5s %-4s | %-9s %-8s %-7s | %-26s | %-11s | %s\n' "$wpm" "$load" "$run" "$downs" \

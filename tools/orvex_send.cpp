@@ -55,7 +55,7 @@ constexpr const char* kUsage =
     "  --port NAME      key port NAME (None, COM1..COM8, LPT1, LPT2) live; Ctrl+C stops\n"
     "                   (CWKeyer Rig or Remote in the file keys there: give --port None)\n"
     "  --max-seconds S  stop after S seconds of sending (default 600)\n"
-    "  --show-sidetone  with --port: say what plays the sidetone and how far behind the key,\n"
+    "  --show-sidetone  with --port: say what plays the sidetone and how it follows the key,\n"
     "                   and at the end how often its sound ran dry\n";
 
 struct Options {

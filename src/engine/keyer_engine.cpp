@@ -217,6 +217,7 @@ void KeyerEngine::SetSidetone(SidetoneDevice device) {
     if (sidetone_) sidetone_->SetKey(false, now);
     std::swap(sidetone_, next);
     sidetoneDevice_ = device;
+    replan_ = true;
   }
 }
 
@@ -304,11 +305,11 @@ std::optional<ThreadPriority> KeyerEngine::Priority() const {
   return priority_;
 }
 
-void KeyerEngine::Key(bool down) {
+void KeyerEngine::Key(bool down, bool planned) {
   if (down == keyDown_ || !line_) return;
   keyDown_ = down;
   const int64_t now = clock_.Now();
-  if (sidetone_) sidetone_->SetKey(down, now);
+  if (sidetone_ && !planned) sidetone_->SetKey(down, now);
   if (log_) log_->Put(now, down ? KeyEvent::KeyDown : KeyEvent::KeyUp);
   if (keyLineOn_)
     if (const Result set = line_->SetKey(down); !set.ok()) Fail(set.error());
@@ -356,9 +357,49 @@ bool KeyerEngine::WaitFor(int64_t deadline, uint64_t generation) {
     if (clock_.Now() >= deadline) return true;
     const uint32_t seen = wake_.load();
     if (!going()) break;
-    clock_.WaitUntil(deadline, wake_, seen);
+    // Elements queued meanwhile are planned for the sidetone at once, and
+    // those still beyond its horizon when they enter it.
+    int64_t until = deadline;
+    {
+      std::lock_guard lock(lineMu_);
+      if (Plans() && generation_ == generation) until = std::min(until, PlanAhead());
+    }
+    clock_.WaitUntil(until, wake_, seen);
   }
   return false;
+}
+
+void KeyerEngine::Replan(uint64_t from, int64_t at, bool down) {
+  planned_ = from;
+  planAt_ = at;
+  planDown_ = down;
+}
+
+int64_t KeyerEngine::PlanAhead() {
+  if (!inRun_) return kNoDeadline;
+  const uint64_t head = head_.load(std::memory_order_acquire);
+  const int64_t reach = sidetone_->PlansAheadNs();
+  const int64_t horizon = clock_.Now() + reach;
+  bool any = false;
+  while (planned_ < head && planAt_ < horizon) {
+    const Item& item = ring_[planned_ % kRing];
+    planStart_[planned_ % kRing] = planAt_;
+    if (item.down != planDown_) {
+      sidetone_->Plan(item.down, planAt_);
+      planDown_ = item.down;
+    }
+    planAt_ += Length(item);
+    ++planned_;
+    any = true;
+  }
+  if (any) {
+    // The key goes up after the last element unless another comes; one
+    // that does replaces this plan.
+    if (planDown_) sidetone_->Plan(false, planAt_);
+    planDown_ = false;
+    sidetone_->PlannedThrough(planAt_);
+  }
+  return planned_ < head ? planAt_ - reach : kNoDeadline;
 }
 
 bool KeyerEngine::Step() {
@@ -377,7 +418,7 @@ bool KeyerEngine::Step() {
   if (tail == head_.load(std::memory_order_acquire)) {
     {
       std::lock_guard lock(lineMu_);
-      Key(false);
+      Key(false, Plans());  // the key-up after the last element was planned
       if (inRun_) runEnd_ = runTime_;
       inRun_ = false;
     }
@@ -392,6 +433,13 @@ bool KeyerEngine::Step() {
       if (generation_ != generation) return true;
       if (keyLineOn_) Ptt(true);
       if (pttOn_) runTime_ = std::max(runTime_, pttOnAt_ + leadNs_);
+      if (Plans()) {
+        // The first edge waits until the sound for its moment is not made
+        // yet (a few ms at most), so its tone is placed on the same moment.
+        if (!clock_.Manual()) runTime_ = std::max(runTime_, sidetone_->ReadyNs());
+        Replan(tail, runTime_, keyDown_);
+        PlanAhead();
+      }
     }
     nextChange_ = runTime_;
     if (!WaitFor(runTime_, generation)) return true;
@@ -402,16 +450,31 @@ bool KeyerEngine::Step() {
   {
     std::lock_guard lock(lineMu_);
     if (generation_ != generation) return true;
-    Key(item.down);
+    const bool plans = Plans();
+    if (plans) {
+      // The element as planned? A late wake moved it, a new unit changed
+      // its length, a new sidetone knows nothing: the tone planned from
+      // here no longer holds.
+      const int64_t end = runTime_ + Length(item);
+      const bool held = !replan_.exchange(false) && tail < planned_ &&
+                        planStart_[tail % kRing] == runTime_ &&
+                        (tail + 1 < planned_ ? planStart_[(tail + 1) % kRing] : planAt_) == end;
+      if (!held) {
+        if (tail < planned_) sidetone_->Unplan(std::min(planStart_[tail % kRing], runTime_));
+        Replan(tail, runTime_, keyDown_);
+      }
+      PlanAhead();
+    }
+    Key(item.down, plans);
   }
-  runTime_ += item.fixedNs > 0 ? item.fixedNs : item.units * unitNs_;
+  runTime_ += Length(item);
   nextChange_ = runTime_;
   if (!WaitFor(runTime_, generation)) return true;
   tail_.store(tail + 1);
   const bool nextDown = tail + 1 < head_.load() && ring_[(tail + 1) % kRing].down;
   if (!nextDown) {
     std::lock_guard lock(lineMu_);
-    if (generation_ == generation) Key(false);
+    if (generation_ == generation) Key(false, Plans());
   }
   return true;
 }

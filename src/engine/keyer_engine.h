@@ -153,8 +153,9 @@ class KeyerEngine {
   bool WaitFor(int64_t deadline, uint64_t generation);
   void Wake();
   void Push(const Item& item);
-  // The four below need lineMu_ held.
-  void Key(bool down);
+  // The four below need lineMu_ held. planned: the sidetone was told of
+  // this change ahead of time.
+  void Key(bool down, bool planned = false);
   void Ptt(bool on);
   void AllUp();
   void Fail(int err);
@@ -169,6 +170,16 @@ class KeyerEngine {
   void CatchStop();
   // Drops everything queued (lineMu_ held).
   void DropQueue();
+  // Planning ahead for a sidetone that renders ahead of the key (lineMu_
+  // held, timing thread): whether the sidetone wants it; plans from element
+  // from, starting at at, the key down before it; tells the sidetone of the
+  // elements that start within its horizon and returns when the next one
+  // enters it (kNoDeadline: none queued).
+  bool Plans() const { return sidetone_ && sidetone_->PlansAheadNs() > 0; }
+  void Replan(uint64_t from, int64_t at, bool down);
+  int64_t PlanAhead();
+  // The element's length as it will be played.
+  int64_t Length(const Item& item) const { return item.fixedNs > 0 ? item.fixedNs : item.units * unitNs_; }
 
   EngineOutputs outputs_;
   std::unique_ptr<KeyLog> log_;
@@ -211,7 +222,13 @@ class KeyerEngine {
   int64_t pttOnAt_ = 0;  // when PTT last rose
   std::optional<ThreadPriority> priority_;
 
+  std::atomic<bool> replan_{false};  // a new sidetone: plan again from the next element
+
   // The timing thread's own.
+  uint64_t planned_ = 0;  // the next element to plan
+  int64_t planAt_ = 0;    // when it starts
+  bool planDown_ = false;  // the key as planned before it
+  std::array<int64_t, kRing> planStart_{};  // when each planned element was to start
   bool inRun_ = false;
   int64_t runTime_ = 0;  // where the run's schedule stands: the next element's start
   std::thread thread_;

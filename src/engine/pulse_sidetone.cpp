@@ -2,6 +2,10 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <fcntl.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -11,15 +15,27 @@
 namespace orvex::engine {
 namespace {
 
-// The stream's buffer: small enough that the tone follows the key within
-// 15 ms (this buffer, one request and the headroom below: 13 ms), large
-// enough to ride out the stalls of an ordinary desktop. Chosen by
-// measurement; see the sidetone benchmark.
+// The stream's buffer while nothing is planned: small, so a run starting
+// from idle waits little for its first edge (this buffer and one request:
+// 11 ms), large enough to ride out the stalls of an ordinary desktop.
+// Chosen by measurement; see the sidetone benchmark.
 constexpr pa_usec_t kTargetUs = 9000;
 constexpr pa_usec_t kRequestUs = 2000;
-// Room on top of the buffer for a request to come late.
-constexpr int64_t kHeadroomNs = 2'000'000;
 constexpr pa_usec_t kConnectTimeoutUs = 2'000'000;
+// Rendered ahead while the key is known: a stall of this machine shorter
+// than this changes nothing heard. The engine plans a little further, so
+// the writer always has the next edges in hand.
+constexpr int64_t kAheadNs = 200'000'000;
+constexpr int64_t kPlanNs = 300'000'000;
+// What is queued can be written again from this far after now: the time
+// for the write to reach the server, which then takes back what the sink
+// had already mixed of it.
+constexpr int64_t kRedoMarginNs = 2'000'000;
+// A run starting from idle waits at most this for the first sample whose
+// sound is not made yet; later than that its first edge is written again.
+constexpr int64_t kMaxKeyWaitNs = 15'000'000;
+// While rendering ahead, the writer tops the queue up this often.
+constexpr pa_usec_t kTopUpUs = 10'000;
 
 // ORVEX_SIDETONE_MS sets the buffer (2 to 200 ms) for a machine where the
 // default one runs dry: more room, more delay.
@@ -73,9 +89,6 @@ struct PulseCallbacks {
     pa_threaded_mainloop_signal(Self(p)->loop_, 0);
   }
 
-  // The server wants nbytes more: render them with the time the first is
-  // heard (now plus what is queued ahead of it), into the server's own
-  // memory. Runs on the mainloop thread; no allocation, no blocking.
   static void SinkInfo(pa_context*, const pa_sink_info* info, int, void* p) {
     // The sink's own rate: no resampler between the tone and the sound
     // card, whose rounding would make the sound drift against the key.
@@ -83,24 +96,20 @@ struct PulseCallbacks {
     pa_threaded_mainloop_signal(Self(p)->loop_, 0);
   }
 
-  static void Write(pa_stream* s, size_t nbytes, void* p) {
-    PulseSidetone* self = Self(p);
-    while (nbytes >= sizeof(float)) {
-      void* data = nullptr;
-      size_t size = nbytes;
-      if (pa_stream_begin_write(s, &data, &size) < 0 || !data || size < sizeof(float)) return;
-      size -= size % sizeof(float);
-      const size_t frames = size / sizeof(float);
-      pa_usec_t latency = 0;
-      int negative = 0;
-      int64_t ahead = self->voice_->synth.Delay() - kHeadroomNs;  // until the server says
-      if (pa_stream_get_latency(s, &latency, &negative) == 0)
-        ahead = negative ? -Ns(latency) : Ns(latency);
-      const int64_t first = self->voice_->clock.FirstSample(MonotonicNs() + ahead, frames);
-      self->voice_->synth.Render(static_cast<float*>(data), frames, first);
-      if (pa_stream_write(s, data, size, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
-      nbytes -= size;
+  // The server wants nbytes more. Runs on the mainloop thread, as all
+  // three below: no allocation, no blocking.
+  static void Write(pa_stream*, size_t nbytes, void* p) { Self(p)->Pump(nbytes); }
+
+  // The engine planned or stopped something.
+  static void Woken(pa_mainloop_api*, pa_io_event*, int fd, pa_io_event_flags_t, void* p) {
+    uint64_t count = 0;
+    while (read(fd, &count, sizeof count) == sizeof count) {
     }
+    Self(p)->Pump(0);
+  }
+
+  static void TopUp(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* p) {
+    Self(p)->Pump(0);
   }
 
   static void Done(pa_stream*, int, void* p) { pa_threaded_mainloop_signal(Self(p)->loop_, 0); }
@@ -171,6 +180,7 @@ Result PulseSidetone::Open(std::unique_ptr<PulseSidetone>* opened) {
 
   const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, self->rate_, 1};
   self->voice_ = std::make_unique<Voice>(self->rate_);
+  self->readyNs_ = MonotonicNs();
   self->stream_ = pa_stream_new(self->context_, "Sidetone", &format, nullptr);
   if (!self->stream_) {
     if (timeout) api->time_free(timeout);
@@ -197,7 +207,13 @@ Result PulseSidetone::Open(std::unique_ptr<PulseSidetone>* opened) {
   const auto flags = static_cast<pa_stream_flags_t>(
       PA_STREAM_EARLY_REQUESTS | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
   // Until the server says how far ahead it plays, assume the buffer asked for.
-  self->voice_->synth.SetDelay(Ns(target + kRequestUs) + kHeadroomNs);
+  self->defaultAheadNs_ = Ns(target + kRequestUs);
+  // The engine's wake-up for the writer, and the writer's own timer.
+  self->wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (self->wakeFd_ >= 0)
+    self->wakeEvent_ =
+        api->io_new(api, self->wakeFd_, PA_IO_EVENT_INPUT, &PulseCallbacks::Woken, self);
+  self->topUp_ = pa_context_rttime_new(self->context_, PA_USEC_INVALID, &PulseCallbacks::TopUp, self);
   if (pa_stream_connect_playback(self->stream_, nullptr, &attr, flags, nullptr, nullptr) < 0) {
     if (timeout) api->time_free(timeout);
     const Result refused =
@@ -226,14 +242,9 @@ Result PulseSidetone::Open(std::unique_ptr<PulseSidetone>* opened) {
     pa_threaded_mainloop_unlock(self->loop_);
     return refused;
   }
-  // What the server granted: the whole buffer plus one request ahead.
-  if (const pa_buffer_attr* got = pa_stream_get_buffer_attr(self->stream_)) {
-    pa_usec_t sink = 0;
-    int negative = 0;
-    if (pa_stream_get_latency(self->stream_, &sink, &negative) != 0) sink = 0;
-    const pa_usec_t buffered =
-        pa_bytes_to_usec(got->tlength, &format) + pa_bytes_to_usec(got->minreq, &format);
-    self->voice_->synth.SetDelay(Ns(std::max(buffered, sink)) + kHeadroomNs);
+  if (!self->wakeEvent_ || !self->topUp_) {
+    pa_threaded_mainloop_unlock(self->loop_);
+    return Result::Failed(Fault::Open, 0, "the sidetone's writer could not be woken");
   }
   pa_threaded_mainloop_unlock(self->loop_);
   *opened = std::move(out);
@@ -243,6 +254,10 @@ Result PulseSidetone::Open(std::unique_ptr<PulseSidetone>* opened) {
 PulseSidetone::~PulseSidetone() {
   if (!loop_) return;
   pa_threaded_mainloop_stop(loop_);
+  pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_);
+  if (wakeEvent_) api->io_free(wakeEvent_);
+  if (topUp_) api->time_free(topUp_);
+  if (wakeFd_ >= 0) close(wakeFd_);
   if (stream_) {
     pa_stream_disconnect(stream_);
     pa_stream_unref(stream_);
@@ -255,13 +270,75 @@ PulseSidetone::~PulseSidetone() {
 }
 
 SidetoneStatus PulseSidetone::Status() const {
-  SidetoneStatus status{server_.empty() ? "PulseAudio" : server_,
-                        static_cast<double>(voice_->synth.Delay()) / 1e6,
-                        {}};
+  SidetoneStatus status{server_.empty() ? "PulseAudio" : server_, 0, {}};
   if (gone_) status.problem = "the sound server went away";
   status.underruns = underruns_.load(std::memory_order_relaxed);
-  status.lateEdges = voice_->synth.LateEdges();
+  status.lateEdges = voice_->tone.LateEdges();
+  status.withKey = true;
   return status;
+}
+
+int64_t PulseSidetone::PlansAheadNs() const {
+  return kPlanNs;
+}
+
+int64_t PulseSidetone::ReadyNs() const {
+  return std::min(readyNs_.load(std::memory_order_relaxed), MonotonicNs() + kMaxKeyWaitNs);
+}
+
+void PulseSidetone::Poke() {
+  const uint64_t one = 1;
+  if (wakeFd_ >= 0 && write(wakeFd_, &one, sizeof one) < 0) {
+    // Full (the writer is far behind) or gone: it looks at the commands
+    // at its next buffer anyway.
+  }
+}
+
+void PulseSidetone::Pump(size_t wantedBytes) {
+  if (!voice_ || !stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY) return;
+  ToneAhead& tone = voice_->tone;
+  const int64_t redo = tone.Take();
+  const int64_t now = MonotonicNs();
+  pa_usec_t latency = 0;
+  int negative = 0;
+  int64_t ahead = defaultAheadNs_;
+  if (pa_stream_get_latency(stream_, &latency, &negative) == 0)
+    ahead = negative ? -Ns(latency) : Ns(latency);
+  // When the next sample to render is heard, and where any other falls.
+  const int64_t written = tone.Written();
+  const int64_t heard = voice_->clock.Next(now + ahead);
+  const double nsPerSample = 1e9 / rate_;
+  auto sampleAt = [&](int64_t ns) {
+    return written + static_cast<int64_t>(static_cast<double>(ns - heard) / nsPerSample);
+  };
+  // What no longer holds is written again from the first sample still to
+  // be played (and not yet mixed past taking back).
+  int64_t from = written;
+  if (redo < heard) from = tone.GoBack(sampleAt(std::max(redo, now + kRedoMarginNs)));
+  const int64_t known = std::min(tone.KnownThrough(), now + kAheadNs);
+  const int64_t target =
+      std::max(written + static_cast<int64_t>(wantedBytes / sizeof(float)), sampleAt(known));
+  int64_t offset = (from - written) * static_cast<int64_t>(sizeof(float));
+  int64_t at = from;
+  while (at < target) {
+    void* data = nullptr;
+    size_t size = static_cast<size_t>(target - at) * sizeof(float);
+    if (pa_stream_begin_write(stream_, &data, &size) < 0 || !data || size < sizeof(float)) break;
+    size -= size % sizeof(float);
+    const size_t frames = size / sizeof(float);
+    tone.Render(static_cast<float*>(data), frames,
+                heard + static_cast<int64_t>(static_cast<double>(at - written) * nsPerSample));
+    if (pa_stream_write(stream_, data, size, nullptr, offset, PA_SEEK_RELATIVE) < 0) break;
+    offset = 0;
+    at += static_cast<int64_t>(frames);
+  }
+  voice_->clock.Advance(tone.Written() - written);
+  const int64_t readyAt =
+      heard + static_cast<int64_t>(static_cast<double>(tone.Written() - written) * nsPerSample);
+  readyNs_.store(readyAt, std::memory_order_relaxed);
+  // More is known than rendered: come back for it.
+  const bool more = tone.KnownThrough() > readyAt;
+  pa_context_rttime_restart(context_, topUp_, more ? pa_rtclock_now() + kTopUpUs : PA_USEC_INVALID);
 }
 
 }  // namespace orvex::engine

@@ -28,6 +28,8 @@ struct SidetoneStatus {
   // if it fell in one), and how many edges came too late for their sample.
   uint64_t underruns = 0;
   uint64_t lateEdges = 0;
+  // Rendered ahead: each edge on the key's own moment, not latencyMs after.
+  bool withKey = false;
 };
 
 class Sidetone {
@@ -40,6 +42,23 @@ class Sidetone {
   // 0 to 100 %; outputs that are only on or off (the PC speaker) ignore it.
   virtual void SetVolume(int) {}
   virtual SidetoneStatus Status() const = 0;
+
+  // Outputs with a stream buffer they can change render the tone ahead of
+  // the key: the engine plans each change before the key moves, and says
+  // SetKey only for changes it could not plan (a stop). Others sound each
+  // change as SetKey tells it.
+  // How far ahead of the key changes should be planned; 0: not at all.
+  virtual int64_t PlansAheadNs() const { return 0; }
+  // The first moment whose sound is not made yet: a run starting from idle
+  // waits for it (bounded by the output), so its first edge is placed on
+  // its own sample.
+  virtual int64_t ReadyNs() const { return 0; }
+  // The key goes down or up at atNs (CLOCK_MONOTONIC, in time order).
+  virtual void Plan(bool, int64_t) {}
+  // Changes planned from fromNs on no longer hold (the run moved).
+  virtual void Unplan(int64_t) {}
+  // The key is known up to throughNs.
+  virtual void PlannedThrough(int64_t) {}
 };
 
 // Silence: no sound device at all, or none wanted. Keying still works.

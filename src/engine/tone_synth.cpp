@@ -1,5 +1,6 @@
 #include "engine/tone_synth.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -13,10 +14,8 @@ constexpr int kJumpBuffers = 3;  // readings in a row that make a jump
 }  // namespace
 
 ToneSynth::ToneSynth(double sampleRate, double edgeMs, float amplitude)
-    : rate_(sampleRate),
-      edge_(static_cast<int>(std::lround(sampleRate * edgeMs / 1000.0))),
-      amplitude_(amplitude) {
-  if (edge_ < 1) edge_ = 1;
+    : rate_(sampleRate), amplitude_(amplitude) {
+  voice_.edge = std::max(1, static_cast<int>(std::lround(sampleRate * edgeMs / 1000.0)));
 }
 
 void ToneSynth::SetKey(bool down, int64_t atNs) noexcept {
@@ -31,8 +30,7 @@ void ToneSynth::SetKey(bool down, int64_t atNs) noexcept {
 }
 
 void ToneSynth::Render(float* out, size_t frames, int64_t firstSampleNs) noexcept {
-  const int hz = pitch_.load(std::memory_order_relaxed);
-  const double step = 2.0 * M_PI * (hz > 0 ? hz : 0) / rate_;
+  const double step = Step(pitch_.load(std::memory_order_relaxed), rate_);
   const double nsPerSample = 1e9 / rate_;
   size_t done = 0;
   uint64_t tail = tail_.load(std::memory_order_relaxed);
@@ -50,37 +48,36 @@ void ToneSynth::Render(float* out, size_t frames, int64_t firstSampleNs) noexcep
       at = static_cast<size_t>(std::ceil(due));
       if (at > frames) at = frames;
     }
-    Synthesise(out + done, at - done, down_, step);
+    voice_.Shape(out + done, at - done, step, Level());
     done = at;
-    down_ = change.down;
+    voice_.down = change.down;
     tail_.store(++tail, std::memory_order_release);
   }
   // Changes were lost to a full queue (nobody rendered for a while): once
   // the rest is played, the tone goes where the key is.
   if (tail == head_.load(std::memory_order_acquire) &&
       overflowed_.exchange(false, std::memory_order_acq_rel))
-    down_ = latest_.load(std::memory_order_acquire);
-  Synthesise(out + done, frames - done, down_, step);
+    voice_.down = latest_.load(std::memory_order_acquire);
+  voice_.Shape(out + done, frames - done, step, Level());
 }
 
-void ToneSynth::Synthesise(float* out, size_t frames, bool down, double step) noexcept {
-  const double level = amplitude_ * volume_.load(std::memory_order_relaxed);
+void ToneVoice::Shape(float* out, size_t frames, double step, double level) noexcept {
   for (size_t i = 0; i < frames; ++i) {
-    if (down && edgePos_ < edge_) ++edgePos_;
-    if (!down && edgePos_ > 0) --edgePos_;
-    if (edgePos_ == 0) {
+    if (down && edgePos < edge) ++edgePos;
+    if (!down && edgePos > 0) --edgePos;
+    if (edgePos == 0) {
       out[i] = 0.0f;
-      phase_ = 0;  // every tone starts at a zero crossing
+      phase = 0;  // every tone starts at a zero crossing
       continue;
     }
-    const double envelope = 0.5 - 0.5 * std::cos(M_PI * edgePos_ / edge_);
-    out[i] = static_cast<float>(level * envelope * std::sin(phase_));
-    phase_ += step;
-    if (phase_ >= 2.0 * M_PI) phase_ -= 2.0 * M_PI;
+    const double envelope = 0.5 - 0.5 * std::cos(M_PI * edgePos / edge);
+    out[i] = static_cast<float>(level * envelope * std::sin(phase));
+    phase += step;
+    if (phase >= 2.0 * M_PI) phase -= 2.0 * M_PI;
   }
 }
 
-int64_t StreamClock::FirstSample(int64_t estimateNs, size_t frames) noexcept {
+int64_t StreamClock::Next(int64_t estimateNs) noexcept {
   const double estimate = static_cast<double>(estimateNs);
   if (!started_) {
     next_ = estimate;
@@ -94,9 +91,7 @@ int64_t StreamClock::FirstSample(int64_t estimateNs, size_t frames) noexcept {
     next_ = estimate;
     far_ = 0;
   }  // else one odd reading: ignored
-  const double first = next_;
-  next_ += static_cast<double>(frames) * 1e9 / rate_;
-  return static_cast<int64_t>(std::llround(first));
+  return static_cast<int64_t>(std::llround(next_));
 }
 
 }  // namespace orvex::engine

@@ -18,6 +18,23 @@
 
 namespace orvex::engine {
 
+// The tone's own state from sample to sample: where the raised-cosine edge
+// stands and the sine's phase. Small enough to copy, so an output that
+// renders ahead can go back to any point it kept and render again from there.
+struct ToneVoice {
+  int edge = 1;     // samples in one edge
+  int edgePos = 0;  // 0 silent .. edge full tone
+  bool down = false;
+  double phase = 0;
+  // frames samples at level, the key as down says.
+  void Shape(float* out, size_t frames, double step, double level) noexcept;
+};
+
+// The sine's step from sample to sample at hz.
+inline double Step(int hz, double sampleRate) {
+  return 2.0 * 3.14159265358979323846 * (hz > 0 ? hz : 0) / sampleRate;
+}
+
 class ToneSynth {
  public:
   explicit ToneSynth(double sampleRate, double edgeMs = 5.0, float amplitude = 0.5f);
@@ -54,7 +71,8 @@ class ToneSynth {
   };
   static constexpr uint64_t kChanges = 256;
 
-  void Synthesise(float* out, size_t frames, bool down, double step) noexcept;
+
+  double Level() const { return amplitude_ * volume_.load(std::memory_order_relaxed); }
 
   std::array<Change, kChanges> changes_{};
   std::atomic<uint64_t> head_{0}, tail_{0};
@@ -67,10 +85,7 @@ class ToneSynth {
   std::atomic<int64_t> delayNs_{0};
   std::atomic<uint64_t> late_{0};
   double rate_;
-  int edge_;         // samples in one edge
-  int edgePos_ = 0;  // 0 silent .. edge_ full tone
-  bool down_ = false;
-  double phase_ = 0;
+  ToneVoice voice_;
   float amplitude_;
 };
 
@@ -86,7 +101,15 @@ class StreamClock {
   explicit StreamClock(double sampleRate) : rate_(sampleRate) {}
   // The time the first of frames samples is heard, from this buffer's
   // estimate.
-  int64_t FirstSample(int64_t estimateNs, size_t frames) noexcept;
+  int64_t FirstSample(int64_t estimateNs, size_t frames) noexcept {
+    const int64_t first = Next(estimateNs);
+    Advance(static_cast<int64_t>(frames));
+    return first;
+  }
+  // When the next sample is heard, from an estimate, without moving on.
+  int64_t Next(int64_t estimateNs) noexcept;
+  // frames samples further on (back, when negative).
+  void Advance(int64_t frames) noexcept { next_ += static_cast<double>(frames) * 1e9 / rate_; }
   // The stream (re)started playing: the next estimate is taken as it is.
   void Restart() noexcept { started_ = false; }
 

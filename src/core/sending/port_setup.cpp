@@ -147,7 +147,9 @@ Text PortSetup::SidetoneText() {
   if (!status.problem.empty()) return "silent: " + Utf8ToCp1252(status.problem);
   if (status.output.empty()) return "none";
   Text text = Utf8ToCp1252(status.output);
-  if (status.latencyMs > 0)
+  if (status.withKey)
+    text += ", with the key";
+  else if (status.latencyMs > 0)
     text += ", " + std::to_string(std::lround(status.latencyMs)) + " ms behind the key";
   return text;
 }

@@ -73,7 +73,8 @@ class PortSetup {
   // output, or the sound server went away); again only after it played in
   // between.
   void CheckSidetone();
-  // What the operator hears: "PulseAudio 16.1, 14 ms behind the key",
+  // What the operator hears: "PulseAudio 16.1, with the key" (rendered
+  // ahead), "ALSA, 14 ms behind the key",
   // "PC speaker (/dev/input/event5)", "none", or "silent: " and why.
   Text SidetoneText();
   // The port failed to open or stopped working, and has not been opened since.
