@@ -1,9 +1,13 @@
 // sidetone_check: holds a recording of the sidetone against the key log.
 //
-//   sidetone_check KEYLOG RAW RATE PITCH [--edges | --start US]
+//   sidetone_check KEYLOG RAW RATE PITCH [--edges | --start US | --stop US]
 //
 // --start gives the monotonic time (us) at which RAW's first sample was
 // played: the delay from the first key-down to its tone is then printed.
+// --stop gives the monotonic time (us) of an Esc: the key-up it made is
+// left out of the fit, and the time from the Esc to the tone's half level
+// is printed (held against the other edges, which reach half level half a
+// ramp after their key change) and must stay within 5 ms.
 // RAW is 16-bit mono samples at RATE. The tones are found by their RMS over
 // one period of PITCH crossing half the tones' level; each tone's start and
 // end (edge) is then set against the key log's changes.
@@ -15,9 +19,11 @@
 // off by its own ppm, so the recording's sample rate is not quite RATE. The
 // edge error is each edge's distance from that line.
 //
-// Prints the counts, the edge error (median, p99, max, ms) and the fitted
-// clock error, and exits 0 when there is one tone per key-down (none lost,
-// none split), every edge lies within 1 ms, and the clock is within 0.1 %.
+// Prints the counts, the edge error (median, p99, max, ms), the fitted clock
+// error and the steepest step between samples against the sine's own (a
+// click is steeper), and exits 0 when there is one tone per key-down (none
+// lost, none split), every edge lies within 1 ms, the clock is within
+// 0.1 % and nothing clicks.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -50,8 +56,10 @@ double Pct(std::vector<double> v, double p) {
 int main(int argc, char** argv) {
   const bool listEdges = argc == 6 && std::string(argv[5]) == "--edges";
   const bool started = argc == 7 && std::string(argv[5]) == "--start";
-  if (argc != 5 && !listEdges && !started) {
-    std::fputs("usage: sidetone_check KEYLOG RAW RATE PITCH [--edges | --start US]\n", stderr);
+  const bool stopped = argc == 7 && std::string(argv[5]) == "--stop";
+  if (argc != 5 && !listEdges && !started && !stopped) {
+    std::fputs("usage: sidetone_check KEYLOG RAW RATE PITCH [--edges | --start US | --stop US]\n",
+               stderr);
     return 2;
   }
   const double rate = std::atof(argv[3]), pitch = std::atof(argv[4]);
@@ -67,6 +75,13 @@ int main(int argc, char** argv) {
     if (i >= window / 2) rms[i - window / 2] = std::sqrt(std::max(sum, 0.0) / window);  // centred
     peak = std::max(peak, rms[i - std::min(i, window / 2)]);
   }
+  // A click is a step between samples larger than the sine itself makes.
+  double top = 0, step = 0;
+  for (size_t i = 1; i < x.size(); ++i) {
+    top = std::max(top, std::fabs(x[i]));
+    step = std::max(step, std::fabs(x[i] - x[i - 1]));
+  }
+  const double steepness = top > 0 ? step / (top * 2 * M_PI * pitch / rate) : 0;
   std::vector<double> edges;  // ms, interpolated half-level crossings
   bool on = false;
   for (size_t i = 1; i < rms.size(); ++i) {
@@ -77,19 +92,35 @@ int main(int argc, char** argv) {
       on = !on;
     }
   }
-  const std::vector<double> keys = Changes(argv[1]);
+  std::vector<double> keys = Changes(argv[1]);
   const size_t downs = keys.size() / 2, tones = edges.size() / 2;
-  // Least squares: edge = offset + slope * key, times from the first key.
+  // The Esc's key-up, when it cut a tone short.
+  double stopKey = -1, stopEdge = -1;
+  if (stopped && !keys.empty() && keys.size() % 2 == 0 && keys.size() == edges.size() &&
+      std::fabs(keys.back() - std::atof(argv[6]) / 1000) < 2) {
+    stopKey = keys.back(), stopEdge = edges.back();
+    keys.pop_back();
+  }
+  // Least squares: edge = offset + slope * key, times from the first key,
+  // over the edges within 2 ms of the line before (at first, the median
+  // offset): a key that was late while its tone was on time does not tilt it.
   const size_t n = std::min(keys.size(), edges.size());
   double slope = 1, offset = 0;
-  if (n >= 2) {
-    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+  {
+    std::vector<double> offsets;
+    for (size_t i = 0; i < n; ++i) offsets.push_back(edges[i] - edges[0] - (keys[i] - keys[0]));
+    offset = Pct(offsets, 0.5);
+  }
+  for (int pass = 0; pass < 2 && n >= 2; ++pass) {
+    double sx = 0, sy = 0, sxx = 0, sxy = 0, m = 0;
     for (size_t i = 0; i < n; ++i) {
       const double k = keys[i] - keys[0], e = edges[i] - edges[0];
-      sx += k, sy += e, sxx += k * k, sxy += k * e;
+      if (std::fabs(e - offset - slope * k) > 2) continue;
+      sx += k, sy += e, sxx += k * k, sxy += k * e, m += 1;
     }
-    slope = (n * sxy - sx * sy) / (n * sxx - sx * sx);
-    offset = (sy - slope * sx) / n;
+    if (m < 2) break;
+    slope = (m * sxy - sx * sy) / (m * sxx - sx * sx);
+    offset = (sy - slope * sx) / m;
   }
   std::vector<double> errors;
   for (size_t i = 0; i < n; ++i) {
@@ -101,12 +132,25 @@ int main(int argc, char** argv) {
   const double ppm = (slope - 1) * 1e6;
   std::printf(
       "key-downs %zu  tones %zu  dropouts %zu  edge error ms: median %.3f  p99 %.3f  max %.3f  "
-      "recording clock %+.0f ppm\n",
+      "recording clock %+.0f ppm  edges off by over 1 ms: %zu  steepest step %.2f of the sine's\n",
       downs, tones, tones > downs ? tones - downs : downs - tones, Pct(errors, 0.5),
-      Pct(errors, 0.99), Pct(errors, 1.0), ppm);
+      Pct(errors, 0.99), Pct(errors, 1.0), ppm,
+      static_cast<size_t>(
+          std::count_if(errors.begin(), errors.end(), [](double e) { return e > 1; })),
+      steepness);
+  double stopMs = 0;
+  if (stopped && stopKey >= 0) {
+    stopMs = stopEdge - edges[0] - offset - slope * (stopKey - keys[0]) + 2.5;
+    std::printf("from Esc to half level %.2f ms\n", stopMs);
+  } else if (stopped) {
+    std::printf("Esc fell between tones\n");
+  }
   // The tone's half-level point is half the 5 ms ramp after its edge.
   if (started && n >= 1)
     std::printf("delay from key to tone %.1f ms\n",
                 std::atof(argv[6]) / 1000 + edges[0] - keys[0] - 2.5);
-  return tones == downs && n >= 2 && Pct(errors, 1.0) <= 1.0 && std::fabs(ppm) <= 1000 ? 0 : 1;
+  return tones == downs && n >= 2 && Pct(errors, 1.0) <= 1.0 && std::fabs(ppm) <= 1000 &&
+                 stopMs <= 5.0 && steepness <= 1.2
+             ? 0
+             : 1;
 }

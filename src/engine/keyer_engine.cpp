@@ -151,6 +151,14 @@ int KeyerEngine::Pending() const {
   return head > done ? static_cast<int>(head - done) : 0;
 }
 
+int64_t KeyerEngine::QueuedNs() const {
+  int64_t total = 0;
+  const uint64_t head = head_.load();
+  for (uint64_t i = std::max(tail_.load(), dropTo_.load()); i < head; ++i)
+    total += Length(ring_[i % kRing]);
+  return total;
+}
+
 void KeyerEngine::Push(const Item& item) {
   if (emergency::Stops() != stopsSeen_) {
     std::lock_guard lock(lineMu_);
@@ -455,12 +463,21 @@ bool KeyerEngine::Step() {
       // The element as planned? A late wake moved it, a new unit changed
       // its length, a new sidetone knows nothing: the tone planned from
       // here no longer holds.
-      const int64_t end = runTime_ + Length(item);
-      const bool held = !replan_.exchange(false) && tail < planned_ &&
-                        planStart_[tail % kRing] == runTime_ &&
-                        (tail + 1 < planned_ ? planStart_[(tail + 1) % kRing] : planAt_) == end;
-      if (!held) {
-        if (tail < planned_) sidetone_->Unplan(std::min(planStart_[tail % kRing], runTime_));
+      const bool known = !replan_.exchange(false) && tail < planned_;
+      const int64_t planned = known ? planStart_[tail % kRing] : runTime_;
+      const int64_t moved = runTime_ - planned;
+      const int64_t plannedEnd =
+          known ? (tail + 1 < planned_ ? planStart_[(tail + 1) % kRing] : planAt_) + moved : 0;
+      if (known && plannedEnd == runTime_ + Length(item)) {
+        if (moved != 0) {
+          // Re-based: the tone planned from here moves with the run.
+          sidetone_->Shift(planned, moved);
+          for (uint64_t i = tail; i < planned_; ++i) planStart_[i % kRing] += moved;
+          planAt_ += moved;
+          sidetone_->PlannedThrough(planAt_);
+        }
+      } else {
+        if (known) sidetone_->Unplan(std::min(planned, runTime_));
         Replan(tail, runTime_, keyDown_);
       }
       PlanAhead();
@@ -512,6 +529,7 @@ bool KeyerEngine::IdleStep(uint32_t seen, uint64_t generation) {
 }
 
 void KeyerEngine::Run() {
+  pthread_setname_np(pthread_self(), "orvex-keyer");  // as top and a debugger show it
   const ThreadPriority priority = MakeThisThreadRealtime();
   PrefaultAndLock(this, sizeof *this);
   {

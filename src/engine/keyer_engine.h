@@ -85,6 +85,9 @@ class KeyerEngine {
   void Close();
   void Abort();         // drop the queue, key and PTT up at once
   int Pending() const;  // elements queued or playing
+  // How long the elements queued or playing take in all (the producer's
+  // thread, as Element).
+  int64_t QueuedNs() const;
   // Element and Tune are called from one thread at a time: the queue has
   // one producer and one consumer, the timing thread, and takes no lock.
   void Element(bool keyDown, int units);
@@ -179,7 +182,9 @@ class KeyerEngine {
   void Replan(uint64_t from, int64_t at, bool down);
   int64_t PlanAhead();
   // The element's length as it will be played.
-  int64_t Length(const Item& item) const { return item.fixedNs > 0 ? item.fixedNs : item.units * unitNs_; }
+  int64_t Length(const Item& item) const {
+    return item.fixedNs > 0 ? item.fixedNs : item.units * unitNs_;
+  }
 
   EngineOutputs outputs_;
   std::unique_ptr<KeyLog> log_;
@@ -225,9 +230,9 @@ class KeyerEngine {
   std::atomic<bool> replan_{false};  // a new sidetone: plan again from the next element
 
   // The timing thread's own.
-  uint64_t planned_ = 0;  // the next element to plan
-  int64_t planAt_ = 0;    // when it starts
-  bool planDown_ = false;  // the key as planned before it
+  uint64_t planned_ = 0;                    // the next element to plan
+  int64_t planAt_ = 0;                      // when it starts
+  bool planDown_ = false;                   // the key as planned before it
   std::array<int64_t, kRing> planStart_{};  // when each planned element was to start
   bool inRun_ = false;
   int64_t runTime_ = 0;  // where the run's schedule stands: the next element's start

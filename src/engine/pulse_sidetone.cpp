@@ -1,8 +1,7 @@
 #include "engine/pulse_sidetone.h"
 
-#include <pulse/pulseaudio.h>
-
 #include <fcntl.h>
+#include <pulse/pulseaudio.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -30,7 +29,7 @@ constexpr int64_t kPlanNs = 300'000'000;
 // What is queued can be written again from this far after now: the time
 // for the write to reach the server, which then takes back what the sink
 // had already mixed of it.
-constexpr int64_t kRedoMarginNs = 2'000'000;
+constexpr int64_t kRedoMarginNs = 1'000'000;
 // A run starting from idle waits at most this for the first sample whose
 // sound is not made yet; later than that its first edge is written again.
 constexpr int64_t kMaxKeyWaitNs = 15'000'000;
@@ -213,7 +212,8 @@ Result PulseSidetone::Open(std::unique_ptr<PulseSidetone>* opened) {
   if (self->wakeFd_ >= 0)
     self->wakeEvent_ =
         api->io_new(api, self->wakeFd_, PA_IO_EVENT_INPUT, &PulseCallbacks::Woken, self);
-  self->topUp_ = pa_context_rttime_new(self->context_, PA_USEC_INVALID, &PulseCallbacks::TopUp, self);
+  self->topUp_ =
+      pa_context_rttime_new(self->context_, PA_USEC_INVALID, &PulseCallbacks::TopUp, self);
   if (pa_stream_connect_playback(self->stream_, nullptr, &attr, flags, nullptr, nullptr) < 0) {
     if (timeout) api->time_free(timeout);
     const Result refused =
@@ -297,7 +297,7 @@ void PulseSidetone::Poke() {
 void PulseSidetone::Pump(size_t wantedBytes) {
   if (!voice_ || !stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY) return;
   ToneAhead& tone = voice_->tone;
-  const int64_t redo = tone.Take();
+  const int64_t redo = tone.Redo();
   const int64_t now = MonotonicNs();
   pa_usec_t latency = 0;
   int negative = 0;
@@ -315,6 +315,7 @@ void PulseSidetone::Pump(size_t wantedBytes) {
   // be played (and not yet mixed past taking back).
   int64_t from = written;
   if (redo < heard) from = tone.GoBack(sampleAt(std::max(redo, now + kRedoMarginNs)));
+  tone.Take();
   const int64_t known = std::min(tone.KnownThrough(), now + kAheadNs);
   const int64_t target =
       std::max(written + static_cast<int64_t>(wantedBytes / sizeof(float)), sampleAt(known));

@@ -51,6 +51,10 @@ class PulseSidetone : public Sidetone {
     voice_->tone.Unplan(fromNs);
     Poke();
   }
+  void Shift(int64_t fromNs, int64_t byNs) override {
+    voice_->tone.Shift(fromNs, byNs);
+    Poke();
+  }
   void PlannedThrough(int64_t ns) override {
     voice_->tone.Through(ns);
     Poke();
@@ -81,9 +85,9 @@ class PulseSidetone : public Sidetone {
   std::unique_ptr<Voice> voice_;
   int wakeFd_ = -1;
   pa_io_event* wakeEvent_ = nullptr;
-  pa_time_event* topUp_ = nullptr;  // renders on ahead while the key is known
-  int64_t defaultAheadNs_ = 0;             // until the server says how far ahead it plays
-  std::atomic<int64_t> readyNs_{0};        // when the first sample not yet rendered is heard
+  pa_time_event* topUp_ = nullptr;   // renders on ahead while the key is known
+  int64_t defaultAheadNs_ = 0;       // until the server says how far ahead it plays
+  std::atomic<int64_t> readyNs_{0};  // when the first sample not yet rendered is heard
   std::string server_;
   std::string sink_;  // the default sink, where the tone plays
   uint32_t rate_ = 48000;

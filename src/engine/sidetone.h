@@ -55,8 +55,11 @@ class Sidetone {
   virtual int64_t ReadyNs() const { return 0; }
   // The key goes down or up at atNs (CLOCK_MONOTONIC, in time order).
   virtual void Plan(bool, int64_t) {}
-  // Changes planned from fromNs on no longer hold (the run moved).
+  // Changes planned from fromNs on no longer hold.
   virtual void Unplan(int64_t) {}
+  // Changes planned from fromNs on come byNs later (the run was re-based
+  // after a late wake); those already heard are not heard again.
+  virtual void Shift(int64_t, int64_t) {}
   // The key is known up to throughNs.
   virtual void PlannedThrough(int64_t) {}
 };

@@ -71,7 +71,6 @@ class ToneSynth {
   };
   static constexpr uint64_t kChanges = 256;
 
-
   double Level() const { return amplitude_ * volume_.load(std::memory_order_relaxed); }
 
   std::array<Change, kChanges> changes_{};

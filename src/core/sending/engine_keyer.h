@@ -46,6 +46,7 @@ class EngineKeyer : public Keyer {
   uint64_t Ended() override;
   bool TakesCharacters() override { return text_ && keyLine_; }
   int CharactersAhead() override { return text_ ? text_->Ahead() : 1; }
+  int64_t QueuedNs() override { return engine_.QueuedNs(); }
   bool Character(unsigned char c) override;
   void Speed(int16_t wpm) override;
   void Weight(int16_t percent) override;

@@ -83,6 +83,9 @@ class Keyer {
   // How many characters such a keyer wants beyond the one it sends: the
   // radio's keyer a word, a WinKeyer one.
   virtual int CharactersAhead() { return 1; }
+  // How long what is queued takes to key, where the keyer knows; -1 where
+  // it does not.
+  virtual int64_t QueuedNs() { return -1; }
   // Hands over c; false when the keyer has no code for it (left out).
   virtual bool Character(unsigned char /*c*/) { return false; }
   // The speed and weighting for a keyer that times itself.

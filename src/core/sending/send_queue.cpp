@@ -5,6 +5,9 @@
 namespace orvex {
 namespace {
 
+// What messages and files keep queued ahead of the key.
+constexpr int64_t kAheadNs = 250'000'000;
+
 constexpr int kMaxPauseSeconds = 30;
 
 }  // namespace
@@ -203,10 +206,17 @@ void SendQueue::PumpCW() {
   const int ahead = characters ? p_.keyer.CharactersAhead() : 0;
   const int typingAhead = characters ? ahead : 5, sourceAhead = characters ? ahead : 4;
   const int startUpAhead = characters ? 40 : 200;
+  // Messages and files keep a quarter of a second in hand besides: the
+  // sidetone renders what is queued ahead of the key, and a busy window
+  // cannot starve the key. Typed text stays editable until it goes.
+  auto shortOfTime = [&] {
+    const int64_t queued = characters ? -1 : p_.keyer.QueuedNs();
+    return queued >= 0 && queued < kAheadNs;
+  };
   for (int slot = 1; slot <= 4;) {
     Text& text = slots_[static_cast<size_t>(slot)];
     if (slot == 4 && source_ && source_->Waiting() > 0) {
-      if (p_.keyer.Pending() > sourceAhead) return;
+      if (p_.keyer.Pending() > sourceAhead && !shortOfTime()) return;
       const uint64_t first = p_.keyer.Queued();
       const unsigned char keyed = source_->KeyNext();
       if (p_.observer && keyed) p_.observer->Keying(keyed, first);
@@ -220,7 +230,9 @@ void SendQueue::PumpCW() {
     }
     const int n = p_.keyer.Pending();
     const bool keyboard = p_.port.KeyboardCW();
-    if ((keyboard && n > typingAhead) || (!keyboard && n > startUpAhead)) return;
+    if ((keyboard && n > typingAhead && (slot == 4 || !shortOfTime())) ||
+        (!keyboard && n > startUpAhead))
+      return;
     const auto c = static_cast<unsigned char>(text[0]);
     const bool command = IsQueueCode(c);
     if (command && !(c == kCodeRepeat && slot != 3)) {
