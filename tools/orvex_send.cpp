@@ -344,9 +344,10 @@ int main(int argc, char** argv) {
   if (!send.Idle()) send.Stop();  // the time limit cut it short
   if (live && o.showSidetone) {
     const engine::SidetoneStatus status = keyer.SidetoneState();
-    std::printf("sidetone: %llu times ran dry, %llu edges late\n",
+    std::printf("sidetone: %llu times ran dry, %llu edges late, %llu key changes late\n",
                 static_cast<unsigned long long>(status.underruns),
-                static_cast<unsigned long long>(status.lateEdges));
+                static_cast<unsigned long long>(status.lateEdges),
+                static_cast<unsigned long long>(status.lateKeys));
   }
   send.CloseCWPort();
 

@@ -231,7 +231,9 @@ void KeyerEngine::SetSidetone(SidetoneDevice device) {
 
 SidetoneStatus KeyerEngine::SidetoneState() const {
   std::lock_guard lock(lineMu_);
-  return sidetone_ ? sidetone_->Status() : SidetoneStatus{};
+  SidetoneStatus status = sidetone_ ? sidetone_->Status() : SidetoneStatus{};
+  status.lateKeys = rebases_.load(std::memory_order_relaxed);
+  return status;
 }
 
 void KeyerEngine::SetTone(int hz) {
@@ -445,6 +447,7 @@ bool KeyerEngine::Step() {
         // The first edge waits until the sound for its moment is not made
         // yet (a few ms at most), so its tone is placed on the same moment.
         if (!clock_.Manual()) runTime_ = std::max(runTime_, sidetone_->ReadyNs());
+        replan_ = false;
         Replan(tail, runTime_, keyDown_);
         PlanAhead();
       }
@@ -454,7 +457,10 @@ bool KeyerEngine::Step() {
   }
   const Item item = ring_[tail % kRing];
   const int64_t now = clock_.Now();
-  if (now - runTime_ > kRebaseNs) runTime_ = now;  // late: key it in full from now
+  if (now - runTime_ > kRebaseNs) {  // late: key it in full from now
+    runTime_ = now;
+    rebases_.fetch_add(1, std::memory_order_relaxed);
+  }
   {
     std::lock_guard lock(lineMu_);
     if (generation_ != generation) return true;

@@ -208,6 +208,7 @@ class KeyerEngine {
   std::atomic<int64_t> unitNs_{42'000'000};
   std::atomic<int64_t> leadNs_{0}, tailNs_{0};
   std::atomic<int64_t> runEnd_{0};  // when the last run's last element ended
+  std::atomic<uint64_t> rebases_{0};
   std::atomic<int> lineError_{0};
 
   // The line, the sidetone and the key state: held for a switch at a time.

@@ -194,7 +194,10 @@ Result PulseSidetone::Open(std::unique_ptr<PulseSidetone>* opened) {
   attr.maxlength = static_cast<uint32_t>(-1);
   const pa_usec_t target = TargetUs();
   attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(target, &format));
-  attr.prebuf = static_cast<uint32_t>(-1);
+  // No pre-buffering: a stream that ran dry (idle, on a stalled machine)
+  // goes on playing where the clock says rather than waiting to refill, so
+  // what is written next is heard when it was placed.
+  attr.prebuf = 0;
   attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(kRequestUs, &format));
   attr.fragsize = static_cast<uint32_t>(-1);
   // Early requests: the server keeps only one request's worth (2 ms) in the
@@ -314,7 +317,7 @@ void PulseSidetone::Pump(size_t wantedBytes) {
   // What no longer holds is written again from the first sample still to
   // be played (and not yet mixed past taking back).
   int64_t from = written;
-  if (redo < heard) from = tone.GoBack(sampleAt(std::max(redo, now + kRedoMarginNs)));
+  if (redo < heard) from = tone.GoBack(sampleAt(redo), sampleAt(now + kRedoMarginNs) + 1);
   tone.Take();
   const int64_t known = std::min(tone.KnownThrough(), now + kAheadNs);
   const int64_t target =
@@ -323,7 +326,10 @@ void PulseSidetone::Pump(size_t wantedBytes) {
   int64_t at = from;
   while (at < target) {
     void* data = nullptr;
-    size_t size = static_cast<size_t>(target - at) * sizeof(float);
+    // What is written again goes first in a small piece, so it reaches the
+    // server before its samples are due.
+    const int64_t piece = offset < 0 ? std::min<int64_t>(target - at, rate_ / 500) : target - at;
+    size_t size = static_cast<size_t>(piece) * sizeof(float);
     if (pa_stream_begin_write(stream_, &data, &size) < 0 || !data || size < sizeof(float)) break;
     size -= size % sizeof(float);
     const size_t frames = size / sizeof(float);

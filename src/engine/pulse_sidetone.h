@@ -66,7 +66,11 @@ class PulseSidetone : public Sidetone {
 
   // Made once the server's rate is known, before the stream starts.
   struct Voice {
-    explicit Voice(double rate) : tone(rate), clock(rate) {}
+    // The server keeps playing through an underrun (no pre-buffering), so
+    // the samples keep their times: a reading far off is the server's
+    // timing report lagging after a stall, taken as a jump only when it
+    // lasts (the sink really was restarted).
+    explicit Voice(double rate) : tone(rate), clock(rate, 50) {}
     ToneAhead tone;
     StreamClock clock;
   };

@@ -30,6 +30,9 @@ struct SidetoneStatus {
   uint64_t lateEdges = 0;
   // Rendered ahead: each edge on the key's own moment, not latencyMs after.
   bool withKey = false;
+  // Key changes the timing thread made late (woken late by a stalled
+  // machine, it re-based the run): their tone, rendered ahead, was on time.
+  uint64_t lateKeys = 0;
 };
 
 class Sidetone {

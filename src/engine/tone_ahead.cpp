@@ -92,11 +92,12 @@ void ToneAhead::Take() noexcept {
   }
 }
 
-int64_t ToneAhead::GoBack(int64_t n) noexcept {
-  int64_t at = std::max<int64_t>(n, 0);
-  at = (at + block_ - 1) / block_ * block_;
+int64_t ToneAhead::GoBack(int64_t n, int64_t earliest) noexcept {
+  // The block holding n, unless that starts before earliest.
+  const int64_t floor = (std::max<int64_t>(earliest, 0) + block_ - 1) / block_ * block_;
   const int64_t oldest = written_ - static_cast<int64_t>(kMarks - 1) * block_;
-  if (at < oldest) at = (std::max<int64_t>(oldest, 0) + block_ - 1) / block_ * block_;
+  int64_t at = std::max(
+      {n / block_ * block_, floor, (std::max<int64_t>(oldest, 0) + block_ - 1) / block_ * block_});
   if (at >= written_) return written_;
   const Mark& mark = marks_[static_cast<size_t>(at / block_) % kMarks];
   if (mark.sample != at) return written_;  // not kept: nothing to go back to

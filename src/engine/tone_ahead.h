@@ -62,10 +62,12 @@ class ToneAhead {
   int64_t KnownThrough() const { return through_; }
   // The next sample to render, counted from the stream's first.
   int64_t Written() const { return written_; }
-  // Goes back to the first block start at or after sample n that is still
-  // kept (never past Written()) and returns it: rendering goes on from
-  // there, and the changes rendered from there on are planned again.
-  int64_t GoBack(int64_t n) noexcept;
+  // Goes back to the start of the block holding sample n, or to the first
+  // block start at or after earliest (the first sample that can still be
+  // changed) when that is later, and returns it (Written() when there is
+  // nothing to go back to): rendering goes on from there, and the changes
+  // rendered from there on are planned again.
+  int64_t GoBack(int64_t n, int64_t earliest) noexcept;
   // Renders frames samples from Written(); the first is heard at firstNs.
   void Render(float* out, size_t frames, int64_t firstNs) noexcept;
   // Planned edges whose sample had already been rendered for good.

@@ -9,7 +9,6 @@ namespace {
 
 constexpr double kJumpNs = 1.5e6;  // an estimate this far off is a real jump
 constexpr double kLean = 1.0 / 16;
-constexpr int kJumpBuffers = 3;  // readings in a row that make a jump
 
 }  // namespace
 
@@ -85,7 +84,7 @@ int64_t StreamClock::Next(int64_t estimateNs) noexcept {
   } else if (std::fabs(estimate - next_) <= kJumpNs) {
     next_ += (estimate - next_) * kLean;
     far_ = 0;
-  } else if (++far_ >= kJumpBuffers) {
+  } else if (++far_ >= jumpReadings_) {
     // Far off buffer after buffer: the stream really moved (it ran dry and
     // started again).
     next_ = estimate;

@@ -97,7 +97,9 @@ class ToneSynth {
 // single odd reading is ignored.
 class StreamClock {
  public:
-  explicit StreamClock(double sampleRate) : rate_(sampleRate) {}
+  // jumpReadings: how many readings in a row far off make a jump.
+  explicit StreamClock(double sampleRate, int jumpReadings = 3)
+      : rate_(sampleRate), jumpReadings_(jumpReadings) {}
   // The time the first of frames samples is heard, from this buffer's
   // estimate.
   int64_t FirstSample(int64_t estimateNs, size_t frames) noexcept {
@@ -116,7 +118,8 @@ class StreamClock {
   double rate_;
   bool started_ = false;
   double next_ = 0;  // ns: when the sample after the last buffer is heard
-  int far_ = 0;      // readings in a row far from next_
+  int jumpReadings_;
+  int far_ = 0;  // readings in a row far from next_
 };
 
 }  // namespace orvex::engine

@@ -7,7 +7,9 @@
 // for MS (a signal whose handler sleeps), as a busy machine holds one.
 // --stop-in-dah: Esc (Abort) halfway through the text's Nth dah (from 1);
 // its CLOCK_MONOTONIC time in microseconds is printed as "stop US". At the
-// end: "ran dry N", how often the server ran dry.
+// end: "stalls N", "ran dry N" (how often the server ran dry), "late N"
+// (edges whose sample had already gone when they were planned) and "late
+// keys N" (key changes made late by a late wake of the timing thread).
 #include <dirent.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -119,7 +121,10 @@ int main(int argc, char** argv) {
   }
   engine.Idle();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  std::printf("stalls %d\nran dry %llu\n", stalls,
-              static_cast<unsigned long long>(engine.SidetoneState().underruns));
+  const SidetoneStatus status = engine.SidetoneState();
+  std::printf("stalls %d\nran dry %llu\nlate %llu\nlate keys %llu\n", stalls,
+              static_cast<unsigned long long>(status.underruns),
+              static_cast<unsigned long long>(status.lateEdges),
+              static_cast<unsigned long long>(status.lateKeys));
   engine.Close();
 }
