@@ -4,6 +4,7 @@
 #include <random>
 #include <vector>
 
+#include "engine/tone_ahead.h"
 #include "engine/tone_synth.h"
 #include "engine/wav_writer.h"
 #include "support/files.h"
@@ -139,6 +140,107 @@ TEST(StreamClock, FollowsTheStreamAndNotTheJitterOfEachEstimate) {
   // A restarted stream is a jump that every reading agrees on: taken.
   for (int i = 0; i < 3; ++i) clock.FirstSample(9'000'000'000 + i * 20'000'000, 960);
   EXPECT_EQ(clock.FirstSample(9'060'000'000, 960), 9'060'000'000);
+}
+
+// The tone rendered ahead, as an output's writer drives it: out holds what
+// the server has queued, rendered again from wherever the tone goes back to.
+class Ahead : public testing::Test {
+ protected:
+  void RenderTo(int64_t end) {
+    if (out.size() < static_cast<size_t>(end)) out.resize(static_cast<size_t>(end));
+    while (tone.Written() < end) {
+      const auto n = static_cast<size_t>(std::min<int64_t>(256, end - tone.Written()));
+      tone.Render(out.data() + tone.Written(), n, SampleNs(static_cast<size_t>(tone.Written())));
+    }
+  }
+  // What a writer does with new commands when the first sample it may
+  // still change is earliest.
+  void Apply(int64_t earliest) {
+    const int64_t redo = tone.Redo();
+    if (redo != ToneAhead::kNever)
+      tone.GoBack(static_cast<int64_t>(std::ceil(redo * kRate / 1e9)), earliest);
+    tone.Take();
+  }
+  // The tones heard: sound between stretches of 10 silent samples or more.
+  std::vector<std::pair<size_t, size_t>> Tones() const {
+    std::vector<std::pair<size_t, size_t>> tones;
+    size_t silent = 10;
+    for (size_t i = 0; i < out.size(); ++i) {
+      if (out[i] != 0.0f) {
+        if (silent >= 10) tones.push_back({i - 1, i});
+        tones.back().second = i + 1;
+        silent = 0;
+      } else {
+        ++silent;
+      }
+    }
+    return tones;
+  }
+  float SteepestStep() const {
+    float step = 0;
+    for (size_t i = 1; i < out.size(); ++i) step = std::max(step, std::fabs(out[i] - out[i - 1]));
+    return step;
+  }
+  static constexpr float kSineStep = 0.5f * 2 * static_cast<float>(M_PI) * 600 / 48000;
+  ToneAhead tone{kRate};
+  std::vector<float> out;
+};
+
+TEST_F(Ahead, PlannedEdgesStartOnTheSampleHeardWhenTheKeyMoves) {
+  tone.Plan(true, SampleNs(480) + 300);  // between samples: on the next one
+  tone.Plan(false, SampleNs(2880));
+  tone.Through(SampleNs(2880));
+  Apply(0);
+  RenderTo(9600);
+  const auto tones = Tones();
+  ASSERT_EQ(tones.size(), 1u);
+  EXPECT_EQ(tones[0].first, 481u);
+  EXPECT_EQ(tones[0].second, 2880u + 239u);  // the falling edge: silent on its 240th sample
+  EXPECT_EQ(tone.KnownThrough(), SampleNs(2880));
+}
+
+// A late wake moves the plan (Shift): what was not yet heard moves with the
+// run; what was heard stays, and is not heard a second time.
+struct ShiftCase {
+  int64_t earliestMs;                            // the first moment the writer may still change
+  std::vector<std::pair<size_t, size_t>> tones;  // ms: rising edge, end of the falling one
+};
+class AheadShift : public Ahead, public testing::WithParamInterface<ShiftCase> {};
+
+TEST_P(AheadShift, TheToneMovesWithTheRunAndIsNeverHeardTwice) {
+  for (int64_t ms : {10, 60, 110, 160}) tone.Plan(ms == 10 || ms == 110, ms * 1'000'000);
+  tone.Through(160'000'000);
+  Apply(0);
+  RenderTo(48 * 200);  // 200 ms queued ahead
+  // The key-up planned for 60 ms came 30 ms late: everything from it moves.
+  tone.Shift(60'000'000, 30'000'000);
+  Apply(48 * GetParam().earliestMs);
+  RenderTo(48 * 250);
+  std::vector<std::pair<size_t, size_t>> heard;
+  for (auto [from, to] : Tones()) heard.push_back({(from + 24) / 48, (to + 24) / 48});
+  EXPECT_EQ(heard, GetParam().tones);
+  EXPECT_LE(SteepestStep(), kSineStep * 1.05f);  // no click where it was rendered again
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Heard, AheadShift,
+    testing::Values(ShiftCase{50, {{10, 95}, {140, 195}}},     // the key-up not heard yet: moved
+                    ShiftCase{70, {{10, 65}, {140, 195}}},     // heard already: stays
+                    ShiftCase{120, {{10, 65}, {110, 195}}}));  // the next tone began: held on
+
+TEST_F(Ahead, AStopFadesFromTheFirstSampleItMayChangeAndDropsWhatWasPlanned) {
+  for (int64_t ms : {10, 60, 110, 160}) tone.Plan(ms == 10 || ms == 110, ms * 1'000'000);
+  tone.Through(160'000'000);
+  Apply(0);
+  RenderTo(48 * 200);
+  tone.Now(false, 30'000'000);  // Esc at 30 ms; the writer may change from 31 ms on
+  Apply(48 * 31);
+  RenderTo(48 * 250);
+  const auto tones = Tones();
+  ASSERT_EQ(tones.size(), 1u);
+  EXPECT_EQ(tones[0].second, 48u * 31 + 239);
+  EXPECT_LE(SteepestStep(), kSineStep * 1.05f);
+  EXPECT_EQ(tone.LateEdges(), 0u);  // a stop is late by nature, not counted
 }
 
 TEST(RenderElements, ElementEdgesFallOnTheirExactSamples) {
