@@ -2,7 +2,7 @@
 // the process: key events posted to the real window (line editor, window
 // commands, send path, engine), times taken on the key line itself.
 //
-//   gui_latency [PRESSES]     (default 200)
+//   gui_latency [PRESSES [--sidetone]]     (default 200; --sidetone: through the sound server)
 //
 // typed: an "e" posted to the line with the keyer idle, until its first
 //        key-down on the line;
@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "base/clock.h"
@@ -24,6 +25,7 @@
 #include "core/sending/engine_keyer.h"
 #include "core/sending/send_path.h"
 #include "core/sending/ticker.h"
+#include "engine/outputs.h"
 #include "ui/in_box.h"
 #include "ui/pkt_form.h"
 #include "ui/qt_seams.h"
@@ -88,6 +90,9 @@ void Report(const char* what, std::vector<double> ms) {
 
 int main(int argc, char** argv) {
   const int presses = argc > 1 ? std::atoi(argv[1]) : 200;
+  // --sidetone: the sound card's sidetone as the program plays it (through
+  // the sound server, rendered ahead: a run from idle waits for its tone).
+  const bool sidetone = argc > 2 && std::string(argv[2]) == "--sidetone";
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
   engine::KeyerEngine engine(
@@ -95,13 +100,18 @@ int main(int argc, char** argv) {
          *line = std::make_unique<TimedLine>();
          return Result();
        },
-       [](engine::SidetoneDevice) { return std::make_unique<engine::NullSidetone>(); }});
+       [sidetone](engine::SidetoneDevice device) -> std::unique_ptr<engine::Sidetone> {
+         if (sidetone) return engine::SystemOutputs().openSidetone(device);
+         return std::make_unique<engine::NullSidetone>();
+       }});
   EngineKeyer keyer(engine);
   NoServices services;
   ProgramState state;
   state.Env.CWPort = "COM1";
   state.Env.CWSpeed = 40;
   state.Env.Message(1) = std::string(200, 'T');
+  state.Env.CWSidetone_Device = 4;
+  state.Env.CWSidetone_Enable = sidetone ? 1 : 0;
   SystemClock clock;
   QtPauseTimer pause;
   QtRepeatingTimer tick;

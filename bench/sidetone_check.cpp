@@ -1,13 +1,15 @@
 // sidetone_check: holds a recording of the sidetone against the key log.
 //
-//   sidetone_check KEYLOG RAW RATE PITCH [--edges | --start US | --stop US]
+//   sidetone_check KEYLOG RAW RATE PITCH [--edges] [--start US] [--stop US]
 //
 // --start gives the monotonic time (us) at which RAW's first sample was
 // played: the delay from the first key-down to its tone is then printed.
 // --stop gives the monotonic time (us) of an Esc: the key-up it made is
 // left out of the fit, and the time from the Esc to the tone's half level
 // is printed (held against the other edges, which reach half level half a
-// ramp after their key change) and must stay within 5 ms.
+// ramp after their key change) and must stay within 5 ms. KEYLOG "-" (a
+// program that keeps no key log) with --start and --stop: the time from
+// the stop to the last tone's half level on the recording's own clock.
 // RAW is 16-bit mono samples at RATE. The tones are found by their RMS over
 // one period of PITCH crossing half the tones' level; each tone's start and
 // end (edge) is then set against the key log's changes.
@@ -54,14 +56,24 @@ double Pct(std::vector<double> v, double p) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool listEdges = argc == 6 && std::string(argv[5]) == "--edges";
-  const bool started = argc == 7 && std::string(argv[5]) == "--start";
-  const bool stopped = argc == 7 && std::string(argv[5]) == "--stop";
-  if (argc != 5 && !listEdges && !started && !stopped) {
-    std::fputs("usage: sidetone_check KEYLOG RAW RATE PITCH [--edges | --start US | --stop US]\n",
+  bool listEdges = false;
+  double startUs = -1, stopUs = -1;
+  bool usage = argc < 5;
+  for (int i = 5; i < argc; ++i) {
+    const std::string flag = argv[i];
+    if (flag == "--edges")
+      listEdges = true;
+    else if ((flag == "--start" || flag == "--stop") && i + 1 < argc)
+      (flag == "--start" ? startUs : stopUs) = std::atof(argv[++i]);
+    else
+      usage = true;
+  }
+  if (usage) {
+    std::fputs("usage: sidetone_check KEYLOG RAW RATE PITCH [--edges] [--start US] [--stop US]\n",
                stderr);
     return 2;
   }
+  const bool started = startUs >= 0, stopped = stopUs >= 0;
   const double rate = std::atof(argv[3]), pitch = std::atof(argv[4]);
   std::ifstream raw(argv[2], std::ios::binary);
   std::vector<double> x;
@@ -97,37 +109,47 @@ int main(int argc, char** argv) {
   // The Esc's key-up, when it cut a tone short.
   double stopKey = -1, stopEdge = -1;
   if (stopped && !keys.empty() && keys.size() % 2 == 0 && keys.size() == edges.size() &&
-      std::fabs(keys.back() - std::atof(argv[6]) / 1000) < 2) {
+      std::fabs(keys.back() - stopUs / 1000) < 2) {
     stopKey = keys.back(), stopEdge = edges.back();
     keys.pop_back();
   }
-  // Least squares: edge = offset + slope * key, times from the first key,
-  // over the edges within 2 ms of the line before (at first, the median
-  // offset): a key that was late while its tone was on time does not tilt it.
-  const size_t n = std::min(keys.size(), edges.size());
+  // Each key change is held against the recorded edge of its kind (a rise
+  // for a key-down) nearest to where the line puts it, so a lost or split
+  // tone costs only its own edges. The line: edge = offset + slope * key,
+  // times from the first of each, fitted by least squares over the pairs
+  // within 20 ms and then within 2 ms of the line before: a key that was
+  // late while its tone was on time does not tilt it.
+  const size_t n = edges.empty() ? 0 : keys.size();
   double slope = 1, offset = 0;
-  {
-    std::vector<double> offsets;
-    for (size_t i = 0; i < n; ++i) offsets.push_back(edges[i] - edges[0] - (keys[i] - keys[0]));
-    offset = Pct(offsets, 0.5);
-  }
-  for (int pass = 0; pass < 2 && n >= 2; ++pass) {
+  std::vector<double> signedErrors(n);
+  auto match = [&] {
+    for (size_t i = 0; i < n; ++i) {
+      const double want = offset + slope * (keys[i] - keys[0]);
+      double best = 1e18;
+      for (size_t j = i % 2; j < edges.size(); j += 2)
+        if (std::fabs(edges[j] - edges[0] - want) < std::fabs(best)) best = edges[j] - edges[0] - want;
+      signedErrors[i] = best;
+    }
+  };
+  for (double within : {20.0, 2.0}) {
+    match();
     double sx = 0, sy = 0, sxx = 0, sxy = 0, m = 0;
     for (size_t i = 0; i < n; ++i) {
-      const double k = keys[i] - keys[0], e = edges[i] - edges[0];
-      if (std::fabs(e - offset - slope * k) > 2) continue;
+      if (std::fabs(signedErrors[i]) > within) continue;
+      const double k = keys[i] - keys[0];
+      const double e = signedErrors[i] + offset + slope * k;
       sx += k, sy += e, sxx += k * k, sxy += k * e, m += 1;
     }
     if (m < 2) break;
     slope = (m * sxy - sx * sy) / (m * sxx - sx * sx);
     offset = (sy - slope * sx) / m;
   }
+  match();
   std::vector<double> errors;
   for (size_t i = 0; i < n; ++i) {
-    const double error = edges[i] - edges[0] - offset - slope * (keys[i] - keys[0]);
     if (listEdges)  // key time (ms from the first), up or down, signed error
-      std::printf("%10.3f %s %+.3f\n", keys[i] - keys[0], i % 2 ? "up  " : "down", error);
-    errors.push_back(std::fabs(error));
+      std::printf("%10.3f %s %+.3f\n", keys[i] - keys[0], i % 2 ? "up  " : "down", signedErrors[i]);
+    errors.push_back(std::fabs(signedErrors[i]));
   }
   const double ppm = (slope - 1) * 1e6;
   std::printf(
@@ -142,13 +164,16 @@ int main(int argc, char** argv) {
   if (stopped && stopKey >= 0) {
     stopMs = stopEdge - edges[0] - offset - slope * (stopKey - keys[0]) + 2.5;
     std::printf("from Esc to half level %.2f ms\n", stopMs);
+  } else if (stopped && started && keys.empty() && !edges.empty() && edges.size() % 2 == 0) {
+    std::printf("from the stop to half level %.2f ms\n", startUs / 1000 + edges.back() - stopUs / 1000);
+    return 0;
   } else if (stopped) {
     std::printf("Esc fell between tones\n");
   }
   // The tone's half-level point is half the 5 ms ramp after its edge.
   if (started && n >= 1)
     std::printf("delay from key to tone %.1f ms\n",
-                std::atof(argv[6]) / 1000 + edges[0] - keys[0] - 2.5);
+                startUs / 1000 + edges[0] - keys[0] - 2.5);
   return tones == downs && n >= 2 && Pct(errors, 1.0) <= 1.0 && std::fabs(ppm) <= 1000 &&
                  stopMs <= 5.0 && steepness <= 1.2
              ? 0

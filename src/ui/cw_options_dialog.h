@@ -30,8 +30,8 @@ class CWOptionsActions {
 class CWEnv : public QDialog {
   Q_OBJECT
  public:
-  // playing: what the sidetone plays through now ("PulseAudio 16.1, 13 ms
-  // behind the key"), shown under the device choice; devices: the serial
+  // playing: what the sidetone plays through now ("PulseAudio 16.1, with
+  // the key"), shown under the device choice; devices: the serial
   // devices present, offered after the port names.
   CWEnv(const CWOptionsEntries& entries, CWOptionsActions& actions, QWidget* parent,
         const Text& playing = {}, const std::vector<std::string>& devices = {});

@@ -137,6 +137,9 @@ TEST_F(Port, ASilentSidetoneIsToldOnceAndTheNextSaveOpensItAgain) {
   ASSERT_TRUE(send.ReconfigureCWPort(0).ok());
   EXPECT_EQ(Count("SIDETONE 0 0"), 0);
   EXPECT_EQ(send.SidetoneText(), "PulseAudio 16.1, 13 ms behind the key");
+  keyer.sidetoneState.withKey = true;  // rendered ahead: no delay to tell
+  EXPECT_EQ(send.SidetoneText(), "PulseAudio 16.1, with the key");
+  keyer.sidetoneState.withKey = false;
   keyer.sidetoneState.problem = "the sound server went away";
   send.Tick();
   EXPECT_EQ(sink.boxes.size(), 3u);
