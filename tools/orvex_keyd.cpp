@@ -102,6 +102,10 @@ class Daemon : public NetControl {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // First thing, and before the engine's own: these end the daemon its own
+  // way, with status 0, however early they come.
+  std::signal(SIGINT, OnEnd);
+  std::signal(SIGTERM, OnEnd);
   std::optional<std::string> ini, port, wpm, tone, listen, allow, pttLimit;
   bool exitAllowed = false;
   for (int i = 1; i < argc; ++i) {
@@ -130,7 +134,7 @@ int main(int argc, char** argv) {
   StderrMessageSink sink;
   const std::string programDir = FindProgramDir(ProcessPlaces::FromEnvironment(), "orvex.ini");
   EnvironmentFile file(ini ? *ini : EnvironmentFilePath("", programDir));
-  EnvRead read = tools::ReadSettings(file, sink);
+  EnvRead read = tools::ReadSettings(file, sink, ini.has_value());
   EnvSettings& settings = read.settings;
   int16_t portCode = read.portCode;
   // The protocol's own speed and tone ranges, narrower than the settings'.
@@ -162,10 +166,6 @@ int main(int argc, char** argv) {
   const std::string where = listen                       ? *listen
                             : !settings.NetKeyer.empty() ? Cp1252ToUtf8(settings.NetKeyer)
                                                          : std::to_string(kNetKeyerPort);
-
-  // Before the engine's own: these end the daemon its own way.
-  std::signal(SIGINT, OnEnd);
-  std::signal(SIGTERM, OnEnd);
 
   SystemClock clock;
   engine::KeyerEngine engine(engine::SystemOutputs(), engine::KeyLog::FromEnvironment());

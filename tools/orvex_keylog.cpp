@@ -36,17 +36,26 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return 0;
   }
-  if (argc < 2) {
+  // The options and the log in any order.
+  double unitUs = 0;
+  bool downs = false;
+  const char* log = nullptr;
+  bool usage = false;
+  for (int i = 1; i < argc && !usage; ++i) {
+    if (!std::strcmp(argv[i], "--unit-ms") && i + 1 < argc)
+      unitUs = std::atof(argv[++i]) * 1000;
+    else if (!std::strcmp(argv[i], "--downs"))
+      downs = true;
+    else if (argv[i][0] != '-' && !log)
+      log = argv[i];
+    else
+      usage = true;
+  }
+  if (usage || !log || unitUs < 0) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  double unitUs = 0;
-  bool downs = false;
-  for (int i = 2; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--unit-ms") && i + 1 < argc) unitUs = std::atof(argv[++i]) * 1000;
-    if (!std::strcmp(argv[i], "--downs")) downs = true;
-  }
-  std::ifstream in(argv[1]);
+  std::ifstream in(log);
   std::vector<Element> elements;
   std::string line;
   long long downAt = -1;

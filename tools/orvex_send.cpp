@@ -228,7 +228,7 @@ int main(int argc, char** argv) {
   const std::string path = o.ini ? *o.ini : EnvironmentFilePath("", ProgramDir());
   StderrMessageSink sink;
   EnvironmentFile file(path);
-  EnvRead read = tools::ReadSettings(file, sink);
+  EnvRead read = tools::ReadSettings(file, sink, o.ini.has_value());
   EnvSettings& settings = read.settings;
   int16_t portCode = read.portCode;
 
@@ -352,7 +352,7 @@ int main(int argc, char** argv) {
   send.CloseCWPort();
 
   if (o.wav) {
-    const Result written = engine::WriteWav(*o.wav, simKeyer.Timeline(), 1.0, settings.CWTone);
+    const Result written = engine::WriteWav(*o.wav, simKeyer.Timeline(), 0.001, settings.CWTone);
     if (!written.ok()) {
       std::fprintf(stderr, "orvex-send: can't write %s: %s\n", o.wav->c_str(),
                    Cp1252ToUtf8(written.Description()).c_str());

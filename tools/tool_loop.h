@@ -3,6 +3,7 @@
 // whole-number argument and the options that set a setting.
 #pragma once
 
+#include <cerrno>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -44,8 +45,11 @@ inline Result SetFromOption(EnvSettings& settings, const Setting& setting,
 
 // The environment file read for a command-line program: its problems are
 // printed as the window would show them, and reading goes on.
-inline EnvRead ReadSettings(EnvironmentFile& file, MessageSink& sink) {
+// chosen: the file was named (--ini); the default one is missing, with its
+// directory, on a first run, and its defaults are then all there is to say.
+inline EnvRead ReadSettings(EnvironmentFile& file, MessageSink& sink, bool chosen) {
   EnvRead read = file.ReadEnvironmentFile();
+  if (!chosen) std::erase_if(read.problems, [](const Result& r) { return r.error() == ENOENT; });
   ShowEnvProblems(read.problems, sink);
   return read;
 }

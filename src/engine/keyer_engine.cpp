@@ -271,7 +271,11 @@ bool KeyerEngine::Active() const {
 }
 
 void KeyerEngine::SetUnit(int ms) {
-  if (ms > 0) unitNs_ = static_cast<int64_t>(ms) * 1'000'000;
+  SetUnitNs(static_cast<int64_t>(ms) * 1'000'000);
+}
+
+void KeyerEngine::SetUnitNs(int64_t ns) {
+  if (ns > 0) unitNs_ = ns;
 }
 
 void KeyerEngine::SetPttTiming(int leadMs, int tailMs) {

@@ -52,9 +52,9 @@ class TestKeyer : public SimKeyer {
     SimKeyer::Tone(hz);
     tone = hz;
   }
-  void Unit(int16_t ms) override {
-    SimKeyer::Unit(ms);
-    unitMs = ms;
+  void Unit(int64_t ns) override {
+    SimKeyer::Unit(ns);
+    unitMs = static_cast<int>(ns / 1'000'000);
   }
   void PttTiming(int16_t leadMs, int16_t tailMs) override {
     SimKeyer::PttTiming(leadMs, tailMs);
@@ -156,7 +156,7 @@ class SendHarness {
     send.InitCW();
     send.SetSpeed(28);
     send.SetKeyboardCW(true);
-    keyer.Unit(10);
+    keyer.Unit(10'000'000);
     calls.clear();
   }
   // The program's tick for ms of simulated time.

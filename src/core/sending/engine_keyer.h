@@ -28,7 +28,7 @@ class EngineKeyer : public Keyer {
   void Sidetone(SidetoneDevice device) override { engine_.SetSidetone(device); }
   void Tone(int16_t hz) override { engine_.SetTone(hz); }
   int16_t Active() override;
-  void Unit(int16_t ms) override { engine_.SetUnit(ms); }
+  void Unit(int64_t ns) override { engine_.SetUnitNs(ns); }
   void Idle() override { engine_.Idle(); }
   Result LineError() override;
   void PttTiming(int16_t leadMs, int16_t tailMs) override;

@@ -42,7 +42,8 @@ class Keyer {
   virtual void Tone(int16_t hz) = 0;
   // Non-zero from the first element until the run's PTT has fallen (or Idle).
   virtual int16_t Active() = 0;
-  virtual void Unit(int16_t ms) = 0;
+  // One unit, in ns: exact at every speed (1200 / WPM ms).
+  virtual void Unit(int64_t ns) = 0;
   virtual void Idle() = 0;
   // PTT rises leadMs before the first element of a run and falls tailMs
   // after the last.

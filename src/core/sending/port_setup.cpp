@@ -181,9 +181,8 @@ void PortSetup::SetCWSpeed(int16_t speed) {
   // Callers keep to the limits; never a unit of no length or a division by zero.
   speed_ = static_cast<int16_t>(std::max<int>(speed, limits.lo));
   elements_ = BuildElementTable(morse_);
-  unitMs_ = UnitMs(speed_);
   keyer_.Idle();
-  keyer_.Unit(unitMs_);
+  keyer_.Unit(UnitNs(speed_));
   keyer_.Speed(speed_);
   if (observer_) observer_->SpeedChanged(speed_);
 }

@@ -108,7 +108,7 @@ class PortSetup {
   KeyingShape Shape() const {
     return {settings_.CWWeight, settings_.CWFarnsworth, settings_.CWWordSpace};
   }
-  int64_t UnitNsKeyed() const { return int64_t{unitMs_} * 1'000'000; }
+  int64_t UnitNsKeyed() const { return UnitNs(speed_); }
 
  private:
   // Key line, sidetone, PTT timing and speed of the open port.
@@ -137,7 +137,6 @@ class PortSetup {
   Result failure_;
   bool keyboardCW_ = false;  // typed-ahead text is keyed
   int16_t speed_ = 28;
-  int16_t unitMs_ = 42;
   MorseTable morse_{};
   ElementTable elements_{};
 };

@@ -282,8 +282,7 @@ void SendQueue::Key(unsigned char c, int slot) {
   if (const KeyingShape shape = p_.port.Shape(); messageSpeed != 0 || !shape.Plain(speed)) {
     // A message's own speed, weighting, Farnsworth spacing or a 7-unit
     // word space: lengths of their own, not the keyer's whole units.
-    const int64_t unitNs =
-        messageSpeed != 0 ? int64_t{UnitMs(messageSpeed)} * 1'000'000 : p_.port.UnitNsKeyed();
+    const int64_t unitNs = messageSpeed != 0 ? UnitNs(messageSpeed) : p_.port.UnitNsKeyed();
     for (const ShapedElement& e : ShapeElements(elements, c == ' ', shape, speed, unitNs))
       p_.keyer.ElementNs(e.down, e.ns);
   } else {

@@ -25,7 +25,7 @@ void SimKeyer::Abort() {
 
 void SimKeyer::Drop() {
   // What had not been keyed by now never is: the timeline ends here.
-  const int64_t now = clock_.MonotonicMs();
+  const int64_t now = clock_.MonotonicMs() * 1000;
   while (!timeline_.empty() && timelineEnd_ > now) {
     engine::KeyElement& last = timeline_.back();
     const int64_t start = timelineEnd_ - last.units;
@@ -38,7 +38,6 @@ void SimKeyer::Drop() {
     }
   }
   ends_.clear();
-  busyUntil_ = now;
   active_ = false;
 }
 
@@ -50,31 +49,30 @@ int16_t SimKeyer::Pending() {
 
 void SimKeyer::Element(int16_t state, int16_t units) {
   Print("ELEMENT", state, units);
-  if (units > 0) Play(state == 0, int64_t{units} * unitMs_);
+  if (units > 0) Play(state == 0, units * unitUs_);
 }
 
 void SimKeyer::ElementNs(bool down, int64_t ns) {
-  const int64_t ms = (ns + 500'000) / 1'000'000;  // the simulated clock counts milliseconds
-  Print("ELEMENTMS", down ? 0 : 128, static_cast<int>(ms));
-  if (ms > 0) Play(down, ms);
+  Print("ELEMENTMS", down ? 0 : 128, static_cast<int>((ns + 500'000) / 1'000'000));
+  if (ns >= 1000) Play(down, ns / 1000);
 }
 
 void SimKeyer::Play(bool down, int64_t length) {
-  const int64_t start = std::max(clock_.MonotonicMs(), busyUntil_);
+  const int64_t start = std::max(clock_.MonotonicMs() * 1000, timelineEnd_);
   if (start > timelineEnd_) timeline_.push_back({false, static_cast<int>(start - timelineEnd_)});
   ++queued_;
   timeline_.push_back({down, static_cast<int>(length)});
-  busyUntil_ = timelineEnd_ = start + length;
-  ends_.push_back(busyUntil_);
+  timelineEnd_ = start + length;
+  ends_.push_back((timelineEnd_ + 999) / 1000);  // the simulated clock counts milliseconds
   active_ = true;
 }
 
 void SimKeyer::Tune(int ms) {
   Print("TUNE", 0, ms);
-  const int unit = unitMs_;
-  unitMs_ = 1;
+  const int64_t unit = unitUs_;
+  unitUs_ = 1000;
   Element(0, static_cast<int16_t>(ms));
-  unitMs_ = unit;
+  unitUs_ = unit;
 }
 
 int64_t SimKeyer::NextChangeMs() {
@@ -82,9 +80,9 @@ int64_t SimKeyer::NextChangeMs() {
   return ends_.empty() ? -1 : ends_.front();
 }
 
-void SimKeyer::Unit(int16_t ms) {
-  Print("UNIT", 0, ms);
-  if (ms > 0) unitMs_ = ms;
+void SimKeyer::Unit(int64_t ns) {
+  Print("UNIT", 0, static_cast<int>(ns / 1'000'000));  // the trace shows the whole ms
+  if (ns >= 1000) unitUs_ = ns / 1000;
 }
 
 void SimKeyer::Idle() {

@@ -31,7 +31,7 @@ class SimKeyer : public Keyer {
   void Sidetone(SidetoneDevice device) override { Print("SIDETONE", 0, static_cast<int>(device)); }
   void Tone(int16_t hz) override { Print("TONE", 0, hz); }
   int16_t Active() override { return active_ ? 1 : 0; }
-  void Unit(int16_t ms) override;
+  void Unit(int64_t ns) override;
   void Idle() override;
   Result LineError() override { return {}; }
   void PttTiming(int16_t leadMs, int16_t tailMs) override { Print("PTT", leadMs, tailMs); }
@@ -49,24 +49,23 @@ class SimKeyer : public Keyer {
     return queued_ - ends_.size();
   }
 
-  // Key down and up over the whole send, in milliseconds from the clock's
+  // Key down and up over the whole send, in microseconds from the clock's
   // start, silence between.
   std::vector<engine::KeyElement> Timeline() const { return timeline_; }
 
  private:
   void Print(const char* op, int a, int b);
-  void Play(bool down, int64_t lengthMs);
+  void Play(bool down, int64_t lengthUs);
   // Everything queued and not yet played dropped at once.
   void Drop();
   ManualClock& clock_;
   std::function<void(const std::string&)> trace_;
   std::deque<int64_t> ends_;  // end times of elements not yet finished
-  int64_t busyUntil_ = 0;
-  int unitMs_ = 42;
+  int64_t unitUs_ = 42'857;
   bool active_ = false;
   uint64_t queued_ = 0;
   std::vector<engine::KeyElement> timeline_;
-  int64_t timelineEnd_ = 0;
+  int64_t timelineEnd_ = 0;  // us
 };
 
 }  // namespace orvex

@@ -59,18 +59,18 @@ class NetKeying : public ::testing::Test,
     std::vector<std::pair<int64_t, int64_t>> downs;  // start, end
     int64_t at = 0;
     for (const engine::KeyElement& e : keyer.Timeline()) {
-      if (e.down) downs.push_back({at, at + e.units});
-      at += e.units;
+      if (e.down) downs.push_back({at / 1000, (at + e.units) / 1000});
+      at += e.units;  // us
     }
     return test::Heard(downs);
   }
-  // Each key-down's and each gap's length in ms, in order.
+  // Each key-down's and each gap's length in whole ms, in order.
   std::vector<int> Lengths(bool down) const {
     std::vector<int> out;
     bool keyed = false;
     for (const engine::KeyElement& e : keyer.Timeline()) {
       keyed = keyed || e.down;
-      if (keyed && e.down == down) out.push_back(e.units);
+      if (keyed && e.down == down) out.push_back((e.units + 500) / 1000);
     }
     return out;
   }
@@ -80,7 +80,7 @@ class NetKeying : public ::testing::Test,
       at += e.units;
       if (e.down) up = at;
     }
-    return up;
+    return up / 1000;
   }
 
   std::vector<struct Reply> replies;

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# The command-line tools as a new user meets them: orvex-send works on a
+# first run (no settings directory yet) and exits 0; the speed is exact to
+# the microsecond (28 WPM: a dot of 42.857 ms); orvex-keylog takes its
+# options in any order; orvex-keyd ends with status 0 on SIGINT and SIGTERM.
+set -uo pipefail
+source "$(dirname "$0")/lib.sh"
+SEND=$1 KEYLOG=$2 KEYD=$3
+e2e_session
+unset PELORIN
+export HOME=$(mktemp -d)
+trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$HOME"' EXIT
+cd "$HOME"
+
+"$SEND" --dry-run --text "cq" >/dev/null 2>"$HOME/err" || fail "--dry-run on a first run failed: $(cat "$HOME/err")"
+[[ ! -s $HOME/err ]] || fail "--dry-run on a first run said: $(cat "$HOME/err")"
+"$SEND" --wav "$HOME/cq.wav" --text "cq" 2>"$HOME/err" || fail "--wav on a first run failed: $(cat "$HOME/err")"
+[[ -s $HOME/cq.wav ]] || fail "no WAV written"
+
+log=$HOME/key.log
+ORVEX_KEYER_LOG=$log "$SEND" --port None --wpm 28 --text "eeeee" 2>"$HOME/err" ||
+  fail "keying at 28 WPM failed: $(cat "$HOME/err")"
+# The dots' median length, and the span from the first key-down to the
+# last key-up (5 dots, 4 character gaps: 17 units, 728.571 ms; whole-ms
+# units made them 714); a late wake only lengthens.
+median=$(awk '$2 == "KEY" && $3 == "DOWN" { d = $1 } $2 == "KEY" && $3 == "UP" { print $1 - d }' "$log" |
+  sort -n | sed -n 3p)
+span=$(awk '$2 == "KEY" && !f { f = $1 } $2 == "KEY" { l = $1 } END { print l - f }' "$log")
+((median >= 42557 && median <= 43157)) || fail "a dot at 28 WPM lasted $median us, not 42857"
+((span >= 728000)) || fail "the five dots took $span us, less than 728571"
+
+for order in "$log --unit-ms 43" "--unit-ms 43 $log"; do
+  got=$("$KEYLOG" $order) || fail "orvex-keylog $order failed"
+  [[ $got == "EEEEE" || $got == "eeeee" ]] || fail "orvex-keylog $order read '$got'"
+done
+
+for signal in INT TERM; do
+  "$KEYD" --port None --listen 127.0.0.1:$((17000 + RANDOM % 1000)) 2>"$HOME/keyd.err" &
+  keyd=$!
+  sleep 1
+  kill -$signal $keyd
+  wait $keyd
+  status=$?
+  ((status == 0)) || fail "orvex-keyd ended with status $status on SIG$signal: $(cat "$HOME/keyd.err")"
+done
+echo "tools on a first run: ok"
