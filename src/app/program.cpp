@@ -65,8 +65,11 @@ int Program::Main(int& argc, char** argv) {
 
   pauseTimer_ = std::make_unique<QtPauseTimer>();
   tickTimer_ = std::make_unique<QtRepeatingTimer>();
-  send_ = std::make_unique<SendPath>(SendPath::Parts{
-      keyer_, state_.Env, clock_, *pauseTimer_, beeper_, attention_, state_.ProgramDir, &echo_});
+  Remedies remedies;
+  remedies.silentStartShown = true;  // the status bar's sidetone field says it
+  send_ =
+      std::make_unique<SendPath>(SendPath::Parts{keyer_, state_.Env, clock_, *pauseTimer_, beeper_,
+                                                 attention_, state_.ProgramDir, &echo_, remedies});
   echo_.Watch(&send_->Queue());
   send_->SetTypeAhead(&editor_);
   ticker_ = std::make_unique<Ticker>(*send_, *tickTimer_);

@@ -323,6 +323,7 @@ void KeyerEngine::Key(bool down, bool planned) {
   if (down == keyDown_ || !line_) return;
   keyDown_ = down;
   const int64_t now = clock_.Now();
+  if (!down) keyUpAt_ = now;
   if (sidetone_ && !planned) sidetone_->SetKey(down, now);
   if (log_) log_->Put(now, down ? KeyEvent::KeyDown : KeyEvent::KeyUp);
   if (keyLineOn_)
@@ -433,7 +434,9 @@ bool KeyerEngine::Step() {
     {
       std::lock_guard lock(lineMu_);
       Key(false, Plans());  // the key-up after the last element was planned
-      if (inRun_) runEnd_ = runTime_;
+      // The tail counts from the last key-up, not from the end of the gap
+      // that closes the last character.
+      if (inRun_) runEnd_ = std::max(keyUpAt_, runStart_);
       inRun_ = false;
     }
     return IdleStep(seen, generation);
@@ -441,7 +444,7 @@ bool KeyerEngine::Step() {
   if (!inRun_) {
     // A new run: PTT first, then the lead when PTT has just risen.
     inRun_ = true;
-    runTime_ = clock_.Now();
+    runStart_ = runTime_ = clock_.Now();
     {
       std::lock_guard lock(lineMu_);
       if (generation_ != generation) return true;
@@ -460,6 +463,20 @@ bool KeyerEngine::Step() {
     if (!WaitFor(runTime_, generation)) return true;
   }
   const Item item = ring_[tail % kRing];
+  if (item.down) {
+    // PTT fell in a long silence inside the run (a pause): it rises again,
+    // and the key waits for its lead.
+    std::lock_guard lock(lineMu_);
+    if (generation_ != generation) return true;
+    if (keyLineOn_ && !pttOn_ && lineError_ == 0) {
+      Ptt(true);
+      runTime_ = std::max(runTime_, pttOnAt_ + leadNs_);
+    }
+  }
+  if (runTime_ > clock_.Now()) {
+    nextChange_ = runTime_;
+    if (!WaitFor(runTime_, generation)) return true;
+  }
   const int64_t now = clock_.Now();
   if (now - runTime_ > kRebaseNs) {  // late: key it in full from now
     runTime_ = now;
@@ -495,6 +512,20 @@ bool KeyerEngine::Step() {
     Key(item.down, plans);
   }
   runTime_ += Length(item);
+  // A silence with no key-down queued after it (the end of a message, a
+  // pause): PTT's tail runs from the last key-up, so the operator hears the
+  // band once it has passed, whatever is still queued of the silence.
+  bool drop = false;
+  if (!item.down) {
+    std::lock_guard lock(lineMu_);
+    drop = DropPttBy(tail, runTime_);
+  }
+  if (drop) {
+    nextChange_ = keyUpAt_ + tailNs_;
+    if (!WaitFor(keyUpAt_ + tailNs_, generation)) return true;
+    std::lock_guard lock(lineMu_);
+    if (generation_ == generation && DropPttBy(tail, runTime_)) Ptt(false);
+  }
   nextChange_ = runTime_;
   if (!WaitFor(runTime_, generation)) return true;
   tail_.store(tail + 1);
@@ -503,6 +534,14 @@ bool KeyerEngine::Step() {
     std::lock_guard lock(lineMu_);
     if (generation_ == generation) Key(false, Plans());
   }
+  return true;
+}
+
+bool KeyerEngine::DropPttBy(uint64_t element, int64_t end) const {
+  if (!pttOn_ || pttHeld_ || keyUpAt_ + tailNs_ >= end) return false;
+  const uint64_t head = head_.load(std::memory_order_acquire);
+  for (uint64_t i = element + 1; i < head; ++i)
+    if (ring_[i % kRing].down) return false;
   return true;
 }
 

@@ -12,9 +12,10 @@
 // gap is longer; no element is ever cut short or skipped.
 //
 // PTT rises before the first element of a run (lead) and is held after the
-// last (tail), so relays settle and do not chatter between characters. The
-// timing thread itself drops it when the tail has passed: it never waits
-// for the program to say the run is over.
+// run's last key-up (tail), so relays settle and do not chatter between
+// characters; it falls once the tail has passed and nothing is queued. The
+// timing thread itself drops it: it never waits for the program to say the
+// run is over.
 //
 // Safety: the key and PTT are up after Open, Abort, Close and destruction,
 // on the signals emergency.h lists, and while the process is stopped (Ctrl+Z):
@@ -166,6 +167,10 @@ class KeyerEngine {
   // PTT down now when its tail has passed (and nobody holds it), else left
   // to the timing thread: true, wake it. lineMu_ held.
   bool DropPttAfterTail();
+  // PTT up and its tail, counted from the last key-up, ends before end,
+  // the end of silent element element, with no key-down queued after it.
+  // lineMu_ held.
+  bool DropPttBy(uint64_t element, int64_t end) const;
   // The timing thread's idle step: PTT down after the tail, a hold ended at
   // its limit. False when there is nothing to wait for.
   bool IdleStep(uint32_t seen, uint64_t generation);
@@ -208,7 +213,9 @@ class KeyerEngine {
   std::atomic<uint64_t> holdsDropped_{0};
   std::atomic<int64_t> unitNs_{42'000'000};
   std::atomic<int64_t> leadNs_{0}, tailNs_{0};
-  std::atomic<int64_t> runEnd_{0};  // when the last run's last element ended
+  // When the last run's keying ended (its last key-up; the gap after it
+  // is silence the PTT tail counts in).
+  std::atomic<int64_t> runEnd_{0};
   std::atomic<uint64_t> rebases_{0};
   std::atomic<int> lineError_{0};
 
@@ -227,6 +234,7 @@ class KeyerEngine {
   bool keyDown_ = false;
   bool pttOn_ = false;
   int64_t pttOnAt_ = 0;  // when PTT last rose
+  int64_t keyUpAt_ = 0;  // when the key last went up
   std::optional<ThreadPriority> priority_;
 
   std::atomic<bool> replan_{false};  // a new sidetone: plan again from the next element
@@ -238,6 +246,7 @@ class KeyerEngine {
   std::array<int64_t, kRing> planStart_{};  // when each planned element was to start
   bool inRun_ = false;
   int64_t runTime_ = 0;  // where the run's schedule stands: the next element's start
+  int64_t runStart_ = 0;
   std::thread thread_;
 };
 

@@ -17,4 +17,16 @@ void CentreForm(QWidget* window) {
   window->move(area.x() + p.x, area.y() + p.y);
 }
 
+void KeepOnScreen(QWidget* window) {
+  const QRect placed = window->geometry();
+  const QScreen* screen = QGuiApplication::screenAt(placed.center());
+  if (!screen) screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect area = screen->availableGeometry();
+  const Rect kept = KeptOnScreen({placed.x(), placed.y(), placed.width(), placed.height()},
+                                 {area.x(), area.y(), area.width(), area.height()});
+  window->move(kept.x, kept.y);
+  window->resize(kept.width, kept.height);
+}
+
 }  // namespace orvex

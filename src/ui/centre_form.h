@@ -6,5 +6,7 @@ namespace orvex {
 
 // Moves a window to the centre of its screen (left and top never negative).
 void CentreForm(QWidget* window);
+// Keeps a window whole on the screen it is placed on.
+void KeepOnScreen(QWidget* window);
 
 }  // namespace orvex

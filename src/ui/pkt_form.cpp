@@ -352,6 +352,7 @@ void PktForm::RestorePlacement(const EnvSettings& s) {
   } else {
     move(px(s.PacketLeft), px(s.PacketTop));
     resize(px(s.PacketWidth), px(s.PacketHeight));
+    KeepOnScreen(this);
   }
   maximize_ = s.PacketState == 2;
 }

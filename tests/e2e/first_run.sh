@@ -44,4 +44,17 @@ press "$main" alt+f x
 wait_exit "$pid" 10 || fail "second run did not end"
 [[ "$(cat "$ini")" == "$saved" && $(stat -c %i "$ini") == "$inode" ]] ||
   fail "an unmoved window rewrote the file"
+# A placement saved on a larger screen, restored at twice the scale: the
+# whole window stays on the 1280 x 1024 screen (the line and the buttons in
+# sight).
+sed -i -e 's/^PacketTop=.*/PacketTop= 11700 \r/' -e 's/^PacketLeft=.*/PacketLeft= 13515 \r/' \
+  -e 's/^PacketWidth=.*/PacketWidth= 21000 \r/' -e 's/^PacketHeight=.*/PacketHeight= 7200 \r/' "$ini"
+QT_SCALE_FACTOR=2 "$ORVEX" & pid=$!
+main=$(wait_window "^ Orvex - 28 WPM$") || fail "no packet window at twice the scale"
+sleep 0.5
+eval "$(xdotool getwindowgeometry --shell "$main")"
+((X >= 0 && Y >= 0 && X + WIDTH <= 1280 && Y + HEIGHT <= 1024)) ||
+  fail "the window lies at ${X},${Y}, ${WIDTH} x ${HEIGHT}, off the 1280 x 1024 screen"
+press "$main" alt+f x
+wait_exit "$pid" 10 || fail "the scaled run did not end"
 echo "first run: ok"

@@ -1,5 +1,7 @@
 #include "core/frame/placement.h"
 
+#include <algorithm>
+
 #include "base/numbers.h"
 
 namespace orvex {
@@ -10,6 +12,15 @@ Point CentredPosition(int screenWidth, int screenHeight, int windowWidth, int wi
     return v < 0 ? 0 : static_cast<int>(v);
   };
   return {centre(screenWidth, windowWidth), centre(screenHeight, windowHeight)};
+}
+
+Rect KeptOnScreen(const Rect& window, const Rect& area) {
+  Rect kept = window;
+  kept.width = std::min(window.width, area.width);
+  kept.height = std::min(window.height, area.height);
+  kept.x = std::clamp(window.x, area.x, area.x + area.width - kept.width);
+  kept.y = std::clamp(window.y, area.y, area.y + area.height - kept.height);
+  return kept;
 }
 
 PlacementResult UpdatePlacement(EnvSettings& s, WindowState state, const TwipsRect& rect) {

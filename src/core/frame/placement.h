@@ -17,6 +17,16 @@ struct Point {
 // Top-left corner that centres a window on the screen, never negative.
 Point CentredPosition(int screenWidth, int screenHeight, int windowWidth, int windowHeight);
 
+struct Rect {
+  int x = 0, y = 0, width = 0, height = 0;
+  bool operator==(const Rect&) const = default;
+};
+
+// A window placed at window, kept whole on a screen's free area: shrunk to
+// fit where it must, then moved in (a placement saved at another scale or
+// on a larger screen would put the line and buttons out of sight).
+Rect KeptOnScreen(const Rect& window, const Rect& area);
+
 enum class WindowState { Normal = 0, Minimized = 1, Maximized = 2 };
 
 // A window's placement in twips, unrounded.

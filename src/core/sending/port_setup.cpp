@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "core/config/settings_table.h"
 #include "engine/device_names.h"
@@ -130,10 +131,12 @@ void PortSetup::CheckSidetone() {
   const engine::SidetoneStatus status = keyer_.SidetoneState();
   if (status.problem.empty()) {
     sidetoneReported_ = false;
+    startPassed_ = true;
     return;
   }
   if (sidetoneReported_) return;
   sidetoneReported_ = true;
+  if (!std::exchange(startPassed_, true) && remedies_.silentStartShown) return;
   const Text nl(CRLF);
   attention_.Failed("Sidetone",
                     Result::Failed(Fault::Open, 0,

@@ -20,7 +20,7 @@ inline constexpr int kSlowestStep = 3, kFastestStep = 49;
 // How the operator of this program puts a port or a sidetone right: the
 // window's words by default; the command-line programs name their options.
 struct Remedies {
-  Text changePort = "Use Options/CW Port Select to change port.";
+  Text changePort = "Use Options/CW Options to change the port.";
   Text changeKeyer = "Use Options/CW Options to change the keyer.";
   Text portBack =
       "Sending has stopped. When the interface is back, save the CW Options (or start Orvex "
@@ -28,6 +28,10 @@ struct Remedies {
   Text soundAgain =
       "Keying goes on without it. Save the CW Options (or start Orvex again) to try the sound "
       "again.";
+  // A sidetone silent from the first open is only shown where the sidetone
+  // is shown (the window's status bar), not told in a box that would come
+  // before the window; a sound that goes away later is still told.
+  bool silentStartShown = false;
 };
 
 // How the settings say the station keys (CWKeyer, the lines, the rig, the
@@ -130,6 +134,7 @@ class PortSetup {
   bool portOpen_ = false;
   bool lineFailed_ = false;
   bool sidetoneReported_ = false;
+  bool startPassed_ = false;  // the first open's sidetone was heard, or told
   int16_t openCode_ = 0;
   Wiring openWiring_;
   int16_t failedCode_ = 0;

@@ -1,6 +1,7 @@
 #include "core/sending/send_path.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "core/macros/expand_macros.h"
 
@@ -43,10 +44,15 @@ Result SendPath::SendFile(FileChooser* chooser, const Text& name) {
   if (!name.empty())
     return file_.Start(Cp1252ToUtf8(name), name, false);  // a relative name: the current directory
   if (!chooser) return {};
-  const auto chosen =
-      chooser->ChooseFileToRead("File to Send as CW", "All Files (*.*)|*.*", programDir_);
+  // The folder the last file came from, else the home folder: where the
+  // operator keeps texts, not the settings.
+  const char* home = std::getenv("HOME");
+  const std::string startDir = !fileDir_.empty() ? fileDir_ : home && *home ? home : programDir_;
+  const auto chosen = chooser->ChooseFileToRead(
+      "File to Send as CW", "Text files (*.txt)|*.txt|All files (*)|*", startDir);
   if (!chosen) return {};
   const size_t slash = chosen->rfind('/');
+  if (slash != std::string::npos) fileDir_ = chosen->substr(0, slash + 1);
   return file_.Start(*chosen,
                      Utf8ToCp1252(slash == std::string::npos ? *chosen : chosen->substr(slash + 1)),
                      true);

@@ -133,6 +133,7 @@ class SendPath : private FileCommandHandler, private LineExpander {
   Clock& clock_;
   Attention& attention_;
   std::string programDir_;
+  std::string fileDir_;  // where the last file sent came from
   TypeAheadLine* typeAhead_ = nullptr;
   bool tuning_ = false;
   uint64_t breakIns_ = 0;

@@ -69,16 +69,23 @@ TEST_F(FileSending, OpenAndReadFailuresHaveTheirBoxes) {
   EXPECT_EQ(send.CWFileName(), "");
 }
 
-TEST_F(FileSending, TheChooserStartsInTheProgramDirectoryAndTheNameShownIsBare) {
+TEST_F(FileSending, TheChooserStartsAtHomeThenWhereTheLastFileWasAndTheNameShownIsBare) {
+  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  setenv("HOME", "/home/op", 1);
   FakeChooser chooser;
   send.SendFile(&chooser, "");
   EXPECT_EQ(chooser.seen,
-            (std::vector<std::string>{"File to Send as CW", "All Files (*.*)|*.*", "/stn"}));
+            (std::vector<std::string>{"File to Send as CW",
+                                      "Text files (*.txt)|*.txt|All files (*)|*", "/home/op"}));
   EXPECT_EQ(send.CWFileName(), "");  // cancelled: nothing happens
   chooser.answer =
       Cp1252ToUtf8(Write("chosen.txt", std::string(30, 'E') + "\n" + std::string(30, 'T')));
   send.SendFile(&chooser, "");
   EXPECT_EQ(send.CWFileName(), "chosen.txt");
+  send.Stop();
+  send.SendFile(&chooser, "");
+  EXPECT_EQ(chooser.seen.back(), dir.path() + "/");
+  setenv("HOME", home.c_str(), 1);
 }
 
 // A message's #FILE while a file is sent: no question from inside the

@@ -59,7 +59,7 @@ TEST_P(PortFailure, NamesTheDeviceTheCauseAndTheGroupToJoin) {
   EXPECT_FALSE(send.PortOpen());
   EXPECT_EQ(sink.Last(),
             Text("CW Setup|Can't initialize CW port COM3 (/dev/orvex-adapter).\r\n\r\nStatus = ") +
-                GetParam().status + "Use Options/CW Port Select to change port.");
+                GetParam().status + "Use Options/CW Options to change the port.");
   EXPECT_EQ(send.PortStatusText(), Text("COM3 (/dev/orvex-adapter) failed: ") + GetParam().words);
   keyer.openResult = {};
   ASSERT_TRUE(send.OpenCWPort(3).ok());
@@ -109,6 +109,22 @@ TEST_F(Port, AFailingLineStopsSendingTellsOnceAndTheNextSaveOpensThePortAgain) {
   keyer.lineError = {};
   ASSERT_TRUE(send.ReconfigureCWPort(1).ok());
   EXPECT_EQ(keyer.opens, 2);
+}
+
+TEST_F(Port, AWindowShowsASilentStartWhereTheSidetoneIsShownAndNoBoxComesFirst) {
+  Remedies window;
+  window.silentStartShown = true;
+  SendPath started{{keyer, settings, clock, timer, beeper, attention, "/tmp", nullptr, window}};
+  settings.CWSidetone_Device = 4;
+  keyer.sidetoneState = {"", 0, "no sound server answered and no sound card could be opened"};
+  ASSERT_TRUE(started.OpenCWPort(0).ok());
+  started.Tick();
+  EXPECT_TRUE(sink.boxes.empty());
+  EXPECT_EQ(started.SidetoneText(),
+            "silent: no sound server answered and no sound card could be opened");
+  // Saving the options while it is still silent is told, as anything after the start.
+  ASSERT_TRUE(started.ReconfigureCWPort(0).ok());
+  EXPECT_EQ(sink.boxes.size(), 1u);
 }
 
 TEST_F(Port, ASilentSidetoneIsToldOnceAndTheNextSaveOpensItAgain) {

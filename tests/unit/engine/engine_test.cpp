@@ -84,11 +84,12 @@ TEST_F(Engine, ElementsQueueAtOnceAndThePortStaysActiveThroughItsTail) {
   engine.RunQueued();
   EXPECT_EQ(engine.Pending(), 0);
   EXPECT_EQ(engine.Ended(), 4u);
-  EXPECT_TRUE(engine.Active());                             // PTT through its tail
-  EXPECT_EQ(engine.NextChangeNs(), clock.now + 300 * kMs);  // the end of the tail
+  EXPECT_TRUE(engine.Active());  // PTT through its tail
+  // The tail counts from the last key-up, 20 ms before the last gap ended.
+  EXPECT_EQ(engine.NextChangeNs(), clock.now + 280 * kMs);
   engine.Idle();  // nothing more coming: the tail still runs
   EXPECT_TRUE(engine.Active());
-  clock.now += 300 * kMs;
+  clock.now += 280 * kMs;
   engine.RunQueued();
   EXPECT_FALSE(engine.Active());
   engine.Close();
