@@ -127,7 +127,8 @@ int main(int argc, char** argv) {
       const double want = offset + slope * (keys[i] - keys[0]);
       double best = 1e18;
       for (size_t j = i % 2; j < edges.size(); j += 2)
-        if (std::fabs(edges[j] - edges[0] - want) < std::fabs(best)) best = edges[j] - edges[0] - want;
+        if (std::fabs(edges[j] - edges[0] - want) < std::fabs(best))
+          best = edges[j] - edges[0] - want;
       signedErrors[i] = best;
     }
   };
@@ -165,15 +166,15 @@ int main(int argc, char** argv) {
     stopMs = stopEdge - edges[0] - offset - slope * (stopKey - keys[0]) + 2.5;
     std::printf("from Esc to half level %.2f ms\n", stopMs);
   } else if (stopped && started && keys.empty() && !edges.empty() && edges.size() % 2 == 0) {
-    std::printf("from the stop to half level %.2f ms\n", startUs / 1000 + edges.back() - stopUs / 1000);
+    std::printf("from the stop to half level %.2f ms\n",
+                startUs / 1000 + edges.back() - stopUs / 1000);
     return 0;
   } else if (stopped) {
     std::printf("Esc fell between tones\n");
   }
   // The tone's half-level point is half the 5 ms ramp after its edge.
   if (started && n >= 1)
-    std::printf("delay from key to tone %.1f ms\n",
-                startUs / 1000 + edges[0] - keys[0] - 2.5);
+    std::printf("delay from key to tone %.1f ms\n", startUs / 1000 + edges[0] - keys[0] - 2.5);
   return tones == downs && n >= 2 && Pct(errors, 1.0) <= 1.0 && std::fabs(ppm) <= 1000 &&
                  stopMs <= 5.0 && steepness <= 1.2
              ? 0
