@@ -180,10 +180,15 @@ void PktForm::FollowKeying() {
 void PktForm::RefreshStatus() {
   const StatusLine s = commands_.Status();
   SetLamp(txLamp_, s.transmitting);
-  port_->setText("Port: " + ToQString(s.port));
-  sidetone_->setText("Sidetone: " + ToQString(s.sidetone));
+  // Each field's whole text as its tooltip too: a narrow window cuts them.
+  auto show = [](QLabel* label, const QString& text) {
+    label->setText(text);
+    label->setToolTip(text);
+  };
+  show(port_, "Port: " + ToQString(s.port));
+  show(sidetone_, "Sidetone: " + ToQString(s.sidetone));
   const Text& note = s.file.empty() ? s.notice : s.file;
-  file_->setText(ToQString(note));
+  show(file_, ToQString(note));
   file_->setVisible(!note.empty());
   nr_->setText(ToQString(s.serial));
   if (speed_->value() != s.speed) {
