@@ -26,7 +26,11 @@ class MidiSidetone : public Sidetone {
 
   void SetKey(bool down, int64_t atNs) override;
   void SetPitch(int hz) override;
-  SidetoneStatus Status() const override { return {"MIDI (" + out_->Name() + ")", 0, {}}; }
+  SidetoneStatus Status() const override {
+    SidetoneStatus status{"MIDI (" + out_->Name() + ")", 0, {}};
+    status.device = SidetoneDevice::Midi;
+    return status;
+  }
 
   // Nearest MIDI note for a pitch (69 is 440 Hz).
   static int NoteFor(int hz);

@@ -20,7 +20,11 @@ class PcSpeakerSidetone : public Sidetone {
 
   void SetKey(bool down, int64_t atNs) override;
   void SetPitch(int hz) override;
-  SidetoneStatus Status() const override { return {"PC speaker (" + device_ + ")", 0, {}}; }
+  SidetoneStatus Status() const override {
+    SidetoneStatus status{"PC speaker (" + device_ + ")", 0, {}};
+    status.device = SidetoneDevice::PcSpeaker;
+    return status;
+  }
 
  private:
   PcSpeakerSidetone(int fd, std::string device) : fd_(fd), device_(std::move(device)) {}

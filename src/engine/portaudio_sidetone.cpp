@@ -114,11 +114,13 @@ PortAudioSidetone::~PortAudioSidetone() {
 }
 
 SidetoneStatus PortAudioSidetone::Status() const {
-  return {name_,
-          static_cast<double>(synth_.Delay()) / 1e6,
-          {},
-          underruns_.load(std::memory_order_relaxed),
-          synth_.LateEdges()};
+  SidetoneStatus status{name_,
+                        static_cast<double>(synth_.Delay()) / 1e6,
+                        {},
+                        underruns_.load(std::memory_order_relaxed),
+                        synth_.LateEdges()};
+  status.device = SidetoneDevice::SoundCard;
+  return status;
 }
 
 }  // namespace orvex::engine

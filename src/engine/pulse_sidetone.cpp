@@ -278,6 +278,7 @@ SidetoneStatus PulseSidetone::Status() const {
   status.underruns = underruns_.load(std::memory_order_relaxed);
   status.lateEdges = voice_->tone.LateEdges();
   status.withKey = true;
+  status.device = SidetoneDevice::SoundCard;
   return status;
 }
 

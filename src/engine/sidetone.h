@@ -33,6 +33,8 @@ struct SidetoneStatus {
   // Key changes the timing thread made late (woken late by a stalled
   // machine, it re-based the run): their tone, rendered ahead, was on time.
   uint64_t lateKeys = 0;
+  // What plays, which is not the device chosen when that one is missing.
+  SidetoneDevice device = SidetoneDevice::None;
 };
 
 class Sidetone {

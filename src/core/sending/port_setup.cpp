@@ -154,6 +154,12 @@ Text PortSetup::SidetoneText() {
     text += ", with the key";
   else if (status.latencyMs > 0)
     text += ", " + std::to_string(std::lround(status.latencyMs)) + " ms behind the key";
+  // The device chosen is missing and another plays: said, so the choice
+  // shown in CW Options and what is heard cannot be taken for each other.
+  const engine::SidetoneDevice chosen = engine::SidetoneDeviceFrom(settings_.CWSidetone_Device);
+  if (status.device != engine::SidetoneDevice::None && status.device != chosen)
+    text += chosen == engine::SidetoneDevice::Midi ? " (no MIDI synth: in its place)"
+                                                   : " (no PC speaker: in its place)";
   return text;
 }
 

@@ -155,7 +155,13 @@ TEST_F(Port, ASilentSidetoneIsToldOnceAndTheNextSaveOpensItAgain) {
   EXPECT_EQ(send.SidetoneText(), "PulseAudio 16.1, 13 ms behind the key");
   keyer.sidetoneState.withKey = true;  // rendered ahead: no delay to tell
   EXPECT_EQ(send.SidetoneText(), "PulseAudio 16.1, with the key");
+  keyer.sidetoneState.device = SidetoneDevice::SoundCard;  // chosen: the sound card
+  EXPECT_EQ(send.SidetoneText(), "PulseAudio 16.1, with the key");
+  settings.CWSidetone_Device = 1;  // the PC speaker chosen, missing: told where it is shown
+  EXPECT_EQ(send.SidetoneText(), "PulseAudio 16.1, with the key (no PC speaker: in its place)");
+  settings.CWSidetone_Device = 4;
   keyer.sidetoneState.withKey = false;
+  keyer.sidetoneState.device = SidetoneDevice::None;
   keyer.sidetoneState.problem = "the sound server went away";
   send.Tick();
   EXPECT_EQ(sink.boxes.size(), 3u);
