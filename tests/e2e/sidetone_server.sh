@@ -73,7 +73,7 @@ drive() {
   kill $recorder; wait $recorder 2>/dev/null
   stalls=$(sed -n 's/^stalls //p' "$PELORIN/driven")
   dry=$(sed -n 's/^ran dry //p' "$PELORIN/driven")
-  late=$(sed -n 's/^late //p' "$PELORIN/driven")
+  late=$(sed -n 's/^late \([0-9]*\)$/\1/p' "$PELORIN/driven")
   lateKeys=$(sed -n 's/^late keys //p' "$PELORIN/driven")
   stop=$(sed -n 's/^stop //p' "$PELORIN/driven")
 }
