@@ -21,4 +21,8 @@ int PortForDevice(const std::string& path);
 // for parallel ones.
 std::string DeviceGroup(const std::string& device, int port);
 
+// The program of ours that has device open ("orvex-keyd, pid 1234"), the
+// first found; empty when none that we may look at does.
+std::string DeviceHolder(const std::string& device);
+
 }  // namespace orvex::engine

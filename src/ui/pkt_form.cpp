@@ -96,6 +96,7 @@ PktForm::PktForm(LineEditor& editor, WindowCommands& commands, SentEcho& echo)
   auto* layout = new QVBoxLayout(client);
   layout->setContentsMargins(6, 6, 6, 2);
   layout->addWidget(echoBox_, 1);
+  layout->addWidget(BuildNotKeying(client));
   layout->addWidget(frame);
   layout->addWidget(BuildButtons(client));
   qApp->installEventFilter(this);
@@ -173,6 +174,29 @@ void PktForm::BuildStatusBar() {
   RefreshStatus();
 }
 
+QWidget* PktForm::BuildNotKeying(QWidget* parent) {
+  // Right above the line the operator types into: nothing he types is
+  // keyed, why, and the way to try the port again. Hidden while keying.
+  notKeying_ = new QWidget(parent);
+  notKeying_->setObjectName("NotKeying");
+  auto* row = new QHBoxLayout(notKeying_);
+  row->setContentsMargins(0, 0, 0, 0);
+  notKeyingText_ = new QLabel(notKeying_);
+  notKeyingText_->setWordWrap(true);
+  notKeyingText_->setStyleSheet("color: #b00000; font-weight: bold");
+  auto* retry = new QPushButton("&Try the port again", notKeying_);
+  retry->setObjectName("RetryPort");
+  connect(retry, &QPushButton::clicked, this, [this] {
+    commands_.Run(Command::RetryPort, 0);
+    RefreshStatus();
+    inBox_->setFocus();
+  });
+  row->addWidget(notKeyingText_, 1);
+  row->addWidget(retry);
+  notKeying_->hide();
+  return notKeying_;
+}
+
 void PktForm::FollowKeying() {
   if (!followTimer_.isActive()) followTimer_.start();
 }
@@ -191,6 +215,8 @@ void PktForm::RefreshStatus() {
   show(file_, ToQString(note));
   file_->setVisible(!note.empty());
   nr_->setText(ToQString(s.serial));
+  notKeyingText_->setText(ToQString(s.notKeying) + " What you type waits in the line.");
+  notKeying_->setVisible(!s.notKeying.empty());
   if (speed_->value() != s.speed) {
     const QSignalBlocker quiet(speed_);  // shown, not a new speed asked for
     speed_->setValue(s.speed);

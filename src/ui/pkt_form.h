@@ -77,6 +77,8 @@ class PktForm : public QMainWindow,
   void BuildMenus();
   void BuildStatusBar();
   QWidget* BuildButtons(QWidget* parent);
+  // The strip that says nothing is keyed and offers to try the port again.
+  QWidget* BuildNotKeying(QWidget* parent);
   QAction* Add(QMenu* menu, const char* name, const char* caption, int helpContext, Command command,
                int message = 0);
 
@@ -93,6 +95,8 @@ class PktForm : public QMainWindow,
   QLabel* port_ = nullptr;
   QLabel* sidetone_ = nullptr;
   QLabel* file_ = nullptr;
+  QWidget* notKeying_ = nullptr;
+  QLabel* notKeyingText_ = nullptr;
   QLabel* nr_ = nullptr;
   QSpinBox* speed_ = nullptr;
   std::array<QAction*, 8> messages_{};

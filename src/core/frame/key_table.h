@@ -58,7 +58,8 @@ enum class Command {
   Help,
   About,
   ShowReadme,
-  ShowChanges
+  ShowChanges,
+  RetryPort  // open the port that failed again
 };
 
 struct KeyBinding {

@@ -23,6 +23,7 @@ StatusLine WindowCommands::Status() {
   if (send_.PaddleStopped()) s.notice = "The paddle broke in: sending stopped";
   FollowSentNumbers();
   s.serial = "Nr " + SerialNumberText(state_.Env.ContestNr, state_.Env.NrDigits, Text());
+  if (send_.PortFailed()) s.notKeying = "Nothing is keyed: " + send_.PortStatusText() + ".";
   return s;
 }
 
@@ -140,6 +141,9 @@ void WindowCommands::Run(Command command, int message) {
       break;
     case Command::ShowChanges:
       services_.ShowTextFile("changes.txt");
+      break;
+    case Command::RetryPort:
+      if (send_.PortFailed()) send_.RetryPort(state_.CWPortCode);
       break;
   }
 }

@@ -1,6 +1,7 @@
 #include "core/sending/port_setup.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <utility>
 
@@ -175,10 +176,17 @@ void PortSetup::LineFailed(const Result& failure) {
 }
 
 Text PortSetup::PortStatusText() const {
-  if (failure_.failed())
-    return PortAndDevice(failedCode_) + " failed: " +
-           (failure_.fault() == Fault::Open ? engine::StatusWords(failure_)
-                                            : failure_.Description());
+  if (failure_.failed()) {
+    Text text =
+        PortAndDevice(failedCode_) + " failed: " +
+        (failure_.fault() == Fault::Open ? engine::StatusWords(failure_) : failure_.Description());
+    // Busy: say who has it (often orvex-keyd, started as a service).
+    if (engine::OpenStatusOf(failure_) == engine::OpenStatus::InUse)
+      if (const std::string holder = engine::DeviceHolder(engine::DeviceForPort(failedCode_));
+          !holder.empty())
+        text += " (held by " + Utf8ToCp1252(holder) + ")";
+    return text;
+  }
   if (!portOpen_) return "none";
   if (const Text name = keyer_.Name(); !name.empty()) return name;
   if (openCode_ == 0) return "none";

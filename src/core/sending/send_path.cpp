@@ -87,7 +87,8 @@ Result SendPath::SwitchPort(int16_t portCode) {
 }
 
 bool SendPath::RetryPort(int16_t portCode) {
-  Stop();
+  // Everything was stopped when the port failed; what was typed and queued
+  // since waits for it, and goes once it opens.
   return port_.OpenPort(portCode, true).ok();
 }
 

@@ -189,6 +189,9 @@ void SendQueue::PumpCW() {
   // One pass at a time: QueueCW inside a pass (a file started by a message)
   // only appends; the running pass picks the text up.
   if (inPass_ || pausing_) return;
+  // Nothing keys (the port could not be opened, or stopped working): what
+  // is typed and queued waits, to be keyed once a port works.
+  if (p_.port.Failed()) return;
   inPass_ = true;
   struct Leave {
     bool& flag;
