@@ -108,7 +108,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(h_->queued.queued.back(), (std::pair<Text, int>{"TEST\r\n", 3}));
     h_->RunFor(200);
     form_->RefreshStatus();
-    QCOMPARE(form_->Echo()->Lines(), QStringList({"aTEST", "b"}));
+    QCOMPARE(form_->Echo()->Lines(), QStringList({"a", "TEST", "b"}));  // each source its line
     QVERIFY(form_->TxLamp()->property("lit").toBool());
     auto count = [&](SentEcho::State state) {
       return std::count_if(echo_->Chars().begin(), echo_->Chars().end(),
@@ -118,7 +118,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(count(SentEcho::State::Keying), 1);
     QTest::keyClick(form_->Pane(), Qt::Key_Escape);
     form_->RefreshStatus();
-    QCOMPARE(form_->Echo()->Lines(), QStringList({"aTEST", "b"}));
+    QCOMPARE(form_->Echo()->Lines(), QStringList({"a", "TEST", "b"}));  // each source its line
     QCOMPARE(count(SentEcho::State::Keying) + count(SentEcho::State::Waiting), 0);
     QVERIFY(count(SentEcho::State::Dropped) >= 3);  // the message's rest and "b"
     h_->RunFor(500);

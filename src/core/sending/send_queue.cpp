@@ -62,6 +62,9 @@ bool SendQueue::QueueCW(const Text& text, int level) {
 
 bool SendQueue::QueueMessage(const Text& message) {
   lastMessage_ = message;
+  // A message begins a line of the echo of its own (when it is the next
+  // to go; one queued behind another follows it).
+  if (slots_[3].empty()) echoFreshMessage_ = true;
   return QueueCW(message, 3);
 }
 
@@ -220,6 +223,7 @@ void SendQueue::PumpCW() {
     Text& text = slots_[static_cast<size_t>(slot)];
     if (slot == 4 && source_ && source_->Waiting() > 0) {
       if (p_.keyer.Pending() > sourceAhead && !shortOfTime()) return;
+      EchoFrom(5);
       const uint64_t first = p_.keyer.Queued();
       const unsigned char keyed = source_->KeyNext();
       if (p_.observer && keyed) p_.observer->Keying(keyed, first);
@@ -259,14 +263,33 @@ void SendQueue::PumpCW() {
     // The end of a line is a word space: a file's lines and messages sent
     // back to back must not run their words together.
     if (c == '\r' && text.size() > 1 && text[1] == '\n') {
-      if (p_.observer) p_.observer->Keying('\n', p_.keyer.Queued());
+      EchoLineEnd();
       if (lastKeyed_ != ' ') Key(' ', slot);
       text.erase(0, 2);
       continue;
     }
+    EchoFrom(slot);
     Key(c, slot);
     text.erase(0, 1);
   }
+}
+
+void SendQueue::EchoLineEnd() {
+  if (p_.observer && !echoAtLineStart_) p_.observer->Keying('\n', p_.keyer.Queued());
+  echoAtLineStart_ = true;
+}
+
+void SendQueue::EchoFrom(int source) {
+  // Each source (a notice, a file, a message, typed text, a logger's text)
+  // starts a line of the echo of its own: words of two never run together.
+  if (source == 3 && echoFreshMessage_) {
+    echoFreshMessage_ = false;
+    EchoLineEnd();
+  } else if (echoSource_ != 0 && source != echoSource_) {
+    EchoLineEnd();
+  }
+  echoSource_ = source;
+  echoAtLineStart_ = false;
 }
 
 void SendQueue::Key(unsigned char c, int slot) {

@@ -78,6 +78,10 @@ class SendQueue {
   void Key(unsigned char c, int slot = 0);
   // The message's own speed ends: the window's again.
   void EndMessageSpeed();
+  // The echo's line ends where a line of text ends, and where the text
+  // keyed next comes from another source (1 to 4: the slots, 5 a logger).
+  void EchoLineEnd();
+  void EchoFrom(int source);
   void StartPause(int seconds);
 
   Parts p_;
@@ -94,6 +98,9 @@ class SendQueue {
   uint64_t numbersSent_ = 0;       // WPM a message set for itself with #SPEED; 0: none
   unsigned char lastKeyed_ = ' ';  // the last character that keyed something
   Text lastMessage_;
+  int echoSource_ = 0;             // where the last character keyed came from
+  bool echoAtLineStart_ = true;    // the echo has just ended a line
+  bool echoFreshMessage_ = false;  // the next message character starts a message
 };
 
 }  // namespace orvex
