@@ -157,7 +157,14 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   netLabel->setBuddy(netKeyer_);
   cwGrid->addWidget(netLabel, 11, 0, 1, 2);
   cwGrid->addWidget(netKeyer_, 12, 0, 1, 2, Qt::AlignLeft);
-  cwGrid->setRowStretch(13, 1);
+  // The operator's own call, as CW/Set #me sets it.
+  myCall_ = new QLineEdit(Typed(e, &EnvSettings::MyCall), cwFrame);
+  myCall_->setObjectName("MyCall");
+  auto* myCallLabel = new QLabel("My call (#ME)", cwFrame);
+  myCallLabel->setBuddy(myCall_);
+  cwGrid->addWidget(myCallLabel, 13, 0);
+  cwGrid->addWidget(myCall_, 13, 1);
+  cwGrid->setRowStretch(14, 1);
 
   // Sidetone.
   auto* toneFrame = new QGroupBox("CW Sidetone", this);
@@ -286,6 +293,7 @@ CWOptionsEntries CWEnv::Entries() const {
   e.typed[KeyOf(&EnvSettings::RigPort)] = FromQString(rigPort_->text());
   e.typed[KeyOf(&EnvSettings::RigBaud)] = FromQString(rigBaud_->text());
   e.typed[KeyOf(&EnvSettings::RemoteKeyer)] = FromQString(remote_->text());
+  e.typed[KeyOf(&EnvSettings::MyCall)] = FromQString(myCall_->text());
   e.typed[KeyOf(&EnvSettings::CWTone)] = FromQString(tone_->text());
   e.typed[KeyOf(&EnvSettings::CWWeight)] = FromQString(weight_->text());
   e.typed[KeyOf(&EnvSettings::CWFarnsworth)] = FromQString(farnsworth_->text());

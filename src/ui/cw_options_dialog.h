@@ -68,6 +68,7 @@ class CWEnv : public QDialog {
   QLineEdit* rigPort_;
   QLineEdit* rigBaud_;
   QLineEdit* remote_;
+  QLineEdit* myCall_;
   QLineEdit* netKeyer_;
   QCheckBox* sidetone_;
   QLineEdit* tone_;

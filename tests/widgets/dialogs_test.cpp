@@ -70,6 +70,7 @@ class DialogsTest : public QObject, public CWOptionsActions {
     dialog.CWSpeed()->setText("35");
     dialog.Option(4)->setChecked(true);
     dialog.NetKeyer()->setText("6789");
+    dialog.findChild<QLineEdit*>("MyCall")->setText("DL1ABC");
     QVERIFY(dialog.PttLine()->isEnabled());
     dialog.Keyer()->setCurrentText("WinKeyer");  // its own outputs: the lines are not chosen
     QVERIFY(!dialog.KeyLine()->isEnabled() && !dialog.PttLine()->isEnabled());
@@ -92,6 +93,7 @@ class DialogsTest : public QObject, public CWOptionsActions {
     QCOMPARE(saved_[1].typed.at("CWKeyer") + saved_[1].typed.at("CWPttLine"), Text("WinKeyerRTS"));
     QCOMPARE(saved_[1].typed.at("CWTone").size(), size_t{4});
     QCOMPARE(saved_[1].typed.at("RigModel"), Text("1"));
+    QCOMPARE(saved_[1].typed.at("Call"), Text("DL1ABC"));  // #ME, from its own field
     QCOMPARE(helps_, 1);
   }
 

@@ -24,6 +24,7 @@ const Field kEdited[] = {&EnvSettings::CWPort,
                          &EnvSettings::RigPort,
                          &EnvSettings::RigBaud,
                          &EnvSettings::RemoteKeyer,
+                         &EnvSettings::MyCall,
                          &EnvSettings::CWWeight,
                          &EnvSettings::CWFarnsworth,
                          &EnvSettings::CWWordSpace};

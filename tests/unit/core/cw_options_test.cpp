@@ -89,6 +89,7 @@ TEST_F(CWOptions, SavingAppliesEverythingAndWritesTheFile) {
   entries.typed["CWSidetone_Enable"] = "0";
   entries.typed["CWSidetone_Device"] = "4";
   entries.typed["NetKeyer"] = " [::1]:6789 ";
+  entries.typed["Call"] = "DL1ABC";  // #ME, set here too
   entries.messages[2] = " CQ TEST ";
   ASSERT_TRUE(Save());
   EXPECT_EQ(state.Env.CWSpeed, 2);
@@ -99,6 +100,7 @@ TEST_F(CWOptions, SavingAppliesEverythingAndWritesTheFile) {
   EXPECT_EQ(state.Env.CWSidetone_Enable, 0);
   EXPECT_EQ(state.Env.CWSidetone_Device, 4);
   EXPECT_EQ(state.Env.NetKeyer, "[::1]:6789");
+  EXPECT_EQ(state.Env.MyCall, "DL1ABC");
   EXPECT_TRUE(test::Contains(File(), "\r\nNetKeyer=[::1]:6789\r\n"));
   EXPECT_TRUE(test::Contains(File(), "CWSpeed= 2 \r\n"));
   EXPECT_TRUE(test::Contains(File(), "MsgCW3= CQ TEST \r\n"));  // exactly as typed
