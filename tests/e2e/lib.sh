@@ -29,6 +29,13 @@ e2e_session() {
   ini=$PELORIN/orvex.ini
 }
 
+# pty_pair: a pseudo-terminal pair, $PELORIN/tty for the program under
+# test and $PELORIN/other; $socat is its pid.
+pty_pair() {
+  socat pty,raw,echo=0,link="$PELORIN/tty" pty,raw,echo=0,link="$PELORIN/other" & socat=$!
+  for _ in $(seq 50); do [[ -e $PELORIN/tty ]] && break; sleep 0.1; done
+}
+
 # wait_window NAME [SECONDS]: prints the id of the first window whose title
 # matches NAME, waiting for it to appear.
 wait_window() {

@@ -13,8 +13,7 @@ SEND=$2
 SHIM=$3
 window_session "$@"
 
-socat pty,raw,echo=0,link="$PELORIN/tty" pty,raw,echo=0,link="$PELORIN/other" & socat=$!
-for _ in $(seq 50); do [[ -e $PELORIN/tty ]] && break; sleep 0.1; done
+pty_pair
 lines_log=$PELORIN/lines.log
 state=$PELORIN/state
 on_port() {  # on_port PROGRAM ARGS...: runs it keying COM1 in the background; $pid

@@ -11,8 +11,7 @@ KEYD=$2
 SHIM=$3
 window_session "$@"
 
-socat pty,raw,echo=0,link="$PELORIN/tty" pty,raw,echo=0,link="$PELORIN/other" & socat=$!
-for _ in $(seq 50); do [[ -e $PELORIN/tty ]] && break; sleep 0.1; done
+pty_pair
 printf 'Version=4.01\r\nCWSidetone_Enable=0\r\nCWPort=COM1\r\nCWPttLead=0\r\n' >"$ini"
 export ORVEX_COM1=$PELORIN/tty
 LD_PRELOAD=$SHIM "$KEYD" --ini "$ini" --port COM1 --listen 127.0.0.1:$((18000 + RANDOM % 1000)) \

@@ -10,8 +10,7 @@ SEND=$1
 SHIM=$2
 
 e2e_session
-socat pty,raw,echo=0,link="$PELORIN/tty" pty,raw,echo=0,link="$PELORIN/other" & socat=$!
-for _ in $(seq 50); do [[ -e $PELORIN/tty ]] && break; sleep 0.1; done
+pty_pair
 lines=$PELORIN/lines.log
 # key SECONDS ARGS...: keys through the shim; the lines' changes in $lines.
 key() {

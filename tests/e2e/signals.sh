@@ -11,8 +11,7 @@ ROUNDS=${3:-200}
 
 e2e_session
 set -m  # background jobs keep SIGINT and SIGQUIT (without job control bash ignores them)
-socat pty,raw,echo=0,link="$PELORIN/tty" pty,raw,echo=0,link="$PELORIN/other" & socat=$!
-for _ in $(seq 50); do [[ -e $PELORIN/tty ]] && break; sleep 0.1; done
+pty_pair
 printf 'CWPttLead=0\r\nCWSidetone_Enable=0\r\n' >"$ini"
 signals=(INT TERM HUP QUIT ABRT SEGV BUS FPE ILL USR1 USR2 ALRM XCPU XFSZ VTALRM PROF TRAP SYS
          STKFLT PWR IO RTMIN RTMAX)
