@@ -1,7 +1,6 @@
 #include "core/sending/port_setup.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <utility>
 
@@ -72,8 +71,7 @@ Result PortSetup::OpenPort(int16_t portCode, bool quietly) {
   if (portCode == 0 && settings_.CWSidetone_Enable == 0 && !portless) return {};
   const Result opened = keyer_.Open(portCode, wiring);
   if (!opened.ok()) {
-    failedCode_ = portCode;
-    failure_ = opened;
+    NoteFailure(portCode, opened);
     const Result told = opened.Told(SetupFailureText(portCode, opened));
     if (!quietly) attention_.Failed(kSetupTitle, told);
     return told;
@@ -167,12 +165,21 @@ Text PortSetup::SidetoneText() {
 void PortSetup::LineFailed(const Result& failure) {
   if (lineFailed_) return;
   lineFailed_ = true;
-  failedCode_ = openCode_;
-  failure_ = failure;
+  NoteFailure(openCode_, failure);
   const Text nl(CRLF);
   attention_.Failed(kSetupTitle, failure.Told(KeyedThrough(openCode_) +
                                               " stopped working: " + failure.Description() + "." +
                                               nl + nl + remedies_.portBack));
+}
+
+void PortSetup::NoteFailure(int16_t portCode, const Result& failure) {
+  failedCode_ = portCode;
+  failure_ = failure;
+  // Busy: who has it (often orvex-keyd, started as a service), looked up
+  // once here rather than at every refresh of the status.
+  holder_.clear();
+  if (engine::OpenStatusOf(failure) == engine::OpenStatus::InUse)
+    holder_ = Utf8ToCp1252(engine::DeviceHolder(engine::DeviceForPort(portCode)));
 }
 
 Text PortSetup::PortStatusText() const {
@@ -180,11 +187,7 @@ Text PortSetup::PortStatusText() const {
     Text text =
         PortAndDevice(failedCode_) + " failed: " +
         (failure_.fault() == Fault::Open ? engine::StatusWords(failure_) : failure_.Description());
-    // Busy: say who has it (often orvex-keyd, started as a service).
-    if (engine::OpenStatusOf(failure_) == engine::OpenStatus::InUse)
-      if (const std::string holder = engine::DeviceHolder(engine::DeviceForPort(failedCode_));
-          !holder.empty())
-        text += " (held by " + Utf8ToCp1252(holder) + ")";
+    if (!holder_.empty()) text += " (held by " + holder_ + ")";
     return text;
   }
   if (!portOpen_) return "none";

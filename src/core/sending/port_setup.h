@@ -123,6 +123,8 @@ class PortSetup {
   Text PortAndDevice(int16_t portCode) const;
   // "CW port COM1 (/dev/ttyUSB0)", "The radio's keyer", "The keyer at host:port".
   Text KeyedThrough(int16_t portCode) const;
+  // The port of portCode failed so; who holds it, when that is why.
+  void NoteFailure(int16_t portCode, const Result& failure);
   // The "CW Setup" text for a failed open of port code p.
   Text SetupFailureText(int16_t portCode, const Result& opened) const;
 
@@ -140,6 +142,7 @@ class PortSetup {
   int16_t failedCode_ = 0;
   // Why the last open failed or the line stopped; fine when it did not.
   Result failure_;
+  Text holder_;  // the program that held the failed port, when one did
   bool keyboardCW_ = false;  // typed-ahead text is keyed
   int16_t speed_ = 28;
   MorseTable morse_{};
