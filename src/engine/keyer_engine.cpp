@@ -154,8 +154,7 @@ int KeyerEngine::Pending() const {
 int64_t KeyerEngine::QueuedNs() const {
   int64_t total = 0;
   const uint64_t head = head_.load();
-  for (uint64_t i = std::max(tail_.load(), dropTo_.load()); i < head; ++i)
-    total += Length(ring_[i % kRing]);
+  for (uint64_t i = Ended(); i < head; ++i) total += Length(ring_[i % kRing]);
   return total;
 }
 
@@ -384,6 +383,35 @@ bool KeyerEngine::WaitFor(int64_t deadline, uint64_t generation) {
   return false;
 }
 
+void KeyerEngine::LeadWithPtt() {
+  if (keyLineOn_) Ptt(true);
+  if (pttOn_) runTime_ = std::max(runTime_, pttOnAt_ + leadNs_);
+}
+
+void KeyerEngine::FollowPlan(uint64_t tail, const Item& item) {
+  // The element as planned? A late wake moved it, a new unit changed its
+  // length, a new sidetone knows nothing: the tone planned from here no
+  // longer holds.
+  const bool known = !replan_.exchange(false) && tail < planned_;
+  const int64_t planned = known ? planStart_[tail % kRing] : runTime_;
+  const int64_t moved = runTime_ - planned;
+  const int64_t plannedEnd =
+      known ? (tail + 1 < planned_ ? planStart_[(tail + 1) % kRing] : planAt_) + moved : 0;
+  if (known && plannedEnd == runTime_ + Length(item)) {
+    if (moved != 0) {
+      // Re-based: the tone planned from here moves with the run.
+      sidetone_->Shift(planned, moved);
+      for (uint64_t i = tail; i < planned_; ++i) planStart_[i % kRing] += moved;
+      planAt_ += moved;
+      sidetone_->PlannedThrough(planAt_);
+    }
+  } else {
+    if (known) sidetone_->Unplan(std::min(planned, runTime_));
+    Replan(tail, runTime_, keyDown_);
+  }
+  PlanAhead();
+}
+
 void KeyerEngine::Replan(uint64_t from, int64_t at, bool down) {
   planned_ = from;
   planAt_ = at;
@@ -448,8 +476,7 @@ bool KeyerEngine::Step() {
     {
       std::lock_guard lock(lineMu_);
       if (generation_ != generation) return true;
-      if (keyLineOn_) Ptt(true);
-      if (pttOn_) runTime_ = std::max(runTime_, pttOnAt_ + leadNs_);
+      LeadWithPtt();
       if (Plans()) {
         // The first edge waits until the sound for its moment is not made
         // yet (a few ms at most), so its tone is placed on the same moment.
@@ -468,10 +495,7 @@ bool KeyerEngine::Step() {
     // and the key waits for its lead.
     std::lock_guard lock(lineMu_);
     if (generation_ != generation) return true;
-    if (keyLineOn_ && !pttOn_ && lineError_ == 0) {
-      Ptt(true);
-      runTime_ = std::max(runTime_, pttOnAt_ + leadNs_);
-    }
+    LeadWithPtt();
   }
   if (runTime_ > clock_.Now()) {
     nextChange_ = runTime_;
@@ -486,29 +510,7 @@ bool KeyerEngine::Step() {
     std::lock_guard lock(lineMu_);
     if (generation_ != generation) return true;
     const bool plans = Plans();
-    if (plans) {
-      // The element as planned? A late wake moved it, a new unit changed
-      // its length, a new sidetone knows nothing: the tone planned from
-      // here no longer holds.
-      const bool known = !replan_.exchange(false) && tail < planned_;
-      const int64_t planned = known ? planStart_[tail % kRing] : runTime_;
-      const int64_t moved = runTime_ - planned;
-      const int64_t plannedEnd =
-          known ? (tail + 1 < planned_ ? planStart_[(tail + 1) % kRing] : planAt_) + moved : 0;
-      if (known && plannedEnd == runTime_ + Length(item)) {
-        if (moved != 0) {
-          // Re-based: the tone planned from here moves with the run.
-          sidetone_->Shift(planned, moved);
-          for (uint64_t i = tail; i < planned_; ++i) planStart_[i % kRing] += moved;
-          planAt_ += moved;
-          sidetone_->PlannedThrough(planAt_);
-        }
-      } else {
-        if (known) sidetone_->Unplan(std::min(planned, runTime_));
-        Replan(tail, runTime_, keyDown_);
-      }
-      PlanAhead();
-    }
+    if (plans) FollowPlan(tail, item);
     Key(item.down, plans);
   }
   runTime_ += Length(item);

@@ -186,6 +186,12 @@ class KeyerEngine {
   // enters it (kNoDeadline: none queued).
   bool Plans() const { return sidetone_ && sidetone_->PlansAheadNs() > 0; }
   void Replan(uint64_t from, int64_t at, bool down);
+  // Element tail is about to be keyed at runTime_: the tone planned for it
+  // is kept, moved with a re-based run (Shift) or planned again.
+  void FollowPlan(uint64_t tail, const Item& item);
+  // PTT up for keying (lineMu_ held), and the run waits for its lead when it
+  // has just risen.
+  void LeadWithPtt();
   int64_t PlanAhead();
   // The element's length as it will be played.
   int64_t Length(const Item& item) const {
