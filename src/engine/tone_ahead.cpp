@@ -12,11 +12,6 @@ ToneAhead::ToneAhead(double sampleRate, double edgeMs, float amplitude)
   voice_.edge = std::max(1, static_cast<int>(std::lround(sampleRate * edgeMs / 1000.0)));
 }
 
-void ToneAhead::SetVolume(int percent) {
-  volume_.store(static_cast<float>(std::clamp(percent, 0, 100)) / 100.0f,
-                std::memory_order_relaxed);
-}
-
 void ToneAhead::Push(const Command& command) noexcept {
   if (command.kind == Kind::Plan || command.kind == Kind::Now)
     latest_.store(command.down, std::memory_order_relaxed);

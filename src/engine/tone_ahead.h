@@ -48,7 +48,7 @@ class ToneAhead {
   // dropped and the tone follows as soon as it can.
   void Now(bool down, int64_t atNs) noexcept { Push({Kind::Now, down, atNs}); }
   void SetPitch(int hz) { pitch_.store(hz, std::memory_order_relaxed); }
-  void SetVolume(int percent);
+  void SetVolume(int percent) { volume_.store(VolumeLevel(percent), std::memory_order_relaxed); }
   // Set by the producer when the queue overflowed (nobody rendered for a
   // while): the writer then ends the tone where the key is.
   bool Overflowed() const { return overflowed_.load(std::memory_order_relaxed); }

@@ -30,6 +30,11 @@ struct ToneVoice {
   void Shape(float* out, size_t frames, double step, double level) noexcept;
 };
 
+// A volume in percent as a level, 0 to 1 (outside 0 to 100 %: the nearest).
+inline float VolumeLevel(int percent) {
+  return static_cast<float>(percent < 0 ? 0 : percent > 100 ? 100 : percent) / 100.0f;
+}
+
 // The sine's step from sample to sample at hz.
 inline double Step(int hz, double sampleRate) {
   return 2.0 * 3.14159265358979323846 * (hz > 0 ? hz : 0) / sampleRate;
@@ -43,13 +48,7 @@ class ToneSynth {
   void SetKey(bool down, int64_t atNs) noexcept;
   void SetPitch(int hz) { pitch_.store(hz, std::memory_order_relaxed); }
   // 0 to 100 % of the full level.
-  void SetVolume(int percent) {
-    volume_.store(static_cast<float>(percent < 0     ? 0
-                                     : percent > 100 ? 100
-                                                     : percent) /
-                      100.0f,
-                  std::memory_order_relaxed);
-  }
+  void SetVolume(int percent) { volume_.store(VolumeLevel(percent), std::memory_order_relaxed); }
   // How long after a key change its edge is heard: the stream's latency
   // and room for a buffer to be asked for late. An edge that would fall
   // before the buffer being rendered (it came too late for that) starts on

@@ -8,8 +8,17 @@
 
 namespace orvex {
 
+namespace {
+
+// The screen a window is on, else the primary one; null without any.
+const QScreen* ScreenOf(const QWidget* window) {
+  return window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+}
+
+}  // namespace
+
 void CentreForm(QWidget* window) {
-  const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+  const QScreen* screen = ScreenOf(window);
   if (!screen) return;
   const QRect area = screen->geometry();
   const QSize size = window->frameGeometry().size();
@@ -20,7 +29,7 @@ void CentreForm(QWidget* window) {
 void KeepOnScreen(QWidget* window) {
   const QRect placed = window->geometry();
   const QScreen* screen = QGuiApplication::screenAt(placed.center());
-  if (!screen) screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+  if (!screen) screen = ScreenOf(window);
   if (!screen) return;
   const QRect area = screen->availableGeometry();
   const Rect kept = KeptOnScreen({placed.x(), placed.y(), placed.width(), placed.height()},

@@ -142,7 +142,7 @@ class PortSetup {
   int16_t failedCode_ = 0;
   // Why the last open failed or the line stopped; fine when it did not.
   Result failure_;
-  Text holder_;  // the program that held the failed port, when one did
+  Text holder_;              // the program that held the failed port, when one did
   bool keyboardCW_ = false;  // typed-ahead text is keyed
   int16_t speed_ = 28;
   MorseTable morse_{};
