@@ -113,6 +113,10 @@ Text CutText(std::string_view text, size_t length) {
   return Text(text.substr(0, end));
 }
 
+size_t CharLength(std::string_view text, size_t i) {
+  return i < text.size() && WideAt(text, i) != 0 ? kWideLength : 1;
+}
+
 bool IsValidUtf8(std::string_view bytes) {
   char32_t cp;
   for (size_t i = 0; i < bytes.size();) {

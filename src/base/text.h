@@ -31,6 +31,9 @@ std::string Cp1252ToUtf8(std::string_view text);
 Text Utf8ToCp1252(std::string_view utf8);
 // The first length codes of text, shorter rather than through a character.
 Text CutText(std::string_view text, size_t length);
+// How many codes the character at text[i] takes: more than one for a
+// character Windows-1252 cannot hold, so a view can show it as one.
+size_t CharLength(std::string_view text, size_t i);
 
 // Decodes file contents: UTF-8 (a leading byte-order mark is dropped) when
 // the bytes hold non-ASCII characters and are valid UTF-8, else Windows-1252.

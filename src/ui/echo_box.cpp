@@ -29,18 +29,30 @@ int EchoBox::Columns() const {
 }
 
 std::vector<std::vector<EchoBox::Cell>> EchoBox::Layout(int columns) const {
+  // The echo holds codes one by one; a character Windows-1252 has no code
+  // for spans several of them and is shown as the one character it is,
+  // in the state of its first code.
+  Text codes;
+  std::vector<SentEcho::State> states;
+  for (const SentEcho::Char& c : echo_.Chars()) {
+    codes += static_cast<char>(c.c);
+    states.push_back(c.state);
+  }
+  const Text queued = echo_.Queued();
+  codes += queued;
+  states.resize(codes.size(), SentEcho::State::Waiting);
   std::vector<std::vector<Cell>> lines(1);
-  auto put = [&](unsigned char c, SentEcho::State state) {
-    if (c == '\n') {
+  for (size_t i = 0; i < codes.size();) {
+    const size_t n = CharLength(codes, i);
+    if (codes[i] == '\n') {
       lines.emplace_back();
-      return;
+    } else {
+      if (static_cast<int>(lines.back().size()) >= columns) lines.emplace_back();
+      const QString shown = ToQString(std::string_view(codes).substr(i, n));
+      lines.back().push_back({shown.isEmpty() ? QString("?") : shown, states[i]});
     }
-    if (static_cast<int>(lines.back().size()) >= columns) lines.emplace_back();
-    const QString shown = ToQString(Text(1, static_cast<char>(c)));
-    lines.back().push_back({shown.isEmpty() ? QChar('?') : shown[0], state});
-  };
-  for (const SentEcho::Char& c : echo_.Chars()) put(c.c, c.state);
-  for (char c : echo_.Queued()) put(static_cast<unsigned char>(c), SentEcho::State::Waiting);
+    i += n;
+  }
   return lines;
 }
 
@@ -87,7 +99,7 @@ void EchoBox::paintEvent(QPaintEvent*) {
           p.setPen(pal.color(QPalette::Disabled, QPalette::Text));
           break;
       }
-      p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, QString(c.c));
+      p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, c.c);
     }
   }
 }

@@ -24,7 +24,7 @@ class EchoBox : public QWidget {
 
  private:
   struct Cell {
-    QChar c;
+    QString c;  // one character (two UTF-16 units beyond the first 65536)
     SentEcho::State state;
   };
   // Everything to show, broken into lines of at most columns characters.

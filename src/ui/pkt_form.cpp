@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -72,9 +73,22 @@ int RoundTwips(double twips) {
 
 }  // namespace
 
-QString AvailableFontFamily(const QString& name) {
-  if (QFontDatabase::families().contains(name, Qt::CaseInsensitive)) return name;
-  return QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+QFont PaneFont(const QString& name, const QFont& themeFixed) {
+  if (QFontDatabase::families().contains(name, Qt::CaseInsensitive)) return QFont(name);
+  // The echo lines characters up in columns: a theme whose "fixed" font
+  // has narrow and wide letters (or names one the system lacks, so that
+  // a proportional one stands in) would space them unevenly.
+  QFont font = themeFixed;
+  font.setStyleHint(QFont::TypeWriter);
+  font.setFixedPitch(true);
+  if (QFontInfo(font).fixedPitch()) return font;
+  // A scalable one first: a bitmap font has only the sizes it was drawn in.
+  for (const bool scalable : {true, false})
+    for (const QString& family : QFontDatabase::families())
+      if (QFontDatabase::isFixedPitch(family) &&
+          (!scalable || QFontDatabase::isSmoothlyScalable(family)))
+        return QFont(family);
+  return font;
 }
 
 PktForm::PktForm(LineEditor& editor, WindowCommands& commands, SentEcho& echo)
@@ -412,7 +426,8 @@ void PktForm::SetPacketColor(int kind, int32_t colour) {
 
 void PktForm::ApplyFont(const FontSpec& wanted) {
   if (wanted.Name.empty()) return;
-  QFont font(AvailableFontFamily(ToQString(wanted.Name)));
+  QFont font =
+      PaneFont(ToQString(wanted.Name), QFontDatabase::systemFont(QFontDatabase::FixedFont));
   font.setPointSizeF(wanted.Size);
   font.setBold(wanted.Bold);
   font.setItalic(wanted.Italic);

@@ -104,8 +104,9 @@ class PktForm : public QMainWindow,
   bool maximize_ = false;
 };
 
-// The family Qt will really use for name: fonts the system lacks (FixedSys
-// among them) become the system's fixed-pitch font.
-QString AvailableFontFamily(const QString& name);
+// The font the panes use for name: one the system lacks (FixedSys among
+// them) becomes the theme's fixed font, and when the theme's fixed font is
+// not fixed-pitch after all, a fixed-pitch family the system has.
+QFont PaneFont(const QString& name, const QFont& themeFixed);
 
 }  // namespace orvex

@@ -147,15 +147,34 @@ class MainWindowTest : public QObject {
     QCOMPARE(form_->Pane()->ScrollOffset(), 0);
   }
 
-  void theFontIsSetOnThePaneAndFixedSysIsTheSystemsFixedFont() {
+  // FixedSys, which the system lacks, becomes the theme's fixed font; a
+  // theme whose fixed font is proportional still gets evenly spaced letters.
+  void theFontIsSetOnThePaneAndItsLettersAreEvenlySpaced() {
     FontSpec wanted;
     wanted.Name = "FixedSys";
     wanted.Size = 12;
     wanted.Bold = true;
     form_->ApplyFont(wanted);
-    QCOMPARE(form_->Pane()->font().family(),
-             QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+    QVERIFY(QFontInfo(form_->Pane()->font()).fixedPitch());
     QVERIFY(form_->Pane()->font().bold());
+    QCOMPARE(form_->Echo()->font(), form_->Pane()->font());
+    const QFont proportional = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    QVERIFY(!QFontInfo(proportional).fixedPitch());
+    const QFontMetrics fm(PaneFont("FixedSys", proportional));
+    QCOMPARE(fm.horizontalAdvance('i'), fm.horizontalAdvance('M'));
+  }
+
+  // Characters without Morse are echoed too, and one Windows-1252 has no
+  // code for as itself, while it waits and once it is passed.
+  void textWithoutMorseIsEchoedWhole() {
+    const QString text = "DE SP5\u0141X & \U0001D11E";
+    h_->settings.Message(4) = FromQString(text);
+    QTest::keyClick(form_->Pane(), Qt::Key_F4);
+    QCOMPARE(form_->Echo()->Lines(), QStringList({text, ""}));
+    h_->RunFor(4000);
+    form_->RefreshStatus();
+    QCOMPARE(form_->Echo()->Lines(), QStringList({text, ""}));
+    for (const SentEcho::Char& c : echo_->Chars()) QCOMPARE(c.state, SentEcho::State::Sent);
   }
 
   void placementIsSavedInTwipsThroughEveryCloseAndMaximizedIsRestored() {

@@ -28,9 +28,11 @@ bool SentEcho::Update() {
   for (size_t i = open_; i < chars_.size(); ++i) {
     // A character's elements run up to the next one's first.
     const uint64_t end = i + 1 < chars_.size() ? chars_[i + 1].first : queued;
-    const State now = ended >= end && end > chars_[i].first ? State::Sent
-                      : ended >= chars_[i].first            ? State::Keying
-                                                            : State::Waiting;
+    // One without elements (no Morse) is passed once the key reaches it.
+    const uint64_t first = chars_[i].first;
+    const State now = ended >= end && (end > first || chars_[i].c != '\n') ? State::Sent
+                      : ended >= first                                     ? State::Keying
+                                                                           : State::Waiting;
     changed |= now != chars_[i].state;
     chars_[i].state = now;
   }
@@ -48,9 +50,15 @@ Text SentEcho::Queued() const {
 }
 
 void SentEcho::Trim() {
+  // Whole characters go: one Windows-1252 lacks spans several codes, and
+  // half of it would show as other characters.
   while (chars_.size() > kKept && open_ > 0) {
-    chars_.pop_front();
-    --open_;
+    Text front;
+    for (size_t i = 0; i < chars_.size() && i < 8; ++i) front += static_cast<char>(chars_[i].c);
+    const size_t n = CharLength(front, 0);
+    if (n > open_) break;
+    chars_.erase(chars_.begin(), chars_.begin() + static_cast<std::ptrdiff_t>(n));
+    open_ -= n;
   }
 }
 

@@ -293,16 +293,20 @@ void SendQueue::EchoFrom(int source) {
 }
 
 void SendQueue::Key(unsigned char c, int slot) {
+  // A character without Morse ("#", a quote, one Windows-1252 lacks) is
+  // not keyed, but the echo shows it: the operator reads his text whole.
+  const bool shown = c >= 32 && c != 127;
   if (p_.keyer.TakesCharacters()) {
     const uint64_t first = p_.keyer.Queued();
-    if (!p_.keyer.Character(c)) return;
-    if (p_.observer) p_.observer->Keying(c, first);
+    const bool keyed = p_.keyer.Character(c);
+    if (p_.observer && (keyed || shown)) p_.observer->Keying(c, first);
+    if (!keyed) return;
     progress_ = true;
     lastKeyed_ = c;
     return;
   }
   const Text& elements = p_.port.Elements()[c];
-  if (p_.observer && !elements.empty()) p_.observer->Keying(c, p_.keyer.Queued());
+  if (p_.observer && (!elements.empty() || shown)) p_.observer->Keying(c, p_.keyer.Queued());
   const int messageSpeed = slot == 3 ? messageSpeed_ : 0;
   const int speed = messageSpeed != 0 ? messageSpeed : p_.port.Speed();
   if (const KeyingShape shape = p_.port.Shape(); messageSpeed != 0 || !shape.Plain(speed)) {
