@@ -225,15 +225,6 @@ TEST_F(OrvexSend, FarnsworthKeysParisAtTheOverallSpeed) {
   }
 }
 
-TEST_F(OrvexSend, TheDefaultShapeRendersTodaysSoundByteForByte) {
-  WriteFile(ini, "CWWeight=50\r\nCWFarnsworth=28\r\nCWWordSpace=6\r\n");  // all plain
-  const auto r = test::RunTool(
-      ORVEX_SEND_BINARY " --ini " + ini + " --text 'PARIS CQ 5NN?' --wpm 25 --wav - | sha256sum",
-      dir);
-  EXPECT_EQ(r.out.substr(0, 64),
-            "6f84d16d981b229a20461aec5f57862bcdd2aae1d5926c4d716319a99054dffb");
-}
-
 // What orvex-send renders, an independent decoder reads back.
 class Decode : public ::testing::TestWithParam<std::pair<int, std::string>> {};
 
