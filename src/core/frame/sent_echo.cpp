@@ -26,21 +26,17 @@ bool SentEcho::Update() {
   bool changed = changed_;
   changed_ = false;
   for (size_t i = open_; i < chars_.size(); ++i) {
-    // A character's elements run up to the next one's first.
+    // A character's elements run up to the next one's first; one without
+    // elements (a line end, a character with no Morse) is passed as soon
+    // as the key reaches it.
     const uint64_t end = i + 1 < chars_.size() ? chars_[i + 1].first : queued;
-    // One without elements (no Morse) is passed once the key reaches it.
-    const uint64_t first = chars_[i].first;
-    const State now = ended >= end && (end > first || chars_[i].c != '\n') ? State::Sent
-                      : ended >= first                                     ? State::Keying
-                                                                           : State::Waiting;
+    const State now = ended >= end               ? State::Sent
+                      : ended >= chars_[i].first ? State::Keying
+                                                 : State::Waiting;
     changed |= now != chars_[i].state;
     chars_[i].state = now;
   }
-  // A line end has no elements of its own: it is passed with what follows.
-  while (open_ < chars_.size() &&
-         (chars_[open_].state == State::Sent ||
-          (chars_[open_].c == '\n' && chars_[open_].state == State::Keying)))
-    chars_[open_++].state = State::Sent;
+  while (open_ < chars_.size() && chars_[open_].state == State::Sent) ++open_;
   return changed;
 }
 
