@@ -229,7 +229,7 @@ void PktForm::RefreshStatus() {
   show(file_, ToQString(note));
   file_->setVisible(!note.empty());
   nr_->setText(ToQString(s.serial));
-  notKeyingText_->setText(ToQString(s.notKeying) + " What you type waits in the line.");
+  notKeyingText_->setText(ToQString(s.notKeying));
   notKeying_->setVisible(!s.notKeying.empty());
   if (speed_->value() != s.speed) {
     const QSignalBlocker quiet(speed_);  // shown, not a new speed asked for

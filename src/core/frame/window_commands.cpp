@@ -23,7 +23,9 @@ StatusLine WindowCommands::Status() {
   if (send_.PaddleStopped()) s.notice = "The paddle broke in: sending stopped";
   FollowSentNumbers();
   s.serial = "Nr " + SerialNumberText(state_.Env.ContestNr, state_.Env.NrDigits, Text());
-  if (send_.PortFailed()) s.notKeying = "Nothing is keyed: " + send_.PortStatusText() + ".";
+  if (send_.PortFailed())
+    s.notKeying =
+        "Nothing is keyed: " + send_.PortStatusText() + ". What you type waits in the line.";
   return s;
 }
 

@@ -44,7 +44,8 @@ struct StatusLine {
   Text file;    // "Sending log.txt: 120 of 4,567 bytes", or empty
   Text notice;  // what stopped the sending, when the keyer did; or empty
   Text serial;  // the contest serial number #NR sends next: "Nr 007"
-  // Why nothing is keyed ("COM1 (/dev/ttyS0) failed: ..."); empty while keying.
+  // That nothing is keyed and why ("Nothing is keyed: COM1 (/dev/ttyS0)
+  // failed: ..."); empty while keying.
   Text notKeying;
 };
 

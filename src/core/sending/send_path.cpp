@@ -1,8 +1,8 @@
 #include "core/sending/send_path.h"
 
 #include <algorithm>
-#include <cstdlib>
 
+#include "base/program_paths.h"
 #include "core/macros/expand_macros.h"
 
 namespace orvex {
@@ -46,8 +46,8 @@ Result SendPath::SendFile(FileChooser* chooser, const Text& name) {
   if (!chooser) return {};
   // The folder the last file came from, else the home folder: where the
   // operator keeps texts, not the settings.
-  const char* home = std::getenv("HOME");
-  const std::string startDir = !fileDir_.empty() ? fileDir_ : home && *home ? home : programDir_;
+  const std::string home = ProcessPlaces::FromEnvironment().home.value_or("");
+  const std::string& startDir = !fileDir_.empty() ? fileDir_ : !home.empty() ? home : programDir_;
   const auto chosen = chooser->ChooseFileToRead(
       "File to Send as CW", "Text files (*.txt)|*.txt|All files (*)|*", startDir);
   if (!chosen) return {};
