@@ -315,6 +315,9 @@ void PulseSidetone::Pump(size_t wantedBytes) {
   auto sampleAt = [&](int64_t ns) {
     return written + static_cast<int64_t>(static_cast<double>(ns - heard) / nsPerSample);
   };
+  auto timeOf = [&](int64_t sample) {
+    return heard + static_cast<int64_t>(static_cast<double>(sample - written) * nsPerSample);
+  };
   // What no longer holds is written again from the first sample still to
   // be played (and not yet mixed past taking back).
   int64_t from = written;
@@ -334,15 +337,13 @@ void PulseSidetone::Pump(size_t wantedBytes) {
     if (pa_stream_begin_write(stream_, &data, &size) < 0 || !data || size < sizeof(float)) break;
     size -= size % sizeof(float);
     const size_t frames = size / sizeof(float);
-    tone.Render(static_cast<float*>(data), frames,
-                heard + static_cast<int64_t>(static_cast<double>(at - written) * nsPerSample));
+    tone.Render(static_cast<float*>(data), frames, timeOf(at));
     if (pa_stream_write(stream_, data, size, nullptr, offset, PA_SEEK_RELATIVE) < 0) break;
     offset = 0;
     at += static_cast<int64_t>(frames);
   }
   voice_->clock.Advance(tone.Written() - written);
-  const int64_t readyAt =
-      heard + static_cast<int64_t>(static_cast<double>(tone.Written() - written) * nsPerSample);
+  const int64_t readyAt = timeOf(tone.Written());
   readyNs_.store(readyAt, std::memory_order_relaxed);
   // More is known than rendered: come back for it.
   const bool more = tone.KnownThrough() > readyAt;

@@ -8,9 +8,8 @@ namespace orvex::engine {
 ToneAhead::ToneAhead(double sampleRate, double edgeMs, float amplitude)
     : rate_(sampleRate),
       amplitude_(amplitude),
-      block_(std::max<int64_t>(1, std::llround(sampleRate / 4000))) {
-  voice_.edge = std::max(1, static_cast<int>(std::lround(sampleRate * edgeMs / 1000.0)));
-}
+      block_(std::max<int64_t>(1, std::llround(sampleRate / 4000))),
+      voice_(ToneVoice::WithEdge(sampleRate, edgeMs)) {}
 
 void ToneAhead::Push(const Command& command) noexcept {
   if (command.kind == Kind::Plan || command.kind == Kind::Now)
@@ -88,11 +87,14 @@ void ToneAhead::Take() noexcept {
 }
 
 int64_t ToneAhead::GoBack(int64_t n, int64_t earliest) noexcept {
-  // The block holding n, unless that starts before earliest.
-  const int64_t floor = (std::max<int64_t>(earliest, 0) + block_ - 1) / block_ * block_;
+  // The block holding n, unless that starts before earliest or before the
+  // oldest block still kept.
+  auto firstBlockFrom = [&](int64_t sample) {
+    return (std::max<int64_t>(sample, 0) + block_ - 1) / block_ * block_;
+  };
   const int64_t oldest = written_ - static_cast<int64_t>(kMarks - 1) * block_;
-  int64_t at = std::max(
-      {n / block_ * block_, floor, (std::max<int64_t>(oldest, 0) + block_ - 1) / block_ * block_});
+  const int64_t at =
+      std::max({n / block_ * block_, firstBlockFrom(earliest), firstBlockFrom(oldest)});
   if (at >= written_) return written_;
   const Mark& mark = marks_[static_cast<size_t>(at / block_) % kMarks];
   if (mark.sample != at) return written_;  // not kept: nothing to go back to

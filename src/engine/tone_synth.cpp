@@ -13,9 +13,7 @@ constexpr double kLean = 1.0 / 16;
 }  // namespace
 
 ToneSynth::ToneSynth(double sampleRate, double edgeMs, float amplitude)
-    : rate_(sampleRate), amplitude_(amplitude) {
-  voice_.edge = std::max(1, static_cast<int>(std::lround(sampleRate * edgeMs / 1000.0)));
-}
+    : rate_(sampleRate), voice_(ToneVoice::WithEdge(sampleRate, edgeMs)), amplitude_(amplitude) {}
 
 void ToneSynth::SetKey(bool down, int64_t atNs) noexcept {
   latest_.store(down, std::memory_order_release);

@@ -11,8 +11,10 @@
 // through the same code on a clock of its own.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <atomic>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -26,6 +28,12 @@ struct ToneVoice {
   int edgePos = 0;  // 0 silent .. edge full tone
   bool down = false;
   double phase = 0;
+  // Silent, its edges edgeMs long at sampleRate (one sample at least).
+  static ToneVoice WithEdge(double sampleRate, double edgeMs) {
+    ToneVoice voice;
+    voice.edge = std::max(1, static_cast<int>(std::lround(sampleRate * edgeMs / 1000.0)));
+    return voice;
+  }
   // frames samples at level, the key as down says.
   void Shape(float* out, size_t frames, double step, double level) noexcept;
 };
