@@ -96,14 +96,18 @@ drive --stall timing 60
 heard && echo "timing thread stalled $stalls times, $lateKeys late wakes: $result"
 
 # Esc halfway through a dah: the tone fades within 5 ms (to half level)
-# with its edge, no click. A stall right at the Esc can delay one or make
-# the rewrite arrive late (a click); not all three.
+# with its edge, no click. A stall right at the Esc can delay one, make
+# the rewrite arrive late (a click) or drop the recording where it fell;
+# not all three.
 best=99
 for dah in 3 5 9; do
   drive --stop-in-dah $dah
   [[ -n $stop ]] || fail "no Esc was made"
   result=$("$CHECK" "$log" "$PELORIN/tone.raw" 48000 700 --stop "$stop")
-  grep -q "from Esc to half level" <<<"$result" || fail "Esc did not cut a tone: $result"
+  if ! grep -q "from Esc to half level" <<<"$result"; then
+    echo "Esc in dah $dah: no tone cut in the recording: $result"
+    continue
+  fi
   read -r downs tones <<<"$(sed -E 's/^key-downs ([0-9]+) +tones ([0-9]+).*/\1 \2/' <<<"$result")"
   ((tones == downs || dry + late > 0)) || fail "Esc left a tone behind: $result"
   ms=$(sed -n 's/^from Esc to half level \([0-9.]*\) ms$/\1/p' <<<"$result")
