@@ -25,6 +25,7 @@
 #include "core/sending/send_path.h"
 #include "core/sending/ticker.h"
 #include "engine/emergency.h"
+#include "engine/guard.h"
 #include "engine/keyer_engine.h"
 #include "engine/outputs.h"
 #include "tool_loop.h"
@@ -35,7 +36,7 @@ using namespace orvex;
 
 constexpr const char* kUsage =
     "usage: orvex-keyd [--ini FILE] [--port NAME] [--wpm N] [--tone HZ] [--listen ADDR:PORT]\n"
-    "                  [--allow NETWORKS] [--ptt-limit S] [--allow-exit]\n"
+    "                  [--allow NETWORKS] [--ptt-limit S] [--silence-limit S] [--allow-exit]\n"
     "  --ini FILE          the environment file (default: orvex.ini in the program directory)\n"
     "  --port NAME         the port to key: None, COM1..COM8, LPT1, LPT2 or a device path\n"
     "                      (default: from the file)\n"
@@ -47,6 +48,9 @@ constexpr const char* kUsage =
     "                      (needed to listen beyond this computer)\n"
     "  --ptt-limit S       a logger's hold of PTT ends after S seconds with nothing keyed,\n"
     "                      1 to 3600 (default: the file's NetPttLimit, else 30)\n"
+    "  --silence-limit S   what another Orvex keys, tunes or holds here ends when it falls\n"
+    "                      silent for S seconds, 1 to 3600 (default: the file's\n"
+    "                      NetSilenceLimit, else 3)\n"
     "  --allow-exit        a logger's request to end orvex-keyd (ESC 5) is honoured\n";
 
 // How often a port that stopped working is tried again.
@@ -106,7 +110,7 @@ int main(int argc, char** argv) {
   // way, with status 0, however early they come.
   std::signal(SIGINT, OnEnd);
   std::signal(SIGTERM, OnEnd);
-  std::optional<std::string> ini, port, wpm, tone, listen, allow, pttLimit;
+  std::optional<std::string> ini, port, wpm, tone, listen, allow, pttLimit, silenceLimit;
   bool exitAllowed = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -118,14 +122,15 @@ int main(int argc, char** argv) {
       exitAllowed = true;
       continue;
     }
-    std::optional<std::string>* into = arg == "--ini"         ? &ini
-                                       : arg == "--port"      ? &port
-                                       : arg == "--wpm"       ? &wpm
-                                       : arg == "--tone"      ? &tone
-                                       : arg == "--listen"    ? &listen
-                                       : arg == "--allow"     ? &allow
-                                       : arg == "--ptt-limit" ? &pttLimit
-                                                              : nullptr;
+    std::optional<std::string>* into = arg == "--ini"             ? &ini
+                                       : arg == "--port"          ? &port
+                                       : arg == "--wpm"           ? &wpm
+                                       : arg == "--tone"          ? &tone
+                                       : arg == "--listen"        ? &listen
+                                       : arg == "--allow"         ? &allow
+                                       : arg == "--ptt-limit"     ? &pttLimit
+                                       : arg == "--silence-limit" ? &silenceLimit
+                                                                  : nullptr;
     if (!into) return Usage("unknown argument '" + arg + "'");
     if (i + 1 >= argc) return Usage(arg + " needs a value");
     *into = argv[++i];
@@ -153,6 +158,11 @@ int main(int argc, char** argv) {
                                         "--ptt-limit", *pttLimit);
         !r.ok())
       return Usage(r.text());
+  if (silenceLimit)
+    if (Result r = tools::SetFromOption(settings, SettingFor(&EnvSettings::NetSilenceLimit),
+                                        "--silence-limit", *silenceLimit);
+        !r.ok())
+      return Usage(r.text());
   if (port) {
     if (Result parsed = ParseCWPort(Utf8ToCp1252(*port), &portCode); !parsed.ok())
       return Usage(Cp1252ToUtf8(parsed.text()));
@@ -167,6 +177,7 @@ int main(int argc, char** argv) {
                             : !settings.NetKeyer.empty() ? Cp1252ToUtf8(settings.NetKeyer)
                                                          : std::to_string(kNetKeyerPort);
 
+  engine::guard::Start();  // no thread yet: the guard is a fork of this process
   SystemClock clock;
   engine::KeyerEngine engine(engine::SystemOutputs(), engine::KeyLog::FromEnvironment());
   EngineKeyer keyer(engine);

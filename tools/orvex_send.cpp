@@ -20,6 +20,7 @@
 #include "core/sending/send_path.h"
 #include "core/sending/sim_keyer.h"
 #include "core/sending/ticker.h"
+#include "engine/guard.h"
 #include "engine/keyer_engine.h"
 #include "engine/outputs.h"
 #include "engine/wav_writer.h"
@@ -295,6 +296,7 @@ int main(int argc, char** argv) {
   std::optional<engine::KeyerEngine> liveEngine;
   std::optional<EngineKeyer> engineKeyer;
   if (live) {
+    engine::guard::Start();  // no thread yet: the guard is a fork of this process
     liveEngine.emplace(engine::SystemOutputs(), engine::KeyLog::FromEnvironment());
     engineKeyer.emplace(*liveEngine);
   }

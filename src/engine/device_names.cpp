@@ -68,6 +68,8 @@ std::string DeviceHolder(const std::string& device) {
       std::ifstream comm(process.path() / "comm");
       std::string name;
       std::getline(comm, name);
+      // A program's guard holds its ports too; the program is the one to name.
+      if (name == "orvex-guard") break;
       const std::string holder = (name.empty() ? "a program" : name) + ", pid " + pid;
       // One of ours (orvex-keyd) is the one to name; else the first.
       if (name.rfind("orvex", 0) == 0) return holder;

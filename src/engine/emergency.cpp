@@ -5,6 +5,7 @@
 #include <linux/ppdev.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -15,6 +16,8 @@
 #include <ctime>
 #include <mutex>
 #include <vector>
+
+#include "engine/guard.h"
 
 namespace orvex::engine::emergency {
 namespace {
@@ -77,8 +80,9 @@ std::vector<int> FatalSignals() {
 
 }  // namespace
 
-void Register(int fd, Kind kind, unsigned char upControl) {
-  for (int i = 0; i < kSlots; ++i) {
+Registration Register(int fd, Kind kind, unsigned char upControl, const std::string& rig) {
+  Registration r;
+  for (int i = 0; fd >= 0 && i < kSlots; ++i) {
     // Reserve the slot (-2) before filling it, so RaiseAll never sees a
     // descriptor with another port's kind.
     int expected = -1;
@@ -86,15 +90,19 @@ void Register(int fd, Kind kind, unsigned char upControl) {
     g_kind[i].store(static_cast<int>(kind));
     g_control[i].store(upControl);
     g_fd[i].store(fd);
-    return;
+    r.slot = i;
+    break;
   }
+  // The guard reaches the radio by a connection of its own.
+  const bool rigctld = kind == Kind::Rig;
+  r.guardId = guard::Watch(static_cast<guard::Device>(kind), rigctld ? -1 : fd, upControl, rig);
+  return r;
 }
 
-void Unregister(int fd) {
-  for (int i = 0; i < kSlots; ++i) {
-    int expected = fd;
-    if (g_fd[i].compare_exchange_strong(expected, -1)) return;
-  }
+void Unregister(Registration& r) {
+  if (r.slot >= 0) g_fd[r.slot].store(-1);
+  guard::Release(r.guardId);
+  r = {};
 }
 
 void RaiseAll() noexcept {
@@ -128,9 +136,18 @@ void RaiseAll() noexcept {
         if (g_dead.load()) n = ::write(fd, kClose, sizeof kClose);
         break;
       }
-      case Kind::Rigctld: {
-        static constexpr char kPttOff[] = "T 0\n";
-        [[maybe_unused]] ssize_t n = ::write(fd, kPttOff, sizeof kPttOff - 1);
+      case Kind::Rig: {
+        static constexpr char kStop[] = "\\stop_morse\n", kPttOff[] = "T 0\n";
+        [[maybe_unused]] ssize_t n = ::write(fd, kStop, sizeof kStop - 1);
+        if (g_control[i].load() != 0) n = ::write(fd, kPttOff, sizeof kPttOff - 1);
+        break;
+      }
+      case Kind::FarKeyer: {
+        for (const char* request : {"\x1b"
+                                    "4",
+                                    "\x1b"
+                                    "a0"})
+          ::send(fd, request, request[1] == '4' ? 2 : 3, MSG_NOSIGNAL | MSG_DONTWAIT);
         break;
       }
     }

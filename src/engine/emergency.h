@@ -5,17 +5,29 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 namespace orvex::engine::emergency {
 
 // A WinKeyer is raised by writing to it: its buffer cleared, key and PTT
 // up, and, when the process is ending, host mode closed.
-// A rigctld connection takes "T 0" (PTT off) from a signal handler too.
-enum class Kind { Serial = 1, Parallel = 2, Speaker = 3, WinKeyer = 4, Rigctld = 5 };
+// A rigctld connection takes a stop of the radio's keyer and "T 0" (PTT
+// off) from a signal handler too; a radio Hamlib opens itself (no
+// descriptor) is left to the guard. A far keyer is sent abort and PTT off.
+enum class Kind { Serial = 1, Parallel = 2, Speaker = 3, WinKeyer = 4, Rig = 5, FarKeyer = 6 };
 
-// upControl: for a parallel port, the control byte with both lines up.
-void Register(int fd, Kind kind, unsigned char upControl = 0);
-void Unregister(int fd);
+// Each registration is also handed to the guard (guard.h), which makes the
+// device safe when the process ends in a way no handler sees.
+struct Registration {
+  int slot = -1;
+  int guardId = 0;
+};
+// upControl: for a parallel port, the control byte with both lines up; for
+// the radio, 1 when PTT by CAT is the program's. rig: for Kind::Rig, how
+// the guard reaches the radio (guard::RigDetail); fd may then be -1.
+Registration Register(int fd, Kind kind, unsigned char upControl = 0, const std::string& rig = {});
+// Before the descriptor is closed.
+void Unregister(Registration& registration);
 
 // Key and PTT up on every registered line, the PC speaker silent.
 void RaiseAll() noexcept;

@@ -70,7 +70,8 @@ Result KeyerEngine::Open(int port, LineChoice lines) {
     std::lock_guard lock(lineMu_);
     line_ = std::move(line);
     open_ = true;
-    keyLineOn_ = keyDown_ = pttOn_ = pttHeld_ = false;
+    keyLineOn_ = keyDown_ = pttOn_ = false;
+    hold_.Drop();
     DropQueue();
     stopsSeen_ = emergency::Stops();  // a stop before this open has nothing to drop
     emergency::StopHandled(stopsSeen_);
@@ -198,7 +199,7 @@ void KeyerEngine::SetKeyLine(bool on) {
     return;
   }
   keyLineOn_ = true;
-  if (active_ || pttHeld_) Ptt(true);
+  if (active_ || hold_.Held()) Ptt(true);
   if (keyDown_ && lineError_ == 0)
     if (const Result set = line_->SetKey(true); !set.ok()) Fail(set.error());
 }
@@ -252,14 +253,13 @@ void KeyerEngine::HoldPtt(bool on, int limitMs) {
     std::lock_guard lock(lineMu_);
     CatchStop();
     if (!open_ || (on && interrupted_)) return;
-    holdLimitNs_ = static_cast<int64_t>(std::max(limitMs, 0)) * 1'000'000;
-    if (on) holdSince_ = clock_.Now();
-    if (on == pttHeld_) return;
-    pttHeld_ = on;
-    if (on && keyLineOn_) Ptt(true);
+    const bool was = hold_.Held();
+    hold_.Ask(on, int64_t{std::max(limitMs, 0)} * 1'000'000, clock_.Now());
+    if (hold_.Held() == was) return;
+    if (hold_.Held() && keyLineOn_) Ptt(true);
     // Released, it drops at the tail as at the end of a run; the timing
     // thread times the tail and the hold's limit.
-    if (!on && Pending() == 0) DropPttAfterTail();
+    if (!hold_.Held() && Pending() == 0) DropPttAfterTail();
   }
   Wake();
 }
@@ -296,7 +296,7 @@ void KeyerEngine::Idle() {
 }
 
 bool KeyerEngine::DropPttAfterTail() {
-  if (!pttOn_ || pttHeld_) return false;
+  if (!pttOn_ || hold_.Held()) return false;
   if (tailNs_ == 0 || clock_.Now() >= runEnd_ + tailNs_) {
     Ptt(false);
     return false;
@@ -323,6 +323,7 @@ void KeyerEngine::Key(bool down, bool planned) {
   keyDown_ = down;
   const int64_t now = clock_.Now();
   if (!down) keyUpAt_ = now;
+  if (down) hold_.KeyDown();
   if (sidetone_ && !planned) sidetone_->SetKey(down, now);
   if (log_) log_->Put(now, down ? KeyEvent::KeyDown : KeyEvent::KeyUp);
   if (keyLineOn_)
@@ -355,7 +356,8 @@ void KeyerEngine::AllUp() {
   if (pttRelay_) pttRelay_->Ptt(false);
   const int64_t now = clock_.Now();
   if (sidetone_) sidetone_->SetKey(false, now);
-  keyDown_ = pttOn_ = pttHeld_ = false;
+  keyDown_ = pttOn_ = false;
+  hold_.Drop();
   if (log_) {
     if (wasDown) log_->Put(now, KeyEvent::KeyUp);
     if (wasPtt) log_->Put(now, KeyEvent::PttOff);
@@ -465,6 +467,7 @@ bool KeyerEngine::Step() {
       // The tail counts from the last key-up, not from the end of the gap
       // that closes the last character.
       if (inRun_) runEnd_ = std::max(keyUpAt_, runStart_);
+      hold_.KeyedUntil(runEnd_);
       inRun_ = false;
     }
     return IdleStep(seen, generation);
@@ -540,7 +543,7 @@ bool KeyerEngine::Step() {
 }
 
 bool KeyerEngine::DropPttBy(uint64_t element, int64_t end) const {
-  if (!pttOn_ || pttHeld_ || keyUpAt_ + tailNs_ >= end) return false;
+  if (!pttOn_ || hold_.Held() || keyUpAt_ + tailNs_ >= end) return false;
   const uint64_t head = head_.load(std::memory_order_acquire);
   for (uint64_t i = element + 1; i < head; ++i)
     if (ring_[i % kRing].down) return false;
@@ -553,16 +556,15 @@ bool KeyerEngine::IdleStep(uint32_t seen, uint64_t generation) {
     std::lock_guard lock(lineMu_);
     const int64_t now = clock_.Now();
     const bool quiet = tail_ == head_ && generation_ == generation;  // nothing new came
-    if (pttOn_ && pttHeld_ && holdLimitNs_ > 0) {
+    if (pttOn_ && hold_.Held() && hold_.Deadline() != kNoDeadline) {
       // Held with nothing keyed for too long: a stuck transmitter, dropped.
-      until = std::max(holdSince_, runEnd_.load()) + holdLimitNs_;
-      if (now >= until && quiet) {
-        pttHeld_ = false;
+      until = hold_.Deadline();
+      if (quiet && hold_.Expire(now)) {
         Ptt(false);
         holdsDropped_.fetch_add(1);
         until = kNoDeadline;
       }
-    } else if (pttOn_ && !pttHeld_) {
+    } else if (pttOn_ && !hold_.Held()) {
       // The tail: PTT held after the last element, unless another comes.
       until = runEnd_ + tailNs_;
       if (now >= until && quiet) {

@@ -39,6 +39,7 @@
 #include "engine/engine_clock.h"
 #include "engine/key_line.h"
 #include "engine/key_log.h"
+#include "engine/ptt_hold.h"
 #include "engine/realtime.h"
 #include "engine/sidetone.h"
 
@@ -232,9 +233,7 @@ class KeyerEngine {
   SidetoneDevice sidetoneDevice_ = SidetoneDevice::None;
   int pitch_ = 600;
   int volume_ = 100;
-  bool pttHeld_ = false;
-  int64_t holdSince_ = 0;    // when PTT was last held
-  int64_t holdLimitNs_ = 0;  // how long a hold may last without keying; 0: for ever
+  PttHold hold_;  // a logger's hold of PTT
   std::atomic<bool> open_{false};
   bool keyLineOn_ = false;
   bool keyDown_ = false;

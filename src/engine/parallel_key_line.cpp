@@ -15,7 +15,10 @@ namespace {
 class ParallelKeyLine : public KeyLine {
  public:
   ParallelKeyLine(int fd, IoctlFn ioctl, unsigned char control)
-      : fd_(fd), ioctl_(ioctl), control_(control) {}
+      : fd_(fd),
+        ioctl_(ioctl),
+        control_(control),
+        registration_(emergency::Register(fd, emergency::Kind::Parallel, control)) {}
   ~ParallelKeyLine() override;
   Result SetKey(bool down) override;
   Result SetPtt(bool on) override;
@@ -26,6 +29,7 @@ class ParallelKeyLine : public KeyLine {
   int fd_;
   IoctlFn ioctl_;
   unsigned char control_;
+  emergency::Registration registration_;
 };
 
 // Control register bits: pin 17 is nSelectIn (inverted by the hardware),
@@ -71,14 +75,13 @@ Result OpenParallelKeyLine(const std::string& device, std::unique_ptr<KeyLine>* 
     ioctl(fd, PPRELEASE, nullptr);
     return fail(err);
   }
-  emergency::Register(fd, emergency::Kind::Parallel, control);
   *line = std::make_unique<ParallelKeyLine>(fd, ioctl, control);
   return {};
 }
 
 ParallelKeyLine::~ParallelKeyLine() {
   AllUp();
-  emergency::Unregister(fd_);
+  emergency::Unregister(registration_);
   ioctl_(fd_, PPRELEASE, nullptr);
   ::close(fd_);
 }

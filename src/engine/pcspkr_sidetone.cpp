@@ -33,13 +33,12 @@ std::unique_ptr<PcSpeakerSidetone> PcSpeakerSidetone::Open() {
 }
 
 std::unique_ptr<PcSpeakerSidetone> PcSpeakerSidetone::Adopt(int fd, std::string device) {
-  emergency::Register(fd, emergency::Kind::Speaker);
   return std::unique_ptr<PcSpeakerSidetone>(new PcSpeakerSidetone(fd, std::move(device)));
 }
 
 PcSpeakerSidetone::~PcSpeakerSidetone() {
   Tone(0);
-  emergency::Unregister(fd_);
+  emergency::Unregister(registration_);
   ::close(fd_);
 }
 

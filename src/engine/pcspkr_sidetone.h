@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/emergency.h"
 #include "engine/sidetone.h"
 
 namespace orvex::engine {
@@ -27,10 +28,14 @@ class PcSpeakerSidetone : public Sidetone {
   }
 
  private:
-  PcSpeakerSidetone(int fd, std::string device) : fd_(fd), device_(std::move(device)) {}
+  PcSpeakerSidetone(int fd, std::string device)
+      : fd_(fd),
+        device_(std::move(device)),
+        registration_(emergency::Register(fd, emergency::Kind::Speaker)) {}
   void Tone(int hz) noexcept;
   int fd_;
   std::string device_;
+  emergency::Registration registration_;
   int pitch_ = 600;
   bool down_ = false;
 };

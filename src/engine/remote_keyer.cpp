@@ -13,6 +13,10 @@ namespace {
 
 // Past the character's own time, how long the far end may take to answer.
 constexpr int64_t kAnswerNs = 3'000'000'000;
+// While it keys, tunes or holds PTT for us, the far end hears from us at
+// least this often (a keep-keying request when nothing else goes): an
+// orvex-keyd there ends what it does for a sender that falls silent.
+constexpr int64_t kTellNs = 700'000'000;
 
 }  // namespace
 
@@ -31,17 +35,20 @@ Result RemoteKeyer::Open(const sockaddr* peer, socklen_t length, std::string nam
 
 RemoteKeyer::~RemoteKeyer() {
   Clear();
+  emergency::Unregister(registration_);
   ::close(fd_);
 }
 
 void RemoteKeyer::Command(char letter, const std::string& argument) {
   Request(std::string{'\x1b', letter} + argument);
+  if (letter == 'k' && argument.empty()) told_ = true;
 }
 
 void RemoteKeyer::Request(const std::string& bytes) {
   if (failure_.failed()) return;
   if (::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) < 0 && errno != EAGAIN)
     Fail(errno, errno == ECONNREFUSED ? "nothing listens there" : "");
+  askedNs_ = MonotonicNs();
 }
 
 void RemoteKeyer::Send(std::string_view what, int units) {
@@ -63,6 +70,7 @@ void RemoteKeyer::Clear() {
   stale_ += static_cast<int>(inFlight_.size());  // each is answered once: "break"
   Drop();
   tuneEndNs_ = 0;
+  hold_.Drop();  // the abort ends the far end's hold too
   Command('4');
 }
 
@@ -83,11 +91,15 @@ void RemoteKeyer::SetPttTiming(int leadMs, int) {
 void RemoteKeyer::Tune(int ms) {
   const int seconds = std::clamp((ms + 999) / 1000, 1, 10);  // what the protocol takes
   Command('c', std::to_string(seconds));
-  tuneEndNs_ = MonotonicNs() + int64_t{seconds} * 1'000'000'000;
+  // The far end keys the tune after its own PTT lead (up to half a second),
+  // and says nothing when it is done: it counts as tuning until then.
+  tuneEndNs_ = MonotonicNs() + int64_t{seconds} * 1'000'000'000 + 500'000'000;
 }
 
-void RemoteKeyer::HoldPtt(bool on, int) {
-  Command('a', on ? "1" : "0");
+void RemoteKeyer::HoldPtt(bool on, int limitMs) {
+  const bool was = hold_.Held();
+  hold_.Ask(on, int64_t{std::max(limitMs, 0)} * 1'000'000, MonotonicNs());
+  if (hold_.Held() || was) Command('a', hold_.Held() ? "1" : "0");
 }
 
 int RemoteKeyer::Pending() {
@@ -125,9 +137,15 @@ void RemoteKeyer::Advance() {
     } else if (!inFlight_.empty()) {
       inFlight_.pop_front();
       ++ended_;
+      hold_.KeyDown();
+      hold_.KeyedUntil(now);
     }
   }
   if (failure_.failed()) return;
+  if (inFlight_.empty() && waiting_.empty() && hold_.Expire(now)) {
+    ++holdsDropped_;
+    Command('a', "0");
+  }
   if (!inFlight_.empty() && now - heardNs_ > kAnswerNs + 2 * inFlight_.front().units * unitNs_) {
     Fail(ETIMEDOUT, "it does not answer");
     return;
@@ -138,6 +156,12 @@ void RemoteKeyer::Advance() {
     if (failure_.failed()) return;
     inFlight_.push_back(std::move(waiting_.front()));
     waiting_.pop_front();
+  }
+  const bool busy = !inFlight_.empty() || now < tuneEndNs_ || hold_.Held();
+  if (busy && now - askedNs_ >= kTellNs) Command('k');
+  if (told_ && !busy) {
+    told_ = false;
+    Command('k', "0");  // done: no longer to be watched
   }
 }
 

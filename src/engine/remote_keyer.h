@@ -13,6 +13,8 @@
 #include <memory>
 #include <string>
 
+#include "engine/emergency.h"
+#include "engine/ptt_hold.h"
 #include "engine/text_keyer.h"
 
 namespace orvex::engine {
@@ -38,11 +40,18 @@ class RemoteKeyer : public TextKeyer {
   uint64_t Queued() override { return queued_; }
   uint64_t Ended() override;
   Result Failure() override { return failure_; }
-  uint64_t HoldsDropped() override { return 0; }  // the far end keeps its own limit
+  // Its own limit, besides the far end's: a hold forwarded here ends here.
+  uint64_t HoldsDropped() override { return holdsDropped_; }
   std::string Name() override { return "Keyer at " + address_; }
 
  private:
-  RemoteKeyer(int fd, std::string address) : fd_(fd), address_(std::move(address)) {}
+  // Every stop this process can catch (Ctrl+C, TERM, HUP, Ctrl+Z) tells the
+  // far end abort and PTT off from the handler; the guard tells it when
+  // the process dies in a way no handler sees.
+  RemoteKeyer(int fd, std::string address)
+      : fd_(fd),
+        address_(std::move(address)),
+        registration_(emergency::Register(fd, emergency::Kind::FarKeyer)) {}
   struct Char {
     std::string what;
     int units;
@@ -62,8 +71,12 @@ class RemoteKeyer : public TextKeyer {
   int64_t unitNs_ = 1'200'000'000 / 28;
   int64_t heardNs_ = 0;  // the far end last answered, or was last asked
   int64_t tuneEndNs_ = 0;
-  uint64_t queued_ = 0, ended_ = 0;
+  int64_t askedNs_ = 0;  // the far end was last sent anything
+  bool told_ = false;    // it was told to watch us (ESC k), and not told we are done
+  PttHold hold_;
+  uint64_t queued_ = 0, ended_ = 0, holdsDropped_ = 0;
   Result failure_;
+  emergency::Registration registration_;
 };
 
 }  // namespace orvex::engine

@@ -45,7 +45,7 @@ void RigKeyer::Clear() {
   if (held) link_->StopMorse();      // what the radio already holds may still go
   if (pttByCat_) link_->Ptt(false);  // after the stop, so no element is cut
   doneNs_ = MonotonicNs();
-  holding_ = false;
+  hold_.Drop();
 }
 
 void RigKeyer::SetSpeed(int wpm) {
@@ -61,18 +61,15 @@ void RigKeyer::SetPttTiming(int leadMs, int tailMs) {
 
 void RigKeyer::HoldPtt(bool on, int limitMs) {
   if (!pttByCat_) return;  // the radio keys its own PTT
-  holding_ = on;
-  holdSinceNs_ = MonotonicNs();
-  holdLimitNs_ = int64_t{std::max(limitMs, 0)} * 1'000'000;
+  hold_.Ask(on, int64_t{std::max(limitMs, 0)} * 1'000'000, MonotonicNs());
+  on = hold_.Held();
   if (on || link_->PttOn()) link_->PttUntil(PttEndNs());
   Advance();
 }
 
 int64_t RigKeyer::PttEndNs() const {
   const int64_t tail = doneNs_ + tailNs_;
-  if (!holding_) return tail;
-  if (holdLimitNs_ == 0) return INT64_MAX;
-  return std::max(tail, std::max(holdSinceNs_, doneNs_) + holdLimitNs_);
+  return hold_.Held() ? std::max(tail, hold_.Deadline()) : tail;
 }
 
 int RigKeyer::Pending() {
@@ -95,8 +92,7 @@ void RigKeyer::Advance() {
     handed_.pop_front();
     ++ended_;
   }
-  if (holding_ && holdLimitNs_ > 0 && now >= std::max(holdSinceNs_, doneNs_) + holdLimitNs_) {
-    holding_ = false;  // held with nothing sent for too long: the link dropped it
+  if (hold_.Expire(now)) {  // held with nothing sent for too long: the link dropped it
     ++holdsDropped_;
   }
   bool whole = waiting_.size() >= kPieceChars;
@@ -119,6 +115,8 @@ void RigKeyer::Advance() {
       if (blank) break;
     }
     doneNs_ = at;
+    hold_.KeyDown();
+    hold_.KeyedUntil(doneNs_);
     // The link's own thread drops PTT after the tail, whoever looks or not.
     if (pttByCat_) link_->PttUntil(PttEndNs());
     link_->SendMorse(piece, notBefore);

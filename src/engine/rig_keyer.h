@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/ptt_hold.h"
 #include "engine/rig_link.h"
 #include "engine/text_keyer.h"
 
@@ -33,6 +34,7 @@ class RigKeyer : public TextKeyer {
   uint64_t Ended() override;
   Result Failure() override { return link_->Failure(); }
   uint64_t HoldsDropped() override { return holdsDropped_; }
+  std::optional<bool> RadioPtt() override { return pttByCat_ ? link_->RadioPtt() : std::nullopt; }
   std::string Name() override { return "Rig: " + link_->Model() + ", CW by the radio"; }
 
  private:
@@ -54,8 +56,7 @@ class RigKeyer : public TextKeyer {
   int64_t leadNs_ = 0, tailNs_ = 0;
   int64_t doneNs_ = 0;  // when the radio should have sent all it holds
   uint64_t queued_ = 0, ended_ = 0;
-  bool holding_ = false;
-  int64_t holdLimitNs_ = 0, holdSinceNs_ = 0;
+  PttHold hold_;  // a logger's hold of PTT by CAT
   uint64_t holdsDropped_ = 0;
 };
 

@@ -16,6 +16,7 @@
 
 #include "base/clock.h"
 #include "engine/emergency.h"
+#include "engine/guard.h"
 
 namespace orvex::engine {
 namespace {
@@ -64,6 +65,8 @@ struct RigLink::Shared {
   int wake = -1;
   // 0: PTT off; otherwise on until this monotonic time (kForever: until told).
   std::atomic<int64_t> pttUntil{0};
+  std::atomic<uint32_t> offAsked{0};  // PTT off requests, each sent to the radio
+  std::atomic<int> radioPtt{-1};      // as read back: -1 not known, 0 off, 1 on
 };
 
 std::string RigModelName(int model) {
@@ -74,129 +77,232 @@ std::string RigModelName(int model) {
 
 namespace {
 
-void Work(std::shared_ptr<RigLink::Shared> s, RigSetup setup, std::string name) {
-  RIG* rig = rig_init(static_cast<rig_model_t>(setup.model));
-  Result opened;
-  if (!rig) {
-    opened = Result::Failed(Fault::Open, ENODEV,
-                            "Hamlib has no rig model " + std::to_string(setup.model));
-  } else {
-    auto conf = [rig](const char* key, const std::string& value) {
-      rig_set_conf(rig, rig_token_lookup(rig, key), value.c_str());
-    };
-    conf("rig_pathname", setup.port);
-    conf("timeout", "1000");  // each call bounded
-    conf("retry", "0");
-    if (setup.baud > 0) conf("serial_speed", std::to_string(setup.baud));
-    if (const int code = rig_open(rig); code != RIG_OK)
-      opened = HamlibFailure(Fault::Open, name, code);
+bool ConnectionLost(int code) {
+  return -code == RIG_EIO || -code == RIG_ETIMEOUT || -code == RIG_EPROTO;
+}
+
+// The link's thread: every Hamlib call of the link, in order.
+class Worker {
+ public:
+  Worker(std::shared_ptr<RigLink::Shared> s, RigSetup setup, std::string name)
+      : s_(std::move(s)), setup_(std::move(setup)), name_(std::move(name)) {}
+  void Run();
+
+ private:
+  int OpenRig();
+  void CloseRig();
+  void Fail(int code);
+  // A call failed because the connection did: open it again and switch PTT
+  // off before anyone is told. False while the radio cannot be reached.
+  bool Reconnect();
+  // PTT as wanted: a change goes before the next text (PTT on leads it), a
+  // stop before PTT off. Every off asked for is sent.
+  void SyncPtt(bool stop);
+  void ReadBack();
+  bool Call(int code);  // true when it went through
+
+  std::shared_ptr<RigLink::Shared> s_;
+  const RigSetup setup_;
+  const std::string name_;
+  RIG* rig_ = nullptr;
+  emergency::Registration registration_;
+  bool pttIs_ = false;
+  bool connected_ = false;
+  bool readable_ = true;  // the radio answers a PTT query
+  uint32_t offSeen_ = 0;
+  int64_t waitNs_ = 0, nextReadNs_ = 0, nextRetryNs_ = 0;
+};
+
+int Worker::OpenRig() {
+  if (const int code = rig_open(rig_); code != RIG_OK) return code;
+  connected_ = true;
+  // A rigctld takes a stop and "T 0" from anyone on the connection: the
+  // emergency key-up can reach it even from a signal handler; the guard
+  // reaches any radio after the program has gone.
+  const int socket = setup_.model == 2 ? rig_->state.rigport.fd : -1;
+  registration_ =
+      emergency::Register(socket, emergency::Kind::Rig, setup_.ownsPtt ? 1 : 0,
+                          guard::RigDetail(setup_.model, setup_.port, setup_.baud, setup_.ownsPtt));
+  // Whatever an earlier run or a dropped connection left, PTT starts off.
+  errno = 0;
+  if (setup_.ownsPtt) rig_set_ptt(rig_, RIG_VFO_CURR, RIG_PTT_OFF);
+  pttIs_ = false;
+  return RIG_OK;
+}
+
+void Worker::CloseRig() {
+  emergency::Unregister(registration_);
+  if (connected_) rig_close(rig_);
+  connected_ = false;
+  s_->radioPtt = -1;
+}
+
+void Worker::Fail(int code) {
+  std::lock_guard lock(s_->mu);
+  if (s_->failure.ok()) {
+    Result failure = HamlibFailure(Fault::Write, name_, code);
+    if (ConnectionLost(code) && setup_.ownsPtt && connected_)
+      failure =
+          failure.Told(failure.text() + " (the connection was opened again and PTT switched off)");
+    s_->failure = failure;
   }
+  s_->ops.clear();
+}
+
+bool Worker::Reconnect() {
+  CloseRig();
+  errno = 0;
+  return OpenRig() == RIG_OK;
+}
+
+bool Worker::Call(int code) {
+  if (code == RIG_OK) return true;
+  if (ConnectionLost(code)) {
+    // Opened again at once, PTT off first, then the operator is told.
+    Reconnect();
+    if (!connected_) nextRetryNs_ = MonotonicNs() + 500'000'000;
+  }
+  Fail(code);
+  return false;
+}
+
+void Worker::SyncPtt(bool stop) {
+  const int64_t now = MonotonicNs();
+  const int64_t until = s_->pttUntil.load();
+  bool failed;
   {
-    std::lock_guard lock(s->mu);
-    s->openDone = true;
-    s->openResult = opened;
+    std::lock_guard lock(s_->mu);
+    failed = s_->failure.failed();
   }
-  s->changed.notify_all();
-  if (!opened.ok()) {
-    if (rig) rig_cleanup(rig);
-    std::lock_guard lock(s->mu);
-    s->finished = true;
-    s->changed.notify_all();
+  const bool want = !stop && !failed && until != 0 && now < until;
+  if (want && until != kForever) waitNs_ = std::min(waitNs_, until - now);
+  const uint32_t offs = s_->offAsked.load();
+  const bool forced = offs != offSeen_ && !want;
+  offSeen_ = offs;
+  if ((want == pttIs_ && !forced) || !connected_) return;
+  errno = 0;
+  pttIs_ = want;
+  Call(rig_set_ptt(rig_, RIG_VFO_CURR, want ? RIG_PTT_ON : RIG_PTT_OFF));
+  nextReadNs_ = 0;  // read the change back at once
+}
+
+void Worker::ReadBack() {
+  if (!setup_.ownsPtt || !connected_ || !readable_) return;
+  const int64_t now = MonotonicNs();
+  if (now < nextReadNs_) {
+    waitNs_ = std::min(waitNs_, nextReadNs_ - now);
     return;
   }
-  // A rigctld takes "T 0" from anyone on the connection: the emergency
-  // key-up can drop PTT over it even from a signal handler.
-  const int socket = setup.model == 2 ? rig->state.rigport.fd : -1;
-  if (socket >= 0) emergency::Register(socket, emergency::Kind::Rigctld);
-  bool pttIs = false;
-  auto fail = [&](int code) {
-    std::lock_guard lock(s->mu);
-    if (s->failure.ok()) s->failure = HamlibFailure(Fault::Write, name, code);
-    s->ops.clear();
-  };
-  int64_t waitNs = 0;
-  // PTT falls at its time here, whether or not anyone looks at the keyer.
-  // A change goes before the next text (PTT on leads it); a stop goes
-  // before PTT off, which Hamlib follows with a wait of its own.
-  auto syncPtt = [&](bool stop, int64_t now) {
-    const int64_t until = s->pttUntil.load();
-    const bool want = !stop && until != 0 && now < until;
-    if (want && until != kForever) waitNs = std::min(waitNs, until - now);
-    if (want == pttIs) return;
-    errno = 0;
-    if (const int code = rig_set_ptt(rig, RIG_VFO_CURR, want ? RIG_PTT_ON : RIG_PTT_OFF);
-        code != RIG_OK)
-      fail(code);
-    pttIs = want;
-  };
-  for (;;) {
-    pollfd p{s->wake, POLLIN, 0};
-    ::poll(&p, 1, static_cast<int>(std::clamp<int64_t>((waitNs + 999'999) / 1'000'000, 0, 1000)));
-    uint64_t drained = 0;
-    if (p.revents & POLLIN) [[maybe_unused]]
-      ssize_t n = ::read(s->wake, &drained, sizeof drained);
-    waitNs = 1'000'000'000;
-    bool stop = false;
-    {
-      std::lock_guard lock(s->mu);
-      stop = s->stop;
-    }
-    if (stop) {
-      syncPtt(true, MonotonicNs());
-      break;
-    }
-    for (;;) {  // what is due, in order; a piece may wait for the PTT lead
-      // Text or speed goes after the PTT change it may need, and is taken
-      // only then, so that a stop meanwhile still drops the text.
-      bool afterPtt = false;
+  ptt_t ptt = RIG_PTT_OFF;
+  errno = 0;
+  const int code = rig_get_ptt(rig_, RIG_VFO_CURR, &ptt);
+  if (code == -RIG_ENAVAIL || code == -RIG_ENIMPL) {
+    readable_ = false;  // a radio that cannot say: the lamp shows what was asked
+    return;
+  }
+  if (!Call(code)) return;
+  s_->radioPtt = ptt != RIG_PTT_OFF ? 1 : 0;
+  // Often while the transmitter is or should be on; seldom while it rests.
+  const bool lively = ptt != RIG_PTT_OFF || pttIs_;
+  nextReadNs_ = now + (lively ? 100'000'000 : 500'000'000);
+  waitNs_ = std::min(waitNs_, nextReadNs_ - now);
+}
+
+void Worker::Run() {
+  rig_ = rig_init(static_cast<rig_model_t>(setup_.model));
+  Result opened;
+  if (!rig_) {
+    opened = Result::Failed(Fault::Open, ENODEV,
+                            "Hamlib has no rig model " + std::to_string(setup_.model));
+  } else {
+    auto conf = [this](const char* key, const std::string& value) {
+      rig_set_conf(rig_, rig_token_lookup(rig_, key), value.c_str());
+    };
+    conf("rig_pathname", setup_.port);
+    conf("timeout", "1000");  // each call bounded
+    conf("retry", "0");
+    if (setup_.baud > 0) conf("serial_speed", std::to_string(setup_.baud));
+    if (const int code = OpenRig(); code != RIG_OK)
+      opened = HamlibFailure(Fault::Open, name_, code);
+  }
+  {
+    std::lock_guard lock(s_->mu);
+    s_->openDone = true;
+    s_->openResult = opened;
+  }
+  s_->changed.notify_all();
+  if (opened.ok()) {
+    for (;;) {
+      pollfd p{s_->wake, POLLIN, 0};
+      ::poll(&p, 1,
+             static_cast<int>(std::clamp<int64_t>((waitNs_ + 999'999) / 1'000'000, 0, 1000)));
+      uint64_t drained = 0;
+      if (p.revents & POLLIN) [[maybe_unused]]
+        ssize_t n = ::read(s_->wake, &drained, sizeof drained);
+      waitNs_ = 1'000'000'000;
+      bool stop = false;
       {
-        std::lock_guard lock(s->mu);
-        if (s->ops.empty()) break;
-        afterPtt = s->ops.front().kind != kStop;
+        std::lock_guard lock(s_->mu);
+        stop = s_->stop;
       }
-      if (afterPtt) syncPtt(false, MonotonicNs());
-      RigLink::Op op;
-      {
-        const int64_t now = MonotonicNs();
-        std::lock_guard lock(s->mu);
-        if (s->ops.empty()) break;
-        if (s->ops.front().notBeforeNs > now) {
-          waitNs = std::min(waitNs, s->ops.front().notBeforeNs - now);
-          break;
-        }
-        op = std::move(s->ops.front());
-        s->ops.pop_front();
-      }
-      // Hamlib 4.5 reads an answer byte by byte and sleeps 5 ms after each
-      // one while errno still says EAGAIN from before (a non-blocking read
-      // anywhere on this thread leaves it so): a call would take 40 ms, not 0.2.
-      errno = 0;
-      int code = RIG_OK;
-      if (op.kind == kMorse) {
-        code = rig_send_morse(rig, RIG_VFO_CURR, op.text.c_str());
-      } else if (op.kind == kStop) {
-        code = rig_stop_morse(rig, RIG_VFO_CURR);
-        if (code == -RIG_ENAVAIL || code == -RIG_ENIMPL) code = RIG_OK;  // it tried
-      } else {
-        value_t speed{};
-        speed.i = std::stoi(op.text);
-        code = rig_set_level(rig, RIG_VFO_CURR, RIG_LEVEL_KEYSPD, speed);
-      }
-      if (code != RIG_OK) {
-        fail(code);
+      if (!connected_ && MonotonicNs() >= nextRetryNs_ && !Reconnect())
+        nextRetryNs_ = MonotonicNs() + 500'000'000;  // PTT off must get through
+      if (!connected_) waitNs_ = std::min<int64_t>(waitNs_, 500'000'000);
+      if (stop) {
+        SyncPtt(true);
         break;
       }
+      for (;;) {  // what is due, in order; a piece may wait for the PTT lead
+        // Text or speed goes after the PTT change it may need, and is taken
+        // only then, so that a stop meanwhile still drops the text.
+        bool afterPtt = false;
+        {
+          std::lock_guard lock(s_->mu);
+          if (s_->ops.empty()) break;
+          afterPtt = s_->ops.front().kind != kStop;
+        }
+        if (afterPtt) SyncPtt(false);
+        RigLink::Op op;
+        {
+          const int64_t now = MonotonicNs();
+          std::lock_guard lock(s_->mu);
+          if (s_->ops.empty()) break;
+          if (s_->ops.front().notBeforeNs > now) {
+            waitNs_ = std::min(waitNs_, s_->ops.front().notBeforeNs - now);
+            break;
+          }
+          op = std::move(s_->ops.front());
+          s_->ops.pop_front();
+        }
+        if (!connected_) continue;
+        // Hamlib 4.5 reads an answer byte by byte and sleeps 5 ms after each
+        // one while errno still says EAGAIN from before (a non-blocking read
+        // anywhere on this thread leaves it so): a call would take 40 ms, not 0.2.
+        errno = 0;
+        int code = RIG_OK;
+        if (op.kind == kMorse) {
+          code = rig_send_morse(rig_, RIG_VFO_CURR, op.text.c_str());
+        } else if (op.kind == kStop) {
+          code = rig_stop_morse(rig_, RIG_VFO_CURR);
+          if (code == -RIG_ENAVAIL || code == -RIG_ENIMPL) code = RIG_OK;  // it tried
+        } else {
+          value_t speed{};
+          speed.i = std::stoi(op.text);
+          code = rig_set_level(rig_, RIG_VFO_CURR, RIG_LEVEL_KEYSPD, speed);
+        }
+        if (!Call(code)) break;
+      }
+      SyncPtt(false);
+      ReadBack();
     }
-    syncPtt(false, MonotonicNs());
+    errno = 0;
+    if (connected_) rig_stop_morse(rig_, RIG_VFO_CURR);
+    CloseRig();
   }
-  errno = 0;
-  rig_stop_morse(rig, RIG_VFO_CURR);
-  if (socket >= 0) emergency::Unregister(socket);
-  rig_close(rig);
-  rig_cleanup(rig);
-  std::lock_guard lock(s->mu);
-  s->finished = true;
-  s->changed.notify_all();
+  if (rig_) rig_cleanup(rig_);
+  std::lock_guard lock(s_->mu);
+  s_->finished = true;
+  s_->changed.notify_all();
 }
 
 }  // namespace
@@ -209,7 +315,7 @@ Result RigLink::Open(const RigSetup& setup, std::unique_ptr<RigLink>* link) {
   auto shared = std::make_shared<Shared>();
   shared->wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (shared->wake < 0) return Result::FromErrno(Fault::Open, errno);
-  std::thread(Work, shared, setup, name).detach();
+  std::thread([shared, setup, name] { Worker(shared, setup, name).Run(); }).detach();
   std::unique_lock lock(shared->mu);
   if (!shared->changed.wait_for(lock, std::chrono::milliseconds(setup.answerMs),
                                 [&] { return shared->openDone; })) {
@@ -261,6 +367,7 @@ void RigLink::SetSpeed(int wpm) {
 
 void RigLink::Ptt(bool on) noexcept {
   shared_->pttUntil.store(on ? kForever : 0);
+  if (!on) shared_->offAsked.fetch_add(1);
   shared_->Wake();
 }
 
@@ -272,6 +379,12 @@ void RigLink::PttUntil(int64_t offAtNs) {
 bool RigLink::PttOn() const {
   const int64_t until = shared_->pttUntil.load();
   return until != 0 && MonotonicNs() < until;
+}
+
+std::optional<bool> RigLink::RadioPtt() const {
+  const int ptt = shared_->radioPtt.load();
+  if (ptt < 0) return std::nullopt;
+  return ptt != 0;
 }
 
 Result RigLink::Failure() const {

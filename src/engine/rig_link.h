@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/result.h"
@@ -20,6 +21,9 @@ struct RigSetup {
   std::string port = "localhost:4532";  // a device, or host:port for model 2
   int baud = 0;                         // 0: the model's own
   int answerMs = 3000;                  // how long opening may take
+  // PTT by CAT is ours: switched off first on every (re)open, read back for
+  // the TX lamp, and off again should the program die (guard.h).
+  bool ownsPtt = false;
   bool operator==(const RigSetup&) const = default;
 };
 
@@ -44,15 +48,22 @@ class RigLink : public PttRelay {
   // already holds may still be sent.
   void StopMorse();
   void SetSpeed(int wpm);
-  // From any thread, the timing thread included: never waits.
+  // From any thread, the timing thread included: never waits. Off is sent
+  // to the radio every time, whatever the link believes its PTT to be, and
+  // even after a failure: Esc must always reach a transmitter.
   void Ptt(bool on) noexcept override;
   // PTT on until offAtNs (monotonic), when the link's thread drops it by
   // itself; a later call moves the time.
   void PttUntil(int64_t offAtNs);
   bool PttOn() const;
+  // The radio's PTT as it last read it back (with setup.ownsPtt); empty
+  // before the first reading or while the connection is down.
+  std::optional<bool> RadioPtt() const;
 
   // The first thing the radio refused or the connection that failed,
-  // naming the rig; fine while it works.
+  // naming the rig; fine while it works. A connection that drops is opened
+  // again at once and PTT switched off before this says so; nothing more is
+  // sent through the link after a failure but PTT off.
   Result Failure() const;
   // "NET rigctl (localhost:4532)", "Elecraft K3 (/dev/ttyUSB0)".
   const std::string& Name() const { return name_; }

@@ -15,7 +15,11 @@ namespace {
 class SerialKeyLine : public KeyLine {
  public:
   SerialKeyLine(int fd, IoctlFn ioctl, LineChoice lines)
-      : fd_(fd), ioctl_(ioctl), key_(Bit(lines.key)), ptt_(Bit(lines.ptt)) {}
+      : fd_(fd),
+        ioctl_(ioctl),
+        key_(Bit(lines.key)),
+        ptt_(Bit(lines.ptt)),
+        registration_(emergency::Register(fd, emergency::Kind::Serial)) {}
   ~SerialKeyLine() override;
   Result SetKey(bool down) override;
   Result SetPtt(bool on) override;
@@ -29,6 +33,7 @@ class SerialKeyLine : public KeyLine {
   int fd_;
   IoctlFn ioctl_;
   int key_, ptt_;  // the modem-line bits; 0 for no line
+  emergency::Registration registration_;
 };
 
 }  // namespace
@@ -57,14 +62,13 @@ Result OpenSerialKeyLine(const std::string& device, std::unique_ptr<KeyLine>* li
   exclusive = true;
   int bits = TIOCM_DTR | TIOCM_RTS;
   if (ioctl(fd, TIOCMBIC, &bits) != 0) return fail(Result::FromErrno(Fault::Open, errno));
-  emergency::Register(fd, emergency::Kind::Serial);
   *line = std::make_unique<SerialKeyLine>(fd, ioctl, lines);
   return {};
 }
 
 SerialKeyLine::~SerialKeyLine() {
   AllUp();
-  emergency::Unregister(fd_);
+  emergency::Unregister(registration_);
   ioctl_(fd_, TIOCNXCL, nullptr);
   ::close(fd_);
 }

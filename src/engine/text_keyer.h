@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -47,6 +48,8 @@ class TextKeyer {
   virtual uint64_t HoldsDropped() = 0;
   // The process was stopped (Ctrl+Z) since the last Clear.
   virtual bool Interrupted() { return false; }
+  // With PTT by CAT, the radio's PTT as read back; empty otherwise.
+  virtual std::optional<bool> RadioPtt() { return std::nullopt; }
   // For the status bar: "WinKeyer 3.1 on /dev/ttyUSB0".
   virtual std::string Name() = 0;
 };

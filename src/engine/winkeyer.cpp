@@ -105,13 +105,14 @@ Result WinKeyer::Open(const std::string& device, const Setup& setup) {
     failure_ = {};
     waiting_.clear();
     inKeyer_.clear();
-    xoff_ = breakIn_ = brokeIn_ = holding_ = false;
+    xoff_ = breakIn_ = brokeIn_ = false;
+    hold_.Drop();
     tuneEndMs_ = -1;
     tuning_ = false;
     interrupted_ = false;
     stopsSeen_ = emergency::Stops();
     lastHeardMs_ = lastSentMs_ = NowMs();
-    emergency::Register(fd, emergency::Kind::WinKeyer);
+    registration_ = emergency::Register(fd, emergency::Kind::WinKeyer);
     // Each character echoed as it is sent: the host follows the key by it.
     Write(Bytes({kMode, kModeSerialEcho}));
   }
@@ -137,7 +138,7 @@ void WinKeyer::Close() {
     ::tcdrain(fd_);
   }
   DropAll();
-  emergency::Unregister(fd_);
+  emergency::Unregister(registration_);
   ::ioctl(fd_, TIOCNXCL, nullptr);
   ::close(fd_);
   ::close(wakeFd_);
@@ -164,9 +165,10 @@ void WinKeyer::Clear() {
   if (fd_ >= 0 && failure_.ok()) {
     Write(Bytes({kClearBuffer}));
     if (tuning_) Write(Bytes({kKeyImmediate, 0}));
-    if (holding_) Write(Bytes({kPttBuffered, 0}));
+    if (hold_.Held()) Write(Bytes({kPttBuffered, 0}));
   }
-  tuning_ = holding_ = false;
+  tuning_ = false;
+  hold_.Drop();
   tuneEndMs_ = -1;
   interrupted_ = brokeIn_ = false;
 }
@@ -216,16 +218,11 @@ void WinKeyer::HoldPtt(bool on, int limitMs) {
     std::lock_guard lock(mu_);
     CatchStop();
     if (fd_ < 0 || failure_.failed() || (on && interrupted_)) return;
-    holdLimitMs_ = std::max(limitMs, 0);
-    if (on) {
-      const emergency::LineChange change;
-      if (!change.Allowed()) return;
-      holdSinceMs_ = NowMs();
-      if (!holding_) Write(Bytes({kPttBuffered, 1}));
-    } else if (holding_) {
-      Write(Bytes({kPttBuffered, 0}));
-    }
-    holding_ = on;
+    const emergency::LineChange change;
+    if (on && !change.Allowed()) return;
+    const bool was = hold_.Held();
+    hold_.Ask(on, limitMs, NowMs());
+    if (hold_.Held() != was) Write(Bytes({kPttBuffered, hold_.Held() ? 1 : 0}));
   }
   Wake();
 }
@@ -315,6 +312,8 @@ void WinKeyer::EndUnits(size_t n) {
   inKeyer_.erase(inKeyer_.begin(), inKeyer_.begin() + static_cast<ptrdiff_t>(n));
   ended_ += n;
   lastSentMs_ = NowMs();
+  hold_.KeyDown();
+  hold_.KeyedUntil(lastSentMs_);
 }
 
 void WinKeyer::DropAll() {
@@ -328,7 +327,8 @@ void WinKeyer::Fail(int err, const char* words) {
   failure_ =
       words ? Result::Failed(Fault::Write, err, words) : Result::FromErrno(Fault::Write, err);
   DropAll();
-  tuning_ = holding_ = false;
+  tuning_ = false;
+  hold_.Drop();
 }
 
 void WinKeyer::CatchStop() {
@@ -337,7 +337,8 @@ void WinKeyer::CatchStop() {
   // The stop's handler cleared the keyer's buffer and keyed it up.
   stopsSeen_ = stops;
   DropAll();
-  tuning_ = holding_ = false;
+  tuning_ = false;
+  hold_.Drop();
   tuneEndMs_ = -1;
   interrupted_ = true;
   emergency::StopHandled(stops);
@@ -356,8 +357,7 @@ int64_t WinKeyer::SilenceLimitMs() const {
 int64_t WinKeyer::NextDeadlineMs() const {
   int64_t next = NowMs() + 1000;
   if (tuning_) next = std::min(next, tuneEndMs_);
-  if (holding_ && holdLimitMs_ > 0)
-    next = std::min(next, std::max(holdSinceMs_, lastSentMs_) + holdLimitMs_);
+  if (hold_.Held()) next = std::min(next, hold_.Deadline());
   if (!inKeyer_.empty()) next = std::min(next, lastHeardMs_ + SilenceLimitMs());
   return next;
 }
@@ -396,11 +396,9 @@ void WinKeyer::Run() {
       tuning_ = false;
       tuneEndMs_ = -1;
     }
-    if (holding_ && holdLimitMs_ > 0 && waiting_.empty() && inKeyer_.empty() &&
-        now >= std::max(holdSinceMs_, lastSentMs_) + holdLimitMs_) {
+    if (waiting_.empty() && inKeyer_.empty() && hold_.Expire(now)) {
       // Held with nothing sent for too long: a stuck transmitter, dropped.
       Write(Bytes({kPttBuffered, 0}));
-      holding_ = false;
       ++holdsDropped_;
     }
     // A keyer that said nothing since well past the longest character it

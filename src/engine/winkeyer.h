@@ -19,6 +19,8 @@
 #include <thread>
 
 #include "base/result.h"
+#include "engine/emergency.h"
+#include "engine/ptt_hold.h"
 #include "engine/text_keyer.h"
 
 namespace orvex::engine {
@@ -112,12 +114,11 @@ class WinKeyer : public TextKeyer {
   bool breakIn_ = false;      // the paddle is in use
   bool brokeIn_ = false;      // it broke in since the last Clear
   int64_t tuneEndMs_ = -1;    // key up then
-  bool holding_ = false;
-  int64_t holdLimitMs_ = 0;
-  int64_t holdSinceMs_ = 0;
-  int64_t lastHeardMs_ = 0;  // the keyer last said anything
-  int64_t lastSentMs_ = 0;   // a character last ended
+  PttHold hold_;              // a logger's hold of PTT, in ms
+  int64_t lastHeardMs_ = 0;   // the keyer last said anything
+  int64_t lastSentMs_ = 0;    // a character last ended
   Result failure_;
+  emergency::Registration registration_;
   uint32_t stopsSeen_ = 0;
   std::atomic<bool> tuning_{false};
   std::atomic<bool> interrupted_{false};

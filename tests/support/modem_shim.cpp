@@ -103,6 +103,9 @@ extern "C" int ioctl(int fd, unsigned long request, ...) {
   do {
     after = request == TIOCMBIS ? (before | bits) : request == TIOCMBIC ? (before & ~bits) : bits;
   } while (!g_bits.compare_exchange_weak(before, after));
-  if (before != after) Record(before, after);
+  // The state is written on every switch, changed or not: a process forked
+  // before the lines moved (the program's guard) knows nothing of them, and
+  // what it sets is the state all the same.
+  Record(before, after);
   return 0;
 }

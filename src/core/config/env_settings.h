@@ -49,6 +49,9 @@ struct EnvSettings {
   // "127.0.0.1:6789" (this computer only); empty: they cannot.
   Text NetKeyer;
   int16_t NetPttLimit{};  // s a logger's hold of PTT may last with nothing keyed
+  // s a sender that keeps telling it keys (another Orvex) may fall silent
+  // before what it started here is ended
+  int16_t NetSilenceLimit{};
   // Placement in twips. 32 bits wide: a 16-bit twip count ends 2,184 pixels
   // from the screen origin, short of a 4K screen or a second monitor.
   int32_t PacketTop{};  // negative: no saved placement

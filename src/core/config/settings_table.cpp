@@ -93,6 +93,7 @@ const Setting kTable[] = {
     {.key = "CutNumbers", .field = &EnvSettings::CutNumbers, .how = Written::Text, .onlyWith = &EnvSettings::CutNumbers, .check = CheckCutNumbers},
     {.key = "NetKeyer", .field = &EnvSettings::NetKeyer, .how = Written::Text, .onlyWith = &EnvSettings::NetKeyer, .check = CheckNetKeyerEntry},
     {.key = "NetPttLimit", .field = &EnvSettings::NetPttLimit, .number = 30, .onlyChanged = true, .limits = kNetPttLimits, .fileLimited = true, .label = "Logger PTT limit"},
+    {.key = "NetSilenceLimit", .field = &EnvSettings::NetSilenceLimit, .number = 3, .onlyChanged = true, .limits = kNetSilenceLimits, .fileLimited = true, .label = "Keyer silence limit"},
     {.key = "MsgCW", .field = &EnvSettings::MsgCW, .how = Written::Numbered},  // MsgCW1 to MsgCW8
     {.key = "PacketTop", .field = &EnvSettings::PacketTop, .number = -1},
     {.key = "PacketLeft", .field = &EnvSettings::PacketLeft},

@@ -25,11 +25,12 @@ struct Limits {
   int hi = INT_MAX;
   bool Holds(long long v) const { return v >= lo && v <= hi; }
 };
-inline constexpr Limits kSpeedLimits{1, 99};      // words per minute
-inline constexpr Limits kToneLimits{0, 9999};     // Hz
-inline constexpr Limits kPttLeadLimits{0, 500};   // ms before the first element
-inline constexpr Limits kPttTailLimits{0, 3000};  // ms after the last
-inline constexpr Limits kNetPttLimits{1, 3600};   // s a logger may hold PTT without keying
+inline constexpr Limits kSpeedLimits{1, 99};         // words per minute
+inline constexpr Limits kToneLimits{0, 9999};        // Hz
+inline constexpr Limits kPttLeadLimits{0, 500};      // ms before the first element
+inline constexpr Limits kPttTailLimits{0, 3000};     // ms after the last
+inline constexpr Limits kNetPttLimits{1, 3600};      // s a logger may hold PTT without keying
+inline constexpr Limits kNetSilenceLimits{1, 3600};  // s a telling sender may fall silent
 inline constexpr Limits kRigModelLimits{1, 99999};
 inline constexpr Limits kWeightLimits{10, 90};     // percent; 50 is plain timing
 inline constexpr Limits kFarnsworthLimits{0, 99};  // overall WPM; 0 is off

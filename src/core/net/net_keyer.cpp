@@ -1,12 +1,20 @@
 #include "core/net/net_keyer.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "base/text.h"
 #include "core/net/net_request.h"
 #include "core/sending/morse_table.h"
 
 namespace orvex {
+namespace {
+
+bool Same(const NetPeer& a, const NetPeer& b) {
+  return a.length == b.length && std::memcmp(&a.address, &b.address, a.length) == 0;
+}
+
+}  // namespace
 
 NetKeyer::NetKeyer(const Parts& parts) : p_(parts) {
   for (int c = 0; c < 256; ++c)
@@ -22,6 +30,12 @@ NetKeyer::NetKeyer(const Parts& parts) : p_(parts) {
 void NetKeyer::Handle(std::string_view datagram, const NetPeer& from) {
   ++counts_.requests;
   const NetRequest request = ParseNetRequest(datagram);
+  // ESC k: watch this sender; ESC k0, or its abort or reset: it is done.
+  const bool k = request.command && request.name == 'k';
+  Heard(from, k && request.argument != "0");
+  if ((k && request.argument == "0") ||
+      (request.command && (request.name == '4' || request.name == '0')))
+    Forget(from);
   if (request.command)
     Command(request.name, request.argument, from);
   else
@@ -117,6 +131,7 @@ void NetKeyer::Command(char name, std::string_view argument, const NetPeer& from
       if (!p_.control.Exit()) Ignored();
       return;
     case '6':  // word mode: characters go out as they come, which they do anyway
+    case 'k':  // the sender keeps telling (Heard)
       return;
     case '7':
       if (const auto w = NetNumber(argument, -50, 50)) {
@@ -146,7 +161,10 @@ void NetKeyer::Command(char name, std::string_view argument, const NetPeer& from
       break;
     case 'd':
       if (const auto ms = NetNumber(argument, 0, 1'000'000)) {
-        p_.keyer.PttTiming(static_cast<int16_t>(std::min(*ms, kMaxNetPttLeadMs)), s.CWPttTail);
+        // This station's own lead is its safety (an amplifier's relays):
+        // a request may lengthen it, never shorten it.
+        const int lead = std::max<int>(s.CWPttLead, std::min(*ms, kPttLeadLimits.hi));
+        p_.keyer.PttTiming(static_cast<int16_t>(lead), s.CWPttTail);
         return;
       }
       break;
@@ -254,7 +272,40 @@ void NetKeyer::Key(const Item& item) {
   }
 }
 
+void NetKeyer::Heard(const NetPeer& from, bool tells) {
+  const int64_t now = p_.send.Time().MonotonicMs();
+  for (Teller& t : tellers_)
+    if (Same(t.peer, from)) {
+      t.heardMs = now;
+      return;
+    }
+  if (tells) tellers_.push_back({from, now});
+}
+
+void NetKeyer::Forget(const NetPeer& from) {
+  std::erase_if(tellers_, [&](const Teller& t) { return Same(t.peer, from); });
+}
+
+void NetKeyer::CheckSilence() {
+  const int64_t now = p_.send.Time().MonotonicMs();
+  const int64_t limitMs = int64_t{p_.send.Settings().NetSilenceLimit} * 1000;
+  const auto silent = std::find_if(tellers_.begin(), tellers_.end(),
+                                   [&](const Teller& t) { return now - t.heardMs >= limitMs; });
+  if (silent == tellers_.end()) return;
+  tellers_.erase(silent);
+  if (!Busy() && p_.keyer.Pending() == 0 && p_.keyer.Active() == 0) return;
+  // Gone without a word (killed, its link cut): nothing it started goes on.
+  p_.send.Stop();
+  p_.keyer.HoldPtt(0);
+  p_.attention.Failed(
+      "Keying from a logger",
+      Result::Refused("A keyer that keys through here went silent for " +
+                      std::to_string(p_.send.Settings().NetSilenceLimit) +
+                      " s: what it was sending is stopped and PTT is down (NetSilenceLimit)."));
+}
+
 void NetKeyer::Poll() {
+  CheckSilence();
   if (const uint64_t dropped = p_.keyer.HoldsDropped(); dropped != holdsDropped_) {
     holdsDropped_ = dropped;
     p_.attention.Failed(
@@ -275,6 +326,11 @@ void NetKeyer::Poll() {
 
 int64_t NetKeyer::NextWakeMs() {
   if (!Busy()) return -1;
+  if (items_.empty() && due_.empty()) {  // only a sender to watch
+    int64_t first = INT64_MAX;
+    for (const Teller& t : tellers_) first = std::min(first, t.heardMs);
+    return first + int64_t{p_.send.Settings().NetSilenceLimit} * 1000;
+  }
   // The keyer's next change first, then whether a reply is due already: the
   // element a reply waits for may end between the two, and then the next
   // change is a whole gap away.

@@ -16,6 +16,7 @@
 #include <deque>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/config/env_settings.h"
 #include "core/config/settings_table.h"
@@ -28,7 +29,6 @@ namespace orvex {
 // What the protocol lets a logger ask for.
 inline constexpr Limits kNetSpeedLimits{4, 60};   // words per minute
 inline constexpr Limits kNetToneLimits{0, 4000};  // Hz; 0 is no sidetone
-inline constexpr int kMaxNetPttLeadMs = 50;
 
 // Where a request came from, and where its reply goes.
 struct NetPeer {
@@ -72,8 +72,9 @@ class NetKeyer : public KeyedSource {
   void Handle(std::string_view datagram, const NetPeer& from);
   // Sends the replies whose text has been keyed.
   void Poll();
-  // Text or a reply is waiting: the caller services it at NextWakeMs.
-  bool Busy() const { return !items_.empty() || !due_.empty(); }
+  // Text or a reply is waiting, or a sender that keeps telling is watched:
+  // the caller services it at NextWakeMs.
+  bool Busy() const { return !items_.empty() || !due_.empty() || !tellers_.empty(); }
   // When the caller must service it next (ms, monotonic): as the keyer's
   // next element ends while text or a reply waits (0: a reply is due now);
   // -1 when nothing waits or the keyer has nothing under way (the caller's
@@ -115,6 +116,12 @@ class NetKeyer : public KeyedSource {
   void Key(const Item& item);
   void Speed(int wpm);
   void Ignored() { ++counts_.ignored; }
+  // A sender that keeps telling (ESC k, as another Orvex keying through
+  // this one does at least once a second): heard from now; silent for
+  // NetSilenceLimit, what it keys, tunes or holds here is ended.
+  void Heard(const NetPeer& from, bool tells);
+  void Forget(const NetPeer& from);
+  void CheckSilence();
   // Text that cannot be keyed now (the port failed, or the process was
   // stopped): nothing queued, and every reply it owed answered "break" at
   // once, so the logger neither waits nor takes it as sent.
@@ -132,6 +139,11 @@ class NetKeyer : public KeyedSource {
   Answer h_;
   int weighting_ = 0;
   uint64_t lastDown_ = 0;  // the mark just after this source's last key-down
+  struct Teller {
+    NetPeer peer;
+    int64_t heardMs;
+  };
+  std::vector<Teller> tellers_;
   Counts counts_;
 };
 

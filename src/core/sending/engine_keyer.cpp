@@ -66,9 +66,11 @@ Result EngineKeyer::Open(int16_t port, const Wiring& wiring) {
   const bool ownTiming =
       wiring.keyer == KeyerKind::Line || (wiring.keyer == KeyerKind::WinKeyer && port == 0);
   const bool pttByCat = wiring.lines.ptt == engine::SerialLine::Rig;
+  engine::RigSetup rig = wiring.rig;
+  rig.ownsPtt = pttByCat;
   Result opened;
   if (wiring.keyer == KeyerKind::Rig || (ownTiming && pttByCat && port != 0))
-    opened = engine::RigLink::Open(wiring.rig, &link);
+    opened = engine::RigLink::Open(rig, &link);
   if (!opened.ok()) return opened;
   if (ownTiming) {
     if (opened = OpenEngine(port, wiring.lines, std::move(link)); !opened.ok()) return opened;
@@ -150,6 +152,14 @@ uint64_t EngineKeyer::Ended() {
 void EngineKeyer::KeyLine(int16_t on) {
   keyLine_ = on != 0;
   engine_.SetKeyLine(on != 0);
+}
+
+bool EngineKeyer::OnAir() {
+  // PTT by CAT: what the radio says, once it has said anything.
+  const std::optional<bool> radio = pttLink_ ? pttLink_->RadioPtt()
+                                    : text_  ? text_->RadioPtt()
+                                             : std::nullopt;
+  return radio ? *radio : Active() != 0;
 }
 
 int16_t EngineKeyer::Active() {

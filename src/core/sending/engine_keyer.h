@@ -55,6 +55,7 @@ class EngineKeyer : public Keyer {
   }
   Text Name() override;
   uint64_t BreakIns() override { return text_ ? text_->BreakIns() : 0; }
+  bool OnAir() override;
 
  private:
   // The engine on port with lines, PTT relayed to link when it has one.

@@ -94,7 +94,7 @@ class SendPath : private FileCommandHandler, private LineExpander {
   // until something is sent again.
   bool PaddleStopped() const { return paddleStopped_; }
   // The transmitter is on: PTT up (lead and tail included) or the key down.
-  bool Transmitting() { return keyer_.Active() != 0; }
+  bool Transmitting() { return keyer_.OnAir(); }
   // A key was typed: the line's first character goes out now when the
   // keyer is idle, not at the next tick. While it keys, the tick takes the
   // next one as before, so what is typed ahead stays editable.
@@ -120,6 +120,7 @@ class SendPath : private FileCommandHandler, private LineExpander {
   const Text& HisCall() const { return hisCall_; }
   void SetHisCall(const Text& call) { hisCall_ = call; }  // never saved
   const EnvSettings& Settings() const { return settings_; }
+  Clock& Time() { return clock_; }
   // The queue, for what waits in it and the tests of its pump.
   const SendQueue& Queue() const { return queue_; }
   SendQueue& Queue() { return queue_; }

@@ -40,8 +40,9 @@ class RigKeyerTest : public ::testing::Test {
              port_.substr(10).c_str(), "-vvvvv", nullptr);
       _exit(127);
     }
-    ASSERT_TRUE(Within(5000, [&] { return RigLink::Open({.port = port_}, &link_).ok(); }))
-        << "rigctld (libhamlib-utils) did not start";
+    ASSERT_TRUE(Within(5000, [&] {
+      return RigLink::Open({.port = port_, .ownsPtt = true}, &link_).ok();
+    })) << "rigctld (libhamlib-utils) did not start";
     keyer_ = std::make_unique<RigKeyer>(std::move(link_), true);
     keyer_->SetSpeed(60);  // 20 ms a unit: a letter is shorter than the radio is kept ahead
     keyer_->SetPttTiming(50, 100);
@@ -120,6 +121,16 @@ TEST_F(RigKeyerTest, ARigctldThatDiesOrIsNotThereIsNamedWithTheCause) {
   EXPECT_TRUE(refused.failed());
   EXPECT_TRUE(orvex::test::Contains(refused.text(), "NET rigctl (" + port_ + "): "))
       << refused.text();
+}
+
+// With PTT by CAT the lamp shows the radio's PTT as read back, whoever
+// switched it, and Esc sends PTT off whatever the link believes it to be.
+TEST_F(RigKeyerTest, TheLampReadsTheRadiosPttAndEscAlwaysSwitchesItOff) {
+  EXPECT_TRUE(Within(2000, [&] { return keyer_->RadioPtt() == false; }));
+  ASSERT_EQ(std::system(("rigctl -m 2 -r " + port_ + " T 1").c_str()), 0);
+  EXPECT_TRUE(Within(2000, [&] { return keyer_->RadioPtt() == true; })) << "not read back";
+  keyer_->Clear();
+  EXPECT_TRUE(Within(1000, [&] { return !PttOn(); })) << "Esc left the radio transmitting";
 }
 
 // Orvex's own timing keys the port's line; PTT goes over CAT, by the lead

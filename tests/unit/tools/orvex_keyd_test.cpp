@@ -150,34 +150,37 @@ TEST_F(Keyd, ListensWhereTheFilesNetKeyerSaysWhenNotToldOtherwise) {
 }
 
 // PTT held by command and with its lead, and tune, on the port's lines; a
-// hold with nothing keyed ends at its limit, and the log says so.
+// hold with nothing keyed ends at its limit, counted from the first hold
+// however often a logger repeats it, and the log says so. A logger may
+// lengthen this station's PTT lead, never shorten it.
 TEST_F(Keyd, PttHoldLeadLimitAndTuneOnThePort) {
+  test::WriteFile(ini, "CWSpeed=30\r\nCWPttLead=100\r\n");
   args += " --ptt-limit 1";
   StartOnLines();
   Send(Esc("a1"));
   std::this_thread::sleep_for(200ms);
   Send(Esc("a0"));
-  Send(Esc("d900"));  // taken as 50 ms
+  Send(Esc("d0"));  // the station's own 100 ms stay
   Send("e");
   Keyed(lines);
   Send(Esc("c1"));
   std::this_thread::sleep_for(1500ms);
-  Send(Esc("a1"));  // and left held
-  std::this_thread::sleep_for(1200ms);
+  for (int i = 0; i < 5; ++i, std::this_thread::sleep_for(400ms)) Send(Esc("a1"));
   const auto changes = Keyed(lines);
   std::string what;
   for (const Change& c : changes) what += c.what + ",";
   ASSERT_EQ(what, "RTS 1,RTS 0,RTS 1,DTR 1,DTR 0,RTS 0,RTS 1,DTR 1,DTR 0,RTS 0,RTS 1,RTS 0,");
   EXPECT_NEAR((changes[1].us - changes[0].us) / 1000.0, 200, 50);     // held until released
-  EXPECT_NEAR((changes[3].us - changes[2].us) / 1000.0, 50, 3);       // the lead
+  EXPECT_NEAR((changes[3].us - changes[2].us) / 1000.0, 100, 3);      // the lead
   EXPECT_NEAR((changes[8].us - changes[7].us) / 1000.0, 1000, 20);    // tune
   EXPECT_NEAR((changes[11].us - changes[10].us) / 1000.0, 1000, 50);  // the limit
   EXPECT_TRUE(test::Contains(Err(), "A logger held PTT on for 1 s without keying anything"));
 }
 
 // Another Orvex keying through this one (CWKeyer=Remote): its text, then
-// its tune, on this daemon's lines.
+// its tune, on this daemon's lines, with this station's own PTT lead.
 TEST_F(Keyd, KeysWhatAnotherOrvexHandsItAndTunesForIt) {
+  test::WriteFile(ini, "CWSpeed=30\r\nCWPttLead=300\r\n");
   StartOnLines();
   test::WriteFile(dir.File("far.ini"), "CWKeyer=Remote\r\nRemoteKeyer=127.0.0.1:" + port + "\r\n");
   for (const std::string& what : {std::string("--text E"), std::string("--tune 1")})
@@ -192,6 +195,8 @@ TEST_F(Keyd, KeysWhatAnotherOrvexHandsItAndTunesForIt) {
   for (const Change& c : changes) what += c.what + ",";
   ASSERT_EQ(what, "RTS 1,DTR 1,DTR 0,RTS 0,RTS 1,DTR 1,DTR 0,RTS 0,");
   EXPECT_NEAR((changes[6].us - changes[5].us) / 1000.0, 1000, 20);  // the tune
+  // This station's own PTT lead, though the other asks for none.
+  EXPECT_NEAR((changes[1].us - changes[0].us) / 1000.0, 300, 5);
 }
 
 // Ctrl+Z with PTT held: the lines are up while the daemon is stopped, and
