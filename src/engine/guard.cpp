@@ -56,8 +56,8 @@ void WriteAll(int fd, const char* bytes, size_t n) {
   [[maybe_unused]] ssize_t written = ::write(fd, bytes, n);
 }
 
-// rigctld at host:port, on a connection of the guard's own: the program's
-// may have been cut, or be in the middle of a command.
+}  // namespace
+
 void RigctldSafe(const std::string& where, bool ptt) {
   const size_t colon = where.rfind(':');
   std::string host = colon == std::string::npos ? where : where.substr(0, colon);
@@ -102,6 +102,8 @@ void RigctldSafe(const std::string& where, bool ptt) {
     Pause(300);
   }
 }
+
+namespace {
 
 // A radio Hamlib opens itself: now that the program is gone its port is
 // free for the guard to open.

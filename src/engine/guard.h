@@ -45,4 +45,10 @@ void Release(int id);
 // is PTT switched off: another program of the station may be transmitting).
 std::string RigDetail(int model, const std::string& port, int baud, bool ownsPtt);
 
+// The radio's keyer stopped and, with ptt, PTT off at the rigctld at
+// where (host:port), on a connection of its own: the program's may have
+// been cut, or be in the middle of a command. Waits for the answers (a
+// second at most each).
+void RigctldSafe(const std::string& where, bool ptt);
+
 }  // namespace orvex::engine::guard

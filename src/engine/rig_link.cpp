@@ -158,7 +158,10 @@ bool Worker::Reconnect() {
 bool Worker::Call(int code) {
   if (code == RIG_OK) return true;
   if (ConnectionLost(code)) {
-    // Opened again at once, PTT off first, then the operator is told.
+    // PTT off first, on a connection of its own (Hamlib's network client
+    // takes a quarter of a second to open), then opened again, then the
+    // operator is told.
+    if (setup_.model == 2 && setup_.ownsPtt) guard::RigctldSafe(setup_.port, true);
     Reconnect();
     if (!connected_) nextRetryNs_ = MonotonicNs() + 500'000'000;
   }
@@ -233,12 +236,15 @@ void Worker::Run() {
   s_->changed.notify_all();
   if (opened.ok()) {
     for (;;) {
-      pollfd p{s_->wake, POLLIN, 0};
-      ::poll(&p, 1,
-             static_cast<int>(std::clamp<int64_t>((waitNs_ + 999'999) / 1'000'000, 0, 1000)));
+      // The connection to rigctld is watched too: a cut is seen as it
+      // happens, not at the next call.
+      const int socket = connected_ && setup_.model == 2 ? rig_->state.rigport.fd : -1;
+      pollfd p[2] = {{s_->wake, POLLIN, 0}, {socket, POLLRDHUP, 0}};
+      ::poll(p, 2, static_cast<int>(std::clamp<int64_t>((waitNs_ + 999'999) / 1'000'000, 0, 1000)));
       uint64_t drained = 0;
-      if (p.revents & POLLIN) [[maybe_unused]]
+      if (p[0].revents & POLLIN) [[maybe_unused]]
         ssize_t n = ::read(s_->wake, &drained, sizeof drained);
+      if (p[1].revents & (POLLRDHUP | POLLHUP | POLLERR)) Call(-RIG_EIO);
       waitNs_ = 1'000'000'000;
       bool stop = false;
       {
