@@ -24,8 +24,10 @@
 #include "core/sending/engine_keyer.h"
 #include "core/sending/send_path.h"
 #include "core/sending/ticker.h"
+#include "engine/device_names.h"
 #include "engine/emergency.h"
 #include "engine/guard.h"
+#include "engine/key_line.h"
 #include "engine/keyer_engine.h"
 #include "engine/outputs.h"
 #include "tool_loop.h"
@@ -78,22 +80,40 @@ class Daemon : public NetControl {
       : send_(send), settings_(settings), exitAllowed_(exitAllowed) {}
   bool Exit() override { return exitAllowed_; }
   bool SetDevice(std::string_view name) override {
-    int16_t code = 0;
-    if (const Result parsed = ParseCWPort(Utf8ToCp1252(name), &code); !parsed.ok()) {
-      std::fprintf(stderr, "orvex-keyd: keying device: %s\n", Cp1252ToUtf8(parsed.text()).c_str());
+    const std::string device = DeviceNamed(std::string(name));
+    const engine::PortKind kind = device.rfind("/dev/parport", 0) == 0 ? engine::PortKind::Parallel
+                                                                       : engine::PortKind::Serial;
+    // Keying is never switched off by request, and nothing is written to a
+    // device (nor its settings changed) before it has shown itself a port.
+    Result probed = device.empty() ? Result::Refused("keying is not switched off by request")
+                                   : engine::ProbePort(device, kind);
+    if (!probed.ok()) {
+      std::fprintf(stderr, "orvex-keyd: keying device %s: %s\n", std::string(name).c_str(),
+                   Cp1252ToUtf8(probed.Description()).c_str());
       return false;
     }
     // The port keying now stays when the new one cannot be opened.
     const Text before = settings_.CWPort;
+    int16_t code = 0;
+    ParseCWPort(Utf8ToCp1252(name), &code);
     settings_.CWPort = Utf8ToCp1252(name);
     if (send_.SwitchPort(code).ok()) {
       portCode_ = code;
       return true;
     }
     settings_.CWPort = before;
+    ParseCWPort(before, &code);  // the device path it names, again
     return false;
   }
   int16_t PortCode() const { return portCode_; }
+  // The device a port name or path stands for, without taking it as the
+  // port in use; empty for None and names that are no port.
+  static std::string DeviceNamed(const std::string& name) {
+    if (!name.empty() && name[0] == '/') return name;
+    int16_t code = 0;
+    if (!ParseCWPort(Utf8ToCp1252(name), &code).ok() || code == 0) return {};
+    return engine::DeviceForPort(code);
+  }
   void SetPortCode(int16_t code) { portCode_ = code; }
 
  private:

@@ -84,13 +84,18 @@ std::optional<double> ParseNumber(std::string_view text) {
 }
 
 bool IsNumberInRange(std::string_view text, int16_t lower, int16_t upper, int16_t* number) {
+  long long value = 0;
+  if (!WholeNumber(text, INT16_MIN, INT16_MAX, &value)) return false;
+  if (number) *number = static_cast<int16_t>(value);
+  return lower <= value && value <= upper;
+}
+
+bool WholeNumber(std::string_view text, long long lower, long long upper, long long* number) {
   const auto parsed = ParseNumber(text);
   if (!parsed) return false;
-  const auto rounded = RoundHalfEven(*parsed, INT16_MIN, INT16_MAX);
-  if (!rounded) return false;
-  const auto value = static_cast<int16_t>(*rounded);
-  if (number) *number = value;
-  return lower <= value && value <= upper;
+  const auto rounded = RoundHalfEven(*parsed, lower, upper);
+  if (rounded && number) *number = *rounded;
+  return rounded.has_value();
 }
 
 Text GroupedNumber(long long value) {

@@ -16,6 +16,9 @@ namespace orvex {
 // number is handed back in *number (also when it lies outside the bounds);
 // for text that is no number, or one beyond 16 bits, *number is untouched.
 bool IsNumberInRange(std::string_view text, int16_t lower, int16_t upper, int16_t* number);
+// The same check for a setting of any width: the rounded number within
+// [lower, upper] into *number; false (and *number untouched) otherwise.
+bool WholeNumber(std::string_view text, long long lower, long long upper, long long* number);
 
 // The whole text as a number (blanks around it allowed), unrounded;
 // nullopt when it is not one.

@@ -109,6 +109,8 @@ namespace {
 // free for the guard to open.
 void HamlibSafe(int model, const std::string& port, int baud, bool ptt) {
   rig_set_debug(RIG_DEBUG_NONE);
+  rig_load_all_backends();
+  if (!rig_get_caps(static_cast<rig_model_t>(model))) return;  // rig_init would end the guard
   RIG* rig = rig_init(static_cast<rig_model_t>(model));
   if (!rig) return;
   auto conf = [rig](const char* key, const std::string& value) {

@@ -1,5 +1,7 @@
 #include "engine/key_line.h"
 
+#include <fcntl.h>
+#include <linux/ppdev.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -42,6 +44,18 @@ Result CheckPortDevice(const std::string& device, PortKind kind) {
   const std::string cls = DeviceClass(st.st_rdev);
   if (pseudo || cls == (kind == PortKind::Serial ? "tty" : "ppdev")) return {};
   return refused;
+}
+
+Result ProbePort(const std::string& device, PortKind kind, IoctlFn ioctl) {
+  if (Result fits = CheckPortDevice(device, kind); !fits.ok()) return fits;
+  const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return Result::FromErrno(Fault::Open, errno);
+  int answer = 0;
+  const bool port = ioctl(fd, kind == PortKind::Serial ? TIOCMGET : PPGETMODE, &answer) == 0;
+  ::close(fd);
+  if (port) return {};
+  return Result::Failed(Fault::Open, ENOTTY,
+                        kind == PortKind::Serial ? "not a serial port" : "not a parallel port");
 }
 
 }  // namespace orvex::engine

@@ -68,5 +68,9 @@ enum class PortKind { Serial, Parallel };
 // terminal, a regular file, a pipe or a block device. The open port then
 // proves itself by answering the modem-line or ppdev ioctls.
 Result CheckPortDevice(const std::string& device, PortKind kind);
+// The same, and the device opened and asked, without writing or switching
+// anything, whether it is such a port (modem lines, or ppdev's mode): a
+// pseudo-terminal without modem lines (a terminal session) is not.
+Result ProbePort(const std::string& device, PortKind kind, IoctlFn ioctl = SystemIoctl);
 
 }  // namespace orvex::engine

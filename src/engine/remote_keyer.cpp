@@ -1,10 +1,12 @@
 #include "engine/remote_keyer.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 #include "base/clock.h"
 
@@ -13,12 +15,26 @@ namespace {
 
 // Past the character's own time, how long the far end may take to answer.
 constexpr int64_t kAnswerNs = 3'000'000'000;
+// A numbered character unanswered this long past its own time is sent
+// again: the request or its reply was lost.
+constexpr int64_t kAgainNs = 250'000'000;
 // While it keys, tunes or holds PTT for us, the far end hears from us at
 // least this often (a keep-keying request when nothing else goes): an
 // orvex-keyd there ends what it does for a sender that falls silent.
 constexpr int64_t kTellNs = 700'000'000;
+// The far end keys a tune after its own PTT lead (up to half a second) and
+// says nothing when it is done.
+constexpr int64_t kMostLeadNs = 500'000'000;
 
 }  // namespace
+
+RemoteKeyer::RemoteKeyer(int fd, std::string address)
+    : fd_(fd),
+      address_(std::move(address)),
+      // Numbers start anywhere: a far end that still remembers another
+      // sender's from this address and port must not take ours for repeats.
+      seq_(static_cast<uint64_t>(MonotonicNs() / 1000) % 1'000'000'000),
+      registration_(emergency::Register(fd, emergency::Kind::FarKeyer)) {}
 
 Result RemoteKeyer::Open(const sockaddr* peer, socklen_t length, std::string name,
                          std::unique_ptr<RemoteKeyer>* keyer) {
@@ -29,7 +45,22 @@ Result RemoteKeyer::Open(const sockaddr* peer, socklen_t length, std::string nam
     ::close(fd);
     return Result::FromErrno(Fault::Open, err);
   }
-  keyer->reset(new RemoteKeyer(fd, std::move(name)));
+  std::unique_ptr<RemoteKeyer> made(new RemoteKeyer(fd, std::move(name)));
+  // An orvex-keyd answers the probe at once; another daemon ignores it.
+  for (int attempt = 0; attempt < 3 && !made->numbered_; ++attempt) {
+    made->Command('s');
+    pollfd in{fd, POLLIN, 0};
+    char reply[64];
+    for (int64_t end = MonotonicNs() + 50'000'000; !made->numbered_;) {
+      const int64_t left = (end - MonotonicNs()) / 1'000'000;
+      if (left <= 0 || ::poll(&in, 1, static_cast<int>(left)) != 1) break;
+      const ssize_t n = ::recv(fd, reply, sizeof reply, 0);
+      if (n < 0 && errno == ECONNREFUSED)
+        return Result::Failed(Fault::Open, ECONNREFUSED, "nothing listens there");
+      made->numbered_ = n == 3 && std::string_view(reply, 3) == "s\r\n";
+    }
+  }
+  *keyer = std::move(made);
   return {};
 }
 
@@ -60,15 +91,18 @@ void RemoteKeyer::Send(std::string_view what, int units) {
 }
 
 void RemoteKeyer::Drop() {
-  ended_ += waiting_.size() + inFlight_.size();
+  // Not sent: counted as ended only at the send path's stop (Clear), so
+  // that what the echo shows as sent is what the far end answered.
+  dropped_ += waiting_.size();
   waiting_.clear();
-  inFlight_.clear();
+  inFlight_ = false;
 }
 
 void RemoteKeyer::Clear() {
   Advance();
-  stale_ += static_cast<int>(inFlight_.size());  // each is answered once: "break"
+  if (inFlight_) ++seq_;  // its reply, should it still come, is not the next one's
   Drop();
+  ended_ += std::exchange(dropped_, 0);
   tuneEndNs_ = 0;
   hold_.Drop();  // the abort ends the far end's hold too
   Command('4');
@@ -91,9 +125,7 @@ void RemoteKeyer::SetPttTiming(int leadMs, int) {
 void RemoteKeyer::Tune(int ms) {
   const int seconds = std::clamp((ms + 999) / 1000, 1, 10);  // what the protocol takes
   Command('c', std::to_string(seconds));
-  // The far end keys the tune after its own PTT lead (up to half a second),
-  // and says nothing when it is done: it counts as tuning until then.
-  tuneEndNs_ = MonotonicNs() + int64_t{seconds} * 1'000'000'000 + 500'000'000;
+  tuneEndNs_ = MonotonicNs() + int64_t{seconds} * 1'000'000'000 + kMostLeadNs;
 }
 
 void RemoteKeyer::HoldPtt(bool on, int limitMs) {
@@ -105,7 +137,7 @@ void RemoteKeyer::HoldPtt(bool on, int limitMs) {
 int RemoteKeyer::Pending() {
   Advance();
   const bool tuning = !failure_.failed() && MonotonicNs() < tuneEndNs_;  // counts as one
-  return static_cast<int>(waiting_.size() + inFlight_.size()) + (tuning ? 1 : 0);
+  return static_cast<int>(waiting_.size()) + (tuning ? 1 : 0);
 }
 
 uint64_t RemoteKeyer::Ended() {
@@ -120,6 +152,34 @@ void RemoteKeyer::Fail(int err, const std::string& words) {
   Drop();
 }
 
+void RemoteKeyer::SendInFlight(int64_t now) {
+  const Char& c = waiting_.front();
+  if (numbered_)
+    Command('s', std::to_string(seq_) + " " + c.what);
+  else
+    Request(c.what + "^");
+  againNs_ = now + c.units * unitNs_ + kAgainNs;
+}
+
+void RemoteKeyer::Answer(std::string_view reply, int64_t now) {
+  if (reply == "break\r\n") {
+    if (inFlight_) Fail(EIO, "it answered break: it is not keying");
+    return;
+  }
+  // Only the reply the character in flight waits for: a late one for a
+  // character a stop dropped, or a duplicate, is not the next one's.
+  const std::string expected = numbered_   ? "s" + std::to_string(seq_) + "\r\n"
+                               : inFlight_ ? waiting_.front().what + "\r\n"
+                                           : std::string();
+  if (!inFlight_ || reply != expected) return;
+  waiting_.pop_front();
+  inFlight_ = false;
+  ++seq_;
+  ++ended_;
+  hold_.KeyDown();
+  hold_.KeyedUntil(now);
+}
+
 void RemoteKeyer::Advance() {
   const int64_t now = MonotonicNs();
   char reply[300];
@@ -129,36 +189,26 @@ void RemoteKeyer::Advance() {
       if (errno == ECONNREFUSED) Fail(errno, "nothing listens there");
       break;
     }
-    heardNs_ = now;
-    if (stale_ > 0) {
-      --stale_;
-    } else if (std::string_view(reply, static_cast<size_t>(n)) == "break\r\n") {
-      Fail(EIO, "it answered break: it is not keying");
-    } else if (!inFlight_.empty()) {
-      inFlight_.pop_front();
-      ++ended_;
-      hold_.KeyDown();
-      hold_.KeyedUntil(now);
-    }
+    Answer({reply, static_cast<size_t>(n)}, now);
   }
   if (failure_.failed()) return;
-  if (inFlight_.empty() && waiting_.empty() && hold_.Expire(now)) {
+  if (waiting_.empty() && hold_.Expire(now)) {
     ++holdsDropped_;
     Command('a', "0");
   }
-  if (!inFlight_.empty() && now - heardNs_ > kAnswerNs + 2 * inFlight_.front().units * unitNs_) {
+  if (inFlight_ && now - sentNs_ > kAnswerNs + 2 * waiting_.front().units * unitNs_) {
     Fail(ETIMEDOUT, "it does not answer");
     return;
   }
-  while (inFlight_.size() < kAhead && !waiting_.empty()) {
-    if (inFlight_.empty()) heardNs_ = now;  // its answer is awaited from now
-    Request(waiting_.front().what + "^");
-    if (failure_.failed()) return;
-    inFlight_.push_back(std::move(waiting_.front()));
-    waiting_.pop_front();
+  if (!inFlight_ && !waiting_.empty()) {
+    inFlight_ = true;
+    sentNs_ = now;
+    SendInFlight(now);
+  } else if (inFlight_ && numbered_ && now >= againNs_) {
+    SendInFlight(now);  // lost on the way, or its reply was: the far end keys it once
   }
-  const bool busy = !inFlight_.empty() || now < tuneEndNs_ || hold_.Held();
-  if (busy && now - askedNs_ >= kTellNs) Command('k');
+  const bool busy = inFlight_ || now < tuneEndNs_ || hold_.Held();
+  if (busy && (!told_ || now - askedNs_ >= kTellNs)) Command('k');
   if (told_ && !busy) {
     told_ = false;
     Command('k', "0");  // done: no longer to be watched

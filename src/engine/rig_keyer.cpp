@@ -1,6 +1,7 @@
 #include "engine/rig_keyer.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "base/clock.h"
 
@@ -34,18 +35,37 @@ void RigKeyer::Send(std::string_view what, int units) {
 }
 
 void RigKeyer::Drop() {
-  ended_ += waiting_.size() + handed_.size();
+  // What was handed over counted as ended then; what was not is dropped,
+  // and counted only at the send path's stop (Clear): the echo shows as
+  // sent only what the radio was given.
+  dropped_ += waiting_.size();
   waiting_.clear();
   handed_.clear();
 }
 
 void RigKeyer::Clear() {
-  const bool held = !handed_.empty();
+  const int64_t now = MonotonicNs();
+  if (!handed_.empty()) {
+    // What the radio holds may still go when it cannot be stopped: kept to
+    // say so (StillSending), once the radio has answered the stop.
+    held_.clear();
+    for (const Char& c : handed_)
+      if (c.endNs > now) held_ += c.what;
+    heldUntilNs_ = doneNs_;
+    stopsRefused_ = link_->StopsRefused();
+    link_->StopMorse();
+  }
   Drop();
-  if (held) link_->StopMorse();      // what the radio already holds may still go
+  ended_ += std::exchange(dropped_, 0);
   if (pttByCat_) link_->Ptt(false);  // after the stop, so no element is cut
-  doneNs_ = MonotonicNs();
+  doneNs_ = now;
   hold_.Drop();
+}
+
+std::string RigKeyer::StillSending() {
+  if (held_.empty() || MonotonicNs() >= heldUntilNs_ || link_->StopsRefused() == stopsRefused_)
+    return {};
+  return held_;
 }
 
 void RigKeyer::SetSpeed(int wpm) {
@@ -88,10 +108,7 @@ void RigKeyer::Advance() {
     return;
   }
   const int64_t now = MonotonicNs();
-  while (!handed_.empty() && handed_.front().endNs <= now) {
-    handed_.pop_front();
-    ++ended_;
-  }
+  while (!handed_.empty() && handed_.front().endNs <= now) handed_.pop_front();
   if (hold_.Expire(now)) {  // held with nothing sent for too long: the link dropped it
     ++holdsDropped_;
   }
@@ -112,6 +129,7 @@ void RigKeyer::Advance() {
       piece += c.what;
       const bool blank = c.what == " ";
       handed_.push_back(std::move(c));
+      ++ended_;  // handed over: all the radio will ever say of it
       if (blank) break;
     }
     doneNs_ = at;

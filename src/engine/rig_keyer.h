@@ -33,6 +33,7 @@ class RigKeyer : public TextKeyer {
   uint64_t Queued() override { return queued_; }
   uint64_t Ended() override;
   Result Failure() override { return link_->Failure(); }
+  std::string StillSending() override;
   uint64_t HoldsDropped() override { return holdsDropped_; }
   std::optional<bool> RadioPtt() override { return pttByCat_ ? link_->RadioPtt() : std::nullopt; }
   std::string Name() override { return "Rig: " + link_->Model() + ", CW by the radio"; }
@@ -55,7 +56,10 @@ class RigKeyer : public TextKeyer {
   int64_t unitNs_ = 1'200'000'000 / 28;
   int64_t leadNs_ = 0, tailNs_ = 0;
   int64_t doneNs_ = 0;  // when the radio should have sent all it holds
-  uint64_t queued_ = 0, ended_ = 0;
+  uint64_t queued_ = 0, ended_ = 0, dropped_ = 0;
+  std::string held_;  // what the radio held at the last stop
+  int64_t heldUntilNs_ = 0;
+  uint64_t stopsRefused_ = 0;
   PttHold hold_;  // a logger's hold of PTT by CAT
   uint64_t holdsDropped_ = 0;
 };

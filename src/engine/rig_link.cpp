@@ -67,6 +67,7 @@ struct RigLink::Shared {
   std::atomic<int64_t> pttUntil{0};
   std::atomic<uint32_t> offAsked{0};  // PTT off requests, each sent to the radio
   std::atomic<int> radioPtt{-1};      // as read back: -1 not known, 0 off, 1 on
+  std::atomic<uint64_t> stopsRefused{0};
 };
 
 std::string RigModelName(int model) {
@@ -290,7 +291,10 @@ void Worker::Run() {
           code = rig_send_morse(rig_, RIG_VFO_CURR, op.text.c_str());
         } else if (op.kind == kStop) {
           code = rig_stop_morse(rig_, RIG_VFO_CURR);
-          if (code == -RIG_ENAVAIL || code == -RIG_ENIMPL) code = RIG_OK;  // it tried
+          if (code == -RIG_ENAVAIL || code == -RIG_ENIMPL) {
+            s_->stopsRefused.fetch_add(1);  // it sends what it holds
+            code = RIG_OK;
+          }
         } else {
           value_t speed{};
           speed.i = std::stoi(op.text);
@@ -316,7 +320,11 @@ void Worker::Run() {
 Result RigLink::Open(const RigSetup& setup, std::unique_ptr<RigLink>* link) {
   QuietHamlib();
   std::string model = RigModelName(setup.model);
-  if (model.empty()) model = "rig model " + std::to_string(setup.model);
+  // Hamlib ends the process on a model it does not know: asked first.
+  if (model.empty())
+    return Result::Failed(Fault::Open, ENODEV,
+                          "RigModel " + std::to_string(setup.model) +
+                              " is no rig model Hamlib knows (rigctl -l lists them)");
   const std::string name = model + " (" + setup.port + ")";
   auto shared = std::make_shared<Shared>();
   shared->wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -385,6 +393,10 @@ void RigLink::PttUntil(int64_t offAtNs) {
 bool RigLink::PttOn() const {
   const int64_t until = shared_->pttUntil.load();
   return until != 0 && MonotonicNs() < until;
+}
+
+uint64_t RigLink::StopsRefused() const {
+  return shared_->stopsRefused.load();
 }
 
 std::optional<bool> RigLink::RadioPtt() const {

@@ -47,6 +47,8 @@ class RigLink : public PttRelay {
   // pass the stop on (4.5), and not every radio can stop: text the radio
   // already holds may still be sent.
   void StopMorse();
+  // Stops the radio answered it cannot do (its keyer has no stop), so far.
+  uint64_t StopsRefused() const;
   void SetSpeed(int wpm);
   // From any thread, the timing thread included: never waits. Off is sent
   // to the radio every time, whatever the link believes its PTT to be, and

@@ -48,6 +48,9 @@ class TextKeyer {
   virtual uint64_t HoldsDropped() = 0;
   // The process was stopped (Ctrl+Z) since the last Clear.
   virtual bool Interrupted() { return false; }
+  // After a stop the keyer could not honour (a radio whose keyer has no
+  // stop), what it may still send; empty otherwise.
+  virtual std::string StillSending() { return {}; }
   // With PTT by CAT, the radio's PTT as read back; empty otherwise.
   virtual std::optional<bool> RadioPtt() { return std::nullopt; }
   // For the status bar: "WinKeyer 3.1 on /dev/ttyUSB0".

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 #include "base/clock.h"
 #include "engine/emergency.h"
@@ -78,7 +79,11 @@ Result WinKeyer::Open(const std::string& device, const Setup& setup) {
   const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return Result::FromErrno(Fault::Open, errno);
   bool exclusive = false;
+  // A device that turns out to be no WinKeyer is left as it was found.
+  termios found{};
+  const bool restorable = ::tcgetattr(fd, &found) == 0;
   auto fail = [&](Result why) {
+    if (restorable) ::tcsetattr(fd, TCSANOW, &found);
     if (exclusive) ::ioctl(fd, TIOCNXCL, nullptr);
     ::close(fd);
     return why;
@@ -138,6 +143,7 @@ void WinKeyer::Close() {
     ::tcdrain(fd_);
   }
   DropAll();
+  ended_ += std::exchange(dropped_, 0);
   emergency::Unregister(registration_);
   ::ioctl(fd_, TIOCNXCL, nullptr);
   ::close(fd_);
@@ -162,6 +168,7 @@ void WinKeyer::Clear() {
   std::lock_guard lock(mu_);
   CatchStop();
   DropAll();
+  ended_ += std::exchange(dropped_, 0);
   if (fd_ >= 0 && failure_.ok()) {
     Write(Bytes({kClearBuffer}));
     if (tuning_) Write(Bytes({kKeyImmediate, 0}));
@@ -317,7 +324,9 @@ void WinKeyer::EndUnits(size_t n) {
 }
 
 void WinKeyer::DropAll() {
-  ended_ += waiting_.size() + inKeyer_.size();
+  // Not sent: counted as ended only at the send path's stop (Clear), so
+  // that what the echo shows as sent is what the keyer echoed.
+  dropped_ += waiting_.size() + inKeyer_.size();
   waiting_.clear();
   inKeyer_.clear();
 }

@@ -123,6 +123,7 @@ class WinKeyer : public TextKeyer {
   std::atomic<bool> tuning_{false};
   std::atomic<bool> interrupted_{false};
   std::atomic<uint64_t> queued_{0}, ended_{0}, breakIns_{0}, holdsDropped_{0};
+  uint64_t dropped_ = 0;  // dropped unsent since the last Clear
 };
 
 }  // namespace orvex::engine

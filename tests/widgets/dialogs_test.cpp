@@ -49,7 +49,7 @@ class DialogsTest : public QObject, public CWOptionsActions {
   bool Ask(const Text& label, Text* text, std::function<void(Prompt*)> act) {
     WhenUp<Prompt>(act);
     const PromptCheck speeds{"Set CW Speed", [](const Text& typed) {
-                               int16_t speed = 0;
+                               long long speed = 0;
                                return SettingFor(&EnvSettings::CWSpeed).CheckNumber(typed, &speed);
                              }};
     return ShowPrompt("Set Speed", label, text, sink_, nullptr,

@@ -46,18 +46,15 @@ Result EnvironmentFile::Told(const Result& failure, const char* what) const {
 
 namespace {
 
-// A keying choice the program does not know is put back to its default
-// rather than guessed at; key and PTT on one line loses PTT, not keying.
+// A keying choice the program does not know is neither guessed at nor put
+// back to its default (DTR keys a carrier on a radio that keys on RTS): it
+// stays as written and no port is keyed until it is set (PortSetup refuses
+// it). Key and PTT on one line loses PTT, not keying.
 void MakeChoicesSafe(EnvSettings& settings, std::vector<Result>& problems) {
-  for (const Setting& row : SettingsTable()) {
-    if (!row.choices) continue;
-    Text& value = settings.*std::get<Text EnvSettings::*>(row.field);
-    if (row.Enter(settings, value).ok()) continue;
-    problems.push_back(Result::Refused(
-        "Bad " + Text(row.key) + " '" + value + "' in environment file: " + row.text + " is used." +
-        Text(CRLF) + "Reset it using the 'Options/CW Options' menu."));
-    value = row.text;
-  }
+  if (const Result choices = CheckKeyingChoices(settings); !choices.ok())
+    problems.push_back(Result::Refused(choices.text() + "." + Text(CRLF) +
+                                       "Nothing is keyed until it is set in the "
+                                       "'Options/CW Options' menu."));
   if (const Result lines = CheckLineChoice(settings); !lines.ok()) {
     problems.push_back(Result::Refused(lines.text() + "." + Text(CRLF) +
                                        "PTT is off (None) until it is set in the "
@@ -104,12 +101,12 @@ EnvRead EnvironmentFile::ReadEnvironmentFile(EventYield* events) {
     int number = 0;
     if (const Setting* setting = SettingByFileKey(key, &number)) {
       if (const Result stored = setting->Read(settings, value, number); !stored.ok()) {
-        // What was read so far is used: its keying choices are made safe
-        // all the same.
-        MakeChoicesSafe(settings, read.problems);
+        // The setting keeps its default and the rest of the file is read
+        // all the same: the keying settings after a bad value must not
+        // fall back to theirs (a radio keyed on RTS would get a carrier).
+        // The file as it was is kept before the first rewrite.
         read.problems.push_back(Told(stored, "Can't read"));
         backupPending_ = true;
-        return read;  // the port is not checked: its code stays 0
       }
       continue;
     }

@@ -172,6 +172,18 @@ Result CheckLineChoice(const EnvSettings& s) {
                          ": choose another PTT line, or None");
 }
 
+Result CheckKeyingChoices(const EnvSettings& s) {
+  for (const Setting& row : kTable) {
+    if (!row.choices) continue;
+    EnvSettings probe = s;
+    const Text& value = s.*std::get<Text EnvSettings::*>(row.field);
+    if (const Result entered = row.Enter(probe, value); !entered.ok())
+      return Result::Refused(Text(row.key) + " '" + value + "' in the environment file is not " +
+                             entered.text().substr(entered.text().find(" must be ") + 9));
+  }
+  return {};
+}
+
 const Setting& SettingFor(const Field& field) {
   for (const Setting& row : kTable)
     if (row.field == field) return row;
@@ -197,6 +209,7 @@ const Setting* SettingByFileKey(std::string_view key, int* index) {
 
 Result Setting::Read(EnvSettings& s, std::string_view value, int index) const {
   const Limits range = fileLimited ? limits : Limits{};
+  long long lo = 0, hi = 0;  // what fits, for the message
   const bool fits = std::visit(
       [&](auto member) {
         using M = decltype(member);
@@ -214,11 +227,19 @@ Result Setting::Read(EnvSettings& s, std::string_view value, int index) const {
         } else if constexpr (std::is_same_v<M, std::monostate>) {
           return true;
         } else {
+          using T = std::remove_reference_t<decltype(s.*member)>;
+          lo = std::max<long long>(range.lo, std::numeric_limits<T>::min());
+          hi = std::min<long long>(range.hi, std::numeric_limits<T>::max());
           return StoreNumber(s.*member, LeadingNumber(value), range);
         }
       },
       field);
-  return fits ? Result() : Result::Failed(Fault::Read, EOVERFLOW, "Overflow");
+  if (fits) return {};
+  // Named as the file names it, with what it may be.
+  return Result::Failed(
+      Fault::Read, EOVERFLOW,
+      Text(key) + (lo < hi ? " must be " + std::to_string(lo) + " - " + std::to_string(hi)
+                           : Text(" is out of range")));
 }
 
 long long Setting::Number(const EnvSettings& s) const {
@@ -290,23 +311,33 @@ Result Setting::Enter(EnvSettings& s, const Text& typed) const {
     s.** text = typed;
     return {};
   }
-  int16_t number = 0;
+  long long number = 0;
   if (Result checked = CheckNumber(typed, &number); !checked.ok()) return checked;
   std::visit(
       [&](auto member) {
         using M = decltype(member);
         if constexpr (std::is_same_v<M, int16_t EnvSettings::*> ||
                       std::is_same_v<M, int32_t EnvSettings::*>)
-          s.*member = number;
+          s.*member = static_cast<std::remove_reference_t<decltype(s.*member)>>(number);
       },
       field);
   return {};
 }
 
-Result Setting::CheckNumber(const Text& typed, int16_t* number) const {
-  if (IsNumberInRange(typed, static_cast<int16_t>(std::max(limits.lo, INT16_MIN)),
-                      static_cast<int16_t>(std::min(limits.hi, INT16_MAX)), number))
-    return {};
+Result Setting::CheckNumber(const Text& typed, long long* number) const {
+  long long lo = limits.lo, hi = limits.hi;
+  std::visit(
+      [&](auto member) {
+        using M = decltype(member);
+        if constexpr (std::is_same_v<M, int16_t EnvSettings::*> ||
+                      std::is_same_v<M, int32_t EnvSettings::*>) {
+          using T = std::remove_reference_t<decltype(std::declval<EnvSettings&>().*member)>;
+          lo = std::max<long long>(lo, std::numeric_limits<T>::min());
+          hi = std::min<long long>(hi, std::numeric_limits<T>::max());
+        }
+      },
+      field);
+  if (WholeNumber(typed, lo, hi, number)) return {};
   return Result::Refused(Text(label ? label : key) + " must be " + std::to_string(limits.lo) +
                          " - " + std::to_string(limits.hi));
 }

@@ -64,7 +64,7 @@ struct Setting {
   Field onlyWith = {};             // written only while this one is set (not empty, not 0)
   bool onlyChanged = false;        // written only when it is not its default
   Limits limits = {};              // what an entry may be
-  bool fileLimited = false;        // a value in the file outside the limits stops the reading
+  bool fileLimited = false;        // a value in the file outside the limits is refused
   const char* label = nullptr;     // names it in "Speed must be 1 - 99"
   EntryCheck check = nullptr;      // an entry's own check, instead of the limits
   const char* alsoRead = nullptr;  // another key the reader takes for it
@@ -72,16 +72,18 @@ struct Setting {
   // case is taken and stored as spelled here.
   const char* choices = nullptr;
 
-  // A value read from the file, into s; a failure when the number does not
-  // fit (the reading stops there).
+  // A value read from the file, into s; refused, naming the key and what
+  // it may be ("NetPttLimit must be 1 - 3600"), when the number does not
+  // fit (s keeps what it held).
   Result Read(EnvSettings& s, std::string_view value, int index = 0) const;
   // What the writer writes for s: its lines, or nothing.
   Text Lines(const EnvSettings& s) const;
   // What the operator typed, checked and stored into s; refused with the
   // words for the operator ("Speed must be 1 - 99").
   Result Enter(EnvSettings& s, const Text& typed) const;
-  // A typed number within the limits, into *number; refused as Enter is.
-  Result CheckNumber(const Text& typed, int16_t* number) const;
+  // A typed number within the row's own limits (and its field's width),
+  // into *number; refused as Enter is.
+  Result CheckNumber(const Text& typed, long long* number) const;
   // The value in s as the operator would type it.
   Text Typed(const EnvSettings& s) const;
   // The number in s, for a number.
@@ -93,6 +95,9 @@ std::span<const Setting> SettingsTable();
 // The key line and the PTT line are not one line; refused with the words
 // for the operator otherwise.
 Result CheckLineChoice(const EnvSettings& s);
+// Every keying choice (keyer, key line, PTT line) is one the program knows:
+// "CWKeyLine 'RTSS' in the environment file is not DTR or RTS" otherwise.
+Result CheckKeyingChoices(const EnvSettings& s);
 
 // The setting a key of the file names (upper case): its own key or the one
 // it is also read by, or a numbered one by its prefix, with *index set to

@@ -50,14 +50,14 @@ void WindowCommands::SetSpeedTo(int speed) {
 void WindowCommands::SetSpeed() {
   const Setting* setting = &SettingFor(&EnvSettings::CWSpeed);
   const PromptCheck check{"Set CW Speed", [setting](const Text& typed) {
-                            int16_t speed = 0;
+                            long long speed = 0;
                             return setting->CheckNumber(typed, &speed);
                           }};
-  int16_t speed = 0;
+  long long speed = 0;
   Text answer = std::to_string(send_.Speed());
   if (!services_.Prompt("Set Speed", "Speed", &answer, check)) return;
   if (const Result entered = setting->CheckNumber(answer, &speed); entered.ok()) {
-    send_.SetSpeed(speed);
+    send_.SetSpeed(static_cast<int16_t>(speed));
   } else {
     // Its own box, not ShowMessage: no full stop is added.
     sink_.Warning(check.title, entered.text());

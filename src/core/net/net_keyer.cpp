@@ -42,9 +42,9 @@ void NetKeyer::Handle(std::string_view datagram, const NetPeer& from) {
     QueueText(request.argument, from);
 }
 
-void NetKeyer::QueueText(std::string_view text, const NetPeer& from) {
+void NetKeyer::QueueText(std::string_view text, const NetPeer& from, std::string_view reply) {
   std::string_view keyed = text;
-  const size_t caret = text.find('^');
+  const size_t caret = reply.empty() ? text.find('^') : std::string_view::npos;
   if (caret != std::string_view::npos) keyed = text.substr(0, caret);
   const Text cp = IsValidUtf8(keyed) && !IsAscii(keyed) ? Utf8ToCp1252(keyed) : Text(keyed);
 
@@ -71,7 +71,7 @@ void NetKeyer::QueueText(std::string_view text, const NetPeer& from) {
       if (c != ' ') tilde = false;
     }
   }
-  const bool caretReply = caret != std::string_view::npos;
+  const bool caretReply = caret != std::string_view::npos || !reply.empty();
   if (!p_.send.Keying()) return Unkeyable(caretReply, from);
   const size_t replies = (caretReply ? 1 : 0) + (hWaiting_ ? 1 : 0);
   if (items_.size() + add.size() + replies > kQueueLimit) {
@@ -85,7 +85,7 @@ void NetKeyer::QueueText(std::string_view text, const NetPeer& from) {
   items_.insert(items_.end(), add.begin(), add.end());
   if (caretReply) {
     items_.push_back({Kind::Reply, {}});
-    answers_.push_back({from, std::string(keyed) + "\r\n"});
+    answers_.push_back({from, reply.empty() ? std::string(keyed) + "\r\n" : std::string(reply)});
   }
   if (hWaiting_) {
     hWaiting_ = false;
@@ -132,6 +132,9 @@ void NetKeyer::Command(char name, std::string_view argument, const NetPeer& from
       return;
     case '6':  // word mode: characters go out as they come, which they do anyway
     case 'k':  // the sender keeps telling (Heard)
+      return;
+    case 's':
+      Numbered(argument, from);
       return;
     case '7':
       if (const auto w = NetNumber(argument, -50, 50)) {
@@ -272,27 +275,65 @@ void NetKeyer::Key(const Item& item) {
   }
 }
 
+NetKeyer::Teller& NetKeyer::TellerFor(const NetPeer& from) {
+  for (Teller& t : tellers_)
+    if (Same(t.peer, from)) return t;
+  // A few senders at a time: the oldest one not watched makes room.
+  constexpr size_t kMostTellers = 64;
+  if (tellers_.size() >= kMostTellers)
+    if (const auto old = std::find_if(tellers_.begin(), tellers_.end(),
+                                      [](const Teller& t) { return !t.watched; });
+        old != tellers_.end())
+      tellers_.erase(old);
+  tellers_.push_back({from, p_.send.Time().MonotonicMs()});
+  return tellers_.back();
+}
+
 void NetKeyer::Heard(const NetPeer& from, bool tells) {
   const int64_t now = p_.send.Time().MonotonicMs();
   for (Teller& t : tellers_)
-    if (Same(t.peer, from)) {
-      t.heardMs = now;
-      return;
-    }
-  if (tells) tellers_.push_back({from, now});
+    if (Same(t.peer, from)) t.heardMs = now;
+  if (tells) TellerFor(from).watched = true;
 }
 
 void NetKeyer::Forget(const NetPeer& from) {
-  std::erase_if(tellers_, [&](const Teller& t) { return Same(t.peer, from); });
+  for (Teller& t : tellers_)
+    if (Same(t.peer, from)) t.watched = false;
+}
+
+bool NetKeyer::Watching() const {
+  return std::any_of(tellers_.begin(), tellers_.end(), [](const Teller& t) { return t.watched; });
+}
+
+void NetKeyer::Numbered(std::string_view argument, const NetPeer& from) {
+  if (argument.empty()) {
+    p_.replies.Reply(from, "s\r\n");  // the probe: this end numbers characters
+    return;
+  }
+  const size_t blank = argument.find(' ');
+  const std::string seq(argument.substr(0, blank));
+  const std::string reply = "s" + seq + "\r\n";
+  Teller& t = TellerFor(from);
+  if (t.seq == seq) {
+    // Sent again (its request or its reply was lost) or duplicated on the
+    // way: keyed once; answered again once it has been keyed.
+    if (t.replied) p_.replies.Reply(from, reply);
+    return;
+  }
+  t.seq = seq;
+  t.replied = false;
+  QueueText(blank == std::string_view::npos ? std::string_view() : argument.substr(blank + 1), from,
+            reply);
 }
 
 void NetKeyer::CheckSilence() {
   const int64_t now = p_.send.Time().MonotonicMs();
   const int64_t limitMs = int64_t{p_.send.Settings().NetSilenceLimit} * 1000;
-  const auto silent = std::find_if(tellers_.begin(), tellers_.end(),
-                                   [&](const Teller& t) { return now - t.heardMs >= limitMs; });
+  const auto silent = std::find_if(tellers_.begin(), tellers_.end(), [&](const Teller& t) {
+    return t.watched && now - t.heardMs >= limitMs;
+  });
   if (silent == tellers_.end()) return;
-  tellers_.erase(silent);
+  silent->watched = false;
   if (!Busy() && p_.keyer.Pending() == 0 && p_.keyer.Active() == 0) return;
   // Gone without a word (killed, its link cut): nothing it started goes on.
   p_.send.Stop();
@@ -319,7 +360,10 @@ void NetKeyer::Poll() {
   const bool keying = p_.send.Keying();
   const uint64_t ended = p_.keyer.Ended();
   while (!due_.empty() && ended >= due_.front().mark) {
-    p_.replies.Reply(due_.front().to, keying ? due_.front().text : "break\r\n");
+    const Answer& a = due_.front();
+    p_.replies.Reply(a.to, keying ? a.text : "break\r\n");
+    for (Teller& t : tellers_)
+      if (Same(t.peer, a.to) && a.text == "s" + t.seq + "\r\n") t.replied = true;
     due_.pop_front();
   }
 }
@@ -328,7 +372,8 @@ int64_t NetKeyer::NextWakeMs() {
   if (!Busy()) return -1;
   if (items_.empty() && due_.empty()) {  // only a sender to watch
     int64_t first = INT64_MAX;
-    for (const Teller& t : tellers_) first = std::min(first, t.heardMs);
+    for (const Teller& t : tellers_)
+      if (t.watched) first = std::min(first, t.heardMs);
     return first + int64_t{p_.send.Settings().NetSilenceLimit} * 1000;
   }
   // The keyer's next change first, then whether a reply is due already: the

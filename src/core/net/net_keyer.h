@@ -74,7 +74,7 @@ class NetKeyer : public KeyedSource {
   void Poll();
   // Text or a reply is waiting, or a sender that keeps telling is watched:
   // the caller services it at NextWakeMs.
-  bool Busy() const { return !items_.empty() || !due_.empty() || !tellers_.empty(); }
+  bool Busy() const { return !items_.empty() || !due_.empty() || Watching(); }
   // When the caller must service it next (ms, monotonic): as the keyer's
   // next element ends while text or a reply waits (0: a reply is due now);
   // -1 when nothing waits or the keyer has nothing under way (the caller's
@@ -108,7 +108,11 @@ class NetKeyer : public KeyedSource {
     uint64_t mark = 0;  // sent once this many elements have ended
   };
 
-  void QueueText(std::string_view text, const NetPeer& from);
+  // reply: what answers the text once keyed, besides a caret's echo.
+  void QueueText(std::string_view text, const NetPeer& from, std::string_view reply = {});
+  // A numbered character (ESC s, another Orvex): keyed once however often
+  // it comes, its number answered as it ends, and again when asked again.
+  void Numbered(std::string_view argument, const NetPeer& from);
   void Command(char name, std::string_view argument, const NetPeer& from);
   void Reset();
   // Carries out the speed changes and replies at the front of the queue.
@@ -121,6 +125,7 @@ class NetKeyer : public KeyedSource {
   // NetSilenceLimit, what it keys, tunes or holds here is ended.
   void Heard(const NetPeer& from, bool tells);
   void Forget(const NetPeer& from);
+  bool Watching() const;
   void CheckSilence();
   // Text that cannot be keyed now (the port failed, or the process was
   // stopped): nothing queued, and every reply it owed answered "break" at
@@ -139,10 +144,16 @@ class NetKeyer : public KeyedSource {
   Answer h_;
   int weighting_ = 0;
   uint64_t lastDown_ = 0;  // the mark just after this source's last key-down
+  // Another Orvex keying through this one: watched for silence once it
+  // said ESC k, and the number of its last character.
   struct Teller {
     NetPeer peer;
     int64_t heardMs;
+    bool watched = false;
+    std::string seq;
+    bool replied = false;  // seq's reply has gone
   };
+  Teller& TellerFor(const NetPeer& from);
   std::vector<Teller> tellers_;
   Counts counts_;
 };

@@ -69,7 +69,10 @@ Result PortSetup::OpenPort(int16_t portCode, bool quietly) {
   // The radio's keyer and a keyer elsewhere need no port of their own.
   const bool portless = wiring.keyer == KeyerKind::Rig || wiring.keyer == KeyerKind::Remote;
   if (portCode == 0 && settings_.CWSidetone_Enable == 0 && !portless) return {};
-  const Result opened = keyer_.Open(portCode, wiring);
+  // A keying choice nobody can read keys nothing: guessed, it might key a
+  // carrier on the line the radio keys on.
+  Result opened = CheckKeyingChoices(settings_);
+  if (opened.ok()) opened = keyer_.Open(portCode, wiring);
   if (!opened.ok()) {
     NoteFailure(portCode, opened);
     const Result told = opened.Told(SetupFailureText(portCode, opened));
@@ -248,6 +251,8 @@ Text PortSetup::KeyedThrough(int16_t portCode) const {
 
 Text PortSetup::SetupFailureText(int16_t portCode, const Result& opened) const {
   const Text nl(CRLF);
+  if (opened.fault() == Fault::Refused)
+    return "Nothing is keyed: " + opened.text() + "." + nl + nl + remedies_.changeKeyer;
   if (const KeyerKind keyer = WiringFrom(settings_).keyer;
       keyer == KeyerKind::Rig || keyer == KeyerKind::Remote) {
     Text through = KeyedThrough(portCode);

@@ -199,6 +199,31 @@ TEST_F(Keyd, KeysWhatAnotherOrvexHandsItAndTunesForIt) {
   EXPECT_NEAR((changes[1].us - changes[0].us) / 1000.0, 300, 5);
 }
 
+// Another Orvex through a network that reorders, repeats and loses
+// datagrams each way: its text keyed here exactly once and in order.
+TEST_F(Keyd, AnotherOrvexIsKeyedOnceAndInOrderWhateverTheNetworkDoes) {
+  Start();
+  const std::string relay = std::to_string(test::FreePort(SOCK_DGRAM));
+  const pid_t relayPid = fork();
+  if (relayPid == 0) {
+    execl(ORVEX_UDP_RELAY, ORVEX_UDP_RELAY, relay.c_str(), port.c_str(), nullptr);
+    _exit(127);
+  }
+  test::WriteFile(dir.File("far.ini"),
+                  "CWKeyer=Remote\r\nCWSpeed=40\r\nRemoteKeyer=127.0.0.1:" + relay + "\r\n");
+  const auto sent = test::RunTool("ORVEX_AUDIO=none " ORVEX_SEND_BINARY " --ini " +
+                                      dir.File("far.ini") + " --port None --text 'PARIS CQ TEST'",
+                                  dir);
+  kill(relayPid, SIGKILL);
+  waitpid(relayPid, nullptr, 0);
+  EXPECT_EQ(sent.status, 0) << sent.err;
+  // A lost datagram costs a pause, not a letter: the letters, gaps aside.
+  std::string letters;
+  for (char c : Pattern(Keyed()))
+    if (c != '/' && !(c == ' ' && (letters.empty() || letters.back() == ' '))) letters += c;
+  EXPECT_EQ(letters, ".--. .- .-. .. ... -.-. --.- - . ... -");
+}
+
 // Ctrl+Z with PTT held: the lines are up while the daemon is stopped, and
 // after it goes on a new request keys as ever.
 TEST_F(Keyd, StoppedItsLinesAreUpAndItGoesOnWithNothingHalfSent) {
