@@ -337,13 +337,20 @@ int main(int argc, char** argv) {
         if (!priority->realtime)
           std::fprintf(stderr, "orvex-send: the timing thread runs at %s\n", priority->how.c_str());
       }
-    if (send.Idle()) break;
+    // Done, or nothing can be keyed any more (the failure has been told).
+    if (send.Idle() || send.PortFailed()) break;
     if (live)
       std::this_thread::sleep_for(std::chrono::milliseconds(loop.Interval()));
     else
       simClock.Advance(loop.Interval());
   }
-  if (!send.Idle()) send.Stop();  // the time limit cut it short
+  // The time limit cut it short: said, unless a repeating message ends
+  // there as it should.
+  bool cut = false;
+  if (!send.Idle()) {
+    cut = send.Queue().Repeats() == 0 && !send.PortFailed();
+    send.Stop();
+  }
   if (live && o.showSidetone) {
     const engine::SidetoneStatus status = keyer.SidetoneState();
     std::printf("sidetone: %llu times ran dry, %llu edges late, %llu key changes late\n",
@@ -362,5 +369,9 @@ int main(int argc, char** argv) {
     }
   }
   std::fflush(stdout);
-  return sink.Warnings() > 0 || beeper.Beeps() > 0 ? 1 : 0;
+  // Never a success with text unsent.
+  if (!send.Unfinished().empty() || cut)
+    std::fprintf(stderr, "orvex-send: sending stopped: %s; what was left was not sent\n",
+                 cut ? "--max-seconds passed" : Cp1252ToUtf8(send.Unfinished()).c_str());
+  return sink.Warnings() > 0 || beeper.Beeps() > 0 || cut || !send.Unfinished().empty() ? 1 : 0;
 }

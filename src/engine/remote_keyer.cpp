@@ -163,14 +163,16 @@ void RemoteKeyer::SendInFlight(int64_t now) {
 
 void RemoteKeyer::Answer(std::string_view reply, int64_t now) {
   if (reply == "break\r\n") {
-    if (inFlight_) Fail(EIO, "it answered break: it is not keying");
+    if (inFlight_) Fail(EIO, "it answers break: it is not keying");
     return;
   }
   // Only the reply the character in flight waits for: a late one for a
   // character a stop dropped, or a duplicate, is not the next one's.
-  const std::string expected = numbered_   ? "s" + std::to_string(seq_) + "\r\n"
-                               : inFlight_ ? waiting_.front().what + "\r\n"
-                                           : std::string();
+  std::string expected;
+  if (numbered_)
+    expected.append("s").append(std::to_string(seq_)).append("\r\n");
+  else if (inFlight_)
+    expected.append(waiting_.front().what).append("\r\n");
   if (!inFlight_ || reply != expected) return;
   waiting_.pop_front();
   inFlight_ = false;

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <utility>
 
 #include "base/clock.h"
@@ -27,7 +28,7 @@ constexpr char kMerge = 0x1B, kPttBuffered = 0x18;
 constexpr char kModeSerialEcho = 0x04;
 
 // Status bytes are 110xxxxx; the speed pot's 10xxxxxx; the rest are echoes.
-constexpr unsigned char kXoff = 0x01, kBreakIn = 0x02, kBusy = 0x04;
+constexpr unsigned char kXoff = 0x01, kBreakIn = 0x02;
 
 int64_t NowMs() {
   return MonotonicNs() / 1'000'000;
@@ -156,6 +157,8 @@ void WinKeyer::Send(std::string_view letters, int) {
   std::lock_guard lock(mu_);
   CatchStop();
   if (fd_ < 0 || failure_.failed() || interrupted_ || brokeIn_) return;
+  // Text after a rest: the keyer has from now to send it.
+  if (waiting_.empty() && inKeyer_.empty()) lastSentMs_ = NowMs();
   Unit unit;
   unit.echoes = std::string(letters);
   unit.bytes = letters.size() == 2 ? std::string(1, kMerge) + unit.echoes : unit.echoes;
@@ -167,6 +170,7 @@ void WinKeyer::Send(std::string_view letters, int) {
 void WinKeyer::Clear() {
   std::lock_guard lock(mu_);
   CatchStop();
+  clearedMs_ = NowMs();
   DropAll();
   ended_ += std::exchange(dropped_, 0);
   if (fd_ >= 0 && failure_.ok()) {
@@ -282,7 +286,12 @@ void WinKeyer::Write(std::string_view bytes) {
 void WinKeyer::Heard(unsigned char byte) {
   if ((byte & 0xC0) == 0xC0) return Status(byte);
   if ((byte & 0xC0) == 0x80) return;  // the speed pot moved: the program's speed rules
-  if (inKeyer_.empty()) return;       // an echo of something a clear dropped
+  // An echo of something a clear dropped may still come a moment later.
+  const bool afterClear = NowMs() - clearedMs_ < 500;
+  if (inKeyer_.empty()) {
+    if (!afterClear) Garbled(byte);
+    return;
+  }
   Unit& front = inKeyer_.front();
   if (static_cast<unsigned char>(front.echoes[front.echoed]) == byte) {
     if (++front.echoed == front.echoes.size()) EndUnits(1);
@@ -290,7 +299,18 @@ void WinKeyer::Heard(unsigned char byte) {
     // The keyer echoed less of the first than expected: it has gone.
     EndUnits(1);
     if (++inKeyer_.front().echoed == inKeyer_.front().echoes.size()) EndUnits(1);
+  } else if (!afterClear) {
+    Garbled(byte);
   }
+}
+
+void WinKeyer::Garbled(unsigned char byte) {
+  // Only its echo says what went out: one that matches nothing it was given
+  // (noise on the line, another program on the port) makes every later
+  // echo doubtful, and the text is not taken as sent.
+  char words[64];
+  std::snprintf(words, sizeof words, "the WinKeyer echoed 0x%02X, which it was not sent", byte);
+  Fail(EPROTO, words);
 }
 
 void WinKeyer::Status(unsigned char status) {
@@ -303,14 +323,8 @@ void WinKeyer::Status(unsigned char status) {
     DropAll();
   }
   breakIn_ = breakIn;
-  if (status & kBusy) {
-    for (Unit& unit : inKeyer_) unit.seenBusy = true;
-    return;
-  }
-  // Idle: what it was busy with has gone.
-  size_t done = 0;
-  while (done < inKeyer_.size() && inKeyer_[done].seenBusy) ++done;
-  EndUnits(done);
+  // Busy and idle are not taken as sent: only the keyer's echo says a
+  // character went out (a flipped status bit must not end text unsent).
 }
 
 void WinKeyer::EndUnits(size_t n) {
@@ -411,9 +425,16 @@ void WinKeyer::Run() {
       ++holdsDropped_;
     }
     // A keyer that said nothing since well past the longest character it
-    // was given has gone (a pulled adapter that still takes writes).
-    if (!inKeyer_.empty() && now >= lastHeardMs_ + SilenceLimitMs())
+    // was given has gone (a pulled adapter that still takes writes); one
+    // that keeps talking but sends nothing (held in XOFF, or busy without
+    // an echo) has stopped taking text.
+    const bool owed = !inKeyer_.empty() || !waiting_.empty();
+    if (owed && xoff_ && now >= lastSentMs_ + SilenceLimitMs())
+      Fail(ETIMEDOUT, "the WinKeyer takes no more text: it stays in XOFF");
+    else if (!inKeyer_.empty() && now >= lastHeardMs_ + SilenceLimitMs())
       Fail(ETIMEDOUT, "the WinKeyer stopped answering");
+    else if (owed && now >= lastSentMs_ + SilenceLimitMs())
+      Fail(ETIMEDOUT, "the WinKeyer stopped sending");
     TopUp();
   }
 }

@@ -82,7 +82,6 @@ class WinKeyer : public TextKeyer {
     std::string bytes;   // as written
     std::string echoes;  // what the keyer echoes as it sends them
     size_t echoed = 0;
-    bool seenBusy = false;  // the keyer has said it is busy since this was written
   };
 
   void Run();
@@ -90,6 +89,7 @@ class WinKeyer : public TextKeyer {
   void TopUp();
   void Write(std::string_view bytes);
   void Heard(unsigned char byte);
+  void Garbled(unsigned char byte);
   void Status(unsigned char status);
   void EndUnits(size_t n);
   void DropAll();
@@ -117,6 +117,7 @@ class WinKeyer : public TextKeyer {
   PttHold hold_;              // a logger's hold of PTT, in ms
   int64_t lastHeardMs_ = 0;   // the keyer last said anything
   int64_t lastSentMs_ = 0;    // a character last ended
+  int64_t clearedMs_ = 0;     // the buffer was last cleared
   Result failure_;
   emergency::Registration registration_;
   uint32_t stopsSeen_ = 0;

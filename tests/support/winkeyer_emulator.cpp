@@ -207,16 +207,25 @@ void WinKeyerEmulator::Act(const std::string& c) {
 
 void WinKeyerEmulator::Keying(int64_t now) {
   if (!state_.hostOpen || silent_ || unplugged_) return;
+  using F = Options::Fault;
   if (!current_.empty() && now >= currentEnd_) {
     state_.sent += current_;
     if (state_.mode & 0x04)
       for (char letter : current_) Reply(static_cast<unsigned char>(letter));
+    if (options_.fault == F::Garbage) Reply('#');
+    if (options_.fault == F::Flips) Reply(0xC0);  // idle, though it is not
     current_.clear();
   }
-  if (current_.empty() && !buffer_.empty() && !keyImmediate_ && !breakIn_) {
+  const bool held = options_.fault == F::Xoff || options_.fault == F::Stall;
+  if (current_.empty() && !buffer_.empty() && !keyImmediate_ && !breakIn_ && !held) {
     current_ = buffer_.front();
     buffer_.pop_front();
     currentEnd_ = now + Units(current_) * 1200 / std::max(state_.speed, 1);
+    if (options_.fault == F::BreakIn && !std::exchange(brokeOnce_, true)) Reply(0xC6);
+  }
+  if (options_.fault == F::Stall && !buffer_.empty() && now - statusMs_ >= 100) {
+    statusMs_ = now;
+    Reply(0xC4);  // busy, and says so, and sends nothing
   }
   if (breakIn_ && now >= breakInEnd_) breakIn_ = false;
   SendStatus();
@@ -225,7 +234,8 @@ void WinKeyerEmulator::Keying(int64_t now) {
 void WinKeyerEmulator::SendStatus() {
   size_t bytes = 0;
   for (const std::string& b : buffer_) bytes += b.size() == 2 ? 3 : 1;
-  const bool xoff = bytes * 3 >= options_.capacity * 2;
+  const bool xoff = bytes * 3 >= options_.capacity * 2 ||
+                    (options_.fault == Options::Fault::Xoff && !buffer_.empty());
   const bool busy = !buffer_.empty() || !current_.empty();
   const auto status =
       static_cast<unsigned char>(0xC0 | (xoff ? 1 : 0) | (breakIn_ ? 2 : 0) | (busy ? 4 : 0));

@@ -24,6 +24,11 @@ class WinKeyerEmulator {
     bool answers = true;    // false: a device that says nothing at all
     size_t capacity = 128;  // its buffer, in bytes
     bool spin = false;      // reads without sleeping: a byte's time is not a wake-up's
+    // How it misbehaves once host mode is open: held in XOFF; busy for
+    // ever (saying so every 100 ms) with nothing sent; one status byte with
+    // the break-in bit as the first character starts; a stray byte after
+    // each echo; the busy bit flipped off after each echo.
+    enum class Fault { None, Xoff, Stall, BreakIn, Garbage, Flips } fault = Fault::None;
   };
   struct Command {
     int64_t ms;         // since the emulator started
@@ -93,6 +98,8 @@ class WinKeyerEmulator {
   bool silent_ = false, unplugged_ = false, keyImmediate_ = false, breakIn_ = false;
   int64_t breakInEnd_ = 0;
   unsigned char lastStatus_ = 0xC0;
+  int64_t statusMs_ = 0;  // when it last said its status
+  bool brokeOnce_ = false;
 };
 
 }  // namespace orvex::test

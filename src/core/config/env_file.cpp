@@ -51,6 +51,9 @@ namespace {
 // stays as written and no port is keyed until it is set (PortSetup refuses
 // it). Key and PTT on one line loses PTT, not keying.
 void MakeChoicesSafe(EnvSettings& settings, std::vector<Result>& problems) {
+  // Any case is taken, and spelled as the program spells it.
+  for (const Setting& row : SettingsTable())
+    if (row.choices) (void)row.Enter(settings, settings.*std::get<Text EnvSettings::*>(row.field));
   if (const Result choices = CheckKeyingChoices(settings); !choices.ok())
     problems.push_back(Result::Refused(choices.text() + "." + Text(CRLF) +
                                        "Nothing is keyed until it is set in the "

@@ -21,6 +21,8 @@ StatusLine WindowCommands::Status() {
   if (!send_.CWFileName().empty())
     s.file = "Sending " + send_.CWFileName() + ": " + send_.FileProgress();
   if (send_.PaddleStopped()) s.notice = "The paddle broke in: sending stopped";
+  if (const Text rest = send_.StillSending(); !rest.empty())
+    s.notice = "The radio cannot stop its keyer: it may still send \"" + rest + "\"";
   FollowSentNumbers();
   s.serial = "Nr " + SerialNumberText(state_.Env.ContestNr, state_.Env.NrDigits, Text());
   if (send_.PortFailed())

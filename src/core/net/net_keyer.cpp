@@ -285,7 +285,7 @@ NetKeyer::Teller& NetKeyer::TellerFor(const NetPeer& from) {
                                       [](const Teller& t) { return !t.watched; });
         old != tellers_.end())
       tellers_.erase(old);
-  tellers_.push_back({from, p_.send.Time().MonotonicMs()});
+  tellers_.push_back({from, p_.send.Time().MonotonicMs(), false, {}, false});
   return tellers_.back();
 }
 

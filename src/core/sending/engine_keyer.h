@@ -56,6 +56,7 @@ class EngineKeyer : public Keyer {
   Text Name() override;
   uint64_t BreakIns() override { return text_ ? text_->BreakIns() : 0; }
   bool OnAir() override;
+  std::string StillSending() override { return text_ ? text_->StillSending() : std::string(); }
 
  private:
   // The engine on port with lines, PTT relayed to link when it has one.

@@ -97,6 +97,9 @@ class Keyer {
   virtual Text Name() { return {}; }
   // Times the operator's paddle broke in on the keyer's text, so far.
   virtual uint64_t BreakIns() { return 0; }
+  // What a keyer that could not honour a stop may still send; empty
+  // otherwise.
+  virtual std::string StillSending() { return {}; }
   // The transmitter is on, for the TX lamp: PTT up or the key down; with
   // PTT by CAT, the radio's PTT as read back, not what was asked of it.
   virtual bool OnAir() { return Active() != 0; }

@@ -129,7 +129,9 @@ void PortSetup::ApplyPortSettings() {
 }
 
 void PortSetup::CheckSidetone() {
-  if (!portOpen_) return;
+  // A keyer that times itself is heard by its own sidetone (a WinKeyer's,
+  // the radio's), or far away: ours plays only notices for it.
+  if (!portOpen_ || openWiring_.keyer != KeyerKind::Line) return;
   const engine::SidetoneStatus status = keyer_.SidetoneState();
   if (status.problem.empty()) {
     sidetoneReported_ = false;
@@ -147,7 +149,8 @@ void PortSetup::CheckSidetone() {
 }
 
 Text PortSetup::SidetoneText() {
-  if (!portOpen_) return "none";
+  // Nothing open because it failed: the sound is there, the keying is not.
+  if (!portOpen_) return failure_.failed() ? "silent: nothing is keyed" : "none";
   const engine::SidetoneStatus status = keyer_.SidetoneState();
   if (!status.problem.empty()) return "silent: " + Utf8ToCp1252(status.problem);
   if (status.output.empty()) return "none";
@@ -187,8 +190,15 @@ void PortSetup::NoteFailure(int16_t portCode, const Result& failure) {
 
 Text PortSetup::PortStatusText() const {
   if (failure_.failed()) {
+    // What failed, by the name the operator gave it.
+    const KeyerKind keyer = WiringFrom(settings_).keyer;
+    if (keyer == KeyerKind::Remote)
+      return "Far keyer " + settings_.RemoteKeyer + ": " + failure_.Description();
+    if (keyer == KeyerKind::Rig) return "Radio's keyer: " + failure_.Description();
     Text text =
-        PortAndDevice(failedCode_) + " failed: " +
+        (keyer == KeyerKind::WinKeyer ? "WinKeyer on " + PortAndDevice(failedCode_)
+                                      : PortAndDevice(failedCode_)) +
+        " failed: " +
         (failure_.fault() == Fault::Open ? engine::StatusWords(failure_) : failure_.Description());
     if (!holder_.empty()) text += " (held by " + holder_ + ")";
     return text;

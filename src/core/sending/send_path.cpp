@@ -65,8 +65,16 @@ void SendPath::Tune(int seconds) {
 }
 
 void SendPath::Stop() {
+  Halt(true);
+}
+
+Text SendPath::StillSending() {
+  return Utf8ToCp1252(keyer_.StillSending());
+}
+
+void SendPath::Halt(bool typed) {
   tuning_ = false;
-  if (port_.KeyboardCW() && typeAhead_) typeAhead_->Clear();
+  if (typed && port_.KeyboardCW() && typeAhead_) typeAhead_->Clear();
   file_.EndCWFile();
   queue_.Clear();
   port_.AbortKeyer();
@@ -105,17 +113,22 @@ void SendPath::CloseCWPort() {
 void SendPath::Tick() {
   if (port_.CWPortOpen() && !port_.Failed())
     if (const Result line = keyer_.LineError(); !line.ok()) {
-      Stop();
+      // What was typed and not yet taken waits for the port to work again.
+      Halt(false);
       port_.LineFailed(line);
     }
   // The process was stopped (Ctrl+Z) and has gone on: the keyer dropped
   // what it held then, and nothing that was waiting goes out half-sent.
-  if (keyer_.Interrupted()) Stop();
+  if (keyer_.Interrupted()) {
+    Stop();
+    unfinished_ = "it was stopped (Ctrl+Z) while sending";
+  }
   // The operator took the paddle: the keyer dropped its text, as a keyer
   // does, and what waits here stops with it.
   if (const uint64_t breakIns = keyer_.BreakIns(); breakIns != breakIns_) {
     breakIns_ = breakIns;
     Stop();
+    unfinished_ = "the paddle broke in";
     paddleStopped_ = true;
   } else if (keyer_.Pending() > 0) {
     paddleStopped_ = false;

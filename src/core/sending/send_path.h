@@ -85,6 +85,12 @@ class SendPath : private FileCommandHandler, private LineExpander {
   // Ends all sending at once: the typed-ahead line, the file, the queue,
   // the keyer's own queue.
   void Stop();
+  // Why sending last stopped without anyone asking (the process was
+  // stopped, the paddle broke in, the keyer could not stop what it holds);
+  // empty when it did not. A failed port is told through Attention.
+  const Text& Unfinished() const { return unfinished_; }
+  // What the radio may still send after a stop it could not honour.
+  Text StillSending();
   void EndCWFile() { file_.EndCWFile(); }
   // Keys down with PTT for seconds (at most 10): the operator tunes an
   // amplifier or tuner to the sidetone pitch. Stop ends it.
@@ -139,6 +145,10 @@ class SendPath : private FileCommandHandler, private LineExpander {
   bool tuning_ = false;
   uint64_t breakIns_ = 0;
   bool paddleStopped_ = false;
+  Text unfinished_;
+  // Stops all sending; the typed line too, or kept (the port failed:
+  // nothing of what waits there is lost).
+  void Halt(bool typed);
   Text hisCall_;  // the other station's call (Set #him)
   PortSetup port_;
   SendQueue queue_;

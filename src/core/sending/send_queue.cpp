@@ -68,7 +68,20 @@ bool SendQueue::QueueMessage(const Text& message) {
   return QueueCW(message, 3);
 }
 
+void SendQueue::FollowNumbers() {
+  // Counted only while the keyer works: a failure drops what was queued,
+  // and a dropped element ends all the same.
+  if (!p_.keyer.LineError().ok()) return;
+  const uint64_t ended = p_.keyer.Ended();
+  while (!numberMarks_.empty() && ended >= numberMarks_.front()) {
+    numberMarks_.pop_front();
+    ++numbersSent_;
+  }
+}
+
 void SendQueue::Clear() {
+  FollowNumbers();  // before the keyer drops what it holds
+  numberMarks_.clear();
   if (p_.observer) p_.observer->Stopped(Readable());
   for (Text& slot : slots_) slot.clear();
   if (source_) source_->Clear();
@@ -153,11 +166,15 @@ SendQueue::Step SendQueue::Command(int slot, unsigned char code) {
       }
       text = lastMessage_;
       progress_ = false;
+      ++repeats_;
       EndMessageSpeed();  // each time round at the speed it started at
       return Step::Next;
-    case kCodeNext:  // everything before it has been keyed
+    case kCodeNext:
+      // The number moves on once the message's last key-down has ended,
+      // not after the silence that closes it: Esc there keeps it sent.
       text.erase(0, 1);
-      if (slot == 3) ++numbersSent_;
+      if (slot == 3) numberMarks_.push_back(downMark_);
+      FollowNumbers();
       return Step::Next;
     case kCodeSpeed: {
       const bool whole = text.size() >= 3;
@@ -195,6 +212,7 @@ void SendQueue::PumpCW() {
   // Nothing keys (the port could not be opened, or stopped working): what
   // is typed and queued waits, to be keyed once a port works.
   if (p_.port.Failed()) return;
+  FollowNumbers();
   inPass_ = true;
   struct Leave {
     bool& flag;
@@ -244,8 +262,9 @@ void SendQueue::PumpCW() {
     const bool command = IsQueueCode(c);
     if (command && !(c == kCodeRepeat && slot != 3)) {
       // Commands wait for everything before them to be sent; a speed change
-      // on our own keyer need not: the lengths go with the elements.
-      if (n != 0 && !(c == kCodeSpeed && !characters)) return;
+      // on our own keyer need not (the lengths go with the elements), nor
+      // the serial number's step (it waits for its own mark).
+      if (n != 0 && !(c == kCodeSpeed && !characters) && c != kCodeNext) return;
       switch (Command(slot, c)) {
         case Step::EndPass:
           return;
@@ -301,6 +320,7 @@ void SendQueue::Key(unsigned char c, int slot) {
     const bool keyed = p_.keyer.Character(c);
     if (p_.observer && (keyed || shown)) p_.observer->Keying(c, first);
     if (!keyed) return;
+    downMark_ = p_.keyer.Queued();
     progress_ = true;
     lastKeyed_ = c;
     return;
@@ -313,12 +333,16 @@ void SendQueue::Key(unsigned char c, int slot) {
     // A message's own speed, weighting, Farnsworth spacing or a 7-unit
     // word space: lengths of their own, not the keyer's whole units.
     const int64_t unitNs = messageSpeed != 0 ? UnitNs(messageSpeed) : p_.port.UnitNsKeyed();
-    for (const ShapedElement& e : ShapeElements(elements, c == ' ', shape, speed, unitNs))
+    for (const ShapedElement& e : ShapeElements(elements, c == ' ', shape, speed, unitNs)) {
       p_.keyer.ElementNs(e.down, e.ns);
+      if (e.down) downMark_ = p_.keyer.Queued();
+    }
   } else {
-    for (size_t i = 0; i + 1 < elements.size(); i += 2)
+    for (size_t i = 0; i + 1 < elements.size(); i += 2) {
       p_.keyer.Element(static_cast<unsigned char>(elements[i]),
                        static_cast<unsigned char>(elements[i + 1]));
+      if (elements[i] == 0) downMark_ = p_.keyer.Queued();
+    }
   }
   if (elements.empty()) return;
   progress_ = true;

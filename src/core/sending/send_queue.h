@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <deque>
 
 #include "base/clock.h"
 #include "core/config/env_settings.h"
@@ -67,6 +68,8 @@ class SendQueue {
 
   // The message most recently queued as one; the repeat code sends it again.
   const Text& LastMessage() const { return lastMessage_; }
+  // Times a message started over at its repeat code, so far.
+  uint64_t Repeats() const { return repeats_; }
   // Messages holding #NEXT sent in full, so far.
   uint64_t NumbersSent() const { return numbersSent_; }
 
@@ -83,6 +86,8 @@ class SendQueue {
   void EchoLineEnd();
   void EchoFrom(int source);
   void StartPause(int seconds);
+  // Serial numbers whose message's last key-down has ended are sent.
+  void FollowNumbers();
 
   Parts p_;
   TypeAheadLine* typeAhead_ = nullptr;
@@ -95,8 +100,11 @@ class SendQueue {
   // refilled by the repeat code: without it a repeat would spin.
   bool progress_ = true;
   int messageSpeed_ = 0;
-  uint64_t numbersSent_ = 0;       // WPM a message set for itself with #SPEED; 0: none
-  unsigned char lastKeyed_ = ' ';  // the last character that keyed something
+  uint64_t numbersSent_ = 0;  // WPM a message set for itself with #SPEED; 0: none
+  uint64_t repeats_ = 0;
+  uint64_t downMark_ = 0;             // the keyer's count once the last key-down queued ends
+  std::deque<uint64_t> numberMarks_;  // #NEXT of messages not yet keyed that far
+  unsigned char lastKeyed_ = ' ';     // the last character that keyed something
   Text lastMessage_;
   int echoSource_ = 0;             // where the last character keyed came from
   bool echoAtLineStart_ = true;    // the echo has just ended a line

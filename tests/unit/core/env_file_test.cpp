@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "core/config/port_name.h"
+#include "core/config/settings_table.h"
 #include "engine/device_names.h"
 #include "support/files.h"
 #include "support/recording_sink.h"
@@ -65,8 +66,8 @@ TEST_F(EnvFile, KeysSeparatorsNumbersAndLaterLines) {
   EXPECT_EQ(Read("CWSpeed=3.5").CWSpeed, 4);
   EXPECT_EQ(Read("CWSIDETONE=0").CWSidetone_Enable, 0);
   EXPECT_EQ(Read("CWPttLead=500\r\nCWPttTail=3000").CWPttTail, 3000);
-  EXPECT_EQ(Read("CWPttTail=3001").CWPttTail, 0);  // out of range: refused like an overflow
-  EXPECT_EQ(Last(), "Can't read environment file " + path + "\r\nOverflow.");
+  EXPECT_EQ(Read("CWPttTail=3001").CWPttTail, 0);  // out of range: refused, named with its limits
+  EXPECT_EQ(Last(), "Can't read environment file " + path + "\r\nCWPttTail must be 0 - 3000.");
   EXPECT_EQ(Read("CWSpeed=20\r\nCWSpeed=30").CWSpeed, 30);
   const EnvSettings ends = Read("CWSpeed=20\rCWTone=700\nCWWeight=40\r\n");  // CR, LF, CRLF
   EXPECT_EQ(ends.CWSpeed, 20);
@@ -110,28 +111,38 @@ TEST_F(EnvFile, PortNamesAreCheckedAfterTheLastLine) {
             "Reset it using the 'Options/CW Options' menu.");
 }
 
-TEST_F(EnvFile, KeyingChoicesTakeAnyCaseAndAnUnknownOrClashingOneIsToldAndMadeSafe) {
+// A keying choice is never guessed: one the program does not know stays as
+// written and keys nothing (the port is refused) until it is set; key and
+// PTT on one line lose PTT, not keying. A bad value before them (any of
+// 0, -1, abc, 3601, empty) does not keep them from being read.
+TEST_F(EnvFile, KeyingChoicesAreReadWhateverCameBeforeAndAnUnknownOneKeysNothing) {
   EnvSettings s = Read("CWKeyer=winkeyer\r\nCWKeyLine=rts\r\nCWPttLine=dtr");
   EXPECT_EQ(s.CWKeyer, "WinKeyer");
   EXPECT_EQ(s.CWKeyLine, "RTS");
   EXPECT_EQ(s.CWPttLine, "DTR");
   EXPECT_TRUE(boxes.empty());
   s = Read("CWKeyLine=CTS\r\nCWPttLine=DTR");
-  ASSERT_EQ(boxes.size(), 2u);
+  ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0],
-            "Bad CWKeyLine 'CTS' in environment file: DTR is used.\r\n"
-            "Reset it using the 'Options/CW Options' menu.");
-  // Back at DTR it clashes with PTT: PTT goes, keying stays.
-  EXPECT_EQ(boxes[1],
-            "The key line and the PTT line can't both be DTR: choose another PTT line, or "
-            "None.\r\nPTT is off (None) until it is set in the 'Options/CW Options' menu.");
-  EXPECT_EQ(s.CWKeyLine, "DTR");
+            "CWKeyLine 'CTS' in the environment file is not DTR or RTS.\r\n"
+            "Nothing is keyed until it is set in the 'Options/CW Options' menu.");
+  EXPECT_EQ(s.CWKeyLine, "CTS");
+  EXPECT_FALSE(CheckKeyingChoices(s).ok());
+  s = Read("CWKeyLine=RTS\r\nCWPttLine=rts");
   EXPECT_EQ(s.CWPttLine, "None");
-  // A read that an overflow stops still makes what it read safe.
-  boxes.clear();
-  EXPECT_EQ(Read("CWKEYER\r\nNetPttLimit=0\r\nCWSpeed=20").CWKeyer, "Line");
-  ASSERT_EQ(boxes.size(), 2u);
-  EXPECT_EQ(boxes[1], "Can't read environment file " + path + "\r\nOverflow.");
+  EXPECT_EQ(Last(),
+            "The key line and the PTT line can't both be RTS: choose another PTT line, or "
+            "None.\r\nPTT is off (None) until it is set in the 'Options/CW Options' menu.");
+  for (const char* bad : {"0", "-1", "abc", "3601", ""}) {
+    s = Read(
+        ("CWPort=COM1\r\nNetPttLimit=" + std::string(bad) + "\r\nCWKeyLine=RTS\r\nCWPttLine=None")
+            .c_str());
+    EXPECT_EQ(Last(), "Can't read environment file " + path + "\r\nNetPttLimit must be 1 - 3600.");
+    EXPECT_EQ(s.NetPttLimit, 30) << bad;
+    EXPECT_EQ(s.CWKeyLine, "RTS") << bad;
+    EXPECT_EQ(s.CWPttLine, "None") << bad;
+    EXPECT_EQ(portCode, 1) << bad;
+  }
 }
 
 // The devices CW Options offers, from a made-up /dev and /sys: by-id names
@@ -166,13 +177,14 @@ TEST_F(EnvFile, ReadingClearsTheTemporariesAKilledRewriteLeftButNotANewOne) {
   EXPECT_TRUE(test::Exists(dir.File("other.tmp-AbC123")));
 }
 
-TEST_F(EnvFile, AnOverflowStopsReadingAndTheFileIsKeptAsBakBeforeTheFirstRewrite) {
+TEST_F(EnvFile, AnOverflowKeepsTheDefaultAndTheFileIsKeptAsBakBeforeTheFirstRewrite) {
   const std::string original = "CWPort=COM2\r\nCWSpeed=20\r\nCWTone=40000\r\nMsgCW1=precious\r\n";
   const EnvSettings s = Read(original.c_str());
-  EXPECT_EQ(Last(), "Can't read environment file " + path + "\r\nOverflow.");
+  EXPECT_EQ(Last(), "Can't read environment file " + path + "\r\nCWTone must be -32768 - 32767.");
   EXPECT_EQ(s.CWSpeed, 20);
-  EXPECT_EQ(s.CWTone, 600);  // the default stays
-  EXPECT_EQ(portCode, 0);    // the port is not checked
+  EXPECT_EQ(s.CWTone, 600);             // the default stays
+  EXPECT_EQ(s.Message(1), "precious");  // and the rest is read
+  EXPECT_EQ(portCode, 2);
   ASSERT_TRUE(Write(s));
   EXPECT_EQ(ReadFile(path + ".bak"), original);
   ASSERT_TRUE(Write(s));  // only the first rewrite makes one

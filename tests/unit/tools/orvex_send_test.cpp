@@ -112,7 +112,8 @@ TEST_F(OrvexSend, AFailureBoxMakesTheExitStatusOne) {
   WriteFile(ini, "MsgCW1=CQ\r\nCWKeyer=Remote\r\nRemoteKeyer=127.0.0.1:1\r\n");
   told = Send("--ini " + ini + " --msg 1 --port None", "ORVEX_AUDIO=none timeout 10");
   EXPECT_EQ(told.status, 1);
-  EXPECT_TRUE(Contains(told.err, "The keyer at 127.0.0.1:1 stopped working: nothing listens there"))
+  EXPECT_TRUE(
+      Contains(told.err, "Can't key through the keyer at 127.0.0.1:1: nothing listens there"))
       << told.err;
   // A message the queue cannot take whole is refused, and that is a failure.
   WriteFile(ini, "MsgCW1=" + std::string(33000, 'E') + "\r\n");
@@ -132,11 +133,36 @@ TEST_F(OrvexSend, KeysThroughAWinKeyerWhenTheFileSaysSo) {
   EXPECT_TRUE(winKeyer.Got("\x02\x28") && winKeyer.Got("\x03\x37"));  // speed, weighting
   EXPECT_TRUE(winKeyer.Got("\x0d\x0f"));                              // Farnsworth
   EXPECT_TRUE(winKeyer.Got(std::string("\x04\x00\x00", 3)));          // PTT lead, tail
-  EXPECT_FALSE(winKeyer.Now().hostOpen);
+  EXPECT_TRUE(winKeyer.WaitFor([&] { return !winKeyer.Now().hostOpen; }));
   test::WinKeyerEmulator silent({.answers = false});
   const auto refused = Send("--ini " + ini + " --msg 1 --port " + silent.Device());
   EXPECT_EQ(refused.status, 1);
   EXPECT_TRUE(Contains(refused.err, "no WinKeyer answered on " + silent.Device())) << refused.err;
+}
+
+// A WinKeyer that misbehaves is told within seconds, and a send that left
+// text unsent never ends in success; a flipped busy bit is no echo.
+TEST_F(OrvexSend, AWinKeyerThatMisbehavesIsToldAndTheSendNeverSucceedsUnsent) {
+  using F = test::WinKeyerEmulator::Options::Fault;
+  const std::pair<F, const char*> faults[] = {{F::Xoff, "it stays in XOFF"},
+                                              {F::Stall, "the WinKeyer stopped sending"},
+                                              {F::BreakIn, "the paddle broke in"},
+                                              {F::Garbage, "echoed 0x23, which it was not sent"},
+                                              {F::Flips, nullptr}};
+  WriteFile(ini, "CWSpeed=99\r\nCWKeyer=WinKeyer\r\n");
+  for (const auto& [fault, told] : faults) {
+    test::WinKeyerEmulator winKeyer({.fault = fault});
+    const auto r = Send(
+        "--ini " + ini + " --text 'PARIS PARIS PARIS' --max-seconds 12 --port " + winKeyer.Device(),
+        "ORVEX_AUDIO=none");
+    if (!told) {
+      EXPECT_EQ(r.status, 0) << r.err;
+      EXPECT_EQ(winKeyer.Now().sent, "PARIS PARIS PARIS");
+      continue;
+    }
+    EXPECT_EQ(r.status, 1) << told;
+    EXPECT_TRUE(Contains(r.err, told)) << r.err;
+  }
 }
 
 TEST_F(OrvexSend, TheQueueCodesAreLettersInAUtf8FileAndCommandsInAWindows1252One) {
