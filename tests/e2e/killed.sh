@@ -43,6 +43,7 @@ killed() {
   kill -9 "$pid"
   within 1 "$@" || fail "$name: not safe within 1 s of kill -9"
   wait "$pid" 2>/dev/null
+  sleep 0.1  # the guard says its abort again within 10 ms: not to the next sender's tune
 }
 
 # The port's own lines.
@@ -118,6 +119,8 @@ for stop in TSTP STOP; do
   [[ $stop == TSTP ]] && limit=1 || limit=4
   within $limit lines_up "$PELORIN/far.state" || fail "SIG$stop: the far tune went on"
   kill -9 "$pid"
+  wait "$pid" 2>/dev/null
+  sleep 0.2
 done
 grep -q "went silent for 3 s" "$PELORIN/keyd.err" || fail "orvex-keyd did not say why it stopped"
 kill $relay $far_pty $socat 2>/dev/null

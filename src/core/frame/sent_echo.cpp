@@ -11,9 +11,15 @@ void SentEcho::Keying(unsigned char c, uint64_t firstElement) {
 
 void SentEcho::Stopped(const Text& dropped) {
   // The keyer has not been aborted yet: what it has not started is lost.
-  const uint64_t ended = keyer_.Ended();
-  for (size_t i = open_; i < chars_.size(); ++i)
-    chars_[i].state = ended >= chars_[i].first ? State::Sent : State::Dropped;
+  // A keyer that times itself says a character went only once it has gone
+  // (its echo, a reply): one it had begun is not known to be sent.
+  const uint64_t ended = keyer_.Ended(), queued = keyer_.Queued();
+  const bool whole = keyer_.TakesCharacters();
+  for (size_t i = open_; i < chars_.size(); ++i) {
+    const uint64_t end = i + 1 < chars_.size() ? chars_[i + 1].first : queued;
+    const uint64_t sentAt = whole && end > chars_[i].first ? end : chars_[i].first;
+    chars_[i].state = ended >= sentAt ? State::Sent : State::Dropped;
+  }
   for (char c : dropped) chars_.push_back({static_cast<unsigned char>(c), State::Dropped, 0});
   open_ = chars_.size();
   Trim();

@@ -43,6 +43,16 @@ TEST_F(CWOptions, PortNamesAreCheckedAndStoredUpperCase) {
   EXPECT_EQ(EntriesFrom(state.Env).typed["CWSidetone_Device"], "1");
 }
 
+TEST_F(CWOptions, NumbersBeyondSixteenBitsAreHeldToTheirOwnLimits) {
+  entries.typed["RigBaud"] = "115200";
+  entries.typed["RigModel"] = "33001";
+  entries.typed["ContestNr"] = "40000";
+  ASSERT_TRUE(Save()) << sink.Last();
+  EXPECT_EQ(state.Env.RigBaud, 115200);
+  EXPECT_EQ(state.Env.RigModel, 33001);
+  EXPECT_EQ(state.Env.ContestNr, 40000);
+}
+
 struct Refusal {
   const char* key;
   const char* typed;
@@ -73,6 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
                               "Logger UDP port must be 1 - 65535, or address:port, or empty."},
                       Refusal{"CWKeyLine", "CTS", "Key line must be DTR or RTS."},
                       Refusal{"RigModel", "0", "Rig model must be 1 - 99999."},
+                      Refusal{"RigBaud", "1000001", "Rig baud rate must be 0 - 1000000."},
                       Refusal{"CWWeight", "95", "Weight must be 10 - 90."},
                       Refusal{"CWWordSpace", "8", "Word space must be 6 - 7."},
                       Refusal{"RemoteKeyer", "far", "Remote keyer must be host:port."},

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/files.h"
 #include "support/send_harness.h"
 
 namespace orvex {
@@ -109,6 +110,27 @@ TEST_F(Port, AFailingLineStopsSendingTellsOnceAndTheNextSaveOpensThePortAgain) {
   keyer.lineError = {};
   ASSERT_TRUE(send.ReconfigureCWPort(1).ok());
   EXPECT_EQ(keyer.opens, 2);
+}
+
+// What failed is named as the operator named it, and while nothing is open
+// the sidetone is not called missing; a keying choice nobody can read opens
+// no port at all.
+TEST_F(Port, AFailedKeyerIsNamedAndAnUnreadableChoiceKeysNothing) {
+  settings.CWKeyer = "Remote";
+  keyer.openResult = Result::Failed(Fault::Write, ETIMEDOUT, "it does not answer");
+  EXPECT_FALSE(send.OpenCWPort(0).ok());
+  EXPECT_EQ(send.PortStatusText(), "Far keyer 127.0.0.1:6789: it does not answer");
+  EXPECT_EQ(send.SidetoneText(), "silent: nothing is keyed");
+  settings.CWKeyer = "Line";
+  settings.CWKeyLine = "RTSS";
+  keyer.openResult = {};
+  const int opens = keyer.opens;
+  EXPECT_FALSE(send.OpenCWPort(1).ok());
+  EXPECT_EQ(keyer.opens, opens);
+  EXPECT_TRUE(test::Contains(sink.Last(),
+                             "Nothing is keyed: CWKeyLine 'RTSS' in the environment file is "
+                             "not DTR or RTS."))
+      << sink.Last();
 }
 
 TEST_F(Port, AWindowShowsASilentStartWhereTheSidetoneIsShownAndNoBoxComesFirst) {

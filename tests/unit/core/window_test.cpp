@@ -122,11 +122,26 @@ TEST_F(Commands, TheSerialNumberMovesOnAfterAFullSendOnlyAndIsSaved) {
   commands.Run({Command::SendMessage, 4});
   RunFor(5000);
   EXPECT_EQ(commands.Status().serial, "Nr 002");
+  // Esc in the silence after its last key-down: the number has gone out.
+  const size_t from = keyer.Timeline().size();
+  commands.Run({Command::SendMessage, 4});
+  for (int64_t lastUp = -1; lastUp < 0 || clock.MonotonicMs() * 1000 < lastUp;) {
+    clock.Advance(5);
+    timer.Poll();
+    send.Tick();
+    const std::vector<engine::KeyElement> keyed = keyer.Timeline();
+    int64_t at = 0;  // the timeline runs from the clock's start, rests included
+    for (size_t i = 0; i < keyed.size(); ++i)
+      if ((at += keyed[i].units) && keyed[i].down && i >= from) lastUp = at;
+    if (const Text rest = send.Queue().Readable(); !rest.empty() && rest != "\n") lastUp = -1;
+  }
+  send.Stop();
+  EXPECT_EQ(commands.Status().serial, "Nr 003");
   EnvironmentFile again(dir.File("orvex.ini"));
-  EXPECT_EQ(again.ReadEnvironmentFile().settings.ContestNr, 2);  // kept for the next start
+  EXPECT_EQ(again.ReadEnvironmentFile().settings.ContestNr, 3);  // kept for the next start
   ui.answer = "120";
   commands.Run(Command::SetNumber);
-  EXPECT_EQ(ui.prompts.back(), "Serial number|Next number|2");
+  EXPECT_EQ(ui.prompts.back(), "Serial number|Next number|3");
   EXPECT_EQ(ui.lastCheck.accepts("0").text(), "Serial number must be 1 - 99999");
   EXPECT_EQ(commands.Status().serial, "Nr 120");
 }

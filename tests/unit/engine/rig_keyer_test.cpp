@@ -100,6 +100,8 @@ TEST_F(RigKeyerTest, AStopLosesAtMostWhatTheRadioHoldsAndDropsPtt) {
   keyer_->Clear();
   EXPECT_EQ(keyer_->Pending(), 0);
   EXPECT_EQ(keyer_->Ended(), keyer_->Queued());
+  // The dummy radio cannot stop its keyer: what it holds is said.
+  EXPECT_TRUE(Within(1000, [&] { return !keyer_->StillSending().empty(); }));
   std::this_thread::sleep_for(1000ms);
   EXPECT_LE(Sent().size(), 12u) << "handed over after the stop: " << Sent();
   EXPECT_TRUE(Within(2000, [&] { return !PttOn(); }));

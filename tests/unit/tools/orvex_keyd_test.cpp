@@ -9,8 +9,10 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <thread>
@@ -20,6 +22,7 @@
 #include "support/free_port.h"
 #include "support/heard.h"
 #include "support/run_tool.h"
+#include "support/winkeyer_emulator.h"
 
 namespace orvex {
 namespace {
@@ -242,17 +245,38 @@ TEST_F(Keyd, StoppedItsLinesAreUpAndItGoesOnWithNothingHalfSent) {
 }
 
 // Another device only when it is a serial port; what is refused is not
-// touched and the port keying goes on keying.
+// touched and the port keying goes on keying; keying is never switched off.
 TEST_F(Keyd, AnotherDeviceMustBeASerialPortAndARefusedOneLeavesThePortKeying) {
   StartOnLines();
   test::WriteFile(dir.File("file"), "untouched");
   ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
-  for (const std::string& device : {dir.File("file"), dir.File("fifo"), std::string("/dev/tty")})
+  for (const std::string& device :
+       {dir.File("file"), dir.File("fifo"), std::string("/dev/tty"), std::string("None")})
     Send(Esc("8" + device));
   Send("e");
   EXPECT_EQ(Changes(), "RTS 1,DTR 1,DTR 0,RTS 0,");
   EXPECT_EQ(test::ReadFile(dir.File("file")), "untouched");
   EXPECT_TRUE(test::Contains(Err(), "not a serial port")) << Err();
+  EXPECT_TRUE(test::Contains(Err(), "keying is not switched off by request")) << Err();
+}
+
+// Keying a WinKeyer, it is pointed at a terminal session's pseudo-terminal:
+// nothing is written there, its settings stay, the WinKeyer keeps keying.
+TEST_F(Keyd, AWinKeyerDaemonWritesNothingToADeviceThatIsNoPort) {
+  test::WinKeyerEmulator winKeyer;
+  test::WriteFile(ini, "CWSpeed=30\r\nCWKeyer=WinKeyer\r\n");
+  Start(winKeyer.Device());
+  char name[64];
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  termios before{}, after{};
+  tcgetattr(slave, &before);
+  Send(Esc("8") + name);
+  Send("e");
+  EXPECT_TRUE(winKeyer.WaitFor([&] { return winKeyer.Now().sent == "E"; }));
+  pollfd out{master, POLLIN, 0};
+  EXPECT_EQ(poll(&out, 1, 300), 0) << "written to the terminal";
+  tcgetattr(slave, &after);
+  EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0) << "the terminal's settings changed";
 }
 
 // The port fails (EIO): what a logger sends meanwhile is answered "break",
