@@ -111,7 +111,7 @@ ptt_off=$(grep "RTS 0" "$lines_log" | tail -1 | cut -d' ' -f1)
 [[ -n $ptt_off && $ptt_off -gt $last_up ]] || fail "PTT stayed on: $(tail -2 "$lines_log")"
 # The tail (300 ms) after the last element: the message's closing gaps
 # (6 units, 240 ms at 30 WPM) after the last key-up.
-tail_ms=$(((ptt_off - last_up) / 1000))
+tail_ms=$(((ptt_off - last_up + 500) / 1000))  # the stamps come after each switch: to the ms
 ((tail_ms >= 300 && tail_ms <= 1000)) || fail "PTT fell ${tail_ms} ms after the last key-up"
 xdotool search --name "^Sidetone$" >/dev/null || fail "the box was closed"
 kill $socat
