@@ -25,7 +25,7 @@
 #include "core/sending/engine_keyer.h"
 #include "core/sending/send_path.h"
 #include "core/sending/ticker.h"
-#include "engine/outputs.h"
+#include "engine/timing/outputs.h"
 #include "ui/in_box.h"
 #include "ui/pkt_form.h"
 #include "ui/qt_seams.h"

@@ -24,7 +24,7 @@
 
 #include "base/clock.h"
 #include "core/sending/morse_table.h"
-#include "engine/keyer_engine.h"
+#include "engine/timing/keyer_engine.h"
 
 using namespace orvex::engine;
 using orvex::MonotonicNs;

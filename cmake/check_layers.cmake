@@ -3,8 +3,9 @@
 # Each layer may include itself, the layer right below it and base; the
 # composition root (app) wires everything and may include any layer; tools
 # drive the core without a window. base, engine and core include no Qt.
-# Inside core the rooms are a stack of their own:
-#   frame -> net -> sending -> macros -> config
+# Inside core and engine the rooms are stacks of their own:
+#   core:   frame -> net -> sending -> macros -> config
+#   engine: timing -> keyers -> sound -> lines -> system
 # and each may include itself and the rooms below it, never one above.
 #   cmake -DROOT=<source tree> -P check_layers.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -20,6 +21,7 @@ set(allowed_base base)
 set(allowed_tools core engine base)
 set(no_qt base engine core)
 set(core_rooms config macros sending net frame)  # bottom first
+set(engine_rooms system lines sound keyers timing)
 
 file(GLOB_RECURSE sources RELATIVE ${ROOT} ${ROOT}/src/*.h ${ROOT}/src/*.cpp ${ROOT}/tools/*.h
      ${ROOT}/tools/*.cpp)
@@ -35,11 +37,11 @@ foreach(source ${sources})
     continue()
   endif()
   set(room "")
-  if(layer STREQUAL "core")
-    string(REGEX REPLACE "^src/core/([^/]+)/.*" "\\1" room "${source}")
-    list(FIND core_rooms "${room}" room_level)
+  if(layer STREQUAL "core" OR layer STREQUAL "engine")
+    string(REGEX REPLACE "^src/${layer}/([^/]+)/.*" "\\1" room "${source}")
+    list(FIND ${layer}_rooms "${room}" room_level)
     if(room_level EQUAL -1)
-      list(APPEND failures "${source}: not inside a known room of core")
+      list(APPEND failures "${source}: not inside a known room of ${layer}")
       continue()
     endif()
   endif()
@@ -51,11 +53,12 @@ foreach(source ${sources})
       list(FIND allowed_${layer} ${target} found)
       if(found EQUAL -1)
         list(APPEND failures "${source}: ${shown} (${layer} may not include ${target})")
-      elseif(room AND target STREQUAL "core" AND line MATCHES "\"core/([^/\"]+)/")
+      elseif(room AND target STREQUAL layer AND line MATCHES "\"${layer}/([^/\"]+)/")
         set(target_room ${CMAKE_MATCH_1})
-        list(FIND core_rooms "${target_room}" target_level)
+        list(FIND ${layer}_rooms "${target_room}" target_level)
         if(target_level GREATER room_level OR target_level EQUAL -1)
-          list(APPEND failures "${source}: ${shown} (core/${room} may not include core/${target_room})")
+          list(APPEND failures
+               "${source}: ${shown} (${layer}/${room} may not include ${layer}/${target_room})")
         endif()
       endif()
     elseif(line MATCHES "#[ \t]*include[ \t]*<(Q[A-Za-z]*)" AND layer IN_LIST no_qt)

@@ -24,12 +24,12 @@
 #include "core/sending/engine_keyer.h"
 #include "core/sending/send_path.h"
 #include "core/sending/ticker.h"
-#include "engine/device_names.h"
-#include "engine/emergency.h"
-#include "engine/guard.h"
-#include "engine/key_line.h"
-#include "engine/keyer_engine.h"
-#include "engine/outputs.h"
+#include "engine/lines/device_names.h"
+#include "engine/lines/key_line.h"
+#include "engine/system/emergency.h"
+#include "engine/system/guard.h"
+#include "engine/timing/keyer_engine.h"
+#include "engine/timing/outputs.h"
 #include "tool_loop.h"
 
 namespace {

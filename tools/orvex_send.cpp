@@ -20,10 +20,10 @@
 #include "core/sending/send_path.h"
 #include "core/sending/sim_keyer.h"
 #include "core/sending/ticker.h"
-#include "engine/guard.h"
-#include "engine/keyer_engine.h"
-#include "engine/outputs.h"
-#include "engine/wav_writer.h"
+#include "engine/sound/wav_writer.h"
+#include "engine/system/guard.h"
+#include "engine/timing/keyer_engine.h"
+#include "engine/timing/outputs.h"
 #include "tool_loop.h"
 
 namespace {

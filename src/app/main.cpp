@@ -2,7 +2,7 @@
 // at the top of the source tree is the map: the layers, the threads and the
 // path of a character from key press to key line.
 #include "app/program.h"
-#include "engine/guard.h"
+#include "engine/system/guard.h"
 
 int main(int argc, char** argv) {
   // Before any thread: the guard is a fork of this process.

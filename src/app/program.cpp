@@ -10,7 +10,7 @@
 #include "core/frame/apply_cw_options.h"
 #include "core/frame/shutdown.h"
 #include "core/frame/startup.h"
-#include "engine/outputs.h"
+#include "engine/timing/outputs.h"
 #include "ui/cw_options_dialog.h"
 #include "ui/help_window.h"
 #include "ui/pkt_form.h"

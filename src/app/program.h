@@ -13,7 +13,7 @@
 #include "core/sending/engine_keyer.h"
 #include "core/sending/send_path.h"
 #include "core/sending/ticker.h"
-#include "engine/keyer_engine.h"
+#include "engine/timing/keyer_engine.h"
 #include "ui/message_boxes.h"
 #include "ui/net_link.h"
 #include "ui/qt_seams.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/clock.h"
-#include "engine/keyer_engine.h"
+#include "engine/timing/keyer_engine.h"
 
 namespace orvex::engine::test {
 

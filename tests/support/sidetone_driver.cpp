@@ -26,8 +26,8 @@
 
 #include "base/clock.h"
 #include "core/sending/morse_table.h"
-#include "engine/key_log.h"
-#include "engine/outputs.h"
+#include "engine/timing/key_log.h"
+#include "engine/timing/outputs.h"
 
 namespace {
 

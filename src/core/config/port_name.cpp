@@ -7,7 +7,7 @@
 #include <fstream>
 #include <set>
 
-#include "engine/device_names.h"
+#include "engine/lines/device_names.h"
 
 namespace orvex {
 

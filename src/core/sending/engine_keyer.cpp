@@ -5,10 +5,10 @@
 #include "base/clock.h"
 #include "core/config/net_address.h"
 #include "core/sending/morse_table.h"
-#include "engine/device_names.h"
-#include "engine/remote_keyer.h"
-#include "engine/rig_keyer.h"
-#include "engine/winkeyer.h"
+#include "engine/keyers/remote_keyer.h"
+#include "engine/keyers/rig_keyer.h"
+#include "engine/keyers/winkeyer.h"
+#include "engine/lines/device_names.h"
 
 namespace orvex {
 namespace {

@@ -8,9 +8,9 @@
 #include <memory>
 
 #include "core/sending/keyer.h"
-#include "engine/keyer_engine.h"
-#include "engine/rig_link.h"
-#include "engine/text_keyer.h"
+#include "engine/keyers/rig_link.h"
+#include "engine/keyers/text_keyer.h"
+#include "engine/timing/keyer_engine.h"
 
 namespace orvex {
 

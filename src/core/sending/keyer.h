@@ -7,9 +7,9 @@
 
 #include "base/result.h"
 #include "base/text.h"
-#include "engine/key_line.h"
-#include "engine/rig_link.h"
-#include "engine/sidetone.h"
+#include "engine/keyers/rig_link.h"
+#include "engine/lines/key_line.h"
+#include "engine/sound/sidetone.h"
 
 namespace orvex {
 

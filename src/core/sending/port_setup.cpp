@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "core/config/settings_table.h"
-#include "engine/device_names.h"
-#include "engine/open_status.h"
+#include "engine/lines/device_names.h"
+#include "engine/lines/open_status.h"
 
 namespace orvex {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "base/clock.h"
 #include "core/sending/keyer.h"
-#include "engine/wav_writer.h"
+#include "engine/sound/wav_writer.h"
 
 namespace orvex {
 

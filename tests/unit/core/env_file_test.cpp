@@ -11,7 +11,7 @@
 
 #include "core/config/port_name.h"
 #include "core/config/settings_table.h"
-#include "engine/device_names.h"
+#include "engine/lines/device_names.h"
 #include "support/files.h"
 #include "support/recording_sink.h"
 

@@ -8,8 +8,8 @@
 #include <functional>
 #include <map>
 
-#include "engine/keyer_engine.h"
-#include "engine/open_status.h"
+#include "engine/lines/open_status.h"
+#include "engine/timing/keyer_engine.h"
 #include "support/engine_recorder.h"
 
 namespace orvex::engine {

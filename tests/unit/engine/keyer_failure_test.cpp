@@ -14,7 +14,7 @@
 #include "core/frame/sent_echo.h"
 #include "core/sending/deadline_timer.h"
 #include "core/sending/engine_keyer.h"
-#include "engine/outputs.h"
+#include "engine/timing/outputs.h"
 #include "support/recording_sink.h"
 #include "support/send_harness.h"
 #include "support/winkeyer_emulator.h"

@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/device_names.h"
-#include "engine/open_status.h"
-#include "engine/parallel_key_line.h"
-#include "engine/serial_key_line.h"
+#include "engine/lines/device_names.h"
+#include "engine/lines/open_status.h"
+#include "engine/lines/parallel_key_line.h"
+#include "engine/lines/serial_key_line.h"
 
 namespace orvex::engine {
 namespace {

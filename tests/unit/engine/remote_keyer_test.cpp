@@ -1,6 +1,6 @@
 // A keyer on another machine, its far end a socket of the test's own: what
 // the far end is told while it keys for us, and when we are done.
-#include "engine/remote_keyer.h"
+#include "engine/keyers/remote_keyer.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The radio's own keyer through a real rigctld with Hamlib's dummy radio,
 // started here on a free port: what rigctld was asked is read from its
 // debug log, PTT from another client (rigctl), as a station's logger would.
-#include "engine/rig_keyer.h"
+#include "engine/keyers/rig_keyer.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -12,7 +12,7 @@
 #include <regex>
 #include <thread>
 
-#include "engine/keyer_engine.h"
+#include "engine/timing/keyer_engine.h"
 #include "support/engine_recorder.h"
 #include "support/files.h"
 #include "support/free_port.h"

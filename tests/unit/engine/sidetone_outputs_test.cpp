@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/emergency.h"
-#include "engine/midi_sidetone.h"
-#include "engine/pcspkr_sidetone.h"
+#include "engine/sound/midi_sidetone.h"
+#include "engine/sound/pcspkr_sidetone.h"
+#include "engine/system/emergency.h"
 
 namespace orvex::engine {
 namespace {

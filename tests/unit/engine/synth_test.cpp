@@ -4,9 +4,9 @@
 #include <random>
 #include <vector>
 
-#include "engine/tone_ahead.h"
-#include "engine/tone_synth.h"
-#include "engine/wav_writer.h"
+#include "engine/sound/tone_ahead.h"
+#include "engine/sound/tone_synth.h"
+#include "engine/sound/wav_writer.h"
 #include "support/files.h"
 
 namespace orvex::engine {

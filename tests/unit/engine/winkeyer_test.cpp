@@ -2,14 +2,14 @@
 // time: flow control, stops, tune, the paddle and a lost keyer. (Text,
 // speed, host open and close through the tools and the window are tested
 // there.) Waits are generous; nothing here needs a quiet machine.
-#include "engine/winkeyer.h"
+#include "engine/keyers/winkeyer.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
 
-#include "engine/emergency.h"
+#include "engine/system/emergency.h"
 #include "support/winkeyer_emulator.h"
 
 namespace orvex::engine {

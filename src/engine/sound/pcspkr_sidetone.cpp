@@ -1,0 +1,65 @@
+#include "engine/sound/pcspkr_sidetone.h"
+
+#include <fcntl.h>
+#include <linux/input.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "engine/system/emergency.h"
+
+namespace orvex::engine {
+namespace {
+
+bool OffersTones(int fd) {
+  unsigned long sounds = 0;
+  if (::ioctl(fd, EVIOCGBIT(EV_SND, sizeof sounds), &sounds) < 0) return false;
+  return sounds & (1UL << SND_TONE);
+}
+
+}  // namespace
+
+std::unique_ptr<PcSpeakerSidetone> PcSpeakerSidetone::Open() {
+  std::string candidates[33] = {"/dev/input/by-path/platform-pcspkr-event-spkr"};
+  for (int i = 0; i < 32; ++i) candidates[i + 1] = "/dev/input/event" + std::to_string(i);
+  for (const std::string& path : candidates) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) continue;
+    if (OffersTones(fd)) return Adopt(fd, path);
+    ::close(fd);
+  }
+  return nullptr;
+}
+
+std::unique_ptr<PcSpeakerSidetone> PcSpeakerSidetone::Adopt(int fd, std::string device) {
+  return std::unique_ptr<PcSpeakerSidetone>(new PcSpeakerSidetone(fd, std::move(device)));
+}
+
+PcSpeakerSidetone::~PcSpeakerSidetone() {
+  Tone(0);
+  emergency::Unregister(registration_);
+  ::close(fd_);
+}
+
+void PcSpeakerSidetone::Tone(int hz) noexcept {
+  const emergency::LineChange change;
+  if (!change.Allowed()) hz = 0;  // the process is ending: silence only
+  input_event ev{};
+  ev.type = EV_SND;
+  ev.code = SND_TONE;
+  ev.value = hz;
+  [[maybe_unused]] ssize_t n = ::write(fd_, &ev, sizeof ev);
+}
+
+void PcSpeakerSidetone::SetKey(bool down, int64_t) {
+  down_ = down;
+  Tone(down ? pitch_ : 0);
+}
+
+void PcSpeakerSidetone::SetPitch(int hz) {
+  pitch_ = hz;
+  if (down_) Tone(hz);  // a pitch change while the key is down is heard at once
+}
+
+}  // namespace orvex::engine

@@ -1,0 +1,258 @@
+// The keying engine.
+//
+// One timing thread owns the keying. Callers queue elements (key down or up
+// for a number of units) and return at once; the thread plays them on
+// absolute CLOCK_MONOTONIC deadlines computed from the start of the run, so
+// timing errors never add up. The key line (serial, parallel or none) and the
+// sidetone output are injected, so tests can record what was keyed and when.
+//
+// A stall delays, it never changes what is sent: when the thread wakes late
+// for an element, that element is keyed in full from then on and every
+// later deadline moves by the lateness. A late key-down is longer, a late
+// gap is longer; no element is ever cut short or skipped.
+//
+// PTT rises before the first element of a run (lead) and is held after the
+// run's last key-up (tail), so relays settle and do not chatter between
+// characters; it falls once the tail has passed and nothing is queued. The
+// timing thread itself drops it: it never waits for the program to say the
+// run is over.
+//
+// Safety: the key and PTT are up after Open, Abort, Close and destruction,
+// on the signals emergency.h lists, and while the process is stopped (Ctrl+Z):
+// a stop drops everything queued and nothing is keyed again until the
+// program has stopped its own sending (Abort).
+#pragma once
+
+#include <pthread.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "engine/keyers/ptt_hold.h"
+#include "engine/lines/key_line.h"
+#include "engine/sound/sidetone.h"
+#include "engine/system/engine_clock.h"
+#include "engine/system/realtime.h"
+#include "engine/timing/key_log.h"
+
+namespace orvex::engine {
+
+struct EngineOutputs {
+  // port: 0 none, 1..8 COM1..COM8, -1/-2 LPT1/LPT2; the line into *line.
+  std::function<Result(int port, LineChoice lines, std::unique_ptr<KeyLine>* line)> openKeyLine;
+  // Never nullptr for a device other than None: a missing device falls back
+  // to another, or to silence.
+  std::function<std::unique_ptr<Sidetone>(SidetoneDevice device)> openSidetone;
+};
+
+// A mutex that lends its holder the priority of a real-time thread waiting
+// for it: an ordinary thread preempted while it holds the line for a moment
+// cannot hold up the timing thread for longer.
+class PiMutex {
+ public:
+  PiMutex();
+  ~PiMutex();
+  PiMutex(const PiMutex&) = delete;
+  PiMutex& operator=(const PiMutex&) = delete;
+  void lock();
+  void unlock();
+
+ private:
+  pthread_mutex_t mutex_;
+};
+
+class KeyerEngine {
+ public:
+  // clock: the system's monotonic clock when null; a manual one makes the
+  // caller drive the keying with RunQueued instead of a timing thread.
+  explicit KeyerEngine(EngineOutputs outputs, std::unique_ptr<KeyLog> log = nullptr,
+                       EngineClock* clock = nullptr);
+  ~KeyerEngine();
+  KeyerEngine(const KeyerEngine&) = delete;
+  KeyerEngine& operator=(const KeyerEngine&) = delete;
+
+  // Opens port; when it cannot be opened, a line that was open stays open.
+  Result Open(int port, LineChoice lines = {});
+  // PTT told to relay as well as to the line (null: the line alone); set
+  // while the port is closed, kept until changed.
+  void SetPttRelay(PttRelay* relay) { pttRelay_ = relay; }
+  void Close();
+  void Abort();         // drop the queue, key and PTT up at once
+  int Pending() const;  // elements queued or playing
+  // How long the elements queued or playing take in all (the producer's
+  // thread, as Element).
+  int64_t QueuedNs() const;
+  // Element and Tune are called from one thread at a time: the queue has
+  // one producer and one consumer, the timing thread, and takes no lock.
+  void Element(bool keyDown, int units);
+  // An element of its own length, whatever the unit (network text keys
+  // its own speed and weighting).
+  void ElementNs(bool keyDown, int64_t ns);
+  void Tune(int ms);         // one key-down of ms, with PTT, for a tuner or amplifier
+  void SetKeyLine(bool on);  // key the port line, or sidetone only
+  // Opens the device's sidetone, falling back as the outputs do; the same
+  // device again is left as it is (None first opens it anew).
+  void SetSidetone(SidetoneDevice device);
+  // What plays the sidetone, how far behind the key, and why not.
+  SidetoneStatus SidetoneState() const;
+  void SetTone(int hz);
+  void SetVolume(int percent);
+  // PTT held on from now (with the key line on) until released, or until
+  // limitMs (0: no limit) pass with nothing keyed; released, it drops as at
+  // the end of a run once nothing is pending.
+  void HoldPtt(bool on, int limitMs = 0);
+  // Holds that limitMs ended, since the engine was made.
+  uint64_t HoldsDropped() const { return holdsDropped_.load(); }
+  // The process was stopped (Ctrl+Z) since the last Abort: everything queued
+  // was dropped then, and nothing is taken or keyed until the next Abort.
+  bool Interrupted() const { return interrupted_.load(); }
+  // When the timing thread next changes something (an element ends, the
+  // lead or the tail passes, a hold runs out), on the engine's clock;
+  // kNoDeadline when it has nothing to do.
+  int64_t NextChangeNs() const { return nextChange_.load(); }
+  // Elements queued since the engine was made, and elements ended or
+  // dropped: element n has ended once Ended() >= n + 1.
+  uint64_t Queued() const { return head_.load(); }
+  uint64_t Ended() const { return std::max(tail_.load(), dropTo_.load()); }
+  bool Active() const;   // from the first queued element until Idle and PTT is down
+  void SetUnit(int ms);  // for elements not yet started
+  void SetUnitNs(int64_t ns);
+  // PTT before the first element of a run and after the last, in ms.
+  void SetPttTiming(int leadMs, int tailMs);
+  // Nothing more is coming: not active once nothing is pending, PTT down
+  // once the tail has passed (which the timing thread does by itself too).
+  void Idle();
+
+  bool IsOpen() const;
+  // A failure with the system's error number once the key line failed
+  // while keying (fine while it works); everything queued has been dropped
+  // then, and nothing more is keyed until the line is opened again.
+  Result LineError() const;
+  // What priority the timing thread got, once it knows.
+  std::optional<ThreadPriority> Priority() const;
+
+  // With a manual clock: plays everything queued on the caller's thread, and
+  // drops PTT when the clock has been moved past its tail or hold limit.
+  void RunQueued();
+
+ private:
+  struct Item {
+    bool down;
+    int units;
+    int64_t fixedNs;  // a length of its own (tune), else units x unit
+  };
+  static constexpr uint64_t kRing = 1024;
+
+  void Run();
+  // One step of the timing loop; false when there is nothing to do but
+  // wait for an element.
+  bool Step();
+  // Waits until deadline; false when an abort or close came first.
+  bool WaitFor(int64_t deadline, uint64_t generation);
+  void Wake();
+  void Push(const Item& item);
+  // The four below need lineMu_ held. planned: the sidetone was told of
+  // this change ahead of time.
+  void Key(bool down, bool planned = false);
+  void Ptt(bool on);
+  void AllUp();
+  void Fail(int err);
+  // PTT down now when its tail has passed (and nobody holds it), else left
+  // to the timing thread: true, wake it. lineMu_ held.
+  bool DropPttAfterTail();
+  // PTT up and its tail, counted from the last key-up, ends before end,
+  // the end of silent element element, with no key-down queued after it.
+  // lineMu_ held.
+  bool DropPttBy(uint64_t element, int64_t end) const;
+  // The timing thread's idle step: PTT down after the tail, a hold ended at
+  // its limit. False when there is nothing to wait for.
+  bool IdleStep(uint32_t seen, uint64_t generation);
+  // A stop of the process (Ctrl+Z) that has not been seen yet: everything
+  // dropped, the lines up, Interrupted() until the next Abort. lineMu_ held.
+  void CatchStop();
+  // Drops everything queued (lineMu_ held).
+  void DropQueue();
+  // Planning ahead for a sidetone that renders ahead of the key (lineMu_
+  // held, timing thread): whether the sidetone wants it; plans from element
+  // from, starting at at, the key down before it; tells the sidetone of the
+  // elements that start within its horizon and returns when the next one
+  // enters it (kNoDeadline: none queued).
+  bool Plans() const { return sidetone_ && sidetone_->PlansAheadNs() > 0; }
+  void Replan(uint64_t from, int64_t at, bool down);
+  // Element tail is about to be keyed at runTime_: the tone planned for it
+  // is kept, moved with a re-based run (Shift) or planned again.
+  void FollowPlan(uint64_t tail, const Item& item);
+  // PTT up for keying (lineMu_ held), and the run waits for its lead when it
+  // has just risen.
+  void LeadWithPtt();
+  int64_t PlanAhead();
+  // The element's length as it will be played.
+  int64_t Length(const Item& item) const {
+    return item.fixedNs > 0 ? item.fixedNs : item.units * unitNs_;
+  }
+
+  EngineOutputs outputs_;
+  std::unique_ptr<KeyLog> log_;
+  MonotonicEngineClock systemClock_;
+  EngineClock& clock_;
+
+  // The queue: a fixed ring, so the timing thread never allocates.
+  std::array<Item, kRing> ring_{};
+  std::atomic<uint64_t> head_{0};        // the next to queue
+  std::atomic<uint64_t> tail_{0};        // the one playing; passed when it ends
+  std::atomic<uint64_t> dropTo_{0};      // an abort drops everything before it
+  std::atomic<uint64_t> generation_{0};  // bumped by Abort, Close and a failure
+  std::atomic<uint32_t> wake_{0};        // changed to wake the timing thread
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> active_{false};
+  std::atomic<bool> interrupted_{false};
+  std::atomic<uint32_t> stopsSeen_{0};  // the process stops (emergency::Stops) handled
+  std::atomic<int64_t> nextChange_{kNoDeadline};
+  PttRelay* pttRelay_ = nullptr;
+  std::atomic<uint64_t> holdsDropped_{0};
+  std::atomic<int64_t> unitNs_{42'000'000};
+  std::atomic<int64_t> leadNs_{0}, tailNs_{0};
+  // When the last run's keying ended (its last key-up; the gap after it
+  // is silence the PTT tail counts in).
+  std::atomic<int64_t> runEnd_{0};
+  std::atomic<uint64_t> rebases_{0};
+  std::atomic<int> lineError_{0};
+
+  // The line, the sidetone and the key state: held for a switch at a time.
+  mutable PiMutex lineMu_;
+  std::unique_ptr<KeyLine> line_;
+  std::unique_ptr<Sidetone> sidetone_;
+  SidetoneDevice sidetoneDevice_ = SidetoneDevice::None;
+  int pitch_ = 600;
+  int volume_ = 100;
+  PttHold hold_;  // a logger's hold of PTT
+  std::atomic<bool> open_{false};
+  bool keyLineOn_ = false;
+  bool keyDown_ = false;
+  bool pttOn_ = false;
+  int64_t pttOnAt_ = 0;  // when PTT last rose
+  int64_t keyUpAt_ = 0;  // when the key last went up
+  std::optional<ThreadPriority> priority_;
+
+  std::atomic<bool> replan_{false};  // a new sidetone: plan again from the next element
+
+  // The timing thread's own.
+  uint64_t planned_ = 0;                    // the next element to plan
+  int64_t planAt_ = 0;                      // when it starts
+  bool planDown_ = false;                   // the key as planned before it
+  std::array<int64_t, kRing> planStart_{};  // when each planned element was to start
+  bool inRun_ = false;
+  int64_t runTime_ = 0;  // where the run's schedule stands: the next element's start
+  int64_t runStart_ = 0;
+  std::thread thread_;
+};
+
+}  // namespace orvex::engine

@@ -1,0 +1,73 @@
+#include "engine/timing/outputs.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/lines/device_names.h"
+#include "engine/lines/parallel_key_line.h"
+#include "engine/lines/serial_key_line.h"
+#include "engine/sound/midi_sidetone.h"
+#include "engine/sound/pcspkr_sidetone.h"
+#include "engine/sound/portaudio_sidetone.h"
+#include "engine/sound/pulse_sidetone.h"
+
+namespace orvex::engine {
+namespace {
+
+Result OpenKeyLine(int port, LineChoice lines, std::unique_ptr<KeyLine>* line) {
+  if (port == 0) {
+    *line = std::make_unique<NullKeyLine>();
+    return {};
+  }
+  const std::string device = DeviceForPort(port);
+  if (device.empty()) return Result::FromErrno(Fault::Open, ENODEV);
+  return port > 0 ? OpenSerialKeyLine(device, line, SystemIoctl, lines)
+                  : OpenParallelKeyLine(device, line);
+}
+
+bool Audio(const char* choice) {
+  const char* audio = std::getenv("ORVEX_AUDIO");
+  return audio && std::strcmp(audio, choice) == 0;
+}
+
+// The sound server first (where the desktop plays everything), then the
+// sound card through PortAudio, then silence that says why.
+std::unique_ptr<Sidetone> SoundCardOrSilence() {
+  Result server = Result::Missing();
+  if (!Audio("portaudio")) {
+    std::unique_ptr<PulseSidetone> pulse;
+    server = PulseSidetone::Open(&pulse);
+    if (pulse) return pulse;
+  }
+  if (!Audio("pulse"))
+    if (auto card = PortAudioSidetone::Open()) return card;
+  return std::make_unique<NullSidetone>(
+      server.failed() ? server.text()
+                      : "no sound server answered and no sound card could be opened");
+}
+
+std::unique_ptr<Sidetone> OpenSidetone(SidetoneDevice device) {
+  if (Audio("none")) return std::make_unique<NullSidetone>();
+  switch (device) {
+    case SidetoneDevice::PcSpeaker:
+      if (auto speaker = PcSpeakerSidetone::Open()) return speaker;
+      return SoundCardOrSilence();
+    case SidetoneDevice::Midi:
+      if (auto midi = MidiSidetone::Open()) return midi;
+      return SoundCardOrSilence();
+    case SidetoneDevice::SoundCard:
+      return SoundCardOrSilence();
+    case SidetoneDevice::None:
+      break;
+  }
+  return std::make_unique<NullSidetone>();
+}
+
+}  // namespace
+
+EngineOutputs SystemOutputs() {
+  return {OpenKeyLine, OpenSidetone};
+}
+
+}  // namespace orvex::engine
