@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/numbers.h"
+#include "core/config/keyer_kinds.h"
 #include "core/config/net_address.h"
 #include "core/config/port_name.h"
 
@@ -81,7 +82,7 @@ const Setting kTable[] = {
     {.key = "CWWordSpace", .field = &EnvSettings::CWWordSpace, .number = 6, .onlyChanged = true, .limits = kWordSpaceLimits, .label = "Word space"},
     {.key = "CWPttLead", .field = &EnvSettings::CWPttLead, .limits = kPttLeadLimits, .fileLimited = true, .label = "PTT lead"},
     {.key = "CWPttTail", .field = &EnvSettings::CWPttTail, .limits = kPttTailLimits, .fileLimited = true, .label = "PTT tail"},
-    {.key = "CWKeyer", .field = &EnvSettings::CWKeyer, .text = "Line", .how = Written::Text, .onlyChanged = true, .label = "Keyer", .choices = "Line|WinKeyer|Rig|Remote"},
+    {.key = "CWKeyer", .field = &EnvSettings::CWKeyer, .text = "Line", .how = Written::Text, .onlyChanged = true, .label = "Keyer", .choices = KeyerNames()},
     {.key = "CWKeyLine", .field = &EnvSettings::CWKeyLine, .text = "DTR", .how = Written::Text, .onlyChanged = true, .label = "Key line", .choices = "DTR|RTS"},
     {.key = "CWPttLine", .field = &EnvSettings::CWPttLine, .text = "RTS", .how = Written::Text, .onlyChanged = true, .label = "PTT line", .choices = "RTS|DTR|None|Rig"},
     {.key = "RigModel", .field = &EnvSettings::RigModel, .number = 2, .onlyChanged = true, .limits = kRigModelLimits, .label = "Rig model"},

@@ -3,49 +3,10 @@
 #include <algorithm>
 
 #include "base/clock.h"
-#include "core/config/net_address.h"
 #include "core/sending/morse_table.h"
-#include "engine/keyers/remote_keyer.h"
-#include "engine/keyers/rig_keyer.h"
-#include "engine/keyers/winkeyer.h"
 #include "engine/lines/device_names.h"
 
 namespace orvex {
-namespace {
-
-// c as a keyer of this kind writes it; empty when it cannot send it.
-std::string Written(KeyerKind kind, unsigned char c) {
-  if (MorseCode(c).empty()) return {};
-  switch (kind) {
-    case KeyerKind::WinKeyer:
-      return KeyerLetters(c);
-    case KeyerKind::Rig:
-      // Radios' keyers take plain text: letters, figures, punctuation.
-      return c < 128 ? UpperCase(std::string(1, static_cast<char>(c))) : std::string();
-    case KeyerKind::Remote:
-      // The protocol's own letters for the signs; its "+", "-" and "~"
-      // change the speed or pause, so those signs cannot be sent.
-      switch (c) {
-        case '+':
-          return "*";
-        case '@':
-          return "<";
-        case '%':
-          return "&";
-        case '-':
-        case '~':
-          return {};
-        default:
-          return std::string(1, static_cast<char>(c));
-      }
-    case KeyerKind::Line:
-      break;
-  }
-  return {};
-}
-
-}  // namespace
-
 Result EngineKeyer::OpenEngine(int16_t port, const engine::LineChoice& lines,
                                std::unique_ptr<engine::RigLink> link) {
   // A relay is changed only while the timing thread is stopped.
@@ -61,56 +22,35 @@ Result EngineKeyer::OpenEngine(int16_t port, const engine::LineChoice& lines,
 }
 
 Result EngineKeyer::Open(int16_t port, const Wiring& wiring) {
-  std::unique_ptr<engine::RigLink> link;
-  std::unique_ptr<engine::TextKeyer> text;
-  const bool ownTiming =
-      wiring.keyer == KeyerKind::Line || (wiring.keyer == KeyerKind::WinKeyer && port == 0);
+  const KeyerKind& kind = *wiring.keyer;
+  // A keyer chip's kind with no port keys nothing: the sidetone alone.
+  const bool ownTiming = !kind.open || (kind.port == PortUse::Serial && port == 0);
   const bool pttByCat = wiring.lines.ptt == engine::SerialLine::Rig;
-  engine::RigSetup rig = wiring.rig;
-  rig.ownsPtt = pttByCat;
-  Result opened;
-  if (wiring.keyer == KeyerKind::Rig || (ownTiming && pttByCat && port != 0))
-    opened = engine::RigLink::Open(rig, &link);
-  if (!opened.ok()) return opened;
+  engine::KeyerPlace place{engine::DeviceForPort(port), wiring.rig, wiring.remote};
+  place.rig.ownsPtt = pttByCat && OneOf(kind.pttLines, "Rig");
   if (ownTiming) {
-    if (opened = OpenEngine(port, wiring.lines, std::move(link)); !opened.ok()) return opened;
+    // PTT by CAT while the engine keys the port's line.
+    std::unique_ptr<engine::RigLink> link;
+    if (place.rig.ownsPtt && port != 0)
+      if (Result opened = engine::RigLink::Open(place.rig, &link); !opened.ok()) return opened;
+    if (Result opened = OpenEngine(port, wiring.lines, std::move(link)); !opened.ok())
+      return opened;
     CloseText();
-    kind_ = KeyerKind::Line;
+    kind_ = &kind;
     return {};
   }
-  switch (wiring.keyer) {
-    case KeyerKind::WinKeyer: {
-      if (port < 0)
-        return Result::Failed(Fault::Open, ENOTTY,
-                              "a WinKeyer is on a serial port (COM1 to COM8 or a device path)");
-      auto winKeyer = std::make_unique<engine::WinKeyer>();
-      opened = winKeyer->Open(engine::DeviceForPort(port), {});
-      text = std::move(winKeyer);
-      break;
-    }
-    case KeyerKind::Rig:
-      text = std::make_unique<engine::RigKeyer>(std::move(link), pttByCat);
-      break;
-    default: {
-      // Numeric, as the setting is checked: no name lookup on the window's thread.
-      NetAddress where;
-      AddrInfo peer;
-      if (!ParseNetAddress(wiring.remote, &where).ok() || !ResolveNetAddress(where, &peer).ok())
-        return Result::Failed(Fault::Open, EINVAL,
-                              "no keyer address " + wiring.remote + " (host:port)");
-      std::unique_ptr<engine::RemoteKeyer> remote;
-      opened = engine::RemoteKeyer::Open(peer->ai_addr, peer->ai_addrlen, wiring.remote, &remote);
-      text = std::move(remote);
-      break;
-    }
-  }
-  if (!opened.ok()) return opened;
+  if (kind.port == PortUse::Serial && port < 0)
+    return Result::Failed(
+        Fault::Open, ENOTTY,
+        std::string("a ") + kind.name + " is on a serial port (COM1 to COM8 or a device path)");
+  std::unique_ptr<engine::TextKeyer> text;
+  if (Result opened = kind.open(place, &text); !opened.ok()) return opened;
   CloseText();
   // The engine plays what must not key the transmitter: notices in the
   // sidetone, text while the key line is off.
-  OpenEngine(0, {}, nullptr);
+  (void)OpenEngine(0, {}, nullptr);
   text_ = std::move(text);
-  kind_ = wiring.keyer;
+  kind_ = &kind;
   keyLine_ = true;
   return {};
 }
@@ -128,7 +68,7 @@ void EngineKeyer::Close() {
   engine_.Close();
   engine_.SetPttRelay(nullptr);
   pttLink_.reset();
-  kind_ = KeyerKind::Line;
+  kind_ = &LineKeyer();
 }
 
 void EngineKeyer::Abort() {
@@ -210,14 +150,14 @@ int64_t EngineKeyer::NextChangeMs() {
 
 bool EngineKeyer::Character(unsigned char c) {
   if (!TakesCharacters()) return false;
-  const std::string written = Written(kind_, c);
+  const std::string written = text_->Written(c);
   if (written.empty()) return false;
   text_->Send(written, CharacterUnits(c));
   return true;
 }
 
 void EngineKeyer::Speed(int16_t wpm) {
-  if (text_) text_->SetSpeed(wpm);
+  if (text_) text_->SetSpeed(std::clamp<int>(wpm, kind_->speed.lo, kind_->speed.hi));
 }
 
 void EngineKeyer::Weight(int16_t percent) {

@@ -65,7 +65,7 @@ class EngineKeyer : public Keyer {
   void CloseText();
 
   engine::KeyerEngine& engine_;
-  KeyerKind kind_ = KeyerKind::Line;
+  const KeyerKind* kind_ = &LineKeyer();
   std::unique_ptr<engine::TextKeyer> text_;   // a keyer that times itself
   std::unique_ptr<engine::RigLink> pttLink_;  // PTT over CAT for our own timing
   bool keyLine_ = true;

@@ -7,6 +7,7 @@
 
 #include "base/result.h"
 #include "base/text.h"
+#include "core/config/keyer_kinds.h"
 #include "engine/keyers/rig_link.h"
 #include "engine/lines/key_line.h"
 #include "engine/sound/sidetone.h"
@@ -15,13 +16,10 @@ namespace orvex {
 
 using engine::SidetoneDevice;
 
-// Line: the port's own lines, timed here. The others time the elements
-// themselves: a WinKeyer on the port, the radio's own keyer (Hamlib), a
-// keyer on another machine (the loggers' UDP protocol).
-enum class KeyerKind : uint8_t { Line, WinKeyer, Rig, Remote };
-
 struct Wiring {
-  KeyerKind keyer = KeyerKind::Line;
+  // The way it keys (core/config/keyer_kinds): the port's own lines, timed
+  // here, or a keyer that times the elements itself.
+  const KeyerKind* keyer = &LineKeyer();
   engine::LineChoice lines;  // PTT may be the radio's, over CAT (SerialLine::Rig)
   engine::RigSetup rig;      // for the radio's keyer and PTT over CAT
   std::string remote;        // host:port of a keyer on another machine

@@ -1,6 +1,7 @@
 #include "core/sending/port_setup.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <utility>
 
@@ -23,12 +24,9 @@ Wiring WiringFrom(const EnvSettings& s) {
            : upper == "RIG" ? engine::SerialLine::Rig
                             : engine::SerialLine::None;
   };
-  const Text keyer = UpperCase(s.CWKeyer);
   Wiring wiring;
-  wiring.keyer = keyer == "WINKEYER" ? KeyerKind::WinKeyer
-                 : keyer == "RIG"    ? KeyerKind::Rig
-                 : keyer == "REMOTE" ? KeyerKind::Remote
-                                     : KeyerKind::Line;
+  // A name no kind has keys nothing (PortSetup refuses it before this counts).
+  if (const KeyerKind* kind = KeyerKindNamed(s.CWKeyer)) wiring.keyer = kind;
   wiring.lines.key = line(s.CWKeyLine);
   wiring.lines.ptt = line(s.CWPttLine);
   wiring.rig.model = s.RigModel;
@@ -67,7 +65,7 @@ Result PortSetup::OpenPort(int16_t portCode, bool quietly) {
   failure_ = {};
   const Wiring wiring = WiringFrom(settings_);
   // The radio's keyer and a keyer elsewhere need no port of their own.
-  const bool portless = wiring.keyer == KeyerKind::Rig || wiring.keyer == KeyerKind::Remote;
+  const bool portless = wiring.keyer->port == PortUse::None;
   if (portCode == 0 && settings_.CWSidetone_Enable == 0 && !portless) return {};
   // A keying choice nobody can read keys nothing: guessed, it might key a
   // carrier on the line the radio keys on.
@@ -131,7 +129,7 @@ void PortSetup::ApplyPortSettings() {
 void PortSetup::CheckSidetone() {
   // A keyer that times itself is heard by its own sidetone (a WinKeyer's,
   // the radio's), or far away: ours plays only notices for it.
-  if (!portOpen_ || openWiring_.keyer != KeyerKind::Line) return;
+  if (!portOpen_ || openWiring_.keyer->open) return;
   const engine::SidetoneStatus status = keyer_.SidetoneState();
   if (status.problem.empty()) {
     sidetoneReported_ = false;
@@ -191,14 +189,11 @@ void PortSetup::NoteFailure(int16_t portCode, const Result& failure) {
 Text PortSetup::PortStatusText() const {
   if (failure_.failed()) {
     // What failed, by the name the operator gave it.
-    const KeyerKind keyer = WiringFrom(settings_).keyer;
-    if (keyer == KeyerKind::Remote)
-      return "Far keyer " + settings_.RemoteKeyer + ": " + failure_.Description();
-    if (keyer == KeyerKind::Rig) return "Radio's keyer: " + failure_.Description();
+    const KeyerKind& kind = *WiringFrom(settings_).keyer;
+    const Text name = KeyerWords(kind.failedAs, kind, Placed(kind, failedCode_));
+    if (kind.port == PortUse::None) return name + ": " + failure_.Description();
     Text text =
-        (keyer == KeyerKind::WinKeyer ? "WinKeyer on " + PortAndDevice(failedCode_)
-                                      : PortAndDevice(failedCode_)) +
-        " failed: " +
+        name + " failed: " +
         (failure_.fault() == Fault::Open ? engine::StatusWords(failure_) : failure_.Description());
     if (!holder_.empty()) text += " (held by " + holder_ + ")";
     return text;
@@ -252,28 +247,27 @@ Text PortSetup::PortAndDevice(int16_t portCode) const {
                                                       : settings_.CWPort + " (" + device + ")";
 }
 
+EnvSettings PortSetup::Placed(const KeyerKind& kind, int16_t portCode) const {
+  // A port is named with the device behind it.
+  EnvSettings placed = settings_;
+  if (kind.where == &EnvSettings::CWPort) placed.CWPort = PortAndDevice(portCode);
+  return placed;
+}
+
 Text PortSetup::KeyedThrough(int16_t portCode) const {
-  const Wiring wiring = WiringFrom(settings_);
-  if (wiring.keyer == KeyerKind::Rig) return "The radio's keyer";
-  if (wiring.keyer == KeyerKind::Remote) return "The keyer at " + settings_.RemoteKeyer;
-  return "CW port " + PortAndDevice(portCode);
+  const KeyerKind& kind = *WiringFrom(settings_).keyer;
+  Text through = KeyerWords(kind.through, kind, Placed(kind, portCode));
+  through[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(through[0])));
+  return through;
 }
 
 Text PortSetup::SetupFailureText(int16_t portCode, const Result& opened) const {
   const Text nl(CRLF);
   if (opened.fault() == Fault::Refused)
     return "Nothing is keyed: " + opened.text() + "." + nl + nl + remedies_.changeKeyer;
-  if (const KeyerKind keyer = WiringFrom(settings_).keyer;
-      keyer == KeyerKind::Rig || keyer == KeyerKind::Remote) {
-    Text through = KeyedThrough(portCode);
-    through[0] = 't';  // "the radio's keyer", "the keyer at ..."
-    const Text hint =
-        keyer == KeyerKind::Remote ? "Is the keyer running there, and may this computer key it?"
-        : settings_.RigModel == 2  ? "Is rigctld running, at the address the CW Options name?"
-                                   : "Check the rig's model, port and baud rate in the CW Options.";
-    return "Can't key through " + through + ": " + opened.Description() + "." + nl + nl + hint +
-           nl + nl + remedies_.changeKeyer;
-  }
+  if (const KeyerKind& kind = *WiringFrom(settings_).keyer; kind.port == PortUse::None)
+    return "Can't key through " + KeyerWords(kind.through, kind, settings_) + ": " +
+           opened.Description() + "." + nl + nl + kind.hint + nl + nl + remedies_.changeKeyer;
   const std::string device = engine::DeviceForPort(portCode);
   // The named statuses keep their words; any other failure says what the
   // system says (an I/O error is no "device in use").

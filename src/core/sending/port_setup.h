@@ -123,6 +123,9 @@ class PortSetup {
   Text PortAndDevice(int16_t portCode) const;
   // "CW port COM1 (/dev/ttyUSB0)", "The radio's keyer", "The keyer at host:port".
   Text KeyedThrough(int16_t portCode) const;
+  // The settings with the port named as the operator sees it, for the
+  // kind's words.
+  EnvSettings Placed(const KeyerKind& kind, int16_t portCode) const;
   // The port of portCode failed so; who holds it, when that is why.
   void NoteFailure(int16_t portCode, const Result& failure);
   // The "CW Setup" text for a failed open of port code p.

@@ -1,5 +1,6 @@
 #include "engine/keyers/remote_keyer.h"
 
+#include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <utility>
 
 #include "base/clock.h"
+#include "engine/keyers/morse_code.h"
 
 namespace orvex::engine {
 namespace {
@@ -64,6 +66,41 @@ Result RemoteKeyer::Open(const sockaddr* peer, socklen_t length, std::string nam
   return {};
 }
 
+Result RemoteKeyer::OpenAt(const KeyerPlace& place, std::unique_ptr<TextKeyer>* keyer) {
+  const size_t colon = place.remote.rfind(':');
+  std::string host = place.remote.substr(0, colon);
+  if (host.size() > 1 && host.front() == '[') host = host.substr(1, host.size() - 2);
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_DGRAM;
+  hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  if (colon == std::string::npos ||
+      ::getaddrinfo(host.c_str(), place.remote.c_str() + colon + 1, &hints, &found) != 0)
+    return Result::Failed(Fault::Open, EINVAL, "no keyer address " + place.remote + " (host:port)");
+  std::unique_ptr<RemoteKeyer> remote;
+  const Result opened = Open(found->ai_addr, found->ai_addrlen, place.remote, &remote);
+  ::freeaddrinfo(found);
+  if (opened.ok()) *keyer = std::move(remote);
+  return opened;
+}
+
+std::string RemoteKeyer::Written(unsigned char c) const {
+  if (MorseCode(c).empty()) return {};
+  switch (c) {
+    case '+':
+      return "*";
+    case '@':
+      return "<";
+    case '%':
+      return "&";
+    case '-':
+    case '~':
+      return {};
+    default:
+      return std::string(1, static_cast<char>(c));
+  }
+}
+
 RemoteKeyer::~RemoteKeyer() {
   Clear();
   emergency::Unregister(registration_);
@@ -109,8 +146,7 @@ void RemoteKeyer::Clear() {
 }
 
 void RemoteKeyer::SetSpeed(int wpm) {
-  wpm = std::clamp(wpm, 5, 60);  // what the protocol takes
-  unitNs_ = 1'200'000'000 / wpm;
+  unitNs_ = UnitNs(wpm);
   Command('2', std::to_string(wpm));
 }
 

@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/keyers/morse_code.h"
 #include "engine/keyers/ptt_hold.h"
 #include "engine/keyers/text_keyer.h"
 #include "engine/system/emergency.h"
@@ -34,6 +35,12 @@ class RemoteKeyer : public TextKeyer {
   static Result Open(const sockaddr* peer, socklen_t length, std::string name,
                      std::unique_ptr<RemoteKeyer>* keyer);
   ~RemoteKeyer() override;
+  // The kind's opener: the far keyer at place.remote, a numeric host:port
+  // (no name lookup on the caller's thread).
+  static Result OpenAt(const KeyerPlace& place, std::unique_ptr<TextKeyer>* keyer);
+  // The protocol's own letters for the signs; its "+", "-" and "~" change
+  // the speed or pause, so those signs cannot be sent.
+  std::string Written(unsigned char c) const override;
 
   void Send(std::string_view what, int units) override;
   void Clear() override;
@@ -79,7 +86,7 @@ class RemoteKeyer : public TextKeyer {
   std::deque<Char> waiting_;
   bool inFlight_ = false;  // waiting_.front() is on the wire
   uint64_t seq_;           // the number of the character in flight
-  int64_t unitNs_ = 1'200'000'000 / 28;
+  int64_t unitNs_ = UnitNs(28);
   int64_t sentNs_ = 0;   // the character in flight was first sent
   int64_t againNs_ = 0;  // and is sent again then, unanswered
   int64_t tuneEndNs_ = 0;

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/clock.h"
+#include "engine/keyers/morse_code.h"
 
 namespace orvex::engine {
 namespace {
@@ -24,6 +25,18 @@ RigKeyer::RigKeyer(std::unique_ptr<RigLink> link, bool pttByCat)
 
 RigKeyer::~RigKeyer() {
   Clear();
+}
+
+Result RigKeyer::OpenAt(const KeyerPlace& place, std::unique_ptr<TextKeyer>* keyer) {
+  std::unique_ptr<RigLink> link;
+  if (Result opened = RigLink::Open(place.rig, &link); !opened.ok()) return opened;
+  *keyer = std::make_unique<RigKeyer>(std::move(link), place.rig.ownsPtt);
+  return {};
+}
+
+std::string RigKeyer::Written(unsigned char c) const {
+  if (MorseCode(c).empty() || c >= 128) return {};
+  return std::string(1, static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c));
 }
 
 void RigKeyer::Send(std::string_view what, int units) {
@@ -69,8 +82,7 @@ std::string RigKeyer::StillSending() {
 }
 
 void RigKeyer::SetSpeed(int wpm) {
-  wpm = std::clamp(wpm, 5, 99);
-  unitNs_ = 1'200'000'000 / wpm;
+  unitNs_ = UnitNs(wpm);
   link_->SetSpeed(wpm);
 }
 

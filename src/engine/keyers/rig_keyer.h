@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/keyers/morse_code.h"
 #include "engine/keyers/ptt_hold.h"
 #include "engine/keyers/rig_link.h"
 #include "engine/keyers/text_keyer.h"
@@ -21,6 +22,10 @@ class RigKeyer : public TextKeyer {
   // it (by the tail); otherwise the radio keys PTT itself.
   RigKeyer(std::unique_ptr<RigLink> link, bool pttByCat);
   ~RigKeyer() override;
+  // The kind's opener: the radio place.rig names, PTT by CAT when it owns it.
+  static Result OpenAt(const KeyerPlace& place, std::unique_ptr<TextKeyer>* keyer);
+  // Radios' keyers take plain text: letters, figures, punctuation.
+  std::string Written(unsigned char c) const override;
 
   void Send(std::string_view what, int units) override;
   int Ahead() override { return 8; }  // a word: it hands the radio pieces
@@ -53,7 +58,7 @@ class RigKeyer : public TextKeyer {
   std::unique_ptr<RigLink> link_;
   const bool pttByCat_;
   std::deque<Char> waiting_, handed_;
-  int64_t unitNs_ = 1'200'000'000 / 28;
+  int64_t unitNs_ = UnitNs(28);
   int64_t leadNs_ = 0, tailNs_ = 0;
   int64_t doneNs_ = 0;  // when the radio should have sent all it holds
   uint64_t queued_ = 0, ended_ = 0, dropped_ = 0;

@@ -5,17 +5,34 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "base/result.h"
+#include "engine/keyers/rig_link.h"
 
 namespace orvex::engine {
+
+// Where a keyer is, from the settings: the serial port's device (a keyer
+// on the port), the radio (with whether PTT by CAT is ours), or the far
+// keyer's host:port.
+struct KeyerPlace {
+  std::string device;
+  RigSetup rig;
+  std::string remote;
+};
+
+class TextKeyer;
+// How a kind opens: refused with the cause in the operator's words.
+using TextKeyerOpener = Result (*)(const KeyerPlace& place, std::unique_ptr<TextKeyer>* keyer);
 
 class TextKeyer {
  public:
   virtual ~TextKeyer() = default;
+  // Character c as this keyer writes it; empty when it cannot send it.
+  virtual std::string Written(unsigned char c) const = 0;
   // One character as this keyer writes it, and its length in units (the
   // space after it included), for a keyer that does not say when it is done.
   virtual void Send(std::string_view what, int units) = 0;
@@ -23,6 +40,7 @@ class TextKeyer {
   virtual int Ahead() { return 1; }
   // Everything waiting dropped, the keyer stopped, key and PTT up.
   virtual void Clear() = 0;
+  // Within the speeds the kind takes (core/config/keyer_kinds).
   virtual void SetSpeed(int wpm) = 0;
   virtual void SetWeight(int /*percent*/) {}
   // Characters at the keying speed, the gaps stretched to this overall

@@ -74,6 +74,13 @@ WinKeyer::~WinKeyer() {
   Close();
 }
 
+Result WinKeyer::OpenAt(const KeyerPlace& place, std::unique_ptr<TextKeyer>* keyer) {
+  auto winKeyer = std::make_unique<WinKeyer>();
+  if (Result opened = winKeyer->Open(place.device, {}); !opened.ok()) return opened;
+  *keyer = std::move(winKeyer);
+  return {};
+}
+
 Result WinKeyer::Open(const std::string& device, const Setup& setup) {
   Close();
   if (Result fits = CheckPortDevice(device, PortKind::Serial); !fits.ok()) return fits;
@@ -186,8 +193,7 @@ void WinKeyer::Clear() {
 
 void WinKeyer::SetSpeed(int wpm) {
   std::lock_guard lock(mu_);
-  wpm = std::clamp(wpm, 5, 99);
-  unitMs_ = 1200 / wpm;
+  unitMs_ = static_cast<int>(UnitNs(wpm) / 1'000'000);
   if (fd_ >= 0 && failure_.ok()) Write(Bytes({kSpeed, wpm}));
 }
 

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "base/result.h"
+#include "engine/keyers/morse_code.h"
 #include "engine/keyers/ptt_hold.h"
 #include "engine/keyers/text_keyer.h"
 #include "engine/system/emergency.h"
@@ -40,6 +41,10 @@ class WinKeyer : public TextKeyer {
 
   WinKeyer() = default;
   ~WinKeyer() override;
+  // The kind's opener: a WinKeyer on place.device, with the default setup.
+  static Result OpenAt(const KeyerPlace& place, std::unique_ptr<TextKeyer>* keyer);
+  // Letters and figures as themselves, other signs as two letters merged.
+  std::string Written(unsigned char c) const override { return KeyerLetters(c); }
   WinKeyer(const WinKeyer&) = delete;
   WinKeyer& operator=(const WinKeyer&) = delete;
 

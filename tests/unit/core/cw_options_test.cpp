@@ -134,7 +134,7 @@ TEST_F(CWOptions, AnotherWayOfKeyingOpensThePortAgainWiredSoAndIsWrittenOnlyThen
   entries.typed["CWKeyer"] = "winkeyer";
   ASSERT_TRUE(Save());
   EXPECT_EQ(keyer.opens, 3);
-  EXPECT_EQ(keyer.wiring.keyer, KeyerKind::WinKeyer);
+  EXPECT_STREQ(keyer.wiring.keyer->name, "WinKeyer");
   EXPECT_EQ(state.Env.CWKeyer, "WinKeyer");
 }
 
