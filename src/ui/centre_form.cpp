@@ -26,6 +26,16 @@ void CentreForm(QWidget* window) {
   window->move(area.x() + p.x, area.y() + p.y);
 }
 
+void FitAndCentre(QWidget* window) {
+  if (const QScreen* screen = ScreenOf(window)) {
+    // The frame's own size above the window's: a title bar, borders.
+    const QSize frame = window->frameGeometry().size() - window->size();
+    const QSize room = screen->availableGeometry().size() - frame;
+    window->resize(window->size().boundedTo(room));
+  }
+  CentreForm(window);
+}
+
 void KeepOnScreen(QWidget* window) {
   const QRect placed = window->geometry();
   const QScreen* screen = QGuiApplication::screenAt(placed.center());

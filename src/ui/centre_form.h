@@ -8,5 +8,7 @@ namespace orvex {
 void CentreForm(QWidget* window);
 // Keeps a window whole on the screen it is placed on.
 void KeepOnScreen(QWidget* window);
+// Shrinks a window to what its screen has room for, then centres it.
+void FitAndCentre(QWidget* window);
 
 }  // namespace orvex

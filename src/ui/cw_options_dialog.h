@@ -1,19 +1,20 @@
-// CWEnv: the CW Options dialog (port, speed, sidetone, the eight messages).
+// CWEnv: the CW Options dialog. Its fields are drawn from the settings
+// table: every row with a tab gets the field its entry says, with the row's
+// caption and unit, on the row's tab; the entries go back by the rows' keys.
 #pragma once
 
 #include <QDialog>
 #include <array>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "core/frame/apply_cw_options.h"
 
-class QCheckBox;
-class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QRadioButton;
+class QTabWidget;
 
 namespace orvex {
 
@@ -31,51 +32,29 @@ class CWEnv : public QDialog {
   Q_OBJECT
  public:
   // playing: what the sidetone plays through now ("PulseAudio 16.1, with
-  // the key"), shown under the device choice; devices: the serial
+  // the key"), shown under the sidetone's fields; devices: the serial
   // devices present, offered after the port names.
   CWEnv(const CWOptionsEntries& entries, CWOptionsActions& actions, QWidget* parent,
         const Text& playing = {}, const std::vector<std::string>& devices = {});
 
-  CWOptionsEntries Entries() const;
-
-  QComboBox* CWPort() const { return port_; }
-  QLineEdit* CWSpeed() const { return speed_; }
-  QLineEdit* CWTone() const { return tone_; }
-  QLineEdit* NetKeyer() const { return netKeyer_; }
-  QComboBox* Keyer() const { return keyer_; }
-  QComboBox* KeyLine() const { return keyLine_; }
-  QComboBox* PttLine() const { return pttLine_; }
-  QLineEdit* RigModel() const { return rigModel_; }
-  QLabel* RigName() const { return rigName_; }
-  QLineEdit* Remote() const { return remote_; }
-  QLineEdit* Weight() const { return weight_; }
-  QRadioButton* Option(int device) const;
+  // The field of a setting, by its key ("CWSpeed"): a line edit, a combo
+  // box, a check box or, for Options, the box holding its buttons
+  // (each named key + its number).
+  QWidget* Field(const std::string& key) const;
+  QLabel* Note(const std::string& key) const;
+  QLineEdit* Message(int n) const { return msgs_.at(static_cast<size_t>(n - 1)); }
+  QTabWidget* Tabs() const { return tabs_; }
   QPushButton* SaveButton() const { return save_; }
   QPushButton* CancelButton() const { return cancel_; }
   QPushButton* CmdHelp() const { return help_; }
 
  private:
-  QComboBox* port_;
-  QLineEdit* speed_;
-  QLineEdit* pttLead_;
-  QLineEdit* pttTail_;
-  QLineEdit *weight_, *farnsworth_, *wordSpace_;
-  QComboBox* keyer_;
-  QComboBox* keyLine_;
-  QComboBox* pttLine_;
-  QLineEdit* rigModel_;
-  QLabel* rigName_;
-  QLineEdit* rigPort_;
-  QLineEdit* rigBaud_;
-  QLineEdit* remote_;
-  QLineEdit* myCall_;
-  QLineEdit* netKeyer_;
-  QCheckBox* sidetone_;
-  QLineEdit* tone_;
-  QRadioButton* speaker_;
-  QRadioButton* midi_;
-  QRadioButton* wave_;
-  QLabel* playing_;
+  CWOptionsEntries Collected() const;
+  void FollowKeyer();
+
+  QTabWidget* tabs_;
+  std::map<std::string, QWidget*> fields_;
+  std::map<std::string, QLabel*> notes_;
   std::array<QLineEdit*, 8> msgs_{};
   QPushButton* save_;
   QPushButton* cancel_;

@@ -63,7 +63,7 @@ HelpWindow::HelpWindow()
   layout->addLayout(bar);
   layout->addWidget(split, 1);
   resize(TwipsToPixels(this, 12600), TwipsToPixels(this, 8400));
-  CentreForm(this);
+  FitAndCentre(this);
 }
 
 void HelpWindow::Open(const QString& helpFile, int context) {

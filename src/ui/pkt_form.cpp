@@ -393,7 +393,7 @@ void PktForm::RestorePlacement(const EnvSettings& s) {
     // Wide enough for the message buttons, tall enough for a few lines of
     // echo above the line.
     resize(px(10500), px(3600));
-    CentreForm(this);
+    FitAndCentre(this);
   } else {
     move(px(s.PacketLeft), px(s.PacketTop));
     resize(px(s.PacketWidth), px(s.PacketHeight));

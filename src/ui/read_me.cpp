@@ -32,7 +32,7 @@ ReadMe::ReadMe(QWidget* parent) : QDialog(parent), text_(new QPlainTextEdit(this
                       2 * static_cast<int>(text_->document()->documentMargin()) +
                       style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4;
   resize(std::max(TwipsToPixels(this, 7680), columns), TwipsToPixels(this, 4875));
-  CentreForm(this);
+  FitAndCentre(this);
 }
 
 bool ReadMe::eventFilter(QObject* watched, QEvent* event) {

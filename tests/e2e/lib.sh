@@ -6,7 +6,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 # under_xvfb "$@": runs the calling script again inside its own X server when
 # there is no display (call it first; "$0" is the script).
 under_xvfb() {
-  [[ -n ${DISPLAY:-} ]] || exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+  [[ -n ${DISPLAY:-} ]] || exec xvfb-run -a -s "-screen 0 ${XVFB_SCREEN:-1280x1024x24}" "$0" "$@"
 }
 
 # window_session ORVEX [KEYLOG_TOOL]: the preamble of a test of the window:
@@ -56,6 +56,14 @@ wait_gone() {
     sleep 0.1
   done
   return 1
+}
+
+# fits WINDOW WIDTH HEIGHT: the window lies whole inside WIDTH x HEIGHT.
+fits() {
+  local X Y WIDTH HEIGHT SCREEN
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  ((X >= 0 && Y >= 0 && X + WIDTH <= $2 && Y + HEIGHT <= $3)) ||
+    fail "$(xdotool getwindowname "$1") lies at ${X},${Y}, ${WIDTH}x${HEIGHT}: not inside $2x$3"
 }
 
 # wait_exit PID [SECONDS]: waits for the process to end; its status in $EXIT_STATUS.

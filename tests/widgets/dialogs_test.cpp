@@ -61,28 +61,31 @@ class DialogsTest : public QObject, public CWOptionsActions {
   }
 
  private slots:
+  // The dialog is drawn from the settings rows: each field by its key.
   void cwOptionsStaysOpenUntilSaveSucceeds() {
     CWEnv dialog(EntriesFrom(EnvSettings{}), *this, nullptr);
     dialog.show();
-    dialog.CWSpeed()->setText("0");
-    QTest::keyClick(dialog.CWSpeed(), Qt::Key_Return);  // Enter is Save
+    auto edit = [&](const char* key) { return qobject_cast<QLineEdit*>(dialog.Field(key)); };
+    auto choice = [&](const char* key) { return qobject_cast<QComboBox*>(dialog.Field(key)); };
+    edit("CWSpeed")->setText("0");
+    QTest::keyClick(edit("CWSpeed"), Qt::Key_Return);  // Enter is Save
     QVERIFY(dialog.isVisible());
-    dialog.CWSpeed()->setText("35");
-    dialog.Option(4)->setChecked(true);
-    dialog.NetKeyer()->setText("6789");
-    dialog.findChild<QLineEdit*>("MyCall")->setText("DL1ABC");
-    QVERIFY(dialog.PttLine()->isEnabled());
-    dialog.Keyer()->setCurrentText("WinKeyer");  // its own outputs: the lines are not chosen
-    QVERIFY(!dialog.KeyLine()->isEnabled() && !dialog.PttLine()->isEnabled());
-    QVERIFY(!dialog.RigModel()->isEnabled() && !dialog.Remote()->isEnabled());
-    dialog.Keyer()->setCurrentText("Rig");  // the radio's keyer: its model named as typed
-    QVERIFY(dialog.RigModel()->isEnabled() && !dialog.Remote()->isEnabled());
-    QCOMPARE(dialog.RigName()->text(), QString("NET rigctl"));
-    dialog.RigModel()->setText("99998");
-    QCOMPARE(dialog.RigName()->text(), QString("unknown model"));
-    dialog.RigModel()->setText("1");
-    dialog.Keyer()->setCurrentText("WinKeyer");
-    QTest::keyClicks(dialog.CWTone(), "12345");  // a fifth digit cannot be typed
+    edit("CWSpeed")->setText("35");
+    dialog.findChild<QRadioButton*>("CWSidetone_Device4")->setChecked(true);
+    edit("NetKeyer")->setText("6789");
+    edit("Call")->setText("DL1ABC");
+    QVERIFY(choice("CWPttLine")->isEnabled());
+    choice("CWKeyer")->setCurrentText("WinKeyer");  // its own outputs: the lines are not chosen
+    QVERIFY(!choice("CWKeyLine")->isEnabled() && !choice("CWPttLine")->isEnabled());
+    QVERIFY(!edit("RigModel")->isEnabled() && !edit("RemoteKeyer")->isEnabled());
+    choice("CWKeyer")->setCurrentText("Rig");  // the radio's keyer: its model named as typed
+    QVERIFY(edit("RigModel")->isEnabled() && !edit("RemoteKeyer")->isEnabled());
+    QCOMPARE(dialog.Note("RigModel")->text(), QString("NET rigctl"));
+    edit("RigModel")->setText("99998");
+    QCOMPARE(dialog.Note("RigModel")->text(), QString("unknown model"));
+    edit("RigModel")->setText("33001");  // beyond 16 bits, as every number may be
+    choice("CWKeyer")->setCurrentText("WinKeyer");
+    QTest::keyClicks(edit("CWTone"), "12345");  // a fifth digit cannot be typed
     dialog.CmdHelp()->click();
     dialog.SaveButton()->click();
     QVERIFY(!dialog.isVisible());
@@ -92,8 +95,9 @@ class DialogsTest : public QObject, public CWOptionsActions {
     QCOMPARE(saved_[1].typed.at("NetKeyer"), Text("6789"));
     QCOMPARE(saved_[1].typed.at("CWKeyer") + saved_[1].typed.at("CWPttLine"), Text("WinKeyerRTS"));
     QCOMPARE(saved_[1].typed.at("CWTone").size(), size_t{4});
-    QCOMPARE(saved_[1].typed.at("RigModel"), Text("1"));
+    QCOMPARE(saved_[1].typed.at("RigModel"), Text("33001"));
     QCOMPARE(saved_[1].typed.at("Call"), Text("DL1ABC"));  // #ME, from its own field
+    QCOMPARE(saved_[1].typed.at("NrDigits"), Text("3"));   // the contest's, on their tab
     QCOMPARE(helps_, 1);
   }
 

@@ -1,5 +1,6 @@
 #include "core/config/keyer_kinds.h"
 
+#include <cstdlib>
 #include <string>
 
 #include "engine/keyers/remote_keyer.h"
@@ -61,6 +62,11 @@ Text KeyerWords(const char* words, const KeyerKind& kind, const EnvSettings& s) 
   Text out = words;
   if (const size_t at = out.find("%s"); at != Text::npos) out.replace(at, 2, s.*kind.where);
   return out;
+}
+
+Text RigModelNote(const Text& typed) {
+  const std::string name = engine::RigModelName(std::atoi(typed.c_str()));
+  return name.empty() ? Text("unknown model") : Utf8ToCp1252(name);
 }
 
 bool OneOf(const char* list, const Text& word) {

@@ -47,5 +47,7 @@ const char* KeyerNames();
 Text KeyerWords(const char* words, const KeyerKind& kind, const EnvSettings& s);
 // One of a "|" list (any case).
 bool OneOf(const char* list, const Text& word);
+// Hamlib's name for a typed rig model ("Elecraft K3"; "unknown model").
+Text RigModelNote(const Text& typed);
 
 }  // namespace orvex

@@ -68,34 +68,34 @@ Result CheckCutNumbers(const Text& typed, Text* stored) {
 // clang-format off
 const Setting kTable[] = {
     {.key = "Version", .field = &EnvSettings::Version, .how = Written::Version},
-    {.key = "Call", .field = &EnvSettings::MyCall, .how = Written::Text, .onlyWith = &EnvSettings::MyCall},
+    {.key = "Call", .field = &EnvSettings::MyCall, .how = Written::Text, .onlyWith = &EnvSettings::MyCall, .tab = Tab::Loggers, .caption = "My call (#ME)"},
     {.key = "ColorPktFore", .field = &EnvSettings::ColorPktFore, .onlyWith = &EnvSettings::ColorPktFore},
     // The foreground colour decides both lines.
     {.key = "ColorPktBack", .field = &EnvSettings::ColorPktBack, .onlyWith = &EnvSettings::ColorPktFore},
-    {.key = "CWPort", .field = &EnvSettings::CWPort, .text = "None", .how = Written::Text, .check = CheckPortEntry},
-    {.key = "CWSpeed", .field = &EnvSettings::CWSpeed, .number = 28, .limits = kSpeedLimits, .label = "Speed"},
-    {.key = "CWSidetone_Device", .field = &EnvSettings::CWSidetone_Device, .number = 1},
-    {.key = "CWSidetone_Enable", .field = &EnvSettings::CWSidetone_Enable, .number = 1, .alsoRead = "CWSIDETONE"},
-    {.key = "CWTone", .field = &EnvSettings::CWTone, .number = 600, .limits = kToneLimits, .label = "CW tone"},
-    {.key = "CWWeight", .field = &EnvSettings::CWWeight, .number = 50, .limits = kWeightLimits, .label = "Weight"},
-    {.key = "CWFarnsworth", .field = &EnvSettings::CWFarnsworth, .onlyChanged = true, .limits = kFarnsworthLimits, .label = "Farnsworth speed"},
-    {.key = "CWWordSpace", .field = &EnvSettings::CWWordSpace, .number = 6, .onlyChanged = true, .limits = kWordSpaceLimits, .label = "Word space"},
-    {.key = "CWPttLead", .field = &EnvSettings::CWPttLead, .limits = kPttLeadLimits, .fileLimited = true, .label = "PTT lead"},
-    {.key = "CWPttTail", .field = &EnvSettings::CWPttTail, .limits = kPttTailLimits, .fileLimited = true, .label = "PTT tail"},
-    {.key = "CWKeyer", .field = &EnvSettings::CWKeyer, .text = "Line", .how = Written::Text, .onlyChanged = true, .label = "Keyer", .choices = KeyerNames()},
-    {.key = "CWKeyLine", .field = &EnvSettings::CWKeyLine, .text = "DTR", .how = Written::Text, .onlyChanged = true, .label = "Key line", .choices = "DTR|RTS"},
-    {.key = "CWPttLine", .field = &EnvSettings::CWPttLine, .text = "RTS", .how = Written::Text, .onlyChanged = true, .label = "PTT line", .choices = "RTS|DTR|None|Rig"},
-    {.key = "RigModel", .field = &EnvSettings::RigModel, .number = 2, .onlyChanged = true, .limits = kRigModelLimits, .label = "Rig model"},
-    {.key = "RigPort", .field = &EnvSettings::RigPort, .text = "localhost:4532", .how = Written::Text, .onlyChanged = true},
-    {.key = "RigBaud", .field = &EnvSettings::RigBaud, .onlyChanged = true, .limits = kRigBaudLimits, .label = "Rig baud rate"},
-    {.key = "RemoteKeyer", .field = &EnvSettings::RemoteKeyer, .text = "127.0.0.1:6789", .how = Written::Text, .onlyChanged = true, .check = CheckRemoteEntry},
-    {.key = "ContestNr", .field = &EnvSettings::ContestNr, .number = 1, .onlyChanged = true, .limits = kContestNrLimits, .label = "Serial number"},
-    {.key = "NrDigits", .field = &EnvSettings::NrDigits, .number = 3, .onlyChanged = true, .limits = kNrDigitsLimits, .label = "Serial number digits"},
-    {.key = "CutNumbers", .field = &EnvSettings::CutNumbers, .how = Written::Text, .onlyWith = &EnvSettings::CutNumbers, .check = CheckCutNumbers},
-    {.key = "NetKeyer", .field = &EnvSettings::NetKeyer, .how = Written::Text, .onlyWith = &EnvSettings::NetKeyer, .check = CheckNetKeyerEntry},
-    {.key = "NetPttLimit", .field = &EnvSettings::NetPttLimit, .number = 30, .onlyChanged = true, .limits = kNetPttLimits, .fileLimited = true, .label = "Logger PTT limit"},
-    {.key = "NetSilenceLimit", .field = &EnvSettings::NetSilenceLimit, .number = 3, .onlyChanged = true, .limits = kNetSilenceLimits, .fileLimited = true, .label = "Keyer silence limit"},
-    {.key = "MsgCW", .field = &EnvSettings::MsgCW, .how = Written::Numbered},  // MsgCW1 to MsgCW8
+    {.key = "CWPort", .field = &EnvSettings::CWPort, .text = "None", .how = Written::Text, .check = CheckPortEntry, .tab = Tab::Keying, .entry = Entry::Port, .caption = "TX Port"},
+    {.key = "CWSpeed", .field = &EnvSettings::CWSpeed, .number = 28, .limits = kSpeedLimits, .label = "Speed", .tab = Tab::Keying, .caption = "Speed", .unit = "WPM"},
+    {.key = "CWSidetone_Device", .field = &EnvSettings::CWSidetone_Device, .number = 1, .tab = Tab::Sound, .entry = Entry::Options, .caption = "Sidetone device", .options = "1=Use PC Speaker|3=Use Sound Card/MIDI|4=Use Sound Card/Wave"},
+    {.key = "CWSidetone_Enable", .field = &EnvSettings::CWSidetone_Enable, .number = 1, .alsoRead = "CWSIDETONE", .tab = Tab::Sound, .entry = Entry::Flag, .caption = "Enable Sidetone"},
+    {.key = "CWTone", .field = &EnvSettings::CWTone, .number = 600, .limits = kToneLimits, .label = "CW tone", .tab = Tab::Sound, .caption = "Tone Freq.", .unit = "Hz"},
+    {.key = "CWWeight", .field = &EnvSettings::CWWeight, .number = 50, .limits = kWeightLimits, .label = "Weight", .tab = Tab::Sound, .caption = "Weight", .unit = "% (50: plain)"},
+    {.key = "CWFarnsworth", .field = &EnvSettings::CWFarnsworth, .onlyChanged = true, .limits = kFarnsworthLimits, .label = "Farnsworth speed", .tab = Tab::Sound, .caption = "Farnsworth", .unit = "WPM (0: off)"},
+    {.key = "CWWordSpace", .field = &EnvSettings::CWWordSpace, .number = 6, .onlyChanged = true, .limits = kWordSpaceLimits, .label = "Word space", .tab = Tab::Sound, .caption = "Word space", .unit = "units (6 or 7)"},
+    {.key = "CWPttLead", .field = &EnvSettings::CWPttLead, .limits = kPttLeadLimits, .fileLimited = true, .label = "PTT lead", .tab = Tab::Keying, .caption = "PTT lead", .unit = "ms"},
+    {.key = "CWPttTail", .field = &EnvSettings::CWPttTail, .limits = kPttTailLimits, .fileLimited = true, .label = "PTT tail", .tab = Tab::Keying, .caption = "PTT tail", .unit = "ms"},
+    {.key = "CWKeyer", .field = &EnvSettings::CWKeyer, .text = "Line", .how = Written::Text, .onlyChanged = true, .label = "Keyer", .choices = KeyerNames(), .tab = Tab::Keying, .caption = "Keyer"},
+    {.key = "CWKeyLine", .field = &EnvSettings::CWKeyLine, .text = "DTR", .how = Written::Text, .onlyChanged = true, .label = "Key line", .choices = "DTR|RTS", .tab = Tab::Keying, .caption = "Key line"},
+    {.key = "CWPttLine", .field = &EnvSettings::CWPttLine, .text = "RTS", .how = Written::Text, .onlyChanged = true, .label = "PTT line", .choices = "RTS|DTR|None|Rig", .tab = Tab::Keying, .caption = "PTT line"},
+    {.key = "RigModel", .field = &EnvSettings::RigModel, .number = 2, .onlyChanged = true, .limits = kRigModelLimits, .label = "Rig model", .tab = Tab::Radio, .caption = "Rig model", .note = RigModelNote},
+    {.key = "RigPort", .field = &EnvSettings::RigPort, .text = "localhost:4532", .how = Written::Text, .onlyChanged = true, .tab = Tab::Radio, .caption = "Rig port", .unit = "device, or host:port of rigctld"},
+    {.key = "RigBaud", .field = &EnvSettings::RigBaud, .onlyChanged = true, .limits = kRigBaudLimits, .label = "Rig baud rate", .tab = Tab::Radio, .caption = "Rig baud", .unit = "(0: the model's)"},
+    {.key = "RemoteKeyer", .field = &EnvSettings::RemoteKeyer, .text = "127.0.0.1:6789", .how = Written::Text, .onlyChanged = true, .check = CheckRemoteEntry, .tab = Tab::Radio, .caption = "Remote keyer", .unit = "host:port"},
+    {.key = "ContestNr", .field = &EnvSettings::ContestNr, .number = 1, .onlyChanged = true, .limits = kContestNrLimits, .label = "Serial number", .tab = Tab::Loggers, .caption = "Serial number (#NR)"},
+    {.key = "NrDigits", .field = &EnvSettings::NrDigits, .number = 3, .onlyChanged = true, .limits = kNrDigitsLimits, .label = "Serial number digits", .tab = Tab::Loggers, .caption = "Serial number digits"},
+    {.key = "CutNumbers", .field = &EnvSettings::CutNumbers, .how = Written::Text, .onlyWith = &EnvSettings::CutNumbers, .check = CheckCutNumbers, .tab = Tab::Loggers, .caption = "Cut numbers", .unit = "digits sent as letters (09)"},
+    {.key = "NetKeyer", .field = &EnvSettings::NetKeyer, .how = Written::Text, .onlyWith = &EnvSettings::NetKeyer, .check = CheckNetKeyerEntry, .tab = Tab::Loggers, .caption = "Loggers' UDP port", .unit = "(empty: off)"},
+    {.key = "NetPttLimit", .field = &EnvSettings::NetPttLimit, .number = 30, .onlyChanged = true, .limits = kNetPttLimits, .fileLimited = true, .label = "Logger PTT limit", .tab = Tab::Loggers, .caption = "Logger PTT limit", .unit = "s"},
+    {.key = "NetSilenceLimit", .field = &EnvSettings::NetSilenceLimit, .number = 3, .onlyChanged = true, .limits = kNetSilenceLimits, .fileLimited = true, .label = "Keyer silence limit", .tab = Tab::Loggers, .caption = "Keyer silence limit", .unit = "s"},
+    {.key = "MsgCW", .field = &EnvSettings::MsgCW, .how = Written::Numbered, .tab = Tab::Messages},  // MsgCW1 to MsgCW8
     {.key = "PacketTop", .field = &EnvSettings::PacketTop, .number = -1},
     {.key = "PacketLeft", .field = &EnvSettings::PacketLeft},
     {.key = "PacketHeight", .field = &EnvSettings::PacketHeight},
@@ -161,6 +161,24 @@ EnvSettings::EnvSettings() {
                 static_cast<std::remove_reference_t<decltype(this->*member)>>(row.number);
         },
         row.field);
+}
+
+const char* TabTitle(Tab tab) {
+  switch (tab) {
+    case Tab::Keying:
+      return "Keying";
+    case Tab::Radio:
+      return "Radio, far keyer";
+    case Tab::Sound:
+      return "Sidetone, timing";
+    case Tab::Loggers:
+      return "Loggers, contest";
+    case Tab::Messages:
+      return "Messages";
+    case Tab::None:
+      break;
+  }
+  return "";
 }
 
 std::span<const Setting> SettingsTable() {

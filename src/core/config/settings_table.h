@@ -55,6 +55,15 @@ enum class Written {
 // address): the text to store, or why it is refused.
 using EntryCheck = Result (*)(const Text& typed, Text* stored);
 
+// Where CW Options shows a setting: its tab (None: not there), in the
+// order of the rows.
+enum class Tab : uint8_t { None, Keying, Radio, Sound, Loggers, Messages };
+const char* TabTitle(Tab tab);
+// The field that edits it. Auto: a choice for a setting with choices, a
+// number field for a number, a text field for a text, message fields for
+// the numbered messages.
+enum class Entry : uint8_t { Auto, Port, Flag, Options };
+
 struct Setting {
   const char* key;        // as written; read in upper case
   Field field;            // where it lives
@@ -71,6 +80,16 @@ struct Setting {
   // The words a text setting may be, "|" between them ("DTR|RTS"); any
   // case is taken and stored as spelled here.
   const char* choices = nullptr;
+  // In CW Options: the tab, the field, its caption and the unit after it;
+  // for Options the numbers it may be with their captions ("1=PC
+  // speaker|4=Sound card"); a note beside it that follows what is typed
+  // (the rig model's name).
+  Tab tab = Tab::None;
+  Entry entry = Entry::Auto;
+  const char* caption = nullptr;
+  const char* unit = "";
+  const char* options = nullptr;
+  Text (*note)(const Text& typed) = nullptr;
 
   // A value read from the file, into s; refused, naming the key and what
   // it may be ("NetPttLimit must be 1 - 3600"), when the number does not

@@ -1,45 +1,56 @@
 #include "core/frame/apply_cw_options.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #include "base/message.h"
+#include "core/config/keyer_kinds.h"
 #include "core/config/port_name.h"
 #include "core/config/settings_table.h"
 
 namespace orvex {
 
-namespace {
-
-// The settings the dialog edits, besides the messages.
-const Field kEdited[] = {&EnvSettings::CWPort,
-                         &EnvSettings::CWSpeed,
-                         &EnvSettings::CWTone,
-                         &EnvSettings::CWSidetone_Enable,
-                         &EnvSettings::CWPttLead,
-                         &EnvSettings::CWPttTail,
-                         &EnvSettings::CWKeyer,
-                         &EnvSettings::CWKeyLine,
-                         &EnvSettings::CWPttLine,
-                         &EnvSettings::NetKeyer,
-                         &EnvSettings::CWSidetone_Device,
-                         &EnvSettings::RigModel,
-                         &EnvSettings::RigPort,
-                         &EnvSettings::RigBaud,
-                         &EnvSettings::RemoteKeyer,
-                         &EnvSettings::MyCall,
-                         &EnvSettings::CWWeight,
-                         &EnvSettings::CWFarnsworth,
-                         &EnvSettings::CWWordSpace};
-
-}  // namespace
-
 CWOptionsEntries EntriesFrom(const EnvSettings& s) {
   CWOptionsEntries e;
-  for (const Field& field : kEdited) e.typed[SettingFor(field).key] = SettingFor(field).Typed(s);
-  // A check box and a choice of three buttons show what they can.
-  e.typed["CWSidetone_Enable"] = std::to_string(s.CWSidetone_Enable != 0 ? 1 : 0);
-  if (s.CWSidetone_Device != 3 && s.CWSidetone_Device != 4)
-    e.typed["CWSidetone_Device"] = std::to_string(1);
+  for (const Setting& row : SettingsTable()) {
+    if (row.tab == Tab::None || row.how == Written::Numbered) continue;
+    Text typed = row.Typed(s);
+    // A check box and a choice of buttons show what they can: on or off,
+    // and the first button for a number none of them stands for.
+    if (row.entry == Entry::Flag) typed = row.Number(s) != 0 ? "1" : "0";
+    if (row.entry == Entry::Options && !OptionOf(row, typed)) typed = std::to_string(atoi(row.options));
+    e.typed[row.key] = typed;
+  }
   e.messages = s.MsgCW;
   return e;
+}
+
+const char* OptionOf(const Setting& row, const Text& value) {
+  for (const char* o = row.options; o && *o;) {
+    const char* end = std::strchr(o, '|');
+    if (Text(o, static_cast<size_t>(std::strchr(o, '=') - o)) == value) return std::strchr(o, '=') + 1;
+    o = end ? end + 1 : nullptr;
+  }
+  return nullptr;
+}
+
+bool InUse(const Setting& row, const CWOptionsEntries& e) {
+  auto typed = [&e](const char* key) {
+    const auto it = e.typed.find(key);
+    return it == e.typed.end() ? Text() : it->second;
+  };
+  const KeyerKind* found = KeyerKindNamed(typed("CWKeyer"));
+  const KeyerKind& kind = found ? *found : LineKeyer();
+  const std::string key = row.key;
+  if (key == "CWPort") return kind.port != PortUse::None;
+  if (key == "CWKeyLine") return *kind.keyLines != 0;
+  if (key == "CWPttLine") return *kind.pttLines != 0;
+  // The radio: its own keyer, or PTT by CAT beside the port's lines.
+  if (row.tab == Tab::Radio && key != "RemoteKeyer")
+    return kind.where == &EnvSettings::RigPort ||
+           (OneOf(kind.pttLines, "Rig") && UpperCase(typed("CWPttLine")) == "RIG");
+  if (key == "RemoteKeyer") return kind.where == &EnvSettings::RemoteKeyer;
+  return true;
 }
 
 bool ApplyCWOptions(const CWOptionsEntries& e, ProgramState& state, SendPath& send,

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/message_sink.h"
+#include "core/config/settings_table.h"
 #include "core/frame/program_state.h"
 #include "core/sending/send_path.h"
 
@@ -21,9 +22,17 @@ struct CWOptionsEntries {
   std::array<Text, 8> messages;
 };
 
-// The entries the dialog opens with: the settings it edits as they are
-// (an unknown sidetone device as the PC speaker, which the dialog shows).
+// The entries the dialog opens with: the settings of every row with a tab
+// as they are (an unknown sidetone device as the first of its buttons,
+// which the dialog shows).
 CWOptionsEntries EntriesFrom(const EnvSettings& settings);
+// The caption of an Options row's button for value; null for none.
+const char* OptionOf(const Setting& row, const Text& value);
+// Whether a row's field means anything with the keyer the entries choose
+// (the key line for the port's lines, the rig's fields for the radio's
+// keyer or PTT by CAT, the far keyer's address for a far keyer): the
+// dialog disables the rest.
+bool InUse(const Setting& row, const CWOptionsEntries& entries);
 
 // Checks the entries in the order the settings are written (the first
 // failure shows its "Set CW Options" box), applies them, re-opens the

@@ -36,11 +36,6 @@ Wiring WiringFrom(const EnvSettings& s) {
   return wiring;
 }
 
-Text RigModelText(int model) {
-  const std::string name = engine::RigModelName(model);
-  return name.empty() ? Text("unknown model") : Utf8ToCp1252(name);
-}
-
 void PortSetup::InitCW() {
   portOpen_ = false;
   keyboardCW_ = false;

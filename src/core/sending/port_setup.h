@@ -38,9 +38,6 @@ struct Remedies {
 // remote keyer).
 Wiring WiringFrom(const EnvSettings& settings);
 
-// Hamlib's name for a rig model ("Elecraft K3"); "unknown model" when it
-// has none.
-Text RigModelText(int model);
 
 // Told whenever the speed in effect is set, changed or not (the window title
 // shows it).
