@@ -95,14 +95,14 @@ class Daemon : public NetControl {
     // The port keying now stays when the new one cannot be opened.
     const Text before = settings_.CWPort;
     int16_t code = 0;
-    ParseCWPort(Utf8ToCp1252(name), &code);
+    (void)ParseCWPort(Utf8ToCp1252(name), &code);  // a port name or path, probed above
     settings_.CWPort = Utf8ToCp1252(name);
     if (send_.SwitchPort(code).ok()) {
       portCode_ = code;
       return true;
     }
     settings_.CWPort = before;
-    ParseCWPort(before, &code);  // the device path it names, again
+    (void)ParseCWPort(before, &code);  // the device path it names, again
     return false;
   }
   int16_t PortCode() const { return portCode_; }
@@ -199,7 +199,7 @@ int main(int argc, char** argv) {
 
   engine::guard::Start();  // no thread yet: the guard is a fork of this process
   SystemClock clock;
-  engine::KeyerEngine engine(engine::SystemOutputs(), engine::KeyLog::FromEnvironment());
+  engine::KeyerEngine engine(engine::SystemOutputs(), engine::KeyLogOrSay("orvex-keyd"));
   EngineKeyer keyer(engine);
   DeadlineTimer timer(clock);
   tools::StderrBeeper beeper("orvex-keyd");

@@ -297,7 +297,7 @@ int main(int argc, char** argv) {
   std::optional<EngineKeyer> engineKeyer;
   if (live) {
     engine::guard::Start();  // no thread yet: the guard is a fork of this process
-    liveEngine.emplace(engine::SystemOutputs(), engine::KeyLog::FromEnvironment());
+    liveEngine.emplace(engine::SystemOutputs(), engine::KeyLogOrSay("orvex-send"));
     engineKeyer.emplace(*liveEngine);
   }
   Keyer& keyer = live ? static_cast<Keyer&>(*engineKeyer) : simKeyer;
@@ -319,7 +319,7 @@ int main(int argc, char** argv) {
 
   if (message) send.SendMessage(message);
   if (tuneSeconds) send.Tune(tuneSeconds);
-  if (o.file) send.SendFile(nullptr, Utf8ToCp1252(*o.file));
+  if (o.file) (void)send.SendFile(nullptr, Utf8ToCp1252(*o.file));  // a failure has been told
 
   // The program's 100 ms tick, on the simulated or the real clock.
   LoopTimer loop;

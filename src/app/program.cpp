@@ -40,7 +40,7 @@ class QtStartupUi : public StartupUi {
 
 }  // namespace
 
-Program::Program() : engine_(engine::SystemOutputs(), engine::KeyLog::FromEnvironment()) {}
+Program::Program() : engine_(engine::SystemOutputs(), engine::KeyLogOrSay("orvex")) {}
 
 Program::~Program() = default;
 

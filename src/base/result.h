@@ -29,7 +29,7 @@ inline constexpr int kNotRegularFile = 0x10000;
 // A text file larger than any the program reads whole.
 inline constexpr long long kMaxWholeFile = 16 * 1024 * 1024;
 
-class Result {
+class [[nodiscard]] Result {
  public:
   Result() = default;  // fine
   static Result Ok() { return {}; }

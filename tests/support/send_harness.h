@@ -26,7 +26,7 @@ class TestKeyer : public SimKeyer {
   using SimKeyer::SimKeyer;
   Result Open(int16_t port, const Wiring& wiring) override {
     ++opens;
-    SimKeyer::Open(port, wiring);
+    (void)SimKeyer::Open(port, wiring);
     if (!openResult.ok()) return openResult;
     open = true;
     this->port = port;

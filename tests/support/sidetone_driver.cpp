@@ -70,7 +70,9 @@ int main(int argc, char** argv) {
     }
   }
   using namespace orvex::engine;
-  KeyerEngine engine(SystemOutputs(), KeyLog::Open(argv[1]));
+  std::unique_ptr<KeyLog> log;
+  if (!KeyLog::Open(argv[1], &log).ok()) return 1;
+  KeyerEngine engine(SystemOutputs(), std::move(log));
   if (!engine.Open(0).ok()) return 1;
   engine.SetSidetone(SidetoneDevice::SoundCard);
   engine.SetTone(700);

@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     int from, to;
     unsigned n = 0;
     std::string held;  // a datagram that comes after the next one
-  } ways[2] = {{outer, inner}, {inner, outer}};
+  } ways[2] = {{outer, inner, 0, {}}, {inner, outer, 0, {}}};
   for (;;) {
     pollfd p[2] = {{outer, POLLIN, 0}, {inner, POLLIN, 0}};
     if (poll(p, 2, -1) < 0) return 1;

@@ -18,7 +18,8 @@ CWOptionsEntries EntriesFrom(const EnvSettings& s) {
     // A check box and a choice of buttons show what they can: on or off,
     // and the first button for a number none of them stands for.
     if (row.entry == Entry::Flag) typed = row.Number(s) != 0 ? "1" : "0";
-    if (row.entry == Entry::Options && !OptionOf(row, typed)) typed = std::to_string(atoi(row.options));
+    if (row.entry == Entry::Options && !OptionOf(row, typed))
+      typed = std::to_string(atoi(row.options));
     e.typed[row.key] = typed;
   }
   e.messages = s.MsgCW;
@@ -28,7 +29,8 @@ CWOptionsEntries EntriesFrom(const EnvSettings& s) {
 const char* OptionOf(const Setting& row, const Text& value) {
   for (const char* o = row.options; o && *o;) {
     const char* end = std::strchr(o, '|');
-    if (Text(o, static_cast<size_t>(std::strchr(o, '=') - o)) == value) return std::strchr(o, '=') + 1;
+    if (Text(o, static_cast<size_t>(std::strchr(o, '=') - o)) == value)
+      return std::strchr(o, '=') + 1;
     o = end ? end + 1 : nullptr;
   }
   return nullptr;
@@ -70,7 +72,7 @@ bool ApplyCWOptions(const CWOptionsEntries& e, ProgramState& state, SendPath& se
   }
   next.MsgCW = e.messages;
   int16_t portCode = 0;
-  ParseCWPort(next.CWPort, &portCode);  // the entry was checked above
+  (void)ParseCWPort(next.CWPort, &portCode);  // the entry was checked above
   state.Env = next;
   state.CWPortCode = portCode;
   send.StoreSpeed(next.CWSpeed);
@@ -103,7 +105,8 @@ void CWOptionsSession::Cancel() {
   state_.Env = settings_;
   state_.CWPortCode = portCode_;
   send_.StoreSpeed(speed_);
-  if (state_.PacketOpen && (portOpen_ || send_.PortOpen())) send_.OpenCWPort(portCode_);
+  if (state_.PacketOpen && (portOpen_ || send_.PortOpen()))
+    (void)send_.OpenCWPort(portCode_);  // a failure has been told
 }
 
 }  // namespace orvex

@@ -48,7 +48,7 @@ bool OpenPacketWindow(ProgramState& state, SendPath& send, LineEditor& editor,
   editor.Reset();
   window->Measure();
   send.InitCW();
-  send.OpenCWPort(state.CWPortCode);  // a failure has been told; the window opens
+  (void)send.OpenCWPort(state.CWPortCode);  // a failure has been told; the window opens
   window->ShowWindow();
   state.PacketOpen = true;
   return true;

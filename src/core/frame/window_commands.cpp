@@ -111,7 +111,7 @@ void WindowCommands::Run(Command command, int message) {
         if (!sink_.Question("Send CW File", "CW file already in progress, stop it?")) break;
         send_.Stop();
       }
-      send_.SendFile(&chooser_, "");
+      (void)send_.SendFile(&chooser_, "");  // a failure has been told
       break;
     case Command::Stop:
       send_.Stop();

@@ -105,7 +105,7 @@ Result ParallelKeyLine::SetPtt(bool on) {
 
 void ParallelKeyLine::AllUp() noexcept {
   control_ = UpControl(control_);
-  Write();
+  (void)Write();  // the path of last resort: a failure has nobody left to tell
 }
 
 }  // namespace orvex::engine

@@ -89,7 +89,7 @@ Result SerialKeyLine::SetPtt(bool on) {
 void SerialKeyLine::AllUp() noexcept {
   // Both, whichever are in use: a line the kernel raised on open keys some
   // radios even when nothing here uses it.
-  Modem(false, TIOCM_DTR | TIOCM_RTS);
+  (void)Modem(false, TIOCM_DTR | TIOCM_RTS);  // the path of last resort
 }
 
 }  // namespace orvex::engine

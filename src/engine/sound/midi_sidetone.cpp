@@ -2,6 +2,7 @@
 
 #include <alsa/asoundlib.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 
@@ -65,9 +66,11 @@ class SequencerOut : public NoteOut {
   std::string synth_;
 };
 
-std::unique_ptr<MidiSidetone> MidiSidetone::Open() {
+Result MidiSidetone::Open(std::unique_ptr<MidiSidetone>* opened) {
   snd_seq_t* seq = nullptr;
-  if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, 0) < 0) return nullptr;
+  if (const int err = snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, 0); err < 0)
+    return Result::Failed(Fault::Open, -err,
+                          std::string("no ALSA sequencer: ") + snd_strerror(err));
   snd_seq_set_client_name(seq, "Orvex");
   const int port = snd_seq_create_simple_port(seq, "sidetone",
                                               SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
@@ -76,14 +79,15 @@ std::unique_ptr<MidiSidetone> MidiSidetone::Open() {
   if (port < 0 || !FindSynth(seq, &client, &dest) ||
       snd_seq_connect_to(seq, port, client, dest) < 0) {
     snd_seq_close(seq);
-    return nullptr;
+    return Result::Failed(Fault::Open, ENODEV, "no MIDI synth to play through");
   }
   snd_seq_client_info_t* info;
   snd_seq_client_info_alloca(&info);
   std::string synth = "client " + std::to_string(client);
   if (snd_seq_get_any_client_info(seq, client, info) >= 0)
     synth = snd_seq_client_info_get_name(info);
-  return std::make_unique<MidiSidetone>(std::make_unique<SequencerOut>(seq, port, synth));
+  *opened = std::make_unique<MidiSidetone>(std::make_unique<SequencerOut>(seq, port, synth));
+  return {};
 }
 
 MidiSidetone::~MidiSidetone() {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "base/result.h"
 #include "engine/sound/sidetone.h"
 
 namespace orvex::engine {
@@ -19,8 +20,8 @@ class NoteOut {
 
 class MidiSidetone : public Sidetone {
  public:
-  // nullptr when the sequencer or a synth port is missing.
-  static std::unique_ptr<MidiSidetone> Open();
+  // Refused when the sequencer or a synth port is missing.
+  static Result Open(std::unique_ptr<MidiSidetone>* opened);
   explicit MidiSidetone(std::unique_ptr<NoteOut> out) : out_(std::move(out)) {}
   ~MidiSidetone() override;
 

@@ -5,6 +5,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <string>
 
 #include "engine/system/emergency.h"
@@ -20,16 +21,24 @@ bool OffersTones(int fd) {
 
 }  // namespace
 
-std::unique_ptr<PcSpeakerSidetone> PcSpeakerSidetone::Open() {
+Result PcSpeakerSidetone::Open(std::unique_ptr<PcSpeakerSidetone>* opened) {
   std::string candidates[33] = {"/dev/input/by-path/platform-pcspkr-event-spkr"};
   for (int i = 0; i < 32; ++i) candidates[i + 1] = "/dev/input/event" + std::to_string(i);
+  int denied = 0;  // a speaker the user may not open: not in group input
   for (const std::string& path : candidates) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) continue;
-    if (OffersTones(fd)) return Adopt(fd, path);
+    if (fd < 0) {
+      if (errno == EACCES) denied = EACCES;
+      continue;
+    }
+    if (OffersTones(fd)) {
+      *opened = Adopt(fd, path);
+      return {};
+    }
     ::close(fd);
   }
-  return nullptr;
+  return denied ? Result::Failed(Fault::Open, EACCES, "the PC speaker: join group input")
+                : Result::Failed(Fault::Open, ENODEV, "no PC speaker (the pcspkr input device)");
 }
 
 std::unique_ptr<PcSpeakerSidetone> PcSpeakerSidetone::Adopt(int fd, std::string device) {

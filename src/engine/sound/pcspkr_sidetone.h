@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "base/result.h"
 #include "engine/sound/sidetone.h"
 #include "engine/system/emergency.h"
 
@@ -11,9 +12,9 @@ namespace orvex::engine {
 
 class PcSpeakerSidetone : public Sidetone {
  public:
-  // nullptr when no input device offers tones (or it cannot be opened:
-  // the operator is then not in group input).
-  static std::unique_ptr<PcSpeakerSidetone> Open();
+  // Refused when no input device offers tones, or the operator may not
+  // open one (not in group input).
+  static Result Open(std::unique_ptr<PcSpeakerSidetone>* opened);
   // Takes over fd, an input device (or whatever stands in for one in a
   // test) that takes EV_SND events; registered for the emergency key-up.
   static std::unique_ptr<PcSpeakerSidetone> Adopt(int fd, std::string device);

@@ -5,6 +5,7 @@
 #include <portaudio.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 
 #include "base/clock.h"
@@ -42,6 +43,11 @@ class QuietStderr {
   int saved_;
 };
 
+// PortAudio's own words for why.
+Result Refused(PaError err) {
+  return Result::Failed(Fault::Open, EIO, std::string("PortAudio: ") + Pa_GetErrorText(err));
+}
+
 }  // namespace
 
 struct PortAudioCallback {
@@ -61,17 +67,17 @@ struct PortAudioCallback {
   }
 };
 
-std::unique_ptr<PortAudioSidetone> PortAudioSidetone::Open() {
+Result PortAudioSidetone::Open(std::unique_ptr<PortAudioSidetone>* opened) {
   snd_lib_error_set_handler(QuietAlsa);
   {
     QuietStderr quiet;
-    if (Pa_Initialize() != paNoError) return nullptr;
+    if (const PaError err = Pa_Initialize(); err != paNoError) return Refused(err);
   }
   const PaDeviceIndex device = Pa_GetDefaultOutputDevice();
   const PaDeviceInfo* info = device == paNoDevice ? nullptr : Pa_GetDeviceInfo(device);
   if (!info) {
     Pa_Terminate();
-    return nullptr;
+    return Result::Failed(Fault::Open, ENODEV, "PortAudio: no sound card to play through");
   }
   PaStreamParameters params{};
   params.device = device;
@@ -86,10 +92,12 @@ std::unique_ptr<PortAudioSidetone> PortAudioSidetone::Open() {
   out->name_ = std::string(host && host->name ? host->name : "PortAudio") + " (" +
                (info->name ? info->name : "default") + ")";
   PaStream* stream = nullptr;
-  if (Pa_OpenStream(&stream, nullptr, &params, rate, paFramesPerBufferUnspecified, paClipOff,
-                    &PortAudioCallback::Run, out.get()) != paNoError) {
+  if (const PaError err =
+          Pa_OpenStream(&stream, nullptr, &params, rate, paFramesPerBufferUnspecified, paClipOff,
+                        &PortAudioCallback::Run, out.get());
+      err != paNoError) {
     Pa_Terminate();
-    return nullptr;
+    return Refused(err);
   }
   const PaStreamInfo* stream_info = Pa_GetStreamInfo(stream);
   out->latencyNs_ = stream_info ? stream_info->outputLatency * 1e9 : 0;
@@ -97,13 +105,14 @@ std::unique_ptr<PortAudioSidetone> PortAudioSidetone::Open() {
   // callback, plus a buffer: the one being filled when the key changed.
   const double buffer = params.suggestedLatency * 1e9;
   out->synth_.SetDelay(static_cast<int64_t>(out->latencyNs_ + buffer + kHeadroomNs));
-  if (Pa_StartStream(stream) != paNoError) {
+  if (const PaError err = Pa_StartStream(stream); err != paNoError) {
     Pa_CloseStream(stream);
     Pa_Terminate();
-    return nullptr;
+    return Refused(err);
   }
   out->stream_ = stream;
-  return out;
+  *opened = std::move(out);
+  return {};
 }
 
 PortAudioSidetone::~PortAudioSidetone() {

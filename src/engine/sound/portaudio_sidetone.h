@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "base/result.h"
 #include "engine/sound/sidetone.h"
 #include "engine/sound/tone_synth.h"
 
@@ -13,8 +14,9 @@ namespace orvex::engine {
 
 class PortAudioSidetone : public Sidetone {
  public:
-  // nullptr when there is no output device or it cannot be opened.
-  static std::unique_ptr<PortAudioSidetone> Open();
+  // Refused, in PortAudio's words, when there is no output device or it
+  // cannot be opened.
+  static Result Open(std::unique_ptr<PortAudioSidetone>* opened);
   ~PortAudioSidetone() override;
   PortAudioSidetone(const PortAudioSidetone&) = delete;
   PortAudioSidetone& operator=(const PortAudioSidetone&) = delete;

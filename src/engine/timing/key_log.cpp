@@ -3,22 +3,24 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
 namespace orvex::engine {
 
-std::unique_ptr<KeyLog> KeyLog::FromEnvironment() {
+Result KeyLog::FromEnvironment(std::unique_ptr<KeyLog>* log) {
   const char* path = std::getenv("ORVEX_KEYER_LOG");
-  if (!path || !*path) return nullptr;
-  return Open(path);
+  if (!path || !*path) return Result::Missing();
+  return Open(path, log);
 }
 
-std::unique_ptr<KeyLog> KeyLog::Open(const std::string& path) {
+Result KeyLog::Open(const std::string& path, std::unique_ptr<KeyLog>* log) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) return nullptr;
-  return std::unique_ptr<KeyLog>(new KeyLog(fd));
+  if (fd < 0) return Result::FromErrno(Fault::Open, errno);
+  log->reset(new KeyLog(fd));
+  return {};
 }
 
 KeyLog::KeyLog(int fd) : fd_(fd), writer_([this] { Writer(); }) {}

@@ -16,16 +16,18 @@
 #include <string>
 #include <thread>
 
+#include "base/result.h"
+
 namespace orvex::engine {
 
 enum class KeyEvent : uint8_t { KeyDown, KeyUp, PttOn, PttOff };
 
 class KeyLog {
  public:
-  // nullptr when ORVEX_KEYER_LOG is unset or empty, or the file cannot be
-  // opened.
-  static std::unique_ptr<KeyLog> FromEnvironment();
-  static std::unique_ptr<KeyLog> Open(const std::string& path);
+  // The log ORVEX_KEYER_LOG names: Missing when it is unset or empty, a
+  // failure with the system's words when the file cannot be opened.
+  static Result FromEnvironment(std::unique_ptr<KeyLog>* log);
+  static Result Open(const std::string& path, std::unique_ptr<KeyLog>* log);
   ~KeyLog();  // writes what is left
 
   // One producer at a time (the engine calls it under its lock). A full ring

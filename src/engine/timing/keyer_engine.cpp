@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 
 #include "engine/system/emergency.h"
 
@@ -28,6 +30,14 @@ void PrefaultAndLock(const void* data, size_t size) {
 }
 
 }  // namespace
+
+std::unique_ptr<KeyLog> KeyLogOrSay(const char* program) {
+  std::unique_ptr<KeyLog> log;
+  if (const Result opened = KeyLog::FromEnvironment(&log); opened.failed())
+    std::fprintf(stderr, "%s: can't open the key log ORVEX_KEYER_LOG=%s: %s\n", program,
+                 std::getenv("ORVEX_KEYER_LOG"), opened.Description().c_str());
+  return log;
+}
 
 PiMutex::PiMutex() {
   pthread_mutexattr_t attr;

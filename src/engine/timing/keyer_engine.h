@@ -45,6 +45,11 @@
 
 namespace orvex::engine {
 
+// The log ORVEX_KEYER_LOG names, for a program's engine; a log that cannot
+// be opened is said on standard error (it is a tool for tests and for the
+// operator's own checks) and keying goes on without it.
+std::unique_ptr<KeyLog> KeyLogOrSay(const char* program);
+
 struct EngineOutputs {
   // port: 0 none, 1..8 COM1..COM8, -1/-2 LPT1/LPT2; the line into *line.
   std::function<Result(int port, LineChoice lines, std::unique_ptr<KeyLine>* line)> openKeyLine;

@@ -34,28 +34,38 @@ bool Audio(const char* choice) {
 // The sound server first (where the desktop plays everything), then the
 // sound card through PortAudio, then silence that says why.
 std::unique_ptr<Sidetone> SoundCardOrSilence() {
-  Result server = Result::Missing();
+  Result server = Result::Missing(), card = Result::Missing();
   if (!Audio("portaudio")) {
     std::unique_ptr<PulseSidetone> pulse;
     server = PulseSidetone::Open(&pulse);
     if (pulse) return pulse;
   }
-  if (!Audio("pulse"))
-    if (auto card = PortAudioSidetone::Open()) return card;
+  if (!Audio("pulse")) {
+    std::unique_ptr<PortAudioSidetone> portAudio;
+    card = PortAudioSidetone::Open(&portAudio);
+    if (portAudio) return portAudio;
+  }
+  // Silence that says why, every way it was tried.
+  std::string why;
+  for (const Result& tried : {server, card})
+    if (tried.failed()) why += (why.empty() ? "" : "; ") + tried.Description();
   return std::make_unique<NullSidetone>(
-      server.failed() ? server.text()
-                      : "no sound server answered and no sound card could be opened");
+      why.empty() ? "no sound server answered and no sound card could be opened" : why);
 }
 
 std::unique_ptr<Sidetone> OpenSidetone(SidetoneDevice device) {
   if (Audio("none")) return std::make_unique<NullSidetone>();
   switch (device) {
-    case SidetoneDevice::PcSpeaker:
-      if (auto speaker = PcSpeakerSidetone::Open()) return speaker;
+    case SidetoneDevice::PcSpeaker: {
+      std::unique_ptr<PcSpeakerSidetone> speaker;
+      if (PcSpeakerSidetone::Open(&speaker).ok()) return speaker;
       return SoundCardOrSilence();
-    case SidetoneDevice::Midi:
-      if (auto midi = MidiSidetone::Open()) return midi;
+    }
+    case SidetoneDevice::Midi: {
+      std::unique_ptr<MidiSidetone> midi;
+      if (MidiSidetone::Open(&midi).ok()) return midi;
       return SoundCardOrSilence();
+    }
     case SidetoneDevice::SoundCard:
       return SoundCardOrSilence();
     case SidetoneDevice::None:

@@ -31,7 +31,7 @@ class FileSending : public ::testing::Test, public test::SendHarness {
 
 TEST_F(FileSending, ShortLinesAreReadAheadUntilTwentyCharactersWaitThroughTheLimitedMacros) {
   const Text path = Write("a.txt", "CQ\r\nDE\n#ME #PAUSE 5 #MSG1\rK\r\nTU 73 GL ES HPE CUAGN\nEND");
-  send.SendFile(nullptr, path);
+  (void)send.SendFile(nullptr, path);
   EXPECT_EQ(send.CWFileName(), path);
   ASSERT_GE(queued.queued.size(), 2u);
   EXPECT_LT(queued.queued.size(), 6u);  // not the whole file at once
@@ -44,26 +44,26 @@ TEST_F(FileSending, ShortLinesAreReadAheadUntilTwentyCharactersWaitThroughTheLim
 }
 
 TEST_F(FileSending, EmptyFilesEmptyLinesEncodingsAndEndlessLines) {
-  send.SendFile(nullptr, Write("empty.txt", ""));
+  (void)send.SendFile(nullptr, Write("empty.txt", ""));
   EXPECT_TRUE(queued.queued.empty());
   EXPECT_EQ(send.CWFileName(), "");
-  send.SendFile(nullptr, Write("enc.txt", "\n\xC3\x89T\xC3\x89\n\xC9T\xC9\n"));
+  (void)send.SendFile(nullptr, Write("enc.txt", "\n\xC3\x89T\xC3\x89\n\xC9T\xC9\n"));
   RunFor(10000);
   EXPECT_EQ(queued.All(), "\r\n\xC9T\xC9\r\n\xC9T\xC9\r\n");
   queued.queued.clear();
   std::string junk(1 << 20, 'E');  // one endless line: sent in pieces
   junk[5] = '\0';
-  send.SendFile(nullptr, Write("junk.bin", junk));
+  (void)send.SendFile(nullptr, Write("junk.bin", junk));
   EXPECT_EQ(queued.queued.at(0).first.size(), LineReader::kPieceBytes);
   EXPECT_EQ(queued.queued[0].first[5], '\0');
   EXPECT_TRUE(sink.boxes.empty());
 }
 
 TEST_F(FileSending, OpenAndReadFailuresHaveTheirBoxes) {
-  send.SendFile(nullptr, "???");
+  (void)send.SendFile(nullptr, "???");
   EXPECT_EQ(sink.Last(),
             "CW Start|Can't send file '?\?\?' as CW.\r\n(2) No such file or directory.");
-  send.SendFile(nullptr, Utf8ToCp1252(dir.path()));  // a directory is not opened at all
+  (void)send.SendFile(nullptr, Utf8ToCp1252(dir.path()));  // a directory is not opened at all
   EXPECT_EQ(sink.Last(),
             "CW Start|Can't send file '" + dir.path() + "' as CW.\r\n(21) Is a directory.");
   EXPECT_EQ(send.CWFileName(), "");
@@ -73,17 +73,17 @@ TEST_F(FileSending, TheChooserStartsAtHomeThenWhereTheLastFileWasAndTheNameShown
   const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
   setenv("HOME", "/home/op", 1);
   FakeChooser chooser;
-  send.SendFile(&chooser, "");
+  (void)send.SendFile(&chooser, "");
   EXPECT_EQ(chooser.seen,
             (std::vector<std::string>{"File to Send as CW",
                                       "Text files (*.txt)|*.txt|All files (*)|*", "/home/op"}));
   EXPECT_EQ(send.CWFileName(), "");  // cancelled: nothing happens
   chooser.answer =
       Cp1252ToUtf8(Write("chosen.txt", std::string(30, 'E') + "\n" + std::string(30, 'T')));
-  send.SendFile(&chooser, "");
+  (void)send.SendFile(&chooser, "");
   EXPECT_EQ(send.CWFileName(), "chosen.txt");
   send.Stop();
-  send.SendFile(&chooser, "");
+  (void)send.SendFile(&chooser, "");
   EXPECT_EQ(chooser.seen.back(), dir.path() + "/");
   setenv("HOME", home.c_str(), 1);
 }
@@ -92,7 +92,7 @@ TEST_F(FileSending, TheChooserStartsAtHomeThenWhereTheLastFileWasAndTheNameShown
 // pump; the running transfer and the queue go on untouched.
 TEST_F(FileSending, AFileNamedDuringATransferIsNotStartedAndNothingElseChanges) {
   const Text first = Write("one.txt", std::string(200, 'E') + "\n");
-  send.SendFile(nullptr, first);
+  (void)send.SendFile(nullptr, first);
   send.Queue().QueueCW("MSG", 3);
   const Text second = Write("two.txt", "T\n");
   EXPECT_FALSE(send.SendFile(nullptr, second).ok());
@@ -106,7 +106,7 @@ TEST_F(FileSending, AFullQueueHoldsTheLineInsteadOfLosingIt) {
   send.Queue().QueueCW({static_cast<char>(kCodePause), 5}, 3);  // a pause holds everything back
   send.Queue().QueueCW(Text(32767 - 10, 'E'), 4);
   queued.queued.clear();
-  send.SendFile(nullptr, Write("f.txt", "FIRST LINE HERE\nSECOND\n"));
+  (void)send.SendFile(nullptr, Write("f.txt", "FIRST LINE HERE\nSECOND\n"));
   EXPECT_TRUE(queued.queued.empty());
   EXPECT_EQ(beeper.beeps, 1);
   send.Queue().Clear();

@@ -91,7 +91,7 @@ class ShutdownTest : public ::testing::Test, public WithState, public test::Send
     state.Env.PacketWidth = 7350;
     state.Env.PacketHeight = 1200;
     state.PacketOpen = true;
-    send.OpenCWPort(1);
+    (void)send.OpenCWPort(1);
   }
   void Close() { Shutdown(state, window, send, sink); }
   FakeWindow window;

@@ -30,7 +30,7 @@ class NetKeying : public ::testing::Test,
     settings.CWSpeed = 30;
     settings.CWPort = "COM1";
     send.SetKeyedSource(&net);
-    send.OpenCWPort(1);
+    (void)send.OpenCWPort(1);
   }
   ~NetKeying() override { send.SetKeyedSource(nullptr); }
   void Reply(const NetPeer&, std::string_view bytes) override {

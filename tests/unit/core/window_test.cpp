@@ -148,7 +148,7 @@ TEST_F(Commands, TheSerialNumberMovesOnAfterAFullSendOnlyAndIsSaved) {
 
 TEST_F(Commands, SendFileDuringATransferAsksAndYesStopsEverything) {
   test::WriteFile(dir.File("one.txt"), std::string(200, 'E') + "\n");
-  send.SendFile(nullptr, Utf8ToCp1252(dir.File("one.txt")));
+  (void)send.SendFile(nullptr, Utf8ToCp1252(dir.File("one.txt")));
   typed.line = "ABC";
   commands.Run(Command::SendFile);  // answered No: nothing changes
   ASSERT_EQ(sink.questions.size(), 1u);

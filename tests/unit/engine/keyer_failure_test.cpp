@@ -115,7 +115,7 @@ TEST_P(KeyerFailure, TypedTextWaitsTheEchoShowsOnlyWhatWentAndTheRetryKeysTheRes
   settings.CWPort = winKeyer->Device();
   settings.RemoteKeyer = "127.0.0.1:" + std::to_string(ntohs(far.at.sin_port));
   int16_t code = 0;
-  ParseCWPort(settings.CWPort, &code);
+  (void)ParseCWPort(settings.CWPort, &code);
   ASSERT_TRUE(send.OpenCWPort(kind == "Remote" ? 0 : code).ok());
   typed.line = "CQ CQ DE TEST TEST K";
   send.Typed();
@@ -137,7 +137,7 @@ TEST_P(KeyerFailure, TypedTextWaitsTheEchoShowsOnlyWhatWentAndTheRetryKeysTheRes
   // Back again: what waited in the line goes.
   winKeyer = std::make_unique<test::WinKeyerEmulator>();
   settings.CWPort = winKeyer->Device();
-  ParseCWPort(settings.CWPort, &code);
+  (void)ParseCWPort(settings.CWPort, &code);
   far.broken = false;
   ASSERT_TRUE(send.RetryPort(kind == "Remote" ? 0 : code));
   const std::string rest = typed.line;

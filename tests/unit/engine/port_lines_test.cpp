@@ -85,9 +85,9 @@ TEST_P(WiredLines, KeyAndPttOnTheLinesChosenAndBothLoweredOnClose) {
   std::unique_ptr<KeyLine> line;
   ASSERT_TRUE(OpenSerialKeyLine(slave, &line, FakeIoctl, w.lines).ok());
   g_calls.clear();
-  line->SetPtt(true);
-  line->SetKey(true);
-  line->SetKey(false);
+  (void)line->SetPtt(true);
+  (void)line->SetKey(true);
+  (void)line->SetKey(false);
   line.reset();
   std::vector<Call> want;
   if (w.ptt != 0) want.push_back({TIOCMBIS, w.ptt});
@@ -164,8 +164,8 @@ TEST_F(PortLines, ParallelPin17KeysPin16IsPttAndCloseReleases) {
             (std::vector<Call>{
                 {PPGETMODE, 0}, {PPEXCL, 0}, {PPCLAIM, 0}, {PPRCONTROL, 0}, {PPWCONTROL, 0x0B}}));
   g_calls.clear();
-  line->SetPtt(true);
-  line->SetKey(true);
+  (void)line->SetPtt(true);
+  (void)line->SetKey(true);
   line.reset();
   EXPECT_EQ(g_calls[0].value, 0x0F);  // pin 16 high: PTT
   EXPECT_EQ(g_calls[1].value, 0x07);  // pin 17 high: key down
