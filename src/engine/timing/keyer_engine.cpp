@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -77,7 +78,7 @@ Result KeyerEngine::Open(int port, LineChoice lines) {
   line->AllUp();
   Close();
   {
-    std::lock_guard lock(lineMu_);
+    PiLock lock(lineMu_);
     line_ = std::move(line);
     open_ = true;
     keyLineOn_ = keyDown_ = pttOn_ = false;
@@ -97,7 +98,7 @@ Result KeyerEngine::Open(int port, LineChoice lines) {
 
 void KeyerEngine::Close() {
   {
-    std::lock_guard lock(lineMu_);
+    PiLock lock(lineMu_);
     if (!open_) return;
     DropQueue();
     AllUp();
@@ -106,10 +107,13 @@ void KeyerEngine::Close() {
   }
   Wake();
   if (thread_.joinable()) thread_.join();
+#ifndef NDEBUG
+  producer_ = std::thread::id();  // the next opening may be keyed from another thread
+#endif
   std::unique_ptr<KeyLine> line;
   std::unique_ptr<Sidetone> sidetone;
   {
-    std::lock_guard lock(lineMu_);
+    PiLock lock(lineMu_);
     line = std::move(line_);
     sidetone = std::move(sidetone_);
     sidetoneDevice_ = SidetoneDevice::None;
@@ -133,7 +137,7 @@ void KeyerEngine::Wake() {
 
 void KeyerEngine::Abort() {
   {
-    std::lock_guard lock(lineMu_);
+    PiLock lock(lineMu_);
     CatchStop();
     DropQueue();
     // Raised here, in the caller's thread, rather than when the timing
@@ -170,8 +174,15 @@ int64_t KeyerEngine::QueuedNs() const {
 }
 
 void KeyerEngine::Push(const Item& item) {
+#ifndef NDEBUG
+  // The ring has one producer: a second thread would race it unseen.
+  std::thread::id first{};
+  const std::thread::id me = std::this_thread::get_id();
+  if (!producer_.compare_exchange_strong(first, me))
+    assert(first == me && "Element, ElementNs and Tune come from one thread");
+#endif
   if (emergency::Stops() != stopsSeen_) {
-    std::lock_guard lock(lineMu_);
+    PiLock lock(lineMu_);
     CatchStop();
   }
   if (!IsOpen() || lineError_ != 0 || interrupted_ || Pending() >= static_cast<int>(kRing) - 1)
@@ -199,7 +210,7 @@ void KeyerEngine::Tune(int ms) {
 }
 
 void KeyerEngine::SetKeyLine(bool on) {
-  std::lock_guard lock(lineMu_);
+  PiLock lock(lineMu_);
   if (!open_ || on == keyLineOn_) return;
   if (!on) {
     line_->AllUp();
@@ -216,7 +227,7 @@ void KeyerEngine::SetKeyLine(bool on) {
 
 void KeyerEngine::SetSidetone(SidetoneDevice device) {
   {
-    std::lock_guard lock(lineMu_);
+    PiLock lock(lineMu_);
     if (!open_ || (device == sidetoneDevice_ && (device == SidetoneDevice::None || sidetone_)))
       return;
   }
@@ -224,7 +235,7 @@ void KeyerEngine::SetSidetone(SidetoneDevice device) {
   std::unique_ptr<Sidetone> next =
       device != SidetoneDevice::None ? outputs_.openSidetone(device) : nullptr;
   {
-    std::lock_guard lock(lineMu_);
+    PiLock lock(lineMu_);
     if (!open_) return;
     const int64_t now = clock_.Now();
     if (next) {
@@ -240,27 +251,27 @@ void KeyerEngine::SetSidetone(SidetoneDevice device) {
 }
 
 SidetoneStatus KeyerEngine::SidetoneState() const {
-  std::lock_guard lock(lineMu_);
+  PiLock lock(lineMu_);
   SidetoneStatus status = sidetone_ ? sidetone_->Status() : SidetoneStatus{};
   status.lateKeys = rebases_.load(std::memory_order_relaxed);
   return status;
 }
 
 void KeyerEngine::SetTone(int hz) {
-  std::lock_guard lock(lineMu_);
+  PiLock lock(lineMu_);
   pitch_ = hz;
   if (sidetone_) sidetone_->SetPitch(hz);
 }
 
 void KeyerEngine::SetVolume(int percent) {
-  std::lock_guard lock(lineMu_);
+  PiLock lock(lineMu_);
   volume_ = std::clamp(percent, 0, 100);
   if (sidetone_) sidetone_->SetVolume(volume_);
 }
 
 void KeyerEngine::HoldPtt(bool on, int limitMs) {
   {
-    std::lock_guard lock(lineMu_);
+    PiLock lock(lineMu_);
     CatchStop();
     if (!open_ || (on && interrupted_)) return;
     const bool was = hold_.Held();
@@ -275,7 +286,7 @@ void KeyerEngine::HoldPtt(bool on, int limitMs) {
 }
 
 bool KeyerEngine::Active() const {
-  std::lock_guard lock(lineMu_);
+  PiLock lock(lineMu_);
   return active_ || pttOn_;  // PTT held through its tail is still sending
 }
 
@@ -295,7 +306,7 @@ void KeyerEngine::SetPttTiming(int leadMs, int tailMs) {
 void KeyerEngine::Idle() {
   bool wake = false;
   {
-    std::lock_guard lock(lineMu_);
+    PiLock lock(lineMu_);
     // Elements still to play keep the transmitter on: dropping PTT under a
     // keyed line would hot-switch the radio.
     if (Pending() != 0) return;
@@ -324,7 +335,7 @@ Result KeyerEngine::LineError() const {
 }
 
 std::optional<ThreadPriority> KeyerEngine::Priority() const {
-  std::lock_guard lock(lineMu_);
+  PiLock lock(lineMu_);
   return priority_;
 }
 
@@ -387,7 +398,7 @@ bool KeyerEngine::WaitFor(int64_t deadline, uint64_t generation) {
     // those still beyond its horizon when they enter it.
     int64_t until = deadline;
     {
-      std::lock_guard lock(lineMu_);
+      PiLock lock(lineMu_);
       if (Plans() && generation_ == generation) until = std::min(until, PlanAhead());
     }
     clock_.WaitUntil(until, wake_, seen);
@@ -460,7 +471,7 @@ int64_t KeyerEngine::PlanAhead() {
 bool KeyerEngine::Step() {
   const uint32_t seen = wake_.load();
   if (emergency::Stops() != stopsSeen_) {
-    std::lock_guard lock(lineMu_);
+    PiLock lock(lineMu_);
     CatchStop();
   }
   const uint64_t generation = generation_.load();
@@ -472,7 +483,7 @@ bool KeyerEngine::Step() {
   }
   if (tail == head_.load(std::memory_order_acquire)) {
     {
-      std::lock_guard lock(lineMu_);
+      PiLock lock(lineMu_);
       Key(false, Plans());  // the key-up after the last element was planned
       // The tail counts from the last key-up, not from the end of the gap
       // that closes the last character.
@@ -487,7 +498,7 @@ bool KeyerEngine::Step() {
     inRun_ = true;
     runStart_ = runTime_ = clock_.Now();
     {
-      std::lock_guard lock(lineMu_);
+      PiLock lock(lineMu_);
       if (generation_ != generation) return true;
       LeadWithPtt();
       if (Plans()) {
@@ -506,7 +517,7 @@ bool KeyerEngine::Step() {
   if (item.down) {
     // PTT fell in a long silence inside the run (a pause): it rises again,
     // and the key waits for its lead.
-    std::lock_guard lock(lineMu_);
+    PiLock lock(lineMu_);
     if (generation_ != generation) return true;
     LeadWithPtt();
   }
@@ -520,7 +531,7 @@ bool KeyerEngine::Step() {
     rebases_.fetch_add(1, std::memory_order_relaxed);
   }
   {
-    std::lock_guard lock(lineMu_);
+    PiLock lock(lineMu_);
     if (generation_ != generation) return true;
     const bool plans = Plans();
     if (plans) FollowPlan(tail, item);
@@ -531,14 +542,16 @@ bool KeyerEngine::Step() {
   // pause): PTT's tail runs from the last key-up, so the operator hears the
   // band once it has passed, whatever is still queued of the silence.
   bool drop = false;
+  int64_t dropAt = 0;
   if (!item.down) {
-    std::lock_guard lock(lineMu_);
+    PiLock lock(lineMu_);
     drop = DropPttBy(tail, runTime_);
+    dropAt = keyUpAt_ + tailNs_;
   }
   if (drop) {
-    nextChange_ = keyUpAt_ + tailNs_;
-    if (!WaitFor(keyUpAt_ + tailNs_, generation)) return true;
-    std::lock_guard lock(lineMu_);
+    nextChange_ = dropAt;
+    if (!WaitFor(dropAt, generation)) return true;
+    PiLock lock(lineMu_);
     if (generation_ == generation && DropPttBy(tail, runTime_)) Ptt(false);
   }
   nextChange_ = runTime_;
@@ -546,7 +559,7 @@ bool KeyerEngine::Step() {
   tail_.store(tail + 1);
   const bool nextDown = tail + 1 < head_.load() && ring_[(tail + 1) % kRing].down;
   if (!nextDown) {
-    std::lock_guard lock(lineMu_);
+    PiLock lock(lineMu_);
     if (generation_ == generation) Key(false, Plans());
   }
   return true;
@@ -563,7 +576,7 @@ bool KeyerEngine::DropPttBy(uint64_t element, int64_t end) const {
 bool KeyerEngine::IdleStep(uint32_t seen, uint64_t generation) {
   int64_t until = kNoDeadline;
   {
-    std::lock_guard lock(lineMu_);
+    PiLock lock(lineMu_);
     const int64_t now = clock_.Now();
     const bool quiet = tail_ == head_ && generation_ == generation;  // nothing new came
     if (pttOn_ && hold_.Held() && hold_.Deadline() != kNoDeadline) {
@@ -596,7 +609,7 @@ void KeyerEngine::Run() {
   const ThreadPriority priority = MakeThisThreadRealtime();
   PrefaultAndLock(this, sizeof *this);
   {
-    std::lock_guard lock(lineMu_);
+    PiLock lock(lineMu_);
     priority_ = priority;
   }
   while (!stop_) Step();

@@ -36,6 +36,7 @@
 #include <optional>
 #include <thread>
 
+#include "base/thread_safety.h"
 #include "engine/keyers/ptt_hold.h"
 #include "engine/lines/key_line.h"
 #include "engine/sound/sidetone.h"
@@ -61,17 +62,29 @@ struct EngineOutputs {
 // A mutex that lends its holder the priority of a real-time thread waiting
 // for it: an ordinary thread preempted while it holds the line for a moment
 // cannot hold up the timing thread for longer.
-class PiMutex {
+class CAPABILITY("mutex") PiMutex {
  public:
   PiMutex();
   ~PiMutex();
   PiMutex(const PiMutex&) = delete;
   PiMutex& operator=(const PiMutex&) = delete;
-  void lock();
-  void unlock();
+  void lock() ACQUIRE();
+  void unlock() RELEASE();
 
  private:
   pthread_mutex_t mutex_;
+};
+
+// Holds a PiMutex for a scope, as the analysis knows it.
+class SCOPED_CAPABILITY PiLock {
+ public:
+  explicit PiLock(PiMutex& mu) ACQUIRE(mu) : mu_(mu) { mu_.lock(); }
+  ~PiLock() RELEASE() { mu_.unlock(); }
+  PiLock(const PiLock&) = delete;
+  PiLock& operator=(const PiLock&) = delete;
+
+ private:
+  PiMutex& mu_;
 };
 
 class KeyerEngine {
@@ -164,41 +177,38 @@ class KeyerEngine {
   bool WaitFor(int64_t deadline, uint64_t generation);
   void Wake();
   void Push(const Item& item);
-  // The four below need lineMu_ held. planned: the sidetone was told of
-  // this change ahead of time.
-  void Key(bool down, bool planned = false);
-  void Ptt(bool on);
-  void AllUp();
-  void Fail(int err);
+  // planned: the sidetone was told of this change ahead of time.
+  void Key(bool down, bool planned = false) REQUIRES(lineMu_);
+  void Ptt(bool on) REQUIRES(lineMu_);
+  void AllUp() REQUIRES(lineMu_);
+  void Fail(int err) REQUIRES(lineMu_);
   // PTT down now when its tail has passed (and nobody holds it), else left
-  // to the timing thread: true, wake it. lineMu_ held.
-  bool DropPttAfterTail();
+  // to the timing thread: true, wake it.
+  bool DropPttAfterTail() REQUIRES(lineMu_);
   // PTT up and its tail, counted from the last key-up, ends before end,
   // the end of silent element element, with no key-down queued after it.
-  // lineMu_ held.
-  bool DropPttBy(uint64_t element, int64_t end) const;
+  bool DropPttBy(uint64_t element, int64_t end) const REQUIRES(lineMu_);
   // The timing thread's idle step: PTT down after the tail, a hold ended at
   // its limit. False when there is nothing to wait for.
   bool IdleStep(uint32_t seen, uint64_t generation);
   // A stop of the process (Ctrl+Z) that has not been seen yet: everything
-  // dropped, the lines up, Interrupted() until the next Abort. lineMu_ held.
-  void CatchStop();
-  // Drops everything queued (lineMu_ held).
-  void DropQueue();
-  // Planning ahead for a sidetone that renders ahead of the key (lineMu_
-  // held, timing thread): whether the sidetone wants it; plans from element
-  // from, starting at at, the key down before it; tells the sidetone of the
+  // dropped, the lines up, Interrupted() until the next Abort.
+  void CatchStop() REQUIRES(lineMu_);
+  // Drops everything queued.
+  void DropQueue() REQUIRES(lineMu_);
+  // Planning ahead for a sidetone that renders ahead of the key (timing
+  // thread): whether the sidetone wants it; plans from element from,
+  // starting at at, the key down before it; tells the sidetone of the
   // elements that start within its horizon and returns when the next one
   // enters it (kNoDeadline: none queued).
-  bool Plans() const { return sidetone_ && sidetone_->PlansAheadNs() > 0; }
+  bool Plans() const REQUIRES(lineMu_) { return sidetone_ && sidetone_->PlansAheadNs() > 0; }
   void Replan(uint64_t from, int64_t at, bool down);
   // Element tail is about to be keyed at runTime_: the tone planned for it
   // is kept, moved with a re-based run (Shift) or planned again.
-  void FollowPlan(uint64_t tail, const Item& item);
-  // PTT up for keying (lineMu_ held), and the run waits for its lead when it
-  // has just risen.
-  void LeadWithPtt();
-  int64_t PlanAhead();
+  void FollowPlan(uint64_t tail, const Item& item) REQUIRES(lineMu_);
+  // PTT up for keying, and the run waits for its lead when it has just risen.
+  void LeadWithPtt() REQUIRES(lineMu_);
+  int64_t PlanAhead() REQUIRES(lineMu_);
   // The element's length as it will be played.
   int64_t Length(const Item& item) const {
     return item.fixedNs > 0 ? item.fixedNs : item.units * unitNs_;
@@ -233,19 +243,24 @@ class KeyerEngine {
 
   // The line, the sidetone and the key state: held for a switch at a time.
   mutable PiMutex lineMu_;
-  std::unique_ptr<KeyLine> line_;
-  std::unique_ptr<Sidetone> sidetone_;
-  SidetoneDevice sidetoneDevice_ = SidetoneDevice::None;
-  int pitch_ = 600;
-  int volume_ = 100;
-  PttHold hold_;  // a logger's hold of PTT
+  std::unique_ptr<KeyLine> line_ GUARDED_BY(lineMu_);
+  std::unique_ptr<Sidetone> sidetone_ GUARDED_BY(lineMu_);
+  SidetoneDevice sidetoneDevice_ GUARDED_BY(lineMu_) = SidetoneDevice::None;
+  int pitch_ GUARDED_BY(lineMu_) = 600;
+  int volume_ GUARDED_BY(lineMu_) = 100;
+  PttHold hold_ GUARDED_BY(lineMu_);  // a logger's hold of PTT
   std::atomic<bool> open_{false};
-  bool keyLineOn_ = false;
-  bool keyDown_ = false;
-  bool pttOn_ = false;
-  int64_t pttOnAt_ = 0;  // when PTT last rose
-  int64_t keyUpAt_ = 0;  // when the key last went up
-  std::optional<ThreadPriority> priority_;
+  bool keyLineOn_ GUARDED_BY(lineMu_) = false;
+  bool keyDown_ GUARDED_BY(lineMu_) = false;
+  bool pttOn_ GUARDED_BY(lineMu_) = false;
+  int64_t pttOnAt_ GUARDED_BY(lineMu_) = 0;  // when PTT last rose
+  int64_t keyUpAt_ GUARDED_BY(lineMu_) = 0;  // when the key last went up
+  std::optional<ThreadPriority> priority_ GUARDED_BY(lineMu_);
+#ifndef NDEBUG
+  // Element, ElementNs and Tune come from one thread (the queue has one
+  // producer): checked in debug builds.
+  std::atomic<std::thread::id> producer_{};
+#endif
 
   std::atomic<bool> replan_{false};  // a new sidetone: plan again from the next element
 
