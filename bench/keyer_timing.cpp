@@ -102,7 +102,7 @@ void KeyRun(int wpm, double seconds, bool loaded) {
   engine.Open(1);
   engine.SetKeyLine(true);
   const int unitMs = 1200 / wpm;
-  engine.SetUnit(unitMs);
+  engine.SetUnitNs(int64_t{unitMs} * 1'000'000);
 
   std::atomic<bool> stop{false};
   std::vector<std::thread> load;
@@ -168,7 +168,7 @@ void AbortRun(int count) {
   KeyerEngine engine(Outputs(&in));
   engine.Open(1);
   engine.SetKeyLine(true);
-  engine.SetUnit(50);
+  engine.SetUnitNs(int64_t{50} * 1'000'000);
   std::vector<double> latency;
   for (int i = 0; i < count; ++i) {
     const size_t before = in.changes.size();

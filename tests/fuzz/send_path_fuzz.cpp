@@ -24,8 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string all(reinterpret_cast<const char*>(data), size);
   const size_t split = std::min(all.find('\0'), all.size());
   const Text text = all.substr(0, split);
-  h.send.Queue().QueueCW(text, 3);
-  h.send.Queue().QueueCW(text.substr(0, text.size() / 2), 2);
+  h.send.Queue().QueueCW(text, Slot::Message);
+  h.send.Queue().QueueCW(text.substr(0, text.size() / 2), Slot::File);
   h.typed.line = text.substr(text.size() / 2);
   for (size_t from = split + 1; from <= all.size();) {
     const size_t end = std::min(all.find('\0', from), all.size());

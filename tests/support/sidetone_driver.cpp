@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   const int unitMs = 1200 / std::atoi(argv[2]);
-  engine.SetUnit(unitMs);
+  engine.SetUnitNs(int64_t{unitMs} * 1'000'000);
   std::vector<uint64_t> dahs;  // each dah's element number
   for (const char* c = argv[3]; *c; ++c) {
     if (*c == ' ') {

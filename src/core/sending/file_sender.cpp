@@ -31,7 +31,7 @@ Text FileSender::Progress() const {
 }
 
 void FileSender::ReadCWFile() {
-  while (!name_.empty() && queue_.Slot(2).size() < 20) {
+  while (!name_.empty() && queue_.SlotText(Slot::File).size() < 20) {
     if (held_.empty()) {
       Text piece;
       bool lineEnd = false, end = false;
@@ -59,7 +59,7 @@ void FileSender::ReadCWFile() {
       if (lineEnd) held_ += CRLF;
     }
     // A full queue refuses the line whole; it waits here, nothing is lost.
-    if (!queue_.QueueCW(held_, 2)) return;
+    if (!queue_.QueueCW(held_, Slot::File)) return;
     held_.clear();
   }
 }

@@ -14,8 +14,8 @@ constexpr int kMaxPauseSeconds = 30;
 
 Text SendQueue::Readable() const {
   Text out;
-  for (int n = 1; n <= 4; ++n) {
-    const Text& text = slots_[static_cast<size_t>(n)];
+  for (Slot n : {Slot::Notice, Slot::File, Slot::Message, Slot::Typed}) {
+    const Text& text = SlotText(n);
     for (size_t i = 0; i < text.size(); ++i) {
       const auto c = static_cast<unsigned char>(text[i]);
       if (c == kCodePause) {
@@ -41,10 +41,9 @@ int SendQueue::PendingText() const {
                           slots_[4].size() + (source_ ? source_->Waiting() : 0));
 }
 
-bool SendQueue::QueueCW(const Text& text, int level) {
-  if (level < 1 || level > 4) return false;
+bool SendQueue::QueueCW(const Text& text, Slot slot) {
   Text add = text;
-  if (level == 1) {
+  if (slot == Slot::Notice) {
     // Heard in the sidetone only, at the raised pitch, without keying.
     add = Text("  ") + static_cast<char>(kCodeKeyLineOff) + static_cast<char>(kCodeNoticePitch) +
           text + static_cast<char>(kCodeNormalPitch) + static_cast<char>(kCodeKeyLineOn) + "  ";
@@ -53,9 +52,9 @@ bool SendQueue::QueueCW(const Text& text, int level) {
     p_.beeper.Beep();  // refused whole: never cut a message in the middle
     return false;
   }
-  slots_[static_cast<size_t>(level)] += add;
-  if (level == 3) progress_ = true;  // a new message may repeat
-  if (p_.observer) p_.observer->Queued(text, level);
+  At(slot) += add;
+  if (slot == Slot::Message) progress_ = true;  // a new message may repeat
+  if (p_.observer) p_.observer->Queued(text, static_cast<int>(slot));
   PumpCW();
   return true;
 }
@@ -64,8 +63,8 @@ bool SendQueue::QueueMessage(const Text& message) {
   lastMessage_ = message;
   // A message begins a line of the echo of its own (when it is the next
   // to go; one queued behind another follows it).
-  if (slots_[3].empty()) echoFreshMessage_ = true;
-  return QueueCW(message, 3);
+  if (At(Slot::Message).empty()) echoFreshMessage_ = true;
+  return QueueCW(message, Slot::Message);
 }
 
 void SendQueue::FollowNumbers() {
@@ -118,8 +117,8 @@ void SendQueue::StartPause(int seconds) {
   });
 }
 
-SendQueue::Step SendQueue::Command(int slot, unsigned char code) {
-  Text& text = slots_[static_cast<size_t>(slot)];
+SendQueue::Step SendQueue::Command(Slot slot, unsigned char code) {
+  Text& text = At(slot);
   const EnvSettings& s = p_.settings;
   const bool port = !s.CWPort.empty();
   const bool sidetone = s.CWSidetone_Enable != 0;
@@ -154,7 +153,7 @@ SendQueue::Step SendQueue::Command(int slot, unsigned char code) {
       return pausing_ ? Step::EndPass : Step::Next;
     }
     case kCodeRepeat:
-      if (slot != 3) {
+      if (slot != Slot::Message) {
         text.erase(0, 1);
         return Step::Next;
       }
@@ -173,7 +172,7 @@ SendQueue::Step SendQueue::Command(int slot, unsigned char code) {
       // The number moves on once the message's last key-down has ended,
       // not after the silence that closes it: Esc there keeps it sent.
       text.erase(0, 1);
-      if (slot == 3) numberMarks_.push_back(downMark_);
+      if (slot == Slot::Message) numberMarks_.push_back(downMark_);
       FollowNumbers();
       return Step::Next;
     case kCodeSpeed: {
@@ -181,7 +180,7 @@ SendQueue::Step SendQueue::Command(int slot, unsigned char code) {
       const char how = whole ? text[1] : '=';
       const int n = whole ? static_cast<unsigned char>(text[2]) : 0;
       text.erase(0, std::min<size_t>(3, text.size()));
-      if (slot != 3) return Step::Next;  // only a message sets its own speed
+      if (slot != Slot::Message) return Step::Next;  // only a message sets its own speed
       const int from = messageSpeed_ != 0 ? messageSpeed_ : p_.port.Speed();
       if (how == '=' && n == 0) {
         EndMessageSpeed();
@@ -198,7 +197,7 @@ SendQueue::Step SendQueue::Command(int slot, unsigned char code) {
       if (name.empty()) name = "???";
       text.erase(0, std::min(end + 1, text.size()));
       p_.files.StartFileCommand(name);
-      return Step::Restart;  // the file's lines (slot 2) go before the rest
+      return Step::Restart;  // the file's lines go before the rest
     }
     default:
       return Step::Next;
@@ -219,8 +218,8 @@ void SendQueue::PumpCW() {
     ~Leave() { flag = false; }
   } leave{inPass_};
 
-  if (slots_[4].empty() && p_.port.KeyboardCW() && typeAhead_ && !typeAhead_->Empty())
-    slots_[4] = Text(1, typeAhead_->TakeFirst());
+  if (At(Slot::Typed).empty() && p_.port.KeyboardCW() && typeAhead_ && !typeAhead_->Empty())
+    At(Slot::Typed) = Text(1, typeAhead_->TakeFirst());
   if (PendingText() == 0) return;
 
   // A keyer that times itself counts characters, ours elements: either
@@ -237,11 +236,11 @@ void SendQueue::PumpCW() {
     const int64_t queued = characters ? -1 : p_.keyer.QueuedNs();
     return queued >= 0 && queued < kAheadNs;
   };
-  for (int slot = 1; slot <= 4;) {
-    Text& text = slots_[static_cast<size_t>(slot)];
-    if (slot == 4 && source_ && source_->Waiting() > 0) {
+  for (Slot slot = Slot::Notice; slot <= Slot::Typed;) {
+    Text& text = At(slot);
+    if (slot == Slot::Typed && source_ && source_->Waiting() > 0) {
       if (p_.keyer.Pending() > sourceAhead && !shortOfTime()) return;
-      EchoFrom(5);
+      EchoFrom(Slot::Logger);
       const uint64_t first = p_.keyer.Queued();
       const unsigned char keyed = source_->KeyNext();
       if (p_.observer && keyed) p_.observer->Keying(keyed, first);
@@ -249,18 +248,18 @@ void SendQueue::PumpCW() {
       continue;
     }
     if (text.empty()) {
-      if (slot == 3) EndMessageSpeed();
-      ++slot;
+      if (slot == Slot::Message) EndMessageSpeed();
+      slot = static_cast<Slot>(static_cast<int>(slot) + 1);
       continue;
     }
     const int n = p_.keyer.Pending();
     const bool keyboard = p_.port.KeyboardCW();
-    if ((keyboard && n > typingAhead && (slot == 4 || !shortOfTime())) ||
+    if ((keyboard && n > typingAhead && (slot == Slot::Typed || !shortOfTime())) ||
         (!keyboard && n > startUpAhead))
       return;
     const auto c = static_cast<unsigned char>(text[0]);
     const bool command = IsQueueCode(c);
-    if (command && !(c == kCodeRepeat && slot != 3)) {
+    if (command && !(c == kCodeRepeat && slot != Slot::Message)) {
       // Commands wait for everything before them to be sent; a speed change
       // on our own keyer need not (the lengths go with the elements), nor
       // the serial number's step (it waits for its own mark).
@@ -269,7 +268,7 @@ void SendQueue::PumpCW() {
         case Step::EndPass:
           return;
         case Step::Restart:
-          slot = 1;
+          slot = Slot::Notice;
           continue;
         case Step::Next:
           continue;
@@ -298,20 +297,20 @@ void SendQueue::EchoLineEnd() {
   echoAtLineStart_ = true;
 }
 
-void SendQueue::EchoFrom(int source) {
+void SendQueue::EchoFrom(Slot source) {
   // Each source (a notice, a file, a message, typed text, a logger's text)
   // starts a line of the echo of its own: words of two never run together.
-  if (source == 3 && echoFreshMessage_) {
+  if (source == Slot::Message && echoFreshMessage_) {
     echoFreshMessage_ = false;
     EchoLineEnd();
-  } else if (echoSource_ != 0 && source != echoSource_) {
+  } else if (echoSource_ != Slot{} && source != echoSource_) {
     EchoLineEnd();
   }
   echoSource_ = source;
   echoAtLineStart_ = false;
 }
 
-void SendQueue::Key(unsigned char c, int slot) {
+void SendQueue::Key(unsigned char c, Slot slot) {
   // A character without Morse ("#", a quote, one Windows-1252 lacks) is
   // not keyed, but the echo shows it: the operator reads his text whole.
   const bool shown = c >= 32 && c != 127;
@@ -327,7 +326,7 @@ void SendQueue::Key(unsigned char c, int slot) {
   }
   const Text& elements = p_.port.Elements()[c];
   if (p_.observer && (!elements.empty() || shown)) p_.observer->Keying(c, p_.keyer.Queued());
-  const int messageSpeed = slot == 3 ? messageSpeed_ : 0;
+  const int messageSpeed = slot == Slot::Message ? messageSpeed_ : 0;
   const int speed = messageSpeed != 0 ? messageSpeed : p_.port.Speed();
   if (const KeyingShape shape = p_.port.Shape(); messageSpeed != 0 || !shape.Plain(speed)) {
     // A message's own speed, weighting, Farnsworth spacing or a 7-unit

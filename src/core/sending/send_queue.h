@@ -19,6 +19,10 @@ namespace orvex {
 
 inline constexpr int kQueueLimit = 32767;
 
+// The queue's slots, served in this order; the echo also names a logger's
+// text as a source of its own.
+enum class Slot : int { Notice = 1, File = 2, Message = 3, Typed = 4, Logger = 5 };
+
 // Starts the file named by a file code.
 class FileCommandHandler {
  public:
@@ -43,13 +47,12 @@ class SendQueue {
   void SetTypeAhead(TypeAheadLine* line) { typeAhead_ = line; }
   void SetKeyedSource(KeyedSource* source) { source_ = source; }
 
-  // Appends text at level 1 to 4 (level 1 framed as a sidetone-only notice
-  // at the raised pitch) and runs a pass. Text that would take the queue
-  // past 32,767 characters is refused whole with a beep; other levels are
-  // ignored. True when queued.
-  bool QueueCW(const Text& text, int level);
+  // Appends text to a slot (a notice framed as sidetone only, at the raised
+  // pitch) and runs a pass. Text that would take the queue past 32,767
+  // characters is refused whole with a beep. True when queued.
+  bool QueueCW(const Text& text, Slot slot);
   // A stored message: kept as the last message (the repeat code sends it
-  // again), then queued at level 3.
+  // again), then queued in the message slot.
   bool QueueMessage(const Text& message);
   // One pass of the pump.
   void PumpCW();
@@ -61,7 +64,7 @@ class SendQueue {
   void Clear();
 
   bool Pausing() const { return pausing_; }
-  const Text& Slot(int n) const { return slots_.at(static_cast<size_t>(n)); }
+  const Text& SlotText(Slot slot) const { return slots_.at(static_cast<size_t>(slot)); }
   // What waits in the slots, in the order it will go, as a reader sees it:
   // the commands left out, line ends as '\n'.
   Text Readable() const;
@@ -75,16 +78,16 @@ class SendQueue {
 
  private:
   enum class Step { Next, EndPass, Restart };
-  Step Command(int slot, unsigned char code);
-  // Hands character c's elements to the keyer; from a message (slot 3), at
-  // the message's own speed when it set one.
-  void Key(unsigned char c, int slot = 0);
+  Step Command(Slot slot, unsigned char code);
+  // Hands character c's elements to the keyer; from a message, at the
+  // message's own speed when it set one.
+  void Key(unsigned char c, Slot slot);
   // The message's own speed ends: the window's again.
   void EndMessageSpeed();
   // The echo's line ends where a line of text ends, and where the text
-  // keyed next comes from another source (1 to 4: the slots, 5 a logger).
+  // keyed next comes from another source.
   void EchoLineEnd();
-  void EchoFrom(int source);
+  void EchoFrom(Slot source);
   void StartPause(int seconds);
   // Serial numbers whose message's last key-down has ended are sent.
   void FollowNumbers();
@@ -92,11 +95,12 @@ class SendQueue {
   Parts p_;
   TypeAheadLine* typeAhead_ = nullptr;
   KeyedSource* source_ = nullptr;
-  std::array<Text, 5> slots_;  // slot 0 unused
+  std::array<Text, 5> slots_;  // by Slot; 0 unused
+  Text& At(Slot slot) { return slots_[static_cast<size_t>(slot)]; }
   bool inPass_ = false;
   bool pausing_ = false;
   unsigned pauseGeneration_ = 0;
-  // Something was keyed (or a real pause waited) since slot 3 was last
+  // Something was keyed (or a real pause waited) since the message slot was last
   // refilled by the repeat code: without it a repeat would spin.
   bool progress_ = true;
   int messageSpeed_ = 0;
@@ -106,7 +110,7 @@ class SendQueue {
   std::deque<uint64_t> numberMarks_;  // #NEXT of messages not yet keyed that far
   unsigned char lastKeyed_ = ' ';     // the last character that keyed something
   Text lastMessage_;
-  int echoSource_ = 0;             // where the last character keyed came from
+  Slot echoSource_{};              // where the last character keyed came from
   bool echoAtLineStart_ = true;    // the echo has just ended a line
   bool echoFreshMessage_ = false;  // the next message character starts a message
 };

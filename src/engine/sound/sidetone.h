@@ -13,9 +13,9 @@ enum class SidetoneDevice : int16_t { None = 0, PcSpeaker = 1, Midi = 3, SoundCa
 // A stored device number: 3 MIDI, 4 sound card, any other the PC speaker
 // (as the CW Options dialog shows it).
 inline SidetoneDevice SidetoneDeviceFrom(int number) {
-  return number == 3   ? SidetoneDevice::Midi
-         : number == 4 ? SidetoneDevice::SoundCard
-                       : SidetoneDevice::PcSpeaker;
+  for (SidetoneDevice device : {SidetoneDevice::Midi, SidetoneDevice::SoundCard})
+    if (number == static_cast<int>(device)) return device;
+  return SidetoneDevice::PcSpeaker;
 }
 
 // What the operator is hearing, in words for a status line.

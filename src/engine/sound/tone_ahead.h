@@ -51,7 +51,6 @@ class ToneAhead {
   void SetVolume(int percent) { volume_.store(VolumeLevel(percent), std::memory_order_relaxed); }
   // Set by the producer when the queue overflowed (nobody rendered for a
   // while): the writer then ends the tone where the key is.
-  bool Overflowed() const { return overflowed_.load(std::memory_order_relaxed); }
 
   // Writer side. Looks at the producer's commands: the earliest time whose
   // sound must be made again if it was already rendered (kNever: none).

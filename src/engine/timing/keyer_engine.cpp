@@ -290,10 +290,6 @@ bool KeyerEngine::Active() const {
   return active_ || pttOn_;  // PTT held through its tail is still sending
 }
 
-void KeyerEngine::SetUnit(int ms) {
-  SetUnitNs(static_cast<int64_t>(ms) * 1'000'000);
-}
-
 void KeyerEngine::SetUnitNs(int64_t ns) {
   if (ns > 0) unitNs_ = ns;
 }

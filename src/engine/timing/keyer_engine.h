@@ -140,9 +140,8 @@ class KeyerEngine {
   // dropped: element n has ended once Ended() >= n + 1.
   uint64_t Queued() const { return head_.load(); }
   uint64_t Ended() const { return std::max(tail_.load(), dropTo_.load()); }
-  bool Active() const;   // from the first queued element until Idle and PTT is down
-  void SetUnit(int ms);  // for elements not yet started
-  void SetUnitNs(int64_t ns);
+  bool Active() const;         // from the first queued element until Idle and PTT is down
+  void SetUnitNs(int64_t ns);  // for elements not yet started
   // PTT before the first element of a run and after the last, in ms.
   void SetPttTiming(int leadMs, int tailMs);
   // Nothing more is coming: not active once nothing is pending, PTT down

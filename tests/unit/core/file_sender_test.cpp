@@ -93,18 +93,19 @@ TEST_F(FileSending, TheChooserStartsAtHomeThenWhereTheLastFileWasAndTheNameShown
 TEST_F(FileSending, AFileNamedDuringATransferIsNotStartedAndNothingElseChanges) {
   const Text first = Write("one.txt", std::string(200, 'E') + "\n");
   (void)send.SendFile(nullptr, first);
-  send.Queue().QueueCW("MSG", 3);
+  send.Queue().QueueCW("MSG", Slot::Message);
   const Text second = Write("two.txt", "T\n");
   EXPECT_FALSE(send.SendFile(nullptr, second).ok());
   EXPECT_EQ(sink.Last(),
             "Send CW File|CW file already in progress: '" + second + "' was not sent.");
   EXPECT_EQ(send.CWFileName(), first);
-  EXPECT_EQ(send.Queue().Slot(3), "MSG");
+  EXPECT_EQ(send.Queue().SlotText(Slot::Message), "MSG");
 }
 
 TEST_F(FileSending, AFullQueueHoldsTheLineInsteadOfLosingIt) {
-  send.Queue().QueueCW({static_cast<char>(kCodePause), 5}, 3);  // a pause holds everything back
-  send.Queue().QueueCW(Text(32767 - 10, 'E'), 4);
+  send.Queue().QueueCW({static_cast<char>(kCodePause), 5},
+                       Slot::Message);  // a pause holds everything back
+  send.Queue().QueueCW(Text(32767 - 10, 'E'), Slot::Typed);
   queued.queued.clear();
   (void)send.SendFile(nullptr, Write("f.txt", "FIRST LINE HERE\nSECOND\n"));
   EXPECT_TRUE(queued.queued.empty());

@@ -197,7 +197,7 @@ TEST_F(Port, StopEndsTheLineTheQueueAndThePauseAndLeavesTheKeyerAsConfigured) {
   // A notice's key line off and raised pitch, then held in a pause.
   send.Queue().QueueCW({static_cast<char>(kCodeKeyLineOff), static_cast<char>(kCodeNoticePitch),
                         static_cast<char>(kCodePause), 5, 'E'},
-                       3);
+                       Slot::Message);
   ASSERT_FALSE(keyer.keyLine);
   ASSERT_EQ(keyer.sidetone, SidetoneDevice::PcSpeaker);
   calls.clear();
@@ -216,7 +216,7 @@ TEST_F(Port, ThePaddleBreakingInStopsWhatWaitsAsEscWouldAndSaysSoUntilTheNextTex
   keyer.takesCharacters = true;
   calls.clear();
   typed.line = "CQ CQ";
-  send.Queue().QueueCW("TEST TEST", 3);
+  send.Queue().QueueCW("TEST TEST", Slot::Message);
   RunFor(100);
   ++keyer.breakIns;  // the operator took the paddle
   RunFor(100);
@@ -224,7 +224,7 @@ TEST_F(Port, ThePaddleBreakingInStopsWhatWaitsAsEscWouldAndSaysSoUntilTheNextTex
   EXPECT_EQ(send.Queue().PendingText(), 0);
   EXPECT_EQ(typed.line, "");
   EXPECT_TRUE(send.PaddleStopped());
-  send.Queue().QueueCW("E", 3);
+  send.Queue().QueueCW("E", Slot::Message);
   RunFor(100);
   EXPECT_FALSE(send.PaddleStopped());
   EXPECT_EQ(Count("ABORT 0 0"), 1);

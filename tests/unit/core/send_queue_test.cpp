@@ -20,10 +20,10 @@ class Pump : public ::testing::Test, public test::SendHarness {
 };
 
 TEST_F(Pump, LevelsAreStrictPrioritiesAndALineEndIsAWordSpace) {
-  queue.QueueCW("5\r\n", 3);  // eleven elements: the keyer is busy for a while
+  queue.QueueCW("5\r\n", Slot::Message);  // eleven elements: the keyer is busy for a while
   typed.line = "T";
-  queue.QueueCW("I", 3);
-  queue.QueueCW("M", 2);
+  queue.QueueCW("I", Slot::Message);
+  queue.QueueCW("M", Slot::File);
   RunFor(2000);
   EXPECT_EQ(Keyed(), "..... --  .. - [IDLE 0 0]");  // 5, M, the line's end, I, T
 }
@@ -49,7 +49,7 @@ TEST_F(Pump, AMessagesOwnSpeedLastsToItsEndOnly) {
 }
 
 TEST_F(Pump, TheKeyerQueueStaysShortWhileKeyboardSendingIsOn) {
-  queue.QueueCW("55555", 3);
+  queue.QueueCW("55555", Slot::Message);
   EXPECT_LE(keyer.Pending(), 5 + 11);
   EXPECT_GT(queue.PendingText(), 0);
   send.SetKeyboardCW(false);  // before start-up ends, 200 may wait
@@ -60,11 +60,11 @@ TEST_F(Pump, TheKeyerQueueStaysShortWhileKeyboardSendingIsOn) {
 TEST_F(Pump, ANoticeIsHeardInTheSidetoneAtTheRaisedPitch) {
   settings.CWPort = "COM1";
   settings.CWTone = 700;
-  queue.QueueCW("5", 3);  // keep the keyer busy to see the slot as queued
+  queue.QueueCW("5", Slot::Message);  // keep the keyer busy to see the slot as queued
   calls.clear();
-  queue.QueueCW("E", 1);
-  EXPECT_EQ(queue.Slot(1), "  " + Codes({kCodeKeyLineOff, kCodeNoticePitch}) + "E" +
-                               Codes({kCodeNormalPitch, kCodeKeyLineOn}) + "  ");
+  queue.QueueCW("E", Slot::Notice);
+  EXPECT_EQ(queue.SlotText(Slot::Notice), "  " + Codes({kCodeKeyLineOff, kCodeNoticePitch}) + "E" +
+                                              Codes({kCodeNormalPitch, kCodeKeyLineOn}) + "  ");
   RunFor(1000);
   EXPECT_EQ(Keyed(), "  [KEYLINE 0 0][TONE 0 750]. [TONE 0 700][KEYLINE 0 1]  [IDLE 0 0]");
 }
@@ -73,21 +73,21 @@ TEST_F(Pump, PitchAndKeyLineCommandsFollowTheSettings) {
   settings.CWSidetone_Enable = 0;
   settings.CWSidetone_Device = 4;
   settings.CWTone = 0;
-  queue.QueueCW(Codes({kCodeNoticePitch, kCodeNormalPitch}), 3);
+  queue.QueueCW(Codes({kCodeNoticePitch, kCodeNormalPitch}), Slot::Message);
   EXPECT_EQ(Keyed(), "[SIDETONE 0 4][TONE 0 600][SIDETONE 0 0]");
   calls.clear();
   settings.CWPort.clear();  // no port name: the key line commands do nothing
-  queue.QueueCW(Codes({kCodeKeyLineOn, kCodeKeyLineOff}), 3);
+  queue.QueueCW(Codes({kCodeKeyLineOn, kCodeKeyLineOff}), Slot::Message);
   EXPECT_TRUE(calls.empty());
 }
 
 TEST_F(Pump, APauseWaitsForWhatCameBeforeAndHoldsEverythingAfter) {
-  queue.QueueCW("E" + Codes({kCodePause, 2}) + "T", 3);
+  queue.QueueCW("E" + Codes({kCodePause, 2}) + "T", Slot::Message);
   EXPECT_EQ(timer.starts, 0);  // E is still being keyed
   RunFor(100);
   EXPECT_EQ(timer.lastMs, 2000);
   EXPECT_TRUE(queue.Pausing());
-  queue.QueueCW("I", 3);
+  queue.QueueCW("I", Slot::Message);
   typed.line = "A";
   RunFor(1800);
   EXPECT_EQ(Keyed(), ". ");
@@ -97,12 +97,12 @@ TEST_F(Pump, APauseWaitsForWhatCameBeforeAndHoldsEverythingAfter) {
 }
 
 TEST_F(Pump, PauseArgumentsZeroMissingAndAboveThirty) {
-  queue.QueueCW(Codes({kCodePause, 0}) + "E", 3);  // continues at once
+  queue.QueueCW(Codes({kCodePause, 0}) + "E", Slot::Message);  // continues at once
   EXPECT_EQ(Keyed(), ". ");
   typed.line = Codes({kCodePause});  // no argument: dropped
   RunFor(300);
   EXPECT_EQ(timer.starts, 0);
-  queue.QueueCW(Codes({kCodePause}) + "Z", 2);  // "Z" is code 90
+  queue.QueueCW(Codes({kCodePause}) + "Z", Slot::File);  // "Z" is code 90
   EXPECT_EQ(timer.lastMs, 30000);
 }
 
@@ -128,7 +128,7 @@ TEST_F(Pump, ARepeatThatKeysNothingEndsAndOutsideTheMessageSlotIsDropped) {
   EXPECT_GE(timer.starts, 3);
   send.Stop();
   calls.clear();
-  queue.QueueCW(Codes({kCodeRepeat}) + "E", 2);
+  queue.QueueCW(Codes({kCodeRepeat}) + "E", Slot::File);
   RunFor(500);
   EXPECT_EQ(Keyed(), ". [IDLE 0 0]");
 }
@@ -136,10 +136,10 @@ TEST_F(Pump, ARepeatThatKeysNothingEndsAndOutsideTheMessageSlotIsDropped) {
 TEST_F(Pump, AFileCommandsLinesGoBeforeTheRestOfTheMessage) {
   test::TempDir dir;
   test::WriteFile(dir.File("log.txt"), "T\n");
-  queue.QueueCW(Codes({kCodeFile}) + " " + dir.File("log.txt") + " I", 3);
+  queue.QueueCW(Codes({kCodeFile}) + " " + dir.File("log.txt") + " I", Slot::Message);
   RunFor(1000);
   EXPECT_EQ(Keyed(), "-  .. [IDLE 0 0]");
-  queue.QueueCW(Codes({kCodeFile}), 3);  // no name: "???"
+  queue.QueueCW(Codes({kCodeFile}), Slot::Message);  // no name: "???"
   EXPECT_EQ(sink.Last(),
             "CW Start|Can't send file '?\?\?' as CW.\r\n(2) No such file or directory.");
 }
@@ -167,7 +167,7 @@ TEST_F(Pump, AKeyerThatTimesItselfTakesCharactersOneAheadAndCommandsWaitForThem)
   ASSERT_TRUE(send.OpenCWPort(1).ok());
   keyer.takesCharacters = true;
   typed.line = "CQ";
-  queue.QueueCW("TEST" + Codes({kCodePause, 1}) + "K", 3);
+  queue.QueueCW("TEST" + Codes({kCodePause, 1}) + "K", Slot::Message);
   EXPECT_EQ(keyer.characters, "TE");
   RunFor(1200);
   EXPECT_EQ(keyer.characters, "TEST");
@@ -175,7 +175,7 @@ TEST_F(Pump, AKeyerThatTimesItselfTakesCharactersOneAheadAndCommandsWaitForThem)
   RunFor(3000);
   EXPECT_EQ(keyer.characters, "TESTKCQ");
   calls.clear();
-  queue.QueueCW("E", 1);  // a notice: heard here, never keyed
+  queue.QueueCW("E", Slot::Notice);  // a notice: heard here, never keyed
   RunFor(2000);
   EXPECT_EQ(keyer.characters, "TESTKCQ    ");  // the notice's blanks are silence anyway
   EXPECT_TRUE(test::Contains(Keyed(), "[KEYLINE 0 0][TONE 0 650]. [TONE 0 600][KEYLINE 0 1]"));
@@ -202,13 +202,12 @@ TEST(KeyerLetters, EverySignIsOneOrTwoLettersWhoseCodesRunTogetherToItsCode) {
 }
 
 TEST_F(Pump, TextThatDoesNotFitIsRefusedWholeWithABeep) {
-  ASSERT_TRUE(queue.QueueCW(Text(32760, '#'), 3));  // no Morse: consumed at once
-  queue.QueueCW(Codes({kCodePause, 5}), 3);         // hold everything
-  ASSERT_TRUE(queue.QueueCW(Text(32767, 'E'), 2));
-  EXPECT_FALSE(queue.QueueCW("E", 3));
+  ASSERT_TRUE(queue.QueueCW(Text(32760, '#'), Slot::Message));  // no Morse: consumed at once
+  queue.QueueCW(Codes({kCodePause, 5}), Slot::Message);         // hold everything
+  ASSERT_TRUE(queue.QueueCW(Text(32767, 'E'), Slot::File));
+  EXPECT_FALSE(queue.QueueCW("E", Slot::Message));
   EXPECT_EQ(beeper.beeps, 1);
-  EXPECT_EQ(queue.Slot(3), "");
-  EXPECT_FALSE(queue.QueueCW("E", 5));  // no such level
+  EXPECT_EQ(queue.SlotText(Slot::Message), "");
   EXPECT_EQ(beeper.beeps, 1);
 }
 

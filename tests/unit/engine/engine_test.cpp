@@ -41,7 +41,7 @@ class Engine : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(engine.Open(1).ok());
     engine.SetKeyLine(true);
-    engine.SetUnit(10);
+    engine.SetUnitNs(int64_t{10} * 1'000'000);
     line->Clear();
   }
   // Queues down/up pairs of the given units and plays them.
@@ -166,7 +166,7 @@ TEST_P(EnginePlans, TheTonePlannedAheadIsTheKeyEvenAfterALateWake) {
   KeyerEngine planning(outputs, nullptr, &clock);
   ASSERT_TRUE(planning.Open(1).ok());
   planning.SetKeyLine(true);
-  planning.SetUnit(10);
+  planning.SetUnitNs(int64_t{10} * 1'000'000);
   planning.SetSidetone(SidetoneDevice::SoundCard);
   said->Clear();
   line->Clear();
@@ -288,7 +288,7 @@ TEST(EngineLine, ALineThatFailsWhileKeyingStopsEverythingAndSaysSo) {
   KeyerEngine engine(outputs, nullptr, &clock);
   ASSERT_TRUE(engine.Open(1).ok());
   engine.SetKeyLine(true);
-  engine.SetUnit(5);
+  engine.SetUnitNs(int64_t{5} * 1'000'000);
   for (int i = 0; i < 10; ++i) engine.Element(i % 2 == 0, 1);
   engine.RunQueued();
   EXPECT_EQ(engine.LineError().error(), EIO);

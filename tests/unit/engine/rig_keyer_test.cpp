@@ -146,7 +146,7 @@ TEST_F(RigKeyerTest, TheTimingThreadKeysTheLineWhileCatSwitchesPtt) {
   ASSERT_TRUE(engine.Open(1).ok());
   engine.SetKeyLine(true);
   engine.SetPttTiming(100, 300);
-  engine.SetUnit(60);
+  engine.SetUnitNs(int64_t{60} * 1'000'000);
   for (int i = 0; i < 4; ++i) engine.Element(true, 3), engine.Element(false, 1);
   EXPECT_TRUE(Within(2000, [&] { return PttOn(); }));
   EXPECT_TRUE(Within(5000, [&] { return engine.Pending() == 0; }));
