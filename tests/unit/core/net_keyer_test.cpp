@@ -4,8 +4,10 @@
 // reset, PTT and tune as the keyer is asked for them.
 #include "core/net/net_keyer.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include "core/config/net_address.h"
 #include "support/heard.h"
 #include "support/send_harness.h"
 
@@ -195,6 +197,28 @@ TEST_F(NetKeying, AResetReturnsToTheSettingsAndAFullQueueRefusesWhole) {
   EXPECT_EQ(net.Totals().requests, 145u);
   EXPECT_EQ(net.Totals().refused, 9u);  // 131 of them fill the queue
   EXPECT_EQ(net.Totals().ignored, 2u);
+}
+
+// Who may key from other computers: addresses and networks of both
+// families, an IPv4 peer mapped into IPv6 counting as IPv4.
+TEST(AllowList, NetworksAndAddressesOfBothFamilies) {
+  AllowList allowed;
+  ASSERT_TRUE(ParseAllowList("192.168.1.0/24,10.0.0.7,2001:db8::/32", &allowed).ok());
+  auto peer = [](const char* text) {
+    sockaddr_storage s{};
+    if (inet_pton(AF_INET, text, &reinterpret_cast<sockaddr_in*>(&s)->sin_addr) == 1)
+      s.ss_family = AF_INET;
+    else if (inet_pton(AF_INET6, text, &reinterpret_cast<sockaddr_in6*>(&s)->sin6_addr) == 1)
+      s.ss_family = AF_INET6;
+    return s;
+  };
+  for (auto [address, allows] :
+       {std::pair{"192.168.1.77", true}, {"192.168.2.1", false}, {"10.0.0.7", true},
+        {"10.0.0.8", false}, {"2001:db8:5::1", true}, {"2001:db9::1", false},
+        {"::ffff:192.168.1.5", true}, {"::ffff:10.0.0.8", false}})
+    EXPECT_EQ(Allows(allowed, peer(address)), allows) << address;
+  for (const char* bad : {"192.168.1.0/33", "example.org", "10.0.0.7/", ""})
+    EXPECT_FALSE(ParseAllowList(bad, &allowed).ok()) << bad;
 }
 
 }  // namespace
