@@ -1,6 +1,10 @@
-// monitor_rec SOURCE OUT: records SOURCE (a sink's monitor) into OUT as
-// 48 kHz 16-bit mono raw until SIGTERM, and prints the CLOCK_MONOTONIC
-// time, in microseconds, at which OUT's first sample was played.
+// monitor_rec SOURCE OUT [STAMPS]: records SOURCE (a sink's monitor) into
+// OUT as 48 kHz 16-bit mono raw until SIGTERM, and prints the
+// CLOCK_MONOTONIC time, in microseconds, at which OUT's first sample was
+// played. STAMPS gets a line "SAMPLE US" every 10 ms: when that sample of
+// OUT was played, by the same reckoning; a line through them is the
+// recording's own clock against the monotonic one, which a sink need not
+// keep to the ppm.
 //
 // parec cannot say when its first sample was heard; this can, from the
 // record stream's latency, so the sidetone benchmark measures the delay
@@ -24,8 +28,8 @@ void Stop(int) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fputs("usage: monitor_rec SOURCE OUT\n", stderr);
+  if (argc != 3 && argc != 4) {
+    std::fputs("usage: monitor_rec SOURCE OUT [STAMPS]\n", stderr);
     return 2;
   }
   std::signal(SIGTERM, Stop);
@@ -33,7 +37,8 @@ int main(int argc, char** argv) {
   const pa_sample_spec format{PA_SAMPLE_S16LE, 48000, 1};
   pa_buffer_attr attr{};
   attr.maxlength = static_cast<uint32_t>(-1);
-  attr.fragsize = 2 * 96;  // 2 ms pieces: the latency reading is fresh
+  // 10 ms pieces: smaller ones lose samples on PipeWire now and then.
+  attr.fragsize = 2 * 480;
   int error = 0;
   pa_simple* in = pa_simple_new(nullptr, "orvex-bench", PA_STREAM_RECORD, argv[1], "monitor",
                                 &format, nullptr, &attr, &error);
@@ -42,8 +47,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::FILE* out = std::fopen(argv[2], "wb");
-  if (!out) return 1;
-  std::vector<int16_t> piece(96);
+  std::FILE* stamps = argc == 4 ? std::fopen(argv[3], "w") : nullptr;
+  if (!out || (argc == 4 && !stamps)) return 1;
+  std::vector<int16_t> piece(480);
   int64_t samples = 0;
   std::vector<double> starts;
   while (!stop) {
@@ -54,10 +60,11 @@ int main(int argc, char** argv) {
     // first sample that long and all samples read before it. The median
     // of readings after the first second, when the sink has settled
     // into small blocks.
-    if (samples > 48000 && starts.size() < 2000) {
-      const pa_usec_t latency = pa_simple_get_latency(in, &error);
-      starts.push_back(orvex::MonotonicNs() / 1000 - static_cast<double>(latency) -
-                       samples * 1e6 / 48000);
+    if (samples > 48000) {
+      const double played =
+          orvex::MonotonicNs() / 1000 - static_cast<double>(pa_simple_get_latency(in, &error));
+      if (starts.size() < 2000) starts.push_back(played - samples * 1e6 / 48000);
+      if (stamps) std::fprintf(stamps, "%lld %.0f\n", static_cast<long long>(samples), played);
     }
   }
   std::sort(starts.begin(), starts.end());
@@ -66,6 +73,7 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < starts.size(); i += starts.size() / 10 + 1)
       std::fprintf(stderr, "%.0f\n", starts[i] - firstUs);
   std::fclose(out);
+  if (stamps) std::fclose(stamps);
   pa_simple_free(in);
   std::printf("%.0f\n", firstUs);
 }

@@ -1,6 +1,7 @@
 // sidetone_check: holds a recording of the sidetone against the key log.
 //
 //   sidetone_check KEYLOG RAW RATE PITCH [--edges] [--start US] [--stop US]
+//                  [--unplanned FILE] [--clock STAMPS]
 //
 // --start gives the monotonic time (us) at which RAW's first sample was
 // played: the delay from the first key-down to its tone is then printed.
@@ -10,6 +11,15 @@
 // ramp after their key change) and must stay within 5 ms. KEYLOG "-" (a
 // program that keeps no key log) with --start and --stop: the time from
 // the stop to the last tone's half level on the recording's own clock.
+// --unplanned: FILE's lines "unplanned US" are moments a hand keyed down
+// with no plan; the first key-down at or after each is left out of the fit
+// and its tone's delay behind where a planned edge sounds is printed
+// (p50, p95, max), and its p95 must stay within 5 ms.
+// --clock: STAMPS's lines "SAMPLE US" (monitor_rec's) say when samples of
+// RAW were played: through them each edge gets its monotonic time, and how
+// far the tone moved from its key between the first 20 edges and the last
+// 20 is printed, and must stay within 1 ms (the tone keeps to the key's
+// clock, whatever the sound card's).
 // RAW is 16-bit mono samples at RATE. The tones are found by their RMS over
 // one period of PITCH crossing half the tones' level; each tone's start and
 // end (edge) is then set against the key log's changes.
@@ -58,6 +68,8 @@ double Pct(std::vector<double> v, double p) {
 int main(int argc, char** argv) {
   bool listEdges = false;
   double startUs = -1, stopUs = -1;
+  const char* unplannedFile = nullptr;
+  const char* stampsFile = nullptr;
   bool usage = argc < 5;
   for (int i = 5; i < argc; ++i) {
     const std::string flag = argv[i];
@@ -65,12 +77,18 @@ int main(int argc, char** argv) {
       listEdges = true;
     else if ((flag == "--start" || flag == "--stop") && i + 1 < argc)
       (flag == "--start" ? startUs : stopUs) = std::atof(argv[++i]);
+    else if (flag == "--unplanned" && i + 1 < argc)
+      unplannedFile = argv[++i];
+    else if (flag == "--clock" && i + 1 < argc)
+      stampsFile = argv[++i];
     else
       usage = true;
   }
   if (usage) {
-    std::fputs("usage: sidetone_check KEYLOG RAW RATE PITCH [--edges] [--start US] [--stop US]\n",
-               stderr);
+    std::fputs(
+        "usage: sidetone_check KEYLOG RAW RATE PITCH [--edges] [--start US] [--stop US] "
+        "[--unplanned FILE] [--clock STAMPS]\n",
+        stderr);
     return 2;
   }
   const bool started = startUs >= 0, stopped = stopUs >= 0;
@@ -120,15 +138,31 @@ int main(int argc, char** argv) {
   // within 20 ms and then within 2 ms of the line before: a key that was
   // late while its tone was on time does not tilt it.
   const size_t n = edges.empty() ? 0 : keys.size();
+  // The key-downs a hand made with no plan: each the first at or after its
+  // moment.
+  std::vector<bool> hand(n, false);
+  if (unplannedFile) {
+    std::ifstream in(unplannedFile);
+    double us;
+    for (std::string line; std::getline(in, line);)
+      for (size_t i = 0; i < n && std::sscanf(line.c_str(), "unplanned %lf", &us) == 1; i += 2)
+        if (keys[i] >= us / 1000 - 0.1) {
+          hand[i] = true;
+          break;
+        }
+  }
   double slope = 1, offset = 0;
   std::vector<double> signedErrors(n);
+  std::vector<size_t> matched(n);
   auto match = [&] {
     for (size_t i = 0; i < n; ++i) {
       const double want = offset + slope * (keys[i] - keys[0]);
       double best = 1e18;
       for (size_t j = i % 2; j < edges.size(); j += 2)
-        if (std::fabs(edges[j] - edges[0] - want) < std::fabs(best))
+        if (std::fabs(edges[j] - edges[0] - want) < std::fabs(best)) {
           best = edges[j] - edges[0] - want;
+          matched[i] = j;
+        }
       signedErrors[i] = best;
     }
   };
@@ -136,7 +170,7 @@ int main(int argc, char** argv) {
     match();
     double sx = 0, sy = 0, sxx = 0, sxy = 0, m = 0;
     for (size_t i = 0; i < n; ++i) {
-      if (std::fabs(signedErrors[i]) > within) continue;
+      if (std::fabs(signedErrors[i]) > within || hand[i]) continue;
       const double k = keys[i] - keys[0];
       const double e = signedErrors[i] + offset + slope * k;
       sx += k, sy += e, sxx += k * k, sxy += k * e, m += 1;
@@ -146,11 +180,11 @@ int main(int argc, char** argv) {
     offset = (sy - slope * sx) / m;
   }
   match();
-  std::vector<double> errors;
+  std::vector<double> errors, handDelays;
   for (size_t i = 0; i < n; ++i) {
     if (listEdges)  // key time (ms from the first), up or down, signed error
       std::printf("%10.3f %s %+.3f\n", keys[i] - keys[0], i % 2 ? "up  " : "down", signedErrors[i]);
-    errors.push_back(std::fabs(signedErrors[i]));
+    (hand[i] ? handDelays : errors).push_back(hand[i] ? signedErrors[i] : std::fabs(signedErrors[i]));
   }
   const double ppm = (slope - 1) * 1e6;
   std::printf(
@@ -161,6 +195,41 @@ int main(int argc, char** argv) {
       static_cast<size_t>(
           std::count_if(errors.begin(), errors.end(), [](double e) { return e > 1; })),
       steepness);
+  bool ok = true;
+  if (!handDelays.empty()) {
+    std::printf("unplanned key-downs %zu, to tone ms: p50 %.2f  p95 %.2f  max %.2f\n",
+                handDelays.size(), Pct(handDelays, 0.5), Pct(handDelays, 0.95),
+                Pct(handDelays, 1.0));
+    ok = ok && Pct(handDelays, 0.95) <= 5;
+  }
+  if (stampsFile) {
+    // The recording's clock: where each stretch of it lies on the monotonic
+    // clock, the median over the stamps within a quarter second (each
+    // stamp jitters; fifty do not). Local, not one line: a graph that
+    // skipped a cycle (a machine frozen) left those samples out.
+    std::ifstream in(stampsFile);
+    std::vector<std::pair<double, double>> stamps;  // sample, its monotonic us less its own
+    for (double s, us; in >> s >> us;) stamps.push_back({s, us - s * 1e6 / rate});
+    auto monotonicMs = [&](double sample) {
+      std::vector<double> near;
+      for (const auto& [s, off] : stamps)
+        if (std::fabs(s - sample) <= rate / 4) near.push_back(off);
+      return near.empty() ? NAN : (sample * 1e6 / rate + Pct(near, 0.5)) / 1000;
+    };
+    std::vector<double> planned;  // each planned edge's distance from its key, ms
+    for (size_t i = 0; i < n; ++i)
+      if (!hand[i] && std::fabs(signedErrors[i]) <= 20)
+        if (const double at = monotonicMs(edges[matched[i]] * rate / 1000); !std::isnan(at))
+          planned.push_back(at - keys[i]);
+    const size_t k = std::min<size_t>(20, planned.size() / 2);
+    if (k > 0) {
+      const double first = Pct({planned.begin(), planned.begin() + k}, 0.5);
+      const double last = Pct({planned.end() - k, planned.end()}, 0.5);
+      std::printf("against the key's clock over %.0f s: the tone moved %+.2f ms\n",
+                  (keys.back() - keys.front()) / 1000, last - first);
+      ok = ok && std::fabs(last - first) <= 1;
+    }
+  }
   double stopMs = 0;
   if (stopped && stopKey >= 0) {
     stopMs = stopEdge - edges[0] - offset - slope * (stopKey - keys[0]) + 2.5;
@@ -175,7 +244,7 @@ int main(int argc, char** argv) {
   // The tone's half-level point is half the 5 ms ramp after its edge.
   if (started && n >= 1)
     std::printf("delay from key to tone %.1f ms\n", startUs / 1000 + edges[0] - keys[0] - 2.5);
-  return tones == downs && n >= 2 && Pct(errors, 1.0) <= 1.0 && std::fabs(ppm) <= 1000 &&
+  return ok && tones == downs && n >= 2 && Pct(errors, 1.0) <= 1.0 && std::fabs(ppm) <= 1000 &&
                  stopMs <= 5.0 && steepness <= 1.2
              ? 0
              : 1;

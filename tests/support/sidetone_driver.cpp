@@ -2,11 +2,14 @@
 // server's sidetone and a key log, and disturbs it as a test asks.
 //
 //   sidetone_driver LOG WPM TEXT [--stall sound|timing MS] [--stop-in-dah N]
+//                   [--unplanned N]
 //
 // --stall: every 400 ms the sound thread or the timing thread alone is held
 // for MS (a signal whose handler sleeps), as a busy machine holds one.
 // --stop-in-dah: Esc (Abort) halfway through the text's Nth dah (from 1);
-// its CLOCK_MONOTONIC time in microseconds is printed as "stop US". At the
+// its CLOCK_MONOTONIC time in microseconds is printed as "stop US".
+// --unplanned: after the text, N dahs a hand starts (as a paddle does), a
+// random 150-400 ms apart, each printed as "unplanned US" when asked. At the
 // end: "stalls N", "ran dry N" (how often the server ran dry), "late N"
 // (edges whose sample had already gone when they were planned) and "late
 // keys N" (key changes made late by a late wake of the timing thread).
@@ -15,6 +18,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <random>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -55,18 +59,23 @@ pid_t ThreadNamed(const std::string& name) {
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fputs("usage: sidetone_driver LOG WPM TEXT [--stall sound|timing MS] [--stop-in-dah N]\n",
-               stderr);
+    std::fputs(
+        "usage: sidetone_driver LOG WPM TEXT [--stall sound|timing MS] [--stop-in-dah N] "
+        "[--unplanned N]\n",
+        stderr);
     return 2;
   }
   std::string stallWhat;
   size_t stopInDah = 0;
+  int unplanned = 0;
   for (int i = 4; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--stall") == 0 && i + 2 < argc) {
       stallWhat = argv[++i];
       stallMs = std::atoi(argv[++i]);
     } else if (std::strcmp(argv[i], "--stop-in-dah") == 0) {
       stopInDah = static_cast<size_t>(std::atoi(argv[++i]));
+    } else if (std::strcmp(argv[i], "--unplanned") == 0) {
+      unplanned = std::atoi(argv[++i]);
     }
   }
   using namespace orvex::engine;
@@ -120,6 +129,13 @@ int main(int argc, char** argv) {
       stopInDah = 0;
       stopAt = -1;
     }
+  }
+  std::mt19937 random(static_cast<unsigned>(orvex::MonotonicNs()));
+  for (int i = 0; i < unplanned; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150 + random() % 250));
+    std::printf("unplanned %lld\n", static_cast<long long>(orvex::MonotonicNs() / 1000));
+    engine.HandElement(true, int64_t{unitMs} * 3'000'000);
+    while (engine.Pending() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   engine.Idle();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <utility>
 
 #include "core/config/settings_table.h"
@@ -148,6 +149,11 @@ Text PortSetup::SidetoneText() {
   if (!status.problem.empty()) return "silent: " + Utf8ToCp1252(status.problem);
   if (status.output.empty()) return "none";
   Text text = Utf8ToCp1252(status.output);
+  if (status.grantedMs > 0) {
+    char granted[32];
+    std::snprintf(granted, sizeof granted, ", %.1f ms", status.grantedMs);
+    text += granted;
+  }
   if (status.withKey)
     text += ", with the key";
   else if (status.latencyMs > 0)

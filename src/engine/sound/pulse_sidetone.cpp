@@ -36,12 +36,9 @@ constexpr int64_t kMaxKeyWaitNs = 15'000'000;
 // While rendering ahead, the writer tops the queue up this often.
 constexpr pa_usec_t kTopUpUs = 10'000;
 
-// ORVEX_SIDETONE_MS sets the buffer (2 to 200 ms) for a machine where the
-// default one runs dry: more room, more delay.
 pa_usec_t TargetUs() {
-  const char* ms = std::getenv("ORVEX_SIDETONE_MS");
-  const long value = ms ? std::strtol(ms, nullptr, 10) : 0;
-  return value >= 2 && value <= 200 ? static_cast<pa_usec_t>(value) * 1000 : kTargetUs;
+  const int ms = SidetoneBufferMs();
+  return ms > 0 ? static_cast<pa_usec_t>(ms) * 1000 : kTargetUs;
 }
 
 int64_t Ns(pa_usec_t us) {
@@ -245,6 +242,8 @@ Result PulseSidetone::Open(std::unique_ptr<PulseSidetone>* opened) {
     pa_threaded_mainloop_unlock(self->loop_);
     return refused;
   }
+  if (const pa_buffer_attr* granted = pa_stream_get_buffer_attr(self->stream_))
+    self->grantedMs_ = static_cast<double>(pa_bytes_to_usec(granted->tlength, &format)) / 1000.0;
   if (!self->wakeEvent_ || !self->topUp_) {
     pa_threaded_mainloop_unlock(self->loop_);
     return Result::Failed(Fault::Open, 0, "the sidetone's writer could not be woken");
@@ -278,6 +277,7 @@ SidetoneStatus PulseSidetone::Status() const {
   status.underruns = underruns_.load(std::memory_order_relaxed);
   status.lateEdges = voice_->tone.LateEdges();
   status.withKey = true;
+  status.grantedMs = grantedMs_;
   status.device = SidetoneDevice::SoundCard;
   return status;
 }

@@ -95,6 +95,7 @@ class PulseSidetone : public Sidetone {
   std::string server_;
   std::string sink_;  // the default sink, where the tone plays
   uint32_t rate_ = 48000;
+  double grantedMs_ = 0;  // the buffer the server granted
   std::atomic<bool> ready_{false};
   std::atomic<bool> started_{false};
   std::atomic<bool> timedOut_{false};  // opening took too long

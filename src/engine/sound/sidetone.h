@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 namespace orvex::engine {
@@ -16,6 +17,15 @@ inline SidetoneDevice SidetoneDeviceFrom(int number) {
   for (SidetoneDevice device : {SidetoneDevice::Midi, SidetoneDevice::SoundCard})
     if (number == static_cast<int>(device)) return device;
   return SidetoneDevice::PcSpeaker;
+}
+
+// ORVEX_SIDETONE_MS: the sound server's buffer (PulseAudio) or quantum
+// (PipeWire) a station asks for where the default runs dry, 2 to 200 ms:
+// more room, more delay. 0 when unset or out of range.
+inline int SidetoneBufferMs() {
+  const char* ms = std::getenv("ORVEX_SIDETONE_MS");
+  const long value = ms ? std::strtol(ms, nullptr, 10) : 0;
+  return value >= 2 && value <= 200 ? static_cast<int>(value) : 0;
 }
 
 // What the operator is hearing, in words for a status line.
@@ -33,6 +43,8 @@ struct SidetoneStatus {
   // Key changes the timing thread made late (woken late by a stalled
   // machine, it re-based the run): their tone, rendered ahead, was on time.
   uint64_t lateKeys = 0;
+  // The buffer the sound server granted, in ms (0: not a server's).
+  double grantedMs = 0;
   // What plays, which is not the device chosen when that one is missing.
   SidetoneDevice device = SidetoneDevice::None;
 };

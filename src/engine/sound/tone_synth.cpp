@@ -5,13 +5,6 @@
 #include <cstdlib>
 
 namespace orvex::engine {
-namespace {
-
-constexpr double kJumpNs = 1.5e6;  // an estimate this far off is a real jump
-constexpr double kLean = 1.0 / 16;
-
-}  // namespace
-
 ToneSynth::ToneSynth(double sampleRate, double edgeMs, float amplitude)
     : rate_(sampleRate), voice_(ToneVoice::WithEdge(sampleRate, edgeMs)), amplitude_(amplitude) {}
 
@@ -76,19 +69,40 @@ void ToneVoice::Shape(float* out, size_t frames, double step, double level) noex
 
 int64_t StreamClock::Next(int64_t estimateNs) noexcept {
   const double estimate = static_cast<double>(estimateNs);
-  if (!started_) {
-    next_ = estimate;
+  const double count = static_cast<double>(count_);
+  if (!started_ || (std::fabs(estimate - Fit(count)) > kJumpNs && ++far_ >= jumpReadings_)) {
+    // The first reading, or far off reading after reading: the stream
+    // really moved (it ran dry and started again). The fit starts afresh.
     started_ = true;
-  } else if (std::fabs(estimate - next_) <= kJumpNs) {
-    next_ += (estimate - next_) * kLean;
     far_ = 0;
-  } else if (++far_ >= jumpReadings_) {
-    // Far off buffer after buffer: the stream really moved (it ran dry and
-    // started again).
-    next_ = estimate;
+    weight_ = 0;
+    meanX_ = count;
+    meanY_ = estimate;
+    varX_ = covXY_ = 0;
+  } else if (std::fabs(estimate - Fit(count)) <= kJumpNs) {
+    // The reading joins a straight line through the readings, the older
+    // ones counting less and less (a few seconds' worth count): its slope
+    // is the stream's own rate against this clock, its height where the
+    // stream stands; one reading's jitter moves neither much.
     far_ = 0;
+    weight_ = weight_ * kForget + 1;
+    const double dx = count - meanX_;
+    meanX_ += dx / weight_;
+    meanY_ += (estimate - meanY_) / weight_;
+    varX_ = varX_ * kForget + dx * (count - meanX_);
+    covXY_ = covXY_ * kForget + dx * (estimate - meanY_);
   }  // else one odd reading: ignored
-  return static_cast<int64_t>(std::llround(next_));
+  return static_cast<int64_t>(std::llround(Fit(count)));
+}
+
+double StreamClock::Fit(double count) const noexcept {
+  // The slope once the readings span a second of samples, and within 0.2 %
+  // of the nominal rate; the nominal rate before that.
+  const double nominal = 1e9 / rate_;
+  double slope = nominal;
+  if (varX_ > rate_ * rate_ / 4 * weight_ / 16)
+    slope = std::clamp(covXY_ / varX_, nominal * 0.998, nominal * 1.002);
+  return meanY_ + slope * (count - meanX_);
 }
 
 }  // namespace orvex::engine

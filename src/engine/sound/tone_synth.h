@@ -97,11 +97,14 @@ class ToneSynth {
 
 // Where an audio stream's samples fall in CLOCK_MONOTONIC time. Each buffer
 // brings an estimate of when its first sample is heard (the callback's time
-// plus the stream's latency), which jitters with scheduling; the clock
-// follows the sample count and leans a little toward each estimate, so the
-// stream's drift is followed and the jitter is not. A jump (an underrun, a
-// restarted stream) is taken once three readings in a row agree on it; a
-// single odd reading is ignored.
+// plus the stream's latency), which jitters with scheduling. The clock fits
+// a straight line through the estimates against the samples counted, the
+// latest counting most: its slope is the stream's own rate measured against
+// this clock (a sound card or a sound server's null sink is a few hundred
+// ppm off the nominal rate), so the tone stays with the key over a long
+// message, and the jitter of each estimate is not followed. A jump (an
+// underrun, a restarted stream) is taken once jumpReadings readings in a row
+// agree on it; a single odd reading is ignored.
 class StreamClock {
  public:
   // jumpReadings: how many readings in a row far off make a jump.
@@ -117,16 +120,23 @@ class StreamClock {
   // When the next sample is heard, from an estimate, without moving on.
   int64_t Next(int64_t estimateNs) noexcept;
   // frames samples further on (back, when negative).
-  void Advance(int64_t frames) noexcept { next_ += static_cast<double>(frames) * 1e9 / rate_; }
+  void Advance(int64_t frames) noexcept { count_ += frames; }
   // The stream (re)started playing: the next estimate is taken as it is.
   void Restart() noexcept { started_ = false; }
 
  private:
+  // Readings weigh this much less each (a time constant of about 4000).
+  static constexpr double kForget = 0.99975;
+  static constexpr double kJumpNs = 4e6;
+  double Fit(double count) const noexcept;
+
   double rate_;
-  bool started_ = false;
-  double next_ = 0;  // ns: when the sample after the last buffer is heard
   int jumpReadings_;
-  int far_ = 0;  // readings in a row far from next_
+  bool started_ = false;
+  int far_ = 0;        // readings in a row far from the line
+  int64_t count_ = 0;  // samples so far: the next one's number
+  // The weighted line through (sample number, estimate).
+  double weight_ = 0, meanX_ = 0, meanY_ = 0, varX_ = 0, covXY_ = 0;
 };
 
 }  // namespace orvex::engine

@@ -209,6 +209,10 @@ void KeyerEngine::Tune(int ms) {
   if (ms > 0) Push({true, 0, static_cast<int64_t>(ms) * 1'000'000});
 }
 
+void KeyerEngine::HandElement(bool keyDown, int64_t ns) {
+  if (ns > 0) Push({keyDown, 0, ns, true});
+}
+
 void KeyerEngine::SetKeyLine(bool on) {
   PiLock lock(lineMu_);
   if (!open_ || on == keyLineOn_) return;
@@ -498,11 +502,24 @@ bool KeyerEngine::Step() {
       if (generation_ != generation) return true;
       LeadWithPtt();
       if (Plans()) {
-        // The first edge waits until the sound for its moment is not made
-        // yet (a few ms at most), so its tone is placed on the same moment.
-        if (!clock_.Manual()) runTime_ = std::max(runTime_, sidetone_->ReadyNs());
         replan_ = false;
-        Replan(tail, runTime_, keyDown_);
+        const Item& first = ring_[tail % kRing];
+        if (first.hand) {
+          // A hand does not wait: the key moves now, and the tone is told
+          // so rather than planned, to follow as soon as the sound can.
+          sidetone_->SetKey(first.down, runTime_);
+          planStart_[tail % kRing] = runTime_;
+          Replan(tail + 1, runTime_ + Length(first), false);
+          // Its end is known: planned, unless another element follows.
+          if (first.down) sidetone_->Plan(false, planAt_);
+          sidetone_->PlannedThrough(planAt_);
+        } else {
+          // The first edge waits until the sound for its moment is not
+          // made yet (a few ms at most), so its tone is placed on the same
+          // moment.
+          if (!clock_.Manual()) runTime_ = std::max(runTime_, sidetone_->ReadyNs());
+          Replan(tail, runTime_, keyDown_);
+        }
         PlanAhead();
       }
     }

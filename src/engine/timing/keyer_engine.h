@@ -115,6 +115,10 @@ class KeyerEngine {
   // its own speed and weighting).
   void ElementNs(bool keyDown, int64_t ns);
   void Tune(int ms);         // one key-down of ms, with PTT, for a tuner or amplifier
+  // An element the operator's hand started (a paddle): starting a run, it
+  // is keyed at once rather than at the sound's next free moment, and its
+  // tone follows as soon as the sound can (within a few ms).
+  void HandElement(bool keyDown, int64_t ns);
   void SetKeyLine(bool on);  // key the port line, or sidetone only
   // Opens the device's sidetone, falling back as the outputs do; the same
   // device again is left as it is (None first opens it anew).
@@ -165,6 +169,7 @@ class KeyerEngine {
     bool down;
     int units;
     int64_t fixedNs;  // a length of its own (tune), else units x unit
+    bool hand = false;
   };
   static constexpr uint64_t kRing = 1024;
 

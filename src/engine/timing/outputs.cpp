@@ -9,6 +9,7 @@
 #include "engine/lines/serial_key_line.h"
 #include "engine/sound/midi_sidetone.h"
 #include "engine/sound/pcspkr_sidetone.h"
+#include "engine/sound/pipewire_sidetone.h"
 #include "engine/sound/portaudio_sidetone.h"
 #include "engine/sound/pulse_sidetone.h"
 
@@ -31,23 +32,30 @@ bool Audio(const char* choice) {
   return audio && std::strcmp(audio, choice) == 0;
 }
 
-// The sound server first (where the desktop plays everything), then the
-// sound card through PortAudio, then silence that says why.
+// The sound server first (where the desktop plays everything): PipeWire
+// natively when its daemon runs, else PulseAudio's; then the sound card
+// through PortAudio, then silence that says why. ORVEX_AUDIO names one.
 std::unique_ptr<Sidetone> SoundCardOrSilence() {
-  Result server = Result::Missing(), card = Result::Missing();
-  if (!Audio("portaudio")) {
+  Result graph = Result::Missing(), server = Result::Missing(), card = Result::Missing();
+  const bool any = !Audio("pipewire") && !Audio("pulse") && !Audio("portaudio");
+  if (any || Audio("pipewire")) {
+    std::unique_ptr<PipeWireSidetone> pipeWire;
+    graph = PipeWireSidetone::Open(&pipeWire);
+    if (pipeWire) return pipeWire;
+  }
+  if (any || Audio("pulse")) {
     std::unique_ptr<PulseSidetone> pulse;
     server = PulseSidetone::Open(&pulse);
     if (pulse) return pulse;
   }
-  if (!Audio("pulse")) {
+  if (any || Audio("portaudio")) {
     std::unique_ptr<PortAudioSidetone> portAudio;
     card = PortAudioSidetone::Open(&portAudio);
     if (portAudio) return portAudio;
   }
   // Silence that says why, every way it was tried.
   std::string why;
-  for (const Result& tried : {server, card})
+  for (const Result& tried : {graph, server, card})
     if (tried.failed()) why += (why.empty() ? "" : "; ") + tried.Description();
   return std::make_unique<NullSidetone>(
       why.empty() ? "no sound server answered and no sound card could be opened" : why);
