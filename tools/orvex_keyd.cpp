@@ -16,6 +16,7 @@
 #include <string>
 
 #include "base/program_paths.h"
+#include "base/version.h"
 #include "core/config/net_address.h"
 #include "core/config/port_name.h"
 #include "core/frame/attention_boxes.h"
@@ -39,6 +40,7 @@ using namespace orvex;
 constexpr const char* kUsage =
     "usage: orvex-keyd [--ini FILE] [--port NAME] [--wpm N] [--tone HZ] [--listen ADDR:PORT]\n"
     "                  [--allow NETWORKS] [--ptt-limit S] [--silence-limit S] [--allow-exit]\n"
+    "       orvex-keyd --help | --version\n"
     "  --ini FILE          the environment file (default: orvex.ini in the program directory)\n"
     "  --port NAME         the port to key: None, COM1..COM8, LPT1, LPT2 or a device path\n"
     "                      (default: from the file)\n"
@@ -136,6 +138,10 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::printf("orvex-keyd %s\n", kProgramVersion);
       return 0;
     }
     if (arg == "--allow-exit") {

@@ -5,6 +5,10 @@
 //
 //   orvex-keylog LOG [--unit-ms N]      the text (unit: the shortest key-down)
 //   orvex-keylog LOG --downs            each key-down's length in ms
+//   --as-planned: each change the keyer counted late (a LATE line: the
+//   machine held its timing thread) is put back where it was planned, and
+//   the run after it with it: what the program keyed, less what the
+//   machine did to it.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -15,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "base/version.h"
 #include "core/sending/morse_table.h"
 
 namespace {
@@ -26,19 +31,30 @@ struct Element {
 }  // namespace
 
 constexpr const char* kUsage =
-    "usage: orvex-keylog LOG [--unit-ms N | --downs]\n"
-    "  Reads a key log written with ORVEX_KEYER_LOG=LOG and prints what was keyed.\n"
+    "usage: orvex-keylog LOG [--unit-ms N | --downs] [--as-planned]\n"
+    "       orvex-keylog --help | --version\n"
+    "Reads a key log written with ORVEX_KEYER_LOG=LOG and prints what was keyed.\n"
+    "\n"
+    "Options:\n"
     "  --unit-ms N  the dot length in ms (default: the shortest key-down)\n"
-    "  --downs      each key-down's length in ms, one per line\n";
+    "  --downs      each key-down's length in ms, one per line\n"
+    "  --as-planned each change the keyer counted late (a LATE line) where it was\n"
+    "               planned, and what followed with it\n"
+    "  --help       print this and exit\n"
+    "  --version    print the version and exit\n";
 
 int main(int argc, char** argv) {
   if (argc >= 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
     std::fputs(kUsage, stdout);
     return 0;
   }
+  if (argc >= 2 && !std::strcmp(argv[1], "--version")) {
+    std::printf("orvex-keylog %s\n", orvex::kProgramVersion);
+    return 0;
+  }
   // The options and the log in any order.
   double unitUs = 0;
-  bool downs = false;
+  bool downs = false, asPlanned = false;
   const char* log = nullptr;
   bool usage = false;
   for (int i = 1; i < argc && !usage; ++i) {
@@ -46,6 +62,8 @@ int main(int argc, char** argv) {
       unitUs = std::atof(argv[++i]) * 1000;
     else if (!std::strcmp(argv[i], "--downs"))
       downs = true;
+    else if (!std::strcmp(argv[i], "--as-planned"))
+      asPlanned = true;
     else if (argv[i][0] != '-' && !log)
       log = argv[i];
     else
@@ -58,12 +76,15 @@ int main(int argc, char** argv) {
   std::ifstream in(log);
   std::vector<Element> elements;
   std::string line;
-  long long downAt = -1;
+  long long downAt = -1, late = 0;
   while (std::getline(in, line)) {
     std::istringstream words(line);
     long long us;
     std::string a, b;
-    if (!(words >> us >> a >> b) || a != "KEY") continue;
+    if (!(words >> us >> a >> b)) continue;
+    if (a == "LATE" && asPlanned) late += std::atoll(b.c_str());
+    if (a != "KEY") continue;
+    us -= late;
     if (b == "DOWN") downAt = us;
     if (b == "UP" && downAt >= 0) {
       elements.push_back({downAt, us});

@@ -13,6 +13,7 @@
 
 #include "base/numbers.h"
 #include "base/program_paths.h"
+#include "base/version.h"
 #include "core/config/port_name.h"
 #include "core/frame/attention_boxes.h"
 #include "core/sending/deadline_timer.h"
@@ -37,7 +38,10 @@ constexpr const char* kUsage =
     "                  [--now YYYY-MM-DDTHH:MM:SS]\n"
     "                  (--msg N | --file PATH | --text TEXT | --tune SECONDS)\n"
     "                  (--dry-run | --trace | --wav OUT | --port NAME) [--max-seconds S]\n"
+    "       orvex-send [--ini FILE] [--wpm N] --port NAME --paddle SECONDS [--msg N | --file PATH\n"
+    "                  | --text TEXT]\n"
     "                  [--show-sidetone]\n"
+    "       orvex-send --help | --version\n"
     "  --ini FILE       the environment file (default: orvex.ini in the program directory)\n"
     "  --print-ini      print the environment file as Orvex would rewrite it\n"
     "  --wpm N          speed, 1 to 99 words per minute (default: from the file)\n"
@@ -50,6 +54,9 @@ constexpr const char* kUsage =
     "  --file PATH      a text file, as Send File as CW sends it\n"
     "  --text TEXT      typed-ahead text, one character at a time, no macros\n"
     "  --tune SECONDS   key down with PTT for 1 to 10 seconds, to adjust a tuner or amplifier\n"
+    "  --paddle SECONDS key from the paddle (the file's Paddle settings; IambicB when it says\n"
+    "                   None) for that long, printing each character it sends; with a text,\n"
+    "                   the paddle breaks in on it\n"
     "  --dry-run        print each text queued, without keying\n"
     "  --trace          print each keyer call on a simulated clock\n"
     "  --wav OUT        render to OUT (mono, 16-bit, 22050 Hz), faster than real time\n"
@@ -61,7 +68,7 @@ constexpr const char* kUsage =
 
 struct Options {
   std::optional<std::string> ini, wav, port, text, wpm, farnsworth, nr, tone, him, now, msg, file,
-      maxSeconds, tune;
+      maxSeconds, tune, paddle;
   bool printIni = false, dryRun = false, trace = false, showSidetone = false;
 };
 
@@ -120,9 +127,16 @@ class TextLine : public TypeAheadLine {
     return c;
   }
   void Clear() override { text_.clear(); }
+  // The paddle broke in: the rest of the text is not sent (and is told).
+  void Hold(const Text& untaken) override {
+    held_ = true;
+    text_ = untaken + text_;
+  }
+  bool Held() const override { return held_; }
 
  private:
   Text text_;
+  bool held_ = false;
 };
 
 // --dry-run prints what is queued, --trace every pause.
@@ -134,6 +148,10 @@ class PrintingObserver : public SendObserver {
   }
   void Paused(int ms) override {
     if (paused_) std::printf("PAUSE %d\n", ms);
+  }
+  void Hand(const Text& chars) override {
+    std::fputs(Cp1252ToUtf8(chars).c_str(), stdout);
+    std::fflush(stdout);
   }
 
  private:
@@ -194,6 +212,8 @@ int main(int argc, char** argv) {
       into = &o.tune;
     else if (arg == "--file")
       into = &o.file;
+    else if (arg == "--paddle")
+      into = &o.paddle;
     else if (arg == "--max-seconds")
       into = &o.maxSeconds;
     else if (arg == "--print-ini")
@@ -206,6 +226,9 @@ int main(int argc, char** argv) {
       o.showSidetone = true;
     else if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
+      return 0;
+    } else if (arg == "--version") {
+      std::printf("orvex-send %s\n", kProgramVersion);
       return 0;
     } else {
       return Usage("unknown argument '" + arg + "'");
@@ -224,7 +247,11 @@ int main(int argc, char** argv) {
                               : "choose one of --print-ini, --dry-run, --trace, --wav, --port");
   const int sources = int{o.msg.has_value()} + int{o.file.has_value()} + int{o.text.has_value()} +
                       int{o.tune.has_value()};
-  if (!o.printIni && sources != 1) return Usage("choose one of --msg, --file, --text, --tune");
+  if (o.paddle && !o.port) return Usage("--paddle keys a live port: give --port");
+  if (o.paddle && o.tune) return Usage("--paddle keys no --tune");
+  if (!o.printIni && !o.paddle && sources != 1)
+    return Usage("choose one of --msg, --file, --text, --tune");
+  if (o.paddle && sources > 1) return Usage("with --paddle, at most one of --msg, --file, --text");
 
   const std::string path = o.ini ? *o.ini : EnvironmentFilePath("", ProgramDir());
   StderrMessageSink sink;
@@ -267,6 +294,12 @@ int main(int argc, char** argv) {
             tools::WholeNumber("--tune", *o.tune, {1, kMaxTuneSeconds}, &tuneSeconds, " seconds");
         !r.ok())
       return Usage(r.text());
+  int16_t paddleSeconds = 0;
+  if (o.paddle)
+    if (Result r = tools::WholeNumber("--paddle", *o.paddle, {1, 3600}, &paddleSeconds, " seconds");
+        !r.ok())
+      return Usage(r.text());
+  if (o.paddle && UpperCase(settings.Paddle) == "NONE") settings.Paddle = "IambicB";
   double maxSeconds = 600;
   if (o.maxSeconds) {
     const auto v = ParseNumber(*o.maxSeconds);
@@ -326,7 +359,9 @@ int main(int argc, char** argv) {
   Ticker ticker(send, loop);
   ticker.Start();
   const int64_t start = clock.MonotonicMs();
-  const auto limit = static_cast<int64_t>(maxSeconds * 1000);
+  // The paddle keys for as long as asked; text alone ends when it is sent.
+  const int64_t limit =
+      paddleSeconds ? int64_t{paddleSeconds} * 1000 : static_cast<int64_t>(maxSeconds * 1000);
   bool toldPriority = false;
   while (clock.MonotonicMs() - start <= limit) {
     timer.Poll();
@@ -338,7 +373,7 @@ int main(int argc, char** argv) {
           std::fprintf(stderr, "orvex-send: the timing thread runs at %s\n", priority->how.c_str());
       }
     // Done, or nothing can be keyed any more (the failure has been told).
-    if (send.Idle() || send.PortFailed()) break;
+    if ((send.Idle() && !paddleSeconds) || send.PortFailed()) break;
     if (live)
       std::this_thread::sleep_for(std::chrono::milliseconds(loop.Interval()));
     else
@@ -348,9 +383,12 @@ int main(int argc, char** argv) {
   // there as it should.
   bool cut = false;
   if (!send.Idle()) {
-    cut = send.Queue().Repeats() == 0 && !send.PortFailed();
+    // The hand still keying when its time is up is no text left unsent.
+    cut = send.Queue().Repeats() == 0 && !send.PortFailed() &&
+          (!paddleSeconds || send.Queue().PendingText() > 0);
     send.Stop();
   }
+  if (paddleSeconds) std::printf("\n");
   if (live && o.showSidetone) {
     const engine::SidetoneStatus status = keyer.SidetoneState();
     std::printf("sidetone: %llu times ran dry, %llu edges late, %llu key changes late\n",

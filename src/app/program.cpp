@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QIcon>
 #include <QStringList>
+#include <cstdio>
 
 #include "base/program_paths.h"
 #include "core/config/port_name.h"
@@ -48,17 +49,25 @@ int Program::Main(int& argc, char** argv) {
   QApplication app(argc, argv);
   app.setApplicationName("Orvex");
 
+  // Qt has taken its own options (-platform, -style) out of the arguments:
+  // what is left names the environment file, or is an option Orvex does
+  // not know, which must not become a settings file of that name.
+  std::vector<std::string> words;
+  for (const QString& arg : app.arguments().mid(1)) words.push_back(arg.toStdString());
+  const CommandLineAsk ask = ReadCommandLine(words);
+  if (ask.what == CommandLineAsk::What::Refused) {
+    std::fprintf(stderr, "orvex: %s\n%s", ask.problem.c_str(), kOrvexUsage);
+    return 2;
+  }
+
   SingleInstance instance(SingleInstance::DefaultName());
   if (instance.AnotherIsRunning()) return 0;
   QObject::connect(&instance, &SingleInstance::activated, [this] { BringToFront(); });
 
-  QStringList args = app.arguments();
-  args.removeFirst();
   // Installed files sit in ../share/orvex beside bin/, in the build tree too.
   const QString shipped =
       QDir(QCoreApplication::applicationDirPath() + "/../share/orvex").absolutePath();
-  StartupEnvironment env{ProcessPlaces::FromEnvironment(), args.join(' ').toStdString(),
-                         shipped.toStdString()};
+  StartupEnvironment env{ProcessPlaces::FromEnvironment(), ask.file, shipped.toStdString()};
   QtStartupUi ui;
   if (!Startup(state_, env, ui, sink_)) return 1;
   app.setWindowIcon(QIcon(QString::fromStdString(state_.IconFile)));  // a missing icon is no error

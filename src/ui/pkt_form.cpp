@@ -56,8 +56,13 @@ void ShowMessageButton(QPushButton* button, int n, const Text& message) {
   const QString text = ToQString(message);
   const QString full = text.isEmpty() ? key : key + ": " + text;
   const int room = button->width() - 2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin) - 4;
+  // The message matters more than the key's full name: on a narrow button
+  // Ctrl is written ^, so some of the text still shows ("^F1: CQ T...").
+  QString shown = full;
+  if (!text.isEmpty() && button->fontMetrics().horizontalAdvance(full) > room)
+    shown = QString(key).replace("Ctrl+", "^") + ": " + text;
   button->setText(button->fontMetrics()
-                      .elidedText(full, Qt::ElideRight, std::max(room, 10))
+                      .elidedText(shown, Qt::ElideRight, std::max(room, 10))
                       .replace("&", "&&"));
   button->setToolTip(text.isEmpty() ? key + ": no message (Options/CW Options)" : full);
   button->setEnabled(!text.isEmpty());

@@ -111,8 +111,10 @@ wait_quiet() {
 # lines FILE: how many lines FILE holds now.
 lines() { wc -l <"$1" 2>/dev/null || echo 0; }
 
-# keyed_since LOG N [UNIT_MS]: the text keyed after line N of the key log.
+# keyed_since LOG N [UNIT_MS]: the text keyed after line N of the key log,
+# as the program keyed it: a change the keyer counted late (the machine held
+# it) goes back where it was planned.
 keyed_since() {
   tail -n +"$(($2 + 1))" "$1" >"$1.part"
-  "$KEYLOG_TOOL" "$1.part" ${3:+--unit-ms $3}
+  "$KEYLOG_TOOL" "$1.part" --as-planned ${3:+--unit-ms $3}
 }

@@ -14,7 +14,7 @@ main=$(wait_window "^ Orvex - 28 WPM$") || fail "no main window"
 reply=$(printf 'cq test^' | socat -t 6 - "UDP:127.0.0.1:$port")
 [[ $reply == $'cq test\r' ]] || fail "reply '$reply'"
 wait_quiet "$log"
-got=$("$KEYLOG_TOOL" "$log")
+got=$("$KEYLOG_TOOL" "$log" --as-planned)
 [[ $got == "CQ TEST" ]] || fail "the logger's text keyed as '$got'"
 
 printf '\e235' >"/dev/udp/127.0.0.1/$port"

@@ -70,7 +70,7 @@ printf 'CWSpeed=20\r\n' >"$PELORIN/keyd.ini"
 ORVEX_KEYER_LOG=$far "$KEYD" --ini "$PELORIN/keyd.ini" --listen "127.0.0.2:$port" --port None \
   2>"$PELORIN/keyd.err" &
 for ((i = 0; i < 50; i++)); do grep -q "for loggers" "$PELORIN/keyd.err" && break; sleep 0.1; done
-far_sent() { "$KEYLOG_TOOL" "$far" --unit-ms 40; }
+far_sent() { "$KEYLOG_TOOL" "$far" --unit-ms 40 --as-planned; }
 far_up() { [[ ${1:-} == before ]] || { wait_quiet "$far" && tail -1 "$far" | grep -q "KEY UP"; }; }
 keyer "orvex-keyd" "Keyer at 127.0.0.2" far_sent far_up "CWKeyer=Remote" \
   "RemoteKeyer=127.0.0.2:$port"

@@ -3,9 +3,12 @@
 # first run (no settings directory yet) and exits 0; the speed is exact to
 # the microsecond (28 WPM: a dot of 42.857 ms); orvex-keylog takes its
 # options in any order; orvex-keyd ends with status 0 on SIGINT and SIGTERM.
+# Every program answers --version and --help without a display, and the
+# window refuses an option it does not know rather than take it for a
+# settings file's name.
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
-SEND=$1 KEYLOG=$2 KEYD=$3
+SEND=$1 KEYLOG=$2 KEYD=$3 WINDOW=$4
 e2e_session
 unset PELORIN
 export HOME=$(mktemp -d)
@@ -43,4 +46,15 @@ for signal in INT TERM; do
   status=$?
   ((status == 0)) || fail "orvex-keyd ended with status $status on SIG$signal: $(cat "$HOME/keyd.err")"
 done
+for program in "$SEND" "$KEYLOG" "$KEYD" "$WINDOW"; do
+  name=$(basename "$program")
+  got=$(env -u DISPLAY "$program" --version) || fail "$name --version failed"
+  [[ $got =~ ^$name\ [0-9]+\.[0-9]+ ]] || fail "$name --version said '$got'"
+  env -u DISPLAY "$program" --help | grep -q "^usage: $name" || fail "$name --help printed no usage"
+done
+QT_QPA_PLATFORM=offscreen "$WINDOW" --bogus >/dev/null 2>"$HOME/err"
+status=$?
+((status == 2)) && grep -q "^orvex: unknown option '--bogus'" "$HOME/err" ||
+  fail "orvex --bogus ended with $status: $(cat "$HOME/err")"
+[[ -z $(find "$HOME" -name '*-help*' -o -name '*bogus*') ]] || fail "an option became a settings file"
 echo "tools on a first run: ok"

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/clock.h"
@@ -78,6 +79,8 @@ class TestKeyer : public SimKeyer {
   }
   void Speed(int16_t wpm) override { speed = wpm; }
   uint64_t BreakIns() override { return breakIns; }
+  uint64_t BrokeInAt() override { return brokeInAt; }
+  std::string TakeHandText() override { return std::exchange(handText, {}); }
 
   Result openResult;  // what the next Open comes to
   Result lineError;   // the port line, once it fails
@@ -86,7 +89,8 @@ class TestKeyer : public SimKeyer {
   Wiring wiring;
   bool takesCharacters = false;  // a keyer that times itself, on the port
   std::string characters;        // what such a keyer was handed
-  uint64_t breakIns = 0;
+  uint64_t breakIns = 0, brokeInAt = ~uint64_t{0};
+  std::string handText;  // what the operator's paddle sent, not yet taken
   int16_t speed = 28;
   bool open = false, keyLine = false;
   int16_t port = 0, tone = 0, unitMs = 0, pttLead = 0, pttTail = 0;
@@ -109,7 +113,13 @@ class FakeTypeAhead : public TypeAheadLine {
     return c;
   }
   void Clear() override { line.clear(); }
+  void Hold(const Text& untaken) override {
+    held = true;
+    line = untaken + line;
+  }
+  bool Held() const override { return held; }
   Text line;
+  bool held = false;
 };
 
 // A deadline timer that also counts its starts and keeps the last length.

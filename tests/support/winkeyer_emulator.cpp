@@ -91,12 +91,15 @@ WinKeyerEmulator::State WinKeyerEmulator::Now() {
   return now;
 }
 
-void WinKeyerEmulator::Paddle() {
+void WinKeyerEmulator::Paddle(const std::string& letters) {
   std::lock_guard lock(mu_);
   buffer_.clear();
   current_.clear();
   breakIn_ = true;
   breakInEnd_ = Ms() + 150;
+  SendStatus();
+  if (state_.mode & 0x40)  // paddle echo
+    for (char c : letters) Reply(static_cast<unsigned char>(c));
 }
 
 void WinKeyerEmulator::GoSilent() {

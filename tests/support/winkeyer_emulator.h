@@ -60,8 +60,9 @@ class WinKeyerEmulator {
   };
   State Now();
 
-  // The operator touches the paddle: the buffer dropped, break-in reported.
-  void Paddle();
+  // The operator touches the paddle: the buffer dropped, break-in reported,
+  // and what the paddle sent echoed when the host asked for paddle echo.
+  void Paddle(const std::string& letters = {});
   // From now on it takes bytes but says and sends nothing.
   void GoSilent();
   // The adapter pulled out: the host's reads fail.

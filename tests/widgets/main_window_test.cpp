@@ -40,6 +40,7 @@ class MainWindowTest : public QObject {
     state_ = ProgramState();
     h_ = std::make_unique<test::SendHarness>();
     h_->settings.Message(3) = "TEST";
+    h_->settings.Message(1) = "CQ TEST DE DL1ABC";
     state_.EnvFile = std::make_unique<EnvironmentFile>(dir_.File("orvex.ini"));
     state_.PacketOpen = true;
     editor_.Reset();
@@ -102,7 +103,10 @@ class MainWindowTest : public QObject {
   // Esc, what was dropped; the message buttons; the lamp and the speed box.
   void theEchoButtonsAndStatusBarFollowTheSending() {
     QCOMPARE(form_->MessageButton(3)->toolTip(), QString("F3: TEST"));
-    QVERIFY(!form_->MessageButton(1)->isEnabled());
+    QVERIFY(!form_->MessageButton(2)->isEnabled());
+    // The narrowest button still shows its message, not only its key.
+    QVERIFY2(form_->MessageButton(1)->text().contains("CQ"),
+             qPrintable(form_->MessageButton(1)->text()));
     QTest::keyClicks(form_->Pane(), "ab");
     form_->MessageButton(3)->click();
     QCOMPARE(h_->queued.queued.back(), (std::pair<Text, int>{"TEST\r\n", 3}));
@@ -124,11 +128,24 @@ class MainWindowTest : public QObject {
     h_->RunFor(500);
     form_->RefreshStatus();
     QVERIFY(!form_->TxLamp()->property("lit").toBool());
-    ++h_->keyer.breakIns;  // a WinKeyer's paddle stopped the sending
+    // The paddle breaks in on typed text: the text stops, what the hand
+    // sent shows on a line of its own, and the typed line keeps what it had
+    // not sent until the operator types into it again.
+    QTest::keyClicks(form_->Pane(), "cd");
+    h_->RunFor(30);
+    h_->keyer.brokeInAt = h_->keyer.Ended();  // "c" keying, "d" handed over unstarted
+    ++h_->keyer.breakIns;
+    h_->keyer.handText = "CQ";
     h_->RunFor(100);
     form_->RefreshStatus();
     QCOMPARE(form_->findChild<QLabel*>("FileStatus")->text(),
              QString("The paddle broke in: sending stopped"));
+    QCOMPARE(form_->Echo()->Lines().back(), QString("CQ"));
+    h_->RunFor(500);
+    QCOMPARE(editor_.InputLine(), Text("d"));
+    QTest::keyClicks(form_->Pane(), "e");
+    h_->RunFor(500);
+    QCOMPARE(editor_.InputLine(), Text());
 
     QTest::keyClick(form_->Pane(), Qt::Key_F9);
     form_->RefreshStatus();

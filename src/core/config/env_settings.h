@@ -34,8 +34,18 @@ struct EnvSettings {
   // "WinKeyer" (a keyer chip on the serial port), "Rig" (the radio's own
   // keyer, through Hamlib) or "Remote" (a keyer on another machine).
   Text CWKeyer;
-  Text CWKeyLine;      // the serial line that keys: "DTR" or "RTS"
-  Text CWPttLine;      // PTT: "RTS", "DTR", "None" or "Rig" (the radio's, over CAT)
+  Text CWKeyLine;  // the serial line that keys: "DTR" or "RTS"
+  Text CWPttLine;  // PTT: "RTS", "DTR", "None" or "Rig" (the radio's, over CAT)
+  // The operator's own hand: "None", "IambicA", "IambicB", "Ultimatic",
+  // "Bug" or "Straight"; its port (a COM name or a device path; empty: the
+  // CW port's lines), the status lines of its dit and dah contacts ("CTS",
+  // "DSR", "DCD", "RI"; a straight key is on the dit's), and 1 to swap dit
+  // and dah (a left-handed operator's paddle).
+  Text Paddle;
+  Text PaddlePort;
+  Text PaddleDit;
+  Text PaddleDah;
+  int16_t PaddleSwap{};
   int32_t RigModel{};  // Hamlib's model number; 2 is a running rigctld
   Text RigPort;        // the radio's device, or host:port of the rigctld
   int32_t RigBaud{};   // 0: the model's own

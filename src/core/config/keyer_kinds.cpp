@@ -14,22 +14,27 @@ namespace {
 const KeyerKind kKinds[] = {
     {.name = "Line", .port = PortUse::Lines, .keyLines = "DTR|RTS", .pttLines = "RTS|DTR|None|Rig",
      .speed = kSpeedLimits, .open = nullptr, .where = &EnvSettings::CWPort,
-     .through = "CW port %s", .failedAs = "%s", .hint = ""},
+     .through = "CW port %s", .failedAs = "%s", .hint = "",
+     .paddles = "IambicA|IambicB|Ultimatic|Bug|Straight"},
     {.name = "WinKeyer", .port = PortUse::Serial, .keyLines = "", .pttLines = "",
      .speed = {5, 99}, .open = engine::WinKeyer::OpenAt, .where = &EnvSettings::CWPort,
      .through = "the WinKeyer on %s", .failedAs = "WinKeyer on %s",
-     .hint = "Is the WinKeyer powered and on this port?"},
+     .hint = "Is the WinKeyer powered and on this port?",
+     // Its own paddle input: it has no straight-key mode.
+     .paddles = "IambicA|IambicB|Ultimatic|Bug"},
     // PTT by CAT (Rig), or the radio's own break-in.
     {.name = "Rig", .port = PortUse::None, .keyLines = "", .pttLines = "Rig",
      .speed = {5, 99}, .open = engine::RigKeyer::OpenAt, .where = &EnvSettings::RigPort,
      .through = "the radio's keyer", .failedAs = "Radio's keyer",
      .hint = "Is rigctld running, at the address the CW Options name? Check the rig's model, "
-             "port and baud rate."},
+             "port and baud rate.",
+     .paddles = ""},
     // The loggers' protocol takes 5 to 60 WPM.
     {.name = "Remote", .port = PortUse::None, .keyLines = "", .pttLines = "",
      .speed = {5, 60}, .open = engine::RemoteKeyer::OpenAt, .where = &EnvSettings::RemoteKeyer,
      .through = "the keyer at %s", .failedAs = "Far keyer %s",
-     .hint = "Is the keyer running there, and may this computer key it?"},
+     .hint = "Is the keyer running there, and may this computer key it?",
+     .paddles = ""},
 };
 // clang-format on
 

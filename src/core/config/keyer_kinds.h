@@ -34,6 +34,10 @@ struct KeyerKind {
   const char* through;
   const char* failedAs;
   const char* hint;  // what to check when it cannot be opened
+  // The paddle modes an operator's paddle keys through it with, "|"
+  // between; empty: none (a paddle belongs on the radio's or the far
+  // keyer's own input).
+  const char* paddles;
 };
 
 std::span<const KeyerKind> KeyerKinds();

@@ -54,6 +54,22 @@ Result CheckRemoteEntry(const Text& typed, Text* stored) {
   return Result::Refused("Remote keyer must be host:port");
 }
 
+// A paddle's own port: a serial one, or empty for the CW port's lines.
+Result CheckPaddlePortEntry(const Text& typed, Text* stored) {
+  Text port = TrimBlanks(typed);
+  if (port.empty()) {
+    stored->clear();
+    return {};
+  }
+  if (port[0] != '/') port = UpperCase(port);
+  int16_t code = 0;
+  if (!ParseCWPort(port, &code).ok() || code <= 0)
+    return Result::Refused(
+        "Paddle port must be COM1 to COM8, a device path, or empty (the CW port)");
+  *stored = port;
+  return {};
+}
+
 // The digits a serial number sends as cut letters: digits only, each once.
 Result CheckCutNumbers(const Text& typed, Text* stored) {
   stored->clear();
@@ -85,6 +101,11 @@ const Setting kTable[] = {
     {.key = "CWKeyer", .field = &EnvSettings::CWKeyer, .text = "Line", .how = Written::Text, .onlyChanged = true, .label = "Keyer", .choices = KeyerNames(), .tab = Tab::Keying, .caption = "Keyer"},
     {.key = "CWKeyLine", .field = &EnvSettings::CWKeyLine, .text = "DTR", .how = Written::Text, .onlyChanged = true, .label = "Key line", .choices = "DTR|RTS", .tab = Tab::Keying, .caption = "Key line"},
     {.key = "CWPttLine", .field = &EnvSettings::CWPttLine, .text = "RTS", .how = Written::Text, .onlyChanged = true, .label = "PTT line", .choices = "RTS|DTR|None|Rig", .tab = Tab::Keying, .caption = "PTT line"},
+    {.key = "Paddle", .field = &EnvSettings::Paddle, .text = "None", .how = Written::Text, .onlyChanged = true, .label = "Paddle", .choices = "None|IambicA|IambicB|Ultimatic|Bug|Straight", .tab = Tab::Keying, .caption = "Paddle"},
+    {.key = "PaddlePort", .field = &EnvSettings::PaddlePort, .how = Written::Text, .onlyWith = &EnvSettings::PaddlePort, .check = CheckPaddlePortEntry, .tab = Tab::Keying, .caption = "Paddle port", .unit = "(empty: the CW port)"},
+    {.key = "PaddleDit", .field = &EnvSettings::PaddleDit, .text = "CTS", .how = Written::Text, .onlyChanged = true, .label = "Paddle dit line", .choices = "CTS|DSR|DCD|RI", .tab = Tab::Keying, .caption = "Dit contact on"},
+    {.key = "PaddleDah", .field = &EnvSettings::PaddleDah, .text = "DSR", .how = Written::Text, .onlyChanged = true, .label = "Paddle dah line", .choices = "CTS|DSR|DCD|RI", .tab = Tab::Keying, .caption = "Dah contact on"},
+    {.key = "PaddleSwap", .field = &EnvSettings::PaddleSwap, .onlyChanged = true, .tab = Tab::Keying, .entry = Entry::Flag, .caption = "Swap dit and dah"},
     {.key = "RigModel", .field = &EnvSettings::RigModel, .number = 2, .onlyChanged = true, .limits = kRigModelLimits, .label = "Rig model", .tab = Tab::Radio, .caption = "Rig model", .note = RigModelNote},
     {.key = "RigPort", .field = &EnvSettings::RigPort, .text = "localhost:4532", .how = Written::Text, .onlyChanged = true, .tab = Tab::Radio, .caption = "Rig port", .unit = "device, or host:port of rigctld"},
     {.key = "RigBaud", .field = &EnvSettings::RigBaud, .onlyChanged = true, .limits = kRigBaudLimits, .label = "Rig baud rate", .tab = Tab::Radio, .caption = "Rig baud", .unit = "(0: the model's)"},

@@ -128,6 +128,7 @@ KeyAction LineEditor::KeyPress(int code) {
     if (caret_ < 2) return {};
     line_ = line_.substr(0, static_cast<size_t>(caret_ - 2)) + After(caret_);
     --caret_;
+    held_ = false;
     Changed();
     return {};
   }
@@ -135,6 +136,7 @@ KeyAction LineEditor::KeyPress(int code) {
   line_ =
       line_.substr(0, static_cast<size_t>(caret_ - 1)) + static_cast<char>(code) + After(caret_);
   ++caret_;
+  held_ = false;
   Changed();
   return {};
 }
@@ -156,7 +158,16 @@ char LineEditor::TakeFirst() {
   return c;
 }
 
+void LineEditor::Hold(const Text& untaken) {
+  held_ = true;
+  if (untaken.empty()) return;
+  line_ = untaken + line_;
+  caret_ += static_cast<int>(untaken.size());
+  Changed();
+}
+
 void LineEditor::Clear() {
+  held_ = false;
   if (line_.empty()) return;
   line_.clear();
   caret_ = 1;

@@ -42,6 +42,8 @@ class LineEditor : public TypeAheadLine {
   bool Empty() const override { return line_.empty(); }
   char TakeFirst() override;
   void Clear() override;
+  void Hold(const Text& untaken) override;
+  bool Held() const override { return held_; }
 
   const Text& InputLine() const { return line_; }
   int CaretColumn() const { return caret_; }
@@ -59,6 +61,7 @@ class LineEditor : public TypeAheadLine {
   int caret_ = 1;
   bool caretDrawn_ = false;
   bool caretBlinking_ = true;
+  bool held_ = false;  // the paddle broke in: nothing is taken until the next edit
   int countdown_ = 0;
   LineView* view_ = nullptr;
 };

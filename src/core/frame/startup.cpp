@@ -11,6 +11,34 @@ void NewVersionNotice(ProgramState& state, MessageSink& sink) {
   SaveSettings(state, sink);
 }
 
+const char* const kOrvexUsage =
+    "usage: orvex [FILE]\n"
+    "       orvex --help | --version\n"
+    "  FILE       the environment file (default: orvex.ini in the program directory:\n"
+    "             $PELORIN, $PELO, the current directory when it holds orvex.ini, else\n"
+    "             ~/.config/orvex); a name starting with - follows --\n"
+    "  --help     print this and exit\n"
+    "  --version  print the version and exit\n";
+
+CommandLineAsk ReadCommandLine(const std::vector<std::string>& args) {
+  CommandLineAsk ask;
+  bool options = true;
+  for (const std::string& arg : args) {
+    if (options && arg == "--") {
+      options = false;
+    } else if (options && (arg == "--help" || arg == "-h")) {
+      return {CommandLineAsk::What::Help, {}, {}};
+    } else if (options && arg == "--version") {
+      return {CommandLineAsk::What::Version, {}, {}};
+    } else if (options && arg.size() > 1 && arg[0] == '-') {
+      return {CommandLineAsk::What::Refused, {}, "unknown option '" + arg + "'"};
+    } else {
+      ask.file += (ask.file.empty() ? "" : " ") + arg;
+    }
+  }
+  return ask;
+}
+
 bool Startup(ProgramState& state, const StartupEnvironment& env, StartupUi& ui, MessageSink& sink) {
   state.ProgramDir = FindProgramDir(env.Places, EnvironmentFileName(env.CommandLine));
   // The user's own directory is made on first use; any other is the

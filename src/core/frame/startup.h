@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/message_sink.h"
 #include "base/program_paths.h"
@@ -17,6 +18,20 @@ struct StartupEnvironment {
   std::string CommandLine;
   std::string ShippedDir;  // where the installed help, icon and texts are
 };
+
+// What the command line asks: the window with an environment file (the
+// arguments' text, joined with blanks as typed: "" for orvex.ini), a word
+// of help or the version, or nothing at all (an option Orvex does not
+// know: problem says which, rather than a settings file of that name).
+// "--" ends the options: a file named "-x.ini" follows it.
+struct CommandLineAsk {
+  enum class What : uint8_t { Run, Help, Version, Refused } what = What::Run;
+  std::string file;
+  std::string problem;
+};
+CommandLineAsk ReadCommandLine(const std::vector<std::string>& args);
+// The help --help prints.
+extern const char* const kOrvexUsage;
 
 // The start-up window, as far as start-up drives it; it lets events run
 // while the environment file is read, so the window paints.

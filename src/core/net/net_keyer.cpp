@@ -71,6 +71,13 @@ void NetKeyer::QueueText(std::string_view text, const NetPeer& from, std::string
       if (c != ' ') tilde = false;
     }
   }
+  // A request of several characters is a text of its own for the echo;
+  // one character at a time (a logger keying as the operator types) runs on.
+  const auto firstChar = std::find_if(
+      add.begin(), add.end(), [](const Item& i) { return i.kind == Kind::Char && i.c != ' '; });
+  if (firstChar != add.end() &&
+      std::count_if(add.begin(), add.end(), [](const Item& i) { return i.kind == Kind::Char; }) > 1)
+    firstChar->startsText = true;
   const bool caretReply = caret != std::string_view::npos || !reply.empty();
   if (!p_.send.Keying()) return Unkeyable(caretReply, from);
   const size_t replies = (caretReply ? 1 : 0) + (hWaiting_ ? 1 : 0);
@@ -239,6 +246,11 @@ void NetKeyer::Settle() {
     }
   }
   Poll();
+}
+
+bool NetKeyer::StartsText() {
+  Settle();
+  return !items_.empty() && items_.front().startsText;
 }
 
 unsigned char NetKeyer::KeyNext() {

@@ -83,6 +83,7 @@ class NetKeyer : public KeyedSource {
 
   size_t Waiting() const override { return chars_; }
   unsigned char KeyNext() override;
+  bool StartsText() override;
   // A stop (the operator's Esc, or the protocol's abort or reset): text
   // dropped, replies still waiting answered "break".
   void Clear() override;
@@ -101,6 +102,7 @@ class NetKeyer : public KeyedSource {
     std::string_view pattern;  // ".-" and the like; " " a word space
     unsigned char c = 0;       // as received, for the echo
     bool pauseAfter = false;   // the "~" before it: two dots' silence after
+    bool startsText = false;   // the first of a request of several characters
   };
   struct Answer {
     NetPeer to;

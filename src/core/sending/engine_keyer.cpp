@@ -23,6 +23,9 @@ Result EngineKeyer::OpenEngine(int16_t port, const engine::LineChoice& lines,
 
 Result EngineKeyer::Open(int16_t port, const Wiring& wiring) {
   const KeyerKind& kind = *wiring.keyer;
+  // The paddle reads the port that is open now: asked for again once the
+  // new one is.
+  ClosePaddle();
   // A keyer chip's kind with no port keys nothing: the sidetone alone.
   const bool ownTiming = !kind.open || (kind.port == PortUse::Serial && port == 0);
   const bool pttByCat = wiring.lines.ptt == engine::SerialLine::Rig;
@@ -63,7 +66,36 @@ void EngineKeyer::CloseText() {
   text_.reset();
 }
 
+void EngineKeyer::ClosePaddle() {
+  if (paddle_) closedBreakIns_ += paddle_->BreakIns();
+  paddle_.reset();
+  paddleSetup_ = {};
+}
+
+Result EngineKeyer::Paddle(const engine::PaddleSetup& setup) {
+  if (setup == paddleSetup_) return {};
+  ClosePaddle();
+  if (setup.mode == engine::PaddleMode::None && !text_) return {};
+  // A keyer with a paddle input of its own reads the paddle itself.
+  if (Result set = text_ ? text_->SetPaddle(setup.mode, setup.swap)
+                         : engine::PaddleKeyer::Open(engine_, setup, &paddle_);
+      !set.ok())
+    return set;
+  if (paddle_) paddle_->SetWeight(weight_);
+  paddleSetup_ = setup;
+  return {};
+}
+
+uint64_t EngineKeyer::BreakIns() {
+  return closedBreakIns_ + (paddle_ ? paddle_->BreakIns() : 0) + (text_ ? text_->BreakIns() : 0);
+}
+
+std::string EngineKeyer::TakeHandText() {
+  return paddle_ ? paddle_->TakeText() : text_ ? text_->TakePaddleText() : std::string();
+}
+
 void EngineKeyer::Close() {
+  ClosePaddle();
   CloseText();
   engine_.Close();
   engine_.SetPttRelay(nullptr);
@@ -108,6 +140,8 @@ int16_t EngineKeyer::Active() {
 
 Result EngineKeyer::LineError() {
   if (text_) return text_->Failure();
+  if (paddle_ && paddle_->Error() != 0)
+    return Result::Failed(Fault::Read, paddle_->Error(), "the paddle's port stopped answering");
   if (pttLink_)
     if (Result ptt = pttLink_->Failure(); !ptt.ok()) return ptt;
   return engine_.LineError();
@@ -161,7 +195,9 @@ void EngineKeyer::Speed(int16_t wpm) {
 }
 
 void EngineKeyer::Weight(int16_t percent) {
+  weight_ = percent;
   if (text_) text_->SetWeight(percent);
+  if (paddle_) paddle_->SetWeight(percent);
 }
 
 Text EngineKeyer::Name() {

@@ -11,6 +11,7 @@
 #include "engine/keyers/rig_link.h"
 #include "engine/keyers/text_keyer.h"
 #include "engine/timing/keyer_engine.h"
+#include "engine/timing/paddle_keyer.h"
 
 namespace orvex {
 
@@ -54,7 +55,11 @@ class EngineKeyer : public Keyer {
     if (text_) text_->SetFarnsworth(wpm);
   }
   Text Name() override;
-  uint64_t BreakIns() override { return text_ ? text_->BreakIns() : 0; }
+  uint64_t BreakIns() override;
+  Result Paddle(const engine::PaddleSetup& setup) override;
+  bool HandActive() override { return engine_.HandActive(); }
+  uint64_t BrokeInAt() override { return paddle_ ? engine_.BrokeInAt() : ~uint64_t{0}; }
+  std::string TakeHandText() override;
   bool OnAir() override;
   std::string StillSending() override { return text_ ? text_->StillSending() : std::string(); }
 
@@ -63,11 +68,16 @@ class EngineKeyer : public Keyer {
   Result OpenEngine(int16_t port, const engine::LineChoice& lines,
                     std::unique_ptr<engine::RigLink> link);
   void CloseText();
+  void ClosePaddle();
 
   engine::KeyerEngine& engine_;
   const KeyerKind* kind_ = &LineKeyer();
-  std::unique_ptr<engine::TextKeyer> text_;   // a keyer that times itself
-  std::unique_ptr<engine::RigLink> pttLink_;  // PTT over CAT for our own timing
+  std::unique_ptr<engine::TextKeyer> text_;      // a keyer that times itself
+  std::unique_ptr<engine::RigLink> pttLink_;     // PTT over CAT for our own timing
+  std::unique_ptr<engine::PaddleKeyer> paddle_;  // the hand, keying the engine
+  engine::PaddleSetup paddleSetup_;              // what the hand keys through now
+  uint64_t closedBreakIns_ = 0;                  // counted by paddles closed since
+  int16_t weight_ = 50;
   bool keyLine_ = true;
   uint64_t closedQueued_ = 0, closedEnded_ = 0;  // counted by keyers closed since
 };

@@ -11,6 +11,7 @@
 #include "engine/keyers/rig_link.h"
 #include "engine/lines/key_line.h"
 #include "engine/sound/sidetone.h"
+#include "engine/timing/paddle_keyer.h"
 
 namespace orvex {
 
@@ -95,6 +96,20 @@ class Keyer {
   virtual Text Name() { return {}; }
   // Times the operator's paddle broke in on the keyer's text, so far.
   virtual uint64_t BreakIns() { return 0; }
+  // Elements (or characters) queued after this mark had not started when
+  // the hand last broke in; all ones: not known.
+  virtual uint64_t BrokeInAt() { return ~uint64_t{0}; }
+  // The operator's paddle or straight key keying through this keyer (mode
+  // None: none); the same setup again leaves it as it is. Refused with the
+  // reason where it cannot.
+  virtual Result Paddle(const engine::PaddleSetup& setup) {
+    return setup.mode == engine::PaddleMode::None ? Result() : Result::Refused("no paddle here");
+  }
+  // The hand keys (from a touch until it has been quiet a word's space):
+  // nothing else is handed to the keyer meanwhile.
+  virtual bool HandActive() { return false; }
+  // What the hand sent since the last call, as characters (Windows-1252).
+  virtual std::string TakeHandText() { return {}; }
   // What a keyer that could not honour a stop may still send; empty
   // otherwise.
   virtual std::string StillSending() { return {}; }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "core/config/port_name.h"
 #include "core/config/settings_table.h"
 #include "engine/lines/device_names.h"
 #include "engine/lines/open_status.h"
@@ -35,6 +36,25 @@ Wiring WiringFrom(const EnvSettings& s) {
   wiring.rig.baud = s.RigBaud;
   wiring.remote = Cp1252ToUtf8(s.RemoteKeyer);
   return wiring;
+}
+
+engine::PaddleSetup PaddleFrom(const EnvSettings& s) {
+  using engine::PaddleMode;
+  engine::PaddleSetup setup;
+  const Text mode = UpperCase(s.Paddle);
+  setup.mode = mode == "IAMBICA"     ? PaddleMode::IambicA
+               : mode == "IAMBICB"   ? PaddleMode::IambicB
+               : mode == "ULTIMATIC" ? PaddleMode::Ultimatic
+               : mode == "BUG"       ? PaddleMode::Bug
+               : mode == "STRAIGHT"  ? PaddleMode::Straight
+                                     : PaddleMode::None;
+  int16_t code = 0;
+  if (!s.PaddlePort.empty() && ParseCWPort(s.PaddlePort, &code).ok())
+    setup.device = code > 0 && code <= 8 ? engine::DeviceForPort(code) : Cp1252ToUtf8(s.PaddlePort);
+  setup.dit = UpperCase(s.PaddleDit);
+  setup.dah = UpperCase(s.PaddleDah);
+  setup.swap = s.PaddleSwap != 0;
+  return setup;
 }
 
 void PortSetup::InitCW() {
@@ -119,7 +139,30 @@ void PortSetup::ApplyPortSettings() {
   keyer_.Weight(settings_.CWWeight);
   keyer_.Farnsworth(settings_.CWFarnsworth);
   SetCWSpeed(speed_);
+  ApplyPaddle();
   CheckSidetone();
+}
+
+void PortSetup::ApplyPaddle() {
+  const engine::PaddleSetup setup = PaddleFrom(settings_);
+  const KeyerKind& kind = *openWiring_.keyer;
+  Result paddle;
+  if (setup.mode != engine::PaddleMode::None && !OneOf(kind.paddles, settings_.Paddle)) {
+    Text takes = kind.paddles;
+    for (char& c : takes)
+      if (c == '|') c = ',';
+    paddle = Result::Refused(
+        KeyerWords(kind.through, kind, settings_) +
+        (takes.empty() ? Text(" takes no paddle of ours: plug it into that keyer's own paddle "
+                              "input, or key through the port's lines (Keyer Line)")
+                       : " takes the paddle as " + takes));
+    (void)keyer_.Paddle({});
+  } else {
+    paddle = keyer_.Paddle(setup);
+  }
+  if (paddle.ok()) return;
+  attention_.Failed(kSetupTitle, paddle.Told("The paddle (" + settings_.Paddle +
+                                             ") keys nothing: " + paddle.Description()));
 }
 
 void PortSetup::CheckSidetone() {

@@ -37,7 +37,8 @@ struct Remedies {
 // How the settings say the station keys (CWKeyer, the lines, the rig, the
 // remote keyer).
 Wiring WiringFrom(const EnvSettings& settings);
-
+// The operator's paddle as the settings describe it.
+engine::PaddleSetup PaddleFrom(const EnvSettings& settings);
 
 // Told whenever the speed in effect is set, changed or not (the window title
 // shows it).
@@ -114,6 +115,8 @@ class PortSetup {
  private:
   // Key line, sidetone, PTT timing and speed of the open port.
   void ApplyPortSettings();
+  // The paddle through the keyer now open, or why it cannot.
+  void ApplyPaddle();
   // The keyer opened on portCode so wired: it is the port now.
   void Adopt(int16_t portCode, const Wiring& wiring);
   // "COM1 (/dev/ttyUSB0)": the port's name and the device behind it.

@@ -124,15 +124,21 @@ void SendPath::Tick() {
     unfinished_ = "it was stopped (Ctrl+Z) while sending";
   }
   // The operator took the paddle: the keyer dropped its text, as a keyer
-  // does, and what waits here stops with it.
+  // does, and what waits here stops with it as Esc stops it, but the hand
+  // keys on, and the typed line keeps what it had not sent until the
+  // operator types into it again.
   if (const uint64_t breakIns = keyer_.BreakIns(); breakIns != breakIns_) {
     breakIns_ = breakIns;
-    Stop();
+    tuning_ = false;
+    if (typeAhead_) typeAhead_->Hold(queue_.TakeTyped());
+    file_.EndCWFile();
+    queue_.Clear();
     unfinished_ = "the paddle broke in";
     paddleStopped_ = true;
-  } else if (keyer_.Pending() > 0) {
+  } else if (keyer_.Pending() > 0 && !keyer_.HandActive()) {
     paddleStopped_ = false;
   }
+  if (const std::string hand = keyer_.TakeHandText(); !hand.empty()) queue_.EchoHand(hand);
   port_.CheckSidetone();
   if (tuning_ && keyer_.Pending() == 0) tuning_ = false;
   if (!file_.CWFileName().empty()) file_.ReadCWFile();

@@ -78,9 +78,19 @@ void SendQueue::FollowNumbers() {
   }
 }
 
+Text SendQueue::TakeTyped() {
+  Text back;
+  const uint64_t mark = p_.keyer.BrokeInAt();
+  for (const auto& [first, c] : typedOut_)
+    if (first > mark) back += c;
+  typedOut_.clear();
+  return back + std::exchange(At(Slot::Typed), Text());
+}
+
 void SendQueue::Clear() {
   FollowNumbers();  // before the keyer drops what it holds
   numberMarks_.clear();
+  typedOut_.clear();
   if (p_.observer) p_.observer->Stopped(Readable());
   for (Text& slot : slots_) slot.clear();
   if (source_) source_->Clear();
@@ -211,6 +221,8 @@ void SendQueue::PumpCW() {
   // Nothing keys (the port could not be opened, or stopped working): what
   // is typed and queued waits, to be keyed once a port works.
   if (p_.port.Failed()) return;
+  // The operator's hand keys: nothing goes between its characters.
+  if (p_.keyer.HandActive()) return;
   FollowNumbers();
   inPass_ = true;
   struct Leave {
@@ -218,7 +230,8 @@ void SendQueue::PumpCW() {
     ~Leave() { flag = false; }
   } leave{inPass_};
 
-  if (At(Slot::Typed).empty() && p_.port.KeyboardCW() && typeAhead_ && !typeAhead_->Empty())
+  if (At(Slot::Typed).empty() && p_.port.KeyboardCW() && typeAhead_ && !typeAhead_->Empty() &&
+      !typeAhead_->Held())
     At(Slot::Typed) = Text(1, typeAhead_->TakeFirst());
   if (PendingText() == 0) return;
 
@@ -240,6 +253,7 @@ void SendQueue::PumpCW() {
     Text& text = At(slot);
     if (slot == Slot::Typed && source_ && source_->Waiting() > 0) {
       if (p_.keyer.Pending() > sourceAhead && !shortOfTime()) return;
+      if (source_->StartsText()) EchoLineEnd();
       EchoFrom(Slot::Logger);
       const uint64_t first = p_.keyer.Queued();
       const unsigned char keyed = source_->KeyNext();
@@ -281,8 +295,10 @@ void SendQueue::PumpCW() {
     // The end of a line is a word space: a file's lines and messages sent
     // back to back must not run their words together.
     if (c == '\r' && text.size() > 1 && text[1] == '\n') {
-      EchoLineEnd();
+      // The word space goes at the end of the echo's line, not at the
+      // start of the next.
       if (lastKeyed_ != ' ') Key(' ', slot);
+      EchoLineEnd();
       text.erase(0, 2);
       continue;
     }
@@ -290,6 +306,14 @@ void SendQueue::PumpCW() {
     Key(c, slot);
     text.erase(0, 1);
   }
+}
+
+void SendQueue::EchoHand(const Text& chars) {
+  if (!p_.observer || chars.empty()) return;
+  p_.observer->Hand(chars);
+  EchoFrom(Slot::Hand);
+  for (char c : chars) p_.observer->Keying(static_cast<unsigned char>(c), p_.keyer.Queued());
+  lastKeyed_ = 0;
 }
 
 void SendQueue::EchoLineEnd() {
@@ -325,6 +349,10 @@ void SendQueue::Key(unsigned char c, Slot slot) {
     return;
   }
   const Text& elements = p_.port.Elements()[c];
+  if (slot == Slot::Typed && !elements.empty()) {
+    typedOut_.emplace_back(p_.keyer.Queued(), static_cast<char>(c));
+    if (typedOut_.size() > 8) typedOut_.pop_front();  // far behind the key by now
+  }
   if (p_.observer && (!elements.empty() || shown)) p_.observer->Keying(c, p_.keyer.Queued());
   const int messageSpeed = slot == Slot::Message ? messageSpeed_ : 0;
   const int speed = messageSpeed != 0 ? messageSpeed : p_.port.Speed();

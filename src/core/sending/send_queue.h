@@ -7,6 +7,7 @@
 
 #include <array>
 #include <deque>
+#include <utility>
 
 #include "base/clock.h"
 #include "core/config/env_settings.h"
@@ -21,7 +22,9 @@ inline constexpr int kQueueLimit = 32767;
 
 // The queue's slots, served in this order; the echo also names a logger's
 // text as a source of its own.
-enum class Slot : int { Notice = 1, File = 2, Message = 3, Typed = 4, Logger = 5 };
+// Notice to Typed are the queue's slots, in the order they are served;
+// Logger and Hand only name where echoed text came from.
+enum class Slot : int { Notice = 1, File = 2, Message = 3, Typed = 4, Logger = 5, Hand = 6 };
 
 // Starts the file named by a file code.
 class FileCommandHandler {
@@ -62,6 +65,13 @@ class SendQueue {
   void CWIdleCheck();
   // Stop: empties every slot and ends a pause.
   void Clear();
+  // Removes and returns the typed characters taken from the line and not
+  // yet keyed: in the slot, and those the keyer dropped unstarted when the
+  // hand broke in.
+  Text TakeTyped();
+  // What the operator's hand sent (its elements already keyed): shown in
+  // the echo on a line of its own.
+  void EchoHand(const Text& chars);
 
   bool Pausing() const { return pausing_; }
   const Text& SlotText(Slot slot) const { return slots_.at(static_cast<size_t>(slot)); }
@@ -110,9 +120,10 @@ class SendQueue {
   std::deque<uint64_t> numberMarks_;  // #NEXT of messages not yet keyed that far
   unsigned char lastKeyed_ = ' ';     // the last character that keyed something
   Text lastMessage_;
-  Slot echoSource_{};              // where the last character keyed came from
-  bool echoAtLineStart_ = true;    // the echo has just ended a line
-  bool echoFreshMessage_ = false;  // the next message character starts a message
+  std::deque<std::pair<uint64_t, char>> typedOut_;  // typed characters handed over, by first mark
+  Slot echoSource_{};                               // where the last character keyed came from
+  bool echoAtLineStart_ = true;                     // the echo has just ended a line
+  bool echoFreshMessage_ = false;                   // the next message character starts a message
 };
 
 }  // namespace orvex

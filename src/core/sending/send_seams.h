@@ -34,6 +34,11 @@ class TypeAheadLine {
   virtual char TakeFirst() = 0;
   // Empties the line (Stop) and redraws it.
   virtual void Clear() = 0;
+  // The operator's paddle broke in: what the line holds, with `untaken`
+  // (taken from it but never keyed) back in front, waits until the
+  // operator types into it again.
+  virtual void Hold(const Text& untaken) { (void)untaken; }
+  virtual bool Held() const { return false; }
 };
 
 // Text that keys with its own timing (a logger's exchanges over the
@@ -47,6 +52,9 @@ class KeyedSource {
   // Hands the next character to the keyer; returns it (Windows-1252).
   virtual unsigned char KeyNext() = 0;
   virtual void Clear() = 0;  // a stop: everything waiting dropped
+  // The next character begins a text of its own (a logger's message, not
+  // a character typed at a time), which the echo starts on a new line.
+  virtual bool StartsText() { return false; }
 };
 
 // A one-shot timer for pauses.
@@ -95,6 +103,9 @@ class SendObserver {
   // A stop: what had not gone to the keyer yet (dropped, line ends as
   // '\n'), and everything the keyer had not started, was dropped.
   virtual void Stopped(const Text& /*dropped*/) {}
+  // What the operator's hand sent, once it has gone (each character also
+  // comes as Keying, for the echo).
+  virtual void Hand(const Text& /*chars*/) {}
 };
 
 }  // namespace orvex

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "base/result.h"
+#include "engine/keyers/paddle_logic.h"
 #include "engine/keyers/rig_link.h"
 
 namespace orvex::engine {
@@ -62,6 +63,13 @@ class TextKeyer {
   virtual Result Failure() = 0;
   // Times the operator's paddle broke in on the text, so far.
   virtual uint64_t BreakIns() { return 0; }
+  // The keyer's own paddle input in this mode (None: as it is), dit and
+  // dah swapped or not; refused where it has no such mode.
+  virtual Result SetPaddle(PaddleMode mode, bool /*swap*/) {
+    return mode == PaddleMode::None ? Result() : Result::Refused("no paddle input");
+  }
+  // What its paddle sent since the last call (its echo of it).
+  virtual std::string TakePaddleText() { return {}; }
   // Holds of PTT that their limit ended, so far.
   virtual uint64_t HoldsDropped() = 0;
   // The process was stopped (Ctrl+Z) since the last Clear.

@@ -26,6 +26,10 @@ constexpr char kSpeed = 0x02, kWeight = 0x03, kPttTiming = 0x04, kFarnsworth = 0
 constexpr char kClearBuffer = 0x0A, kKeyImmediate = 0x0B, kMode = 0x0E;
 constexpr char kMerge = 0x1B, kPttBuffered = 0x18;
 constexpr char kModeSerialEcho = 0x04;
+// The mode register's paddle bits: echo what the paddle sends, dit and dah
+// swapped, and the keying mode (iambic B is 0).
+constexpr char kModePaddleEcho = 0x40, kModeSwap = 0x08;
+constexpr char kModeIambicA = 0x10, kModeUltimatic = 0x20, kModeBug = 0x30;
 
 // Status bytes are 110xxxxx; the speed pot's 10xxxxxx; the rest are echoes.
 constexpr unsigned char kXoff = 0x01, kBreakIn = 0x02;
@@ -118,7 +122,8 @@ Result WinKeyer::Open(const std::string& device, const Setup& setup) {
     failure_ = {};
     waiting_.clear();
     inKeyer_.clear();
-    xoff_ = breakIn_ = brokeIn_ = false;
+    xoff_ = breakIn_ = brokeIn_ = paddleEcho_ = false;
+    paddleText_.clear();
     hold_.Drop();
     tuneEndMs_ = -1;
     tuning_ = false;
@@ -129,7 +134,7 @@ Result WinKeyer::Open(const std::string& device, const Setup& setup) {
     // Each character echoed as it is sent: the host follows the key by it.
     Write(Bytes({kMode, kModeSerialEcho}));
   }
-  SetSpeed(setup.wpm);
+  if (setup.wpm > 0) SetSpeed(setup.wpm);
   SetWeight(setup.weight);
   SetPttTiming(setup.pttLeadMs, setup.pttTailMs);
   stop_ = false;
@@ -292,6 +297,11 @@ void WinKeyer::Write(std::string_view bytes) {
 void WinKeyer::Heard(unsigned char byte) {
   if ((byte & 0xC0) == 0xC0) return Status(byte);
   if ((byte & 0xC0) == 0x80) return;  // the speed pot moved: the program's speed rules
+  // What the paddle sent: while it is in use, or with no text of ours out.
+  if (paddleEcho_ && (breakIn_ || inKeyer_.empty())) {
+    if (paddleText_.size() < 4096) paddleText_ += static_cast<char>(byte);
+    return;
+  }
   // An echo of something a clear dropped may still come a moment later.
   const bool afterClear = NowMs() - clearedMs_ < 500;
   if (inKeyer_.empty()) {
@@ -310,6 +320,37 @@ void WinKeyer::Heard(unsigned char byte) {
   }
 }
 
+Result WinKeyer::SetPaddle(PaddleMode mode, bool swap) {
+  char bits = kModeSerialEcho;
+  switch (mode) {
+    case PaddleMode::None:
+    case PaddleMode::IambicB:
+      break;
+    case PaddleMode::IambicA:
+      bits |= kModeIambicA;
+      break;
+    case PaddleMode::Ultimatic:
+      bits |= kModeUltimatic;
+      break;
+    case PaddleMode::Bug:
+      bits |= kModeBug;
+      break;
+    case PaddleMode::Straight:
+      return Result::Refused("a WinKeyer's paddle input has no straight-key mode");
+  }
+  if (mode != PaddleMode::None) bits |= kModePaddleEcho;
+  if (swap) bits |= kModeSwap;
+  std::lock_guard lock(mu_);
+  paddleEcho_ = mode != PaddleMode::None;
+  if (fd_ >= 0 && failure_.ok()) Write(Bytes({kMode, bits}));
+  return {};
+}
+
+std::string WinKeyer::TakePaddleText() {
+  std::lock_guard lock(mu_);
+  return std::exchange(paddleText_, {});
+}
+
 void WinKeyer::Garbled(unsigned char byte) {
   // Only its echo says what went out: one that matches nothing it was given
   // (noise on the line, another program on the port) makes every later
@@ -322,7 +363,7 @@ void WinKeyer::Garbled(unsigned char byte) {
 void WinKeyer::Status(unsigned char status) {
   xoff_ = (status & kXoff) != 0;
   const bool breakIn = (status & kBreakIn) != 0;
-  if (breakIn && !breakIn_) {
+  if (breakIn && !breakIn_ && (!inKeyer_.empty() || !waiting_.empty())) {
     // The operator took the paddle: the keyer dropped its text, and so do we.
     ++breakIns_;
     brokeIn_ = true;  // nothing more until the program has stopped too

@@ -29,7 +29,7 @@ namespace orvex::engine {
 class WinKeyer : public TextKeyer {
  public:
   struct Setup {
-    int wpm = 28;
+    int wpm = 0;      // 0: none sent until the program sets it (its first SPEED is the real one)
     int weight = 50;  // percent, 50 is normal
     int pttLeadMs = 0;
     int pttTailMs = 0;
@@ -76,6 +76,10 @@ class WinKeyer : public TextKeyer {
   // The adapter pulled out, the keyer no longer answering.
   Result Failure() override;
   uint64_t BreakIns() override { return breakIns_.load(); }
+  // Its paddle input in mode (not Straight, which it has not), and what
+  // that paddle sent, by the keyer's paddle echo.
+  Result SetPaddle(PaddleMode mode, bool swap) override;
+  std::string TakePaddleText() override;
   uint64_t HoldsDropped() override { return holdsDropped_.load(); }
   // Everything was dropped at a stop (Ctrl+Z), and nothing is taken until
   // the program has stopped too.
@@ -118,6 +122,8 @@ class WinKeyer : public TextKeyer {
   bool xoff_ = false;         // the keyer's buffer is nearly full
   bool breakIn_ = false;      // the paddle is in use
   bool brokeIn_ = false;      // it broke in since the last Clear
+  bool paddleEcho_ = false;   // it echoes what its paddle sends
+  std::string paddleText_;    // that echo, not yet taken
   int64_t tuneEndMs_ = -1;    // key up then
   PttHold hold_;              // a logger's hold of PTT, in ms
   int64_t lastHeardMs_ = 0;   // the keyer last said anything

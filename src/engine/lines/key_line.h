@@ -20,6 +20,9 @@ class KeyLine {
   virtual Result SetPtt(bool on) = 0;
   // Key and PTT up. Never fails loudly: it is the path of last resort.
   virtual void AllUp() noexcept = 0;
+  // A copy of a serial port's descriptor, for reading its status lines (a
+  // paddle's contacts); -1 where there is none.
+  virtual int DupStatusFd() const { return -1; }
 };
 
 // Which modem line of a serial port keys, and which is PTT. Radios differ:

@@ -24,6 +24,7 @@ class SerialKeyLine : public KeyLine {
   Result SetKey(bool down) override;
   Result SetPtt(bool on) override;
   void AllUp() noexcept override;
+  int DupStatusFd() const override { return ::fcntl(fd_, F_DUPFD_CLOEXEC, 0); }
 
  private:
   static int Bit(SerialLine line) {

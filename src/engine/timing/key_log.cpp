@@ -36,10 +36,10 @@ KeyLog::~KeyLog() {
   ::close(fd_);
 }
 
-void KeyLog::Put(int64_t monotonicNs, KeyEvent event) noexcept {
+void KeyLog::Put(int64_t monotonicNs, KeyEvent event, int64_t lateNs) noexcept {
   const size_t head = head_.load(std::memory_order_relaxed);
   if (head - tail_.load(std::memory_order_acquire) >= kSize) return;
-  ring_[head % kSize] = {monotonicNs, event};
+  ring_[head % kSize] = {monotonicNs, event, lateNs};
   head_.store(head + 1, std::memory_order_release);
 }
 
@@ -49,13 +49,17 @@ void KeyLog::Flush() {
 }
 
 void KeyLog::WriteOut() {
-  static const char* const kNames[] = {"KEY DOWN", "KEY UP", "PTT ON", "PTT OFF"};
+  static const char* const kNames[] = {"KEY DOWN", "KEY UP", "PTT ON", "PTT OFF", "LATE"};
   const size_t head = head_.load(std::memory_order_acquire);
   for (size_t tail = tail_.load(std::memory_order_relaxed); tail != head; ++tail) {
     const Record& r = ring_[tail % kSize];
     char line[64];
-    const int n = std::snprintf(line, sizeof line, "%lld %s\n", static_cast<long long>(r.ns / 1000),
-                                kNames[static_cast<int>(r.event)]);
+    const int n = r.event == KeyEvent::Late ? std::snprintf(line, sizeof line, "%lld LATE %lld\n",
+                                                            static_cast<long long>(r.ns / 1000),
+                                                            static_cast<long long>(r.lateNs / 1000))
+                                            : std::snprintf(line, sizeof line, "%lld %s\n",
+                                                            static_cast<long long>(r.ns / 1000),
+                                                            kNames[static_cast<int>(r.event)]);
     // One write per line with O_APPEND: lines never interleave.
     if (n > 0) [[maybe_unused]]
       ssize_t w = ::write(fd_, line, static_cast<size_t>(n));

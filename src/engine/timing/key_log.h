@@ -1,6 +1,8 @@
 // The key log: with ORVEX_KEYER_LOG=path set, one line per change of the key
 // or PTT, appended as "<monotonic microseconds> KEY DOWN|KEY UP|PTT ON|PTT
-// OFF". Tests and the operator read back what was keyed and when.
+// OFF", and "<us> LATE <us>" before a change the timing thread made late
+// (woken late by a stalled machine: the rest of the run moved with it).
+// Tests and the operator read back what was keyed and when.
 //
 // The timing thread only puts a record into a fixed ring (no allocation, no
 // file I/O, no lock of its own); a thread of the log's own writes the lines,
@@ -20,7 +22,7 @@
 
 namespace orvex::engine {
 
-enum class KeyEvent : uint8_t { KeyDown, KeyUp, PttOn, PttOff };
+enum class KeyEvent : uint8_t { KeyDown, KeyUp, PttOn, PttOff, Late };
 
 class KeyLog {
  public:
@@ -32,7 +34,8 @@ class KeyLog {
 
   // One producer at a time (the engine calls it under its lock). A full ring
   // drops the record rather than wait.
-  void Put(int64_t monotonicNs, KeyEvent event) noexcept;
+  // late: for Late, by how much.
+  void Put(int64_t monotonicNs, KeyEvent event, int64_t lateNs = 0) noexcept;
   // Waits until every record put so far is in the file.
   void Flush();
 
@@ -44,6 +47,7 @@ class KeyLog {
   struct Record {
     int64_t ns;
     KeyEvent event;
+    int64_t lateNs;
   };
   static constexpr size_t kSize = 4096;
   std::array<Record, kSize> ring_{};

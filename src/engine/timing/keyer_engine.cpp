@@ -107,9 +107,6 @@ void KeyerEngine::Close() {
   }
   Wake();
   if (thread_.joinable()) thread_.join();
-#ifndef NDEBUG
-  producer_ = std::thread::id();  // the next opening may be keyed from another thread
-#endif
   std::unique_ptr<KeyLine> line;
   std::unique_ptr<Sidetone> sidetone;
   {
@@ -174,13 +171,10 @@ int64_t KeyerEngine::QueuedNs() const {
 }
 
 void KeyerEngine::Push(const Item& item) {
-#ifndef NDEBUG
-  // The ring has one producer: a second thread would race it unseen.
-  std::thread::id first{};
-  const std::thread::id me = std::this_thread::get_id();
-  if (!producer_.compare_exchange_strong(first, me))
-    assert(first == me && "Element, ElementNs and Tune come from one thread");
-#endif
+  PiLock producer(pushMu_);
+  // While the hand keys, nothing else is: text that raced its touch is not
+  // keyed after it.
+  if (handActive_ && !item.hand) return;
   if (emergency::Stops() != stopsSeen_) {
     PiLock lock(lineMu_);
     CatchStop();
@@ -189,6 +183,7 @@ void KeyerEngine::Push(const Item& item) {
     return;
   const uint64_t head = head_.load(std::memory_order_relaxed);
   ring_[head % kRing] = item;
+  if (item.held) lastHeld_ = head + 1;
   head_.store(head + 1, std::memory_order_release);
   // Something happens now, before the timing thread has woken to say when.
   int64_t idle = kNoDeadline;
@@ -211,6 +206,58 @@ void KeyerEngine::Tune(int ms) {
 
 void KeyerEngine::HandElement(bool keyDown, int64_t ns) {
   if (ns > 0) Push({keyDown, 0, ns, true});
+}
+
+void KeyerEngine::HandKey(bool down) {
+  if (down) {
+    Push({true, 0, kHeldNs, true, true});
+    return;
+  }
+  {
+    PiLock producer(pushMu_);
+    releasedAt_ = clock_.Now();
+    released_ = lastHeld_;
+  }
+  Wake();
+}
+
+bool KeyerEngine::SetHand(bool active) {
+  bool brokeIn = false;
+  {
+    PiLock producer(pushMu_);
+    handActive_ = active;
+    if (active && Pending() > 0 && open_) {
+      PiLock lock(lineMu_);
+      brokeAt_.store(tail_.load());
+      DropQueue();
+      Key(false);
+      brokeIn = true;
+    }
+  }
+  if (brokeIn) Wake();
+  return brokeIn;
+}
+
+bool KeyerEngine::PlayingSince(uint64_t element, int64_t* atNs) const {
+  // Read between two reads of the number: a pair from one element.
+  if (playing_.load() != element + 1 || Ended() > element) return false;
+  *atNs = playingAt_.load();
+  return playing_.load() == element + 1;
+}
+
+int KeyerEngine::DupStatusFd() {
+  PiLock lock(lineMu_);
+  return line_ ? line_->DupStatusFd() : -1;
+}
+
+bool KeyerEngine::WaitReleased(uint64_t element, uint64_t generation) {
+  while (!stop_ && generation_ == generation && emergency::Stops() == stopsSeen_) {
+    const uint32_t seen = wake_.load();
+    if (released_.load() > element) return true;
+    nextChange_ = kNoDeadline;
+    clock_.WaitUntil(kNoDeadline, wake_, seen);
+  }
+  return false;
 }
 
 void KeyerEngine::SetKeyLine(bool on) {
@@ -510,9 +557,10 @@ bool KeyerEngine::Step() {
           sidetone_->SetKey(first.down, runTime_);
           planStart_[tail % kRing] = runTime_;
           Replan(tail + 1, runTime_ + Length(first), false);
-          // Its end is known: planned, unless another element follows.
-          if (first.down) sidetone_->Plan(false, planAt_);
-          sidetone_->PlannedThrough(planAt_);
+          // Its end is known, unless the hand holds it: planned, unless
+          // another element follows.
+          if (first.down && !first.held) sidetone_->Plan(false, planAt_);
+          if (!first.held) sidetone_->PlannedThrough(planAt_);
         } else {
           // The first edge waits until the sound for its moment is not
           // made yet (a few ms at most), so its tone is placed on the same
@@ -539,16 +587,34 @@ bool KeyerEngine::Step() {
     if (!WaitFor(runTime_, generation)) return true;
   }
   const int64_t now = clock_.Now();
+  int64_t late = 0;
   if (now - runTime_ > kRebaseNs) {  // late: key it in full from now
+    late = now - runTime_;
     runTime_ = now;
     rebases_.fetch_add(1, std::memory_order_relaxed);
   }
   {
     PiLock lock(lineMu_);
     if (generation_ != generation) return true;
+    if (late > 0 && log_) log_->Put(now, KeyEvent::Late, late);
     const bool plans = Plans();
     if (plans) FollowPlan(tail, item);
     Key(item.down, plans);
+  }
+  playingAt_.store(runTime_);
+  playing_.store(tail + 1);
+  if (item.held) {
+    // The hand holds the key: it goes up when let go, and the tone with
+    // it (told, since nobody could plan it).
+    if (!WaitReleased(tail, generation)) return true;
+    runTime_ = std::max(runTime_, releasedAt_.load());
+    tail_.store(tail + 1);
+    PiLock lock(lineMu_);
+    if (generation_ == generation) {
+      Key(false);
+      replan_ = true;  // what follows is planned afresh
+    }
+    return true;
   }
   runTime_ += Length(item);
   // A silence with no key-down queued after it (the end of a message, a

@@ -108,17 +108,37 @@ class KeyerEngine {
   // How long the elements queued or playing take in all (the producer's
   // thread, as Element).
   int64_t QueuedNs() const;
-  // Element and Tune are called from one thread at a time: the queue has
-  // one producer and one consumer, the timing thread, and takes no lock.
+  // Element and Tune may come from the program's thread and the paddle's:
+  // they take turns on a lock of their own; the timing thread, the queue's
+  // one consumer, takes none.
   void Element(bool keyDown, int units);
   // An element of its own length, whatever the unit (network text keys
   // its own speed and weighting).
   void ElementNs(bool keyDown, int64_t ns);
-  void Tune(int ms);         // one key-down of ms, with PTT, for a tuner or amplifier
+  void Tune(int ms);  // one key-down of ms, with PTT, for a tuner or amplifier
   // An element the operator's hand started (a paddle): starting a run, it
   // is keyed at once rather than at the sound's next free moment, and its
   // tone follows as soon as the sound can (within a few ms).
   void HandElement(bool keyDown, int64_t ns);
+  // A straight key (or a bug's dah contact): down keys until up, with PTT
+  // and its lead and tail as for any element.
+  void HandKey(bool down);
+  // The operator's hand keys from now (true) until it has let go (false).
+  // Meanwhile only its elements are taken; touched while other elements
+  // are queued, it breaks in: they are dropped at once, as a stop drops
+  // them, but PTT stays for the hand. True when it broke in.
+  bool SetHand(bool active);
+  bool HandActive() const { return handActive_.load(); }
+  // The element playing when the hand last broke in: those queued after it
+  // were dropped unstarted.
+  uint64_t BrokeInAt() const { return brokeAt_.load(); }
+  // A copy of the serial port's descriptor, for reading its status lines
+  // (a paddle on the CW port); -1 for another port.
+  int DupStatusFd();
+  int64_t UnitNs() const { return unitNs_.load(); }
+  // Element element is being keyed, begun at *atNs (on the engine's
+  // clock): false before it begins and once it has ended.
+  bool PlayingSince(uint64_t element, int64_t* atNs) const;
   void SetKeyLine(bool on);  // key the port line, or sidetone only
   // Opens the device's sidetone, falling back as the outputs do; the same
   // device again is left as it is (None first opens it anew).
@@ -170,7 +190,11 @@ class KeyerEngine {
     int units;
     int64_t fixedNs;  // a length of its own (tune), else units x unit
     bool hand = false;
+    bool held = false;  // a straight key's: as long as the hand holds it
   };
+  // A held element's length until it is let go: longer than any hour at
+  // the key, short of overflowing the run's times.
+  static constexpr int64_t kHeldNs = int64_t{1} << 50;
   static constexpr uint64_t kRing = 1024;
 
   void Run();
@@ -179,6 +203,8 @@ class KeyerEngine {
   bool Step();
   // Waits until deadline; false when an abort or close came first.
   bool WaitFor(int64_t deadline, uint64_t generation);
+  // Waits until held element element is let go; false as WaitFor.
+  bool WaitReleased(uint64_t element, uint64_t generation);
   void Wake();
   void Push(const Item& item);
   // planned: the sidetone was told of this change ahead of time.
@@ -260,11 +286,16 @@ class KeyerEngine {
   int64_t pttOnAt_ GUARDED_BY(lineMu_) = 0;  // when PTT last rose
   int64_t keyUpAt_ GUARDED_BY(lineMu_) = 0;  // when the key last went up
   std::optional<ThreadPriority> priority_ GUARDED_BY(lineMu_);
-#ifndef NDEBUG
-  // Element, ElementNs and Tune come from one thread (the queue has one
-  // producer): checked in debug builds.
-  std::atomic<std::thread::id> producer_{};
-#endif
+  // The producers' turns: the program's thread and the paddle's.
+  PiMutex pushMu_;
+  std::atomic<bool> handActive_{false};
+  std::atomic<uint64_t> brokeAt_{~uint64_t{0}};
+  std::atomic<uint64_t> released_{0};  // held elements before this are let go
+  std::atomic<int64_t> releasedAt_{0};
+  // The element being keyed (its number + 1; 0: none) and when it began.
+  std::atomic<uint64_t> playing_{0};
+  std::atomic<int64_t> playingAt_{0};
+  uint64_t lastHeld_ = 0;  // the producers': the last held element queued, + 1
 
   std::atomic<bool> replan_{false};  // a new sidetone: plan again from the next element
 

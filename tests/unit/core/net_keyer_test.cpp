@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "core/config/net_address.h"
+#include "core/frame/sent_echo.h"
 #include "support/heard.h"
 #include "support/send_harness.h"
 
@@ -128,6 +129,23 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Dot lengths: speed commands, "+" and "-" in text (which persist), a bad
 // speed ignored, weighting moving time from the gap to the element.
+// The echo: a message's line end leaves its word space at the end of the
+// line, not in front of the next, and each logger text starts a line.
+TEST_F(NetKeying, TheEchoStartsEachTextOnALineOfItsOwnWithNoBlankInFront) {
+  SentEcho echo{keyer};
+  queued.also = &echo;
+  settings.Message(1) = "CQ CQ\r\nDE DL1ABC";
+  send.SendMessage(1);
+  Run(12000);
+  Request("DL1ABC");
+  Request("TEST");
+  Run(8000);
+  std::string shown;
+  for (const SentEcho::Char& c : echo.Chars()) shown += static_cast<char>(c.c);
+  EXPECT_EQ(shown, "CQ CQ \nDE DL1ABC \nDL1ABC\nTEST");
+  queued.also = nullptr;
+}
+
 TEST_F(NetKeying, SpeedAndWeightingKeyToTheMillisecond) {
   for (const std::string& request : {Esc("230"), std::string("e"), std::string("+e"),
                                      std::string("e"), Esc("299"), std::string("--e")})
@@ -212,10 +230,14 @@ TEST(AllowList, NetworksAndAddressesOfBothFamilies) {
       s.ss_family = AF_INET6;
     return s;
   };
-  for (auto [address, allows] :
-       {std::pair{"192.168.1.77", true}, {"192.168.2.1", false}, {"10.0.0.7", true},
-        {"10.0.0.8", false}, {"2001:db8:5::1", true}, {"2001:db9::1", false},
-        {"::ffff:192.168.1.5", true}, {"::ffff:10.0.0.8", false}})
+  for (auto [address, allows] : {std::pair{"192.168.1.77", true},
+                                 {"192.168.2.1", false},
+                                 {"10.0.0.7", true},
+                                 {"10.0.0.8", false},
+                                 {"2001:db8:5::1", true},
+                                 {"2001:db9::1", false},
+                                 {"::ffff:192.168.1.5", true},
+                                 {"::ffff:10.0.0.8", false}})
     EXPECT_EQ(Allows(allowed, peer(address)), allows) << address;
   for (const char* bad : {"192.168.1.0/33", "example.org", "10.0.0.7/", ""})
     EXPECT_FALSE(ParseAllowList(bad, &allowed).ok()) << bad;

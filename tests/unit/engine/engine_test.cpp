@@ -213,6 +213,35 @@ TEST_F(Engine, AbortRaisesTheKeyBeforeItReturnsAndNothingIsKeyedAfter) {
   EXPECT_EQ(line->Names(), atAbort);  // the rest of the queue never keyed
 }
 
+// The operator's hand touches while text keys: the text goes at once, PTT
+// stays up for the hand, a straight key holds the key as long as the hand
+// does, and text that raced the touch is never keyed after it; once the
+// hand lets go, text keys again.
+TEST_F(Engine, TheHandBreaksInHoldsTheKeyAndKeepsOtherTextOut) {
+  engine.SetPttTiming(0, 300);
+  engine.Element(true, 30);
+  engine.Element(false, 1);
+  engine.Element(true, 30);
+  bool brokeIn = false;
+  clock.duringWait[0] = [&] {  // 10 ms into the first element
+    clock.now += 10 * kMs;
+    brokeIn = engine.SetHand(true);
+    engine.Element(true, 1);  // the text's pump, a moment late
+    engine.HandKey(true);
+  };
+  clock.duringWait[1] = [&] {  // the hand lets go 50 ms later
+    clock.now += 50 * kMs;
+    engine.HandKey(false);
+  };
+  engine.RunQueued();
+  EXPECT_TRUE(brokeIn);
+  EXPECT_EQ(Keying(), "0+10 10+50");
+  EXPECT_EQ(line->Names(), (Names{"ptt on", "key down", "key up", "key down", "key up"}));
+  EXPECT_FALSE(engine.SetHand(false));
+  Play({{1, 1}});
+  EXPECT_EQ(Keying(), "0+10 10+50 60+10");
+}
+
 TEST_F(Engine, PttLeadsTheFirstElementAndHoldsItsTailAcrossSlowTyping) {
   engine.SetPttTiming(50, 300);
   const int64_t t0 = clock.now;
