@@ -40,9 +40,12 @@ TEST_F(OrvexSendKeyer, KeysThroughAWinKeyerWhenTheFileSaysSo) {
                       "ORVEX_AUDIO=pulse PULSE_SERVER=unix:/nonexistent");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(winKeyer.Now().sent, "CQ DE DL1ABC EC ");
-  EXPECT_TRUE(winKeyer.Got("\x02\x28") && winKeyer.Got("\x03\x37"));  // speed, weighting
-  EXPECT_TRUE(winKeyer.Got("\x0d\x0f"));                              // Farnsworth
-  EXPECT_TRUE(winKeyer.Got(std::string("\x04\x00\x00", 3)));          // PTT lead, tail
+  // The file's speed is the first one sent, then the weighting.
+  test::WinKeyerEmulator::Command speed;
+  EXPECT_TRUE(winKeyer.Got("\x02", &speed) && speed.bytes == "\x02\x28");
+  EXPECT_TRUE(winKeyer.Got("\x03\x37"));
+  EXPECT_TRUE(winKeyer.Got("\x0d\x0f"));                      // Farnsworth
+  EXPECT_TRUE(winKeyer.Got(std::string("\x04\x00\x00", 3)));  // PTT lead, tail
   EXPECT_TRUE(winKeyer.WaitFor([&] { return !winKeyer.Now().hostOpen; }));
   test::WinKeyerEmulator silent({.answers = false});
   const auto refused = Send("--ini " + ini + " --msg 1 --port " + silent.Device());
