@@ -51,20 +51,22 @@ run() {
   wait $recorder $probe 2>/dev/null
   local start key
   start=$(awk '$2 == "PADDLE" { print $1 }' "$work/shim.log")
-  key=$(awk -v start="$start" -v taps="$taps" '
-    NR == FNR { next }
+  # Each tap's first key-down after it: its delay, and the key-down itself
+  # as a change nobody planned, for the tone's delay behind it.
+  awk -v start="$start" -v taps="$taps" -v hands="$work/hands" '
     $2 == "KEY" && $3 == "DOWN" { down[n++] = $1 }
     END {
       for (i = 0; i < taps; i++) {
         press = start + 600000 + i * 400000; best = -1
         for (j = 0; j < n; j++) if (down[j] >= press && (best < 0 || down[j] < best)) best = down[j]
-        if (best >= 0) d[m++] = (best - press) / 1000
+        if (best < 0) continue
+        printf "%.3f\n", (best - press) / 1000
+        printf "unplanned %d\n", best > hands
       }
-      asort(d)
-      printf "%.2f %.2f %.2f", d[int(m * 0.5) + 1], d[int(m * 0.99) + 1], d[m]
-    }' /dev/null "$work/key.log")
-  awk -v start="$start" -v taps="$taps" 'BEGIN {
-      for (i = 0; i < taps; i++) printf "unplanned %d\n", start + 600000 + i * 400000 }' >"$work/hands"
+    }' "$work/key.log" | sort -n >"$work/delays"
+  key=$(awk '{ d[NR] = $1 } END {
+      if (NR) printf "%.2f %.2f %.2f", d[int(NR * 0.5) + 1], d[int(NR * 0.99) + 1], d[NR] }' \
+    "$work/delays")
   local tone
   tone=$("$build/bin/sidetone_check" "$work/key.log" "$work/tone.raw" 48000 700 --unplanned \
     "$work/hands" | sed -n 's/.*p50 \([0-9.]*\)  p95 \([0-9.]*\).*/\1 \2/p')
@@ -82,6 +84,7 @@ for server in $servers; do
   before=$(jobs -p)
   SOUND_SERVER=$server sound_server_start "$work/$server"
   started=$(jobs -p | grep -vxF "$before")
+  sleep 3  # a server just started settles (PipeWire's session manager) first
   run idle
   (while :; do :; done) &
   busy+=($!)

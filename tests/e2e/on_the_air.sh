@@ -2,8 +2,10 @@
 # Never left on the air, read on the port's own lines (a pseudo-terminal
 # whose modem lines the preloaded shim plays and records): Ctrl+Z stops
 # orvex-send and the window with the key and PTT up, and after SIGCONT
-# nothing half-sent goes out; a line that fails stops orvex-send at once; the sound server dying mid-message opens its
-# box, and PTT still falls at the end of its tail while the box is open.
+# nothing half-sent goes out; a line that fails stops orvex-send at once; a
+# paddle breaks into the window's message; the sound server dying
+# mid-message opens its box, and PTT still falls at the end of its tail
+# while the box is open.
 set -uo pipefail
 here=$(dirname "$0")
 source "$here/lib.sh"
@@ -73,6 +75,22 @@ sleep 1
 tail -n +"$((n + 1))" "$lines_log" | grep -q "DTR 1" || fail "the window keys no more after SIGCONT"
 kill "$pid"
 wait_exit "$pid" 10
+
+# The paddle in the window: touched while a message goes, the message stops
+# at once and the paddle's dah (3 units, 129 ms at 28 WPM) keys from there.
+printf 'Version=4.01\r\nCWSidetone_Enable=0\r\nCWPort=COM1\r\nPaddle=IambicB\r\n%s\r\n' \
+  'MsgCW2=PARIS PARIS PARIS PARIS PARIS PARIS' >"$ini"
+printf '4000 DSR\n4060 -\n' >"$PELORIN/paddle"
+rm -f "$log"
+ORVEX_SHIM_PADDLE=$PELORIN/paddle on_port "$ORVEX"
+main=$(wait_window "^ Orvex - 28 WPM$") || fail "no packet window with a paddle"
+press "$main" F2
+sleep 6
+kill "$pid"
+wait_exit "$pid" 10
+read -r before down up <<<"$(grep " KEY " "$log" | tail -3 | cut -d' ' -f1 | tr '\n' ' ')"
+((up - down > 124000 && up - down < 134000 && down - before < 400000)) ||
+  fail "the paddle did not break in with its dah: $(tail -4 "$log")"
 
 # The window killed (kill -9) while the radio's keyer sends with PTT by CAT:
 # its guard puts PTT off at rigctld.

@@ -13,6 +13,8 @@
 //                     answers from it and TIOCMIWAIT waits for its next change
 //                     (without it both CTS and DSR read as on)
 //   ORVEX_SHIM_NO_WAIT TIOCMIWAIT fails with EINVAL, as some drivers' do
+//   ORVEX_SHIM_READ_FAIL MS: from MS on the timeline, reading the status
+//                     lines fails with EIO (the paddle's adapter pulled out)
 // Everything here is async-signal-safe: a signal handler may switch lines.
 #include <fcntl.h>
 #include <stdarg.h>
@@ -99,11 +101,18 @@ int LinesAt(long long ns) {
 
 // Waits for the next change of the lines in mask; EINTR when a signal
 // comes first.
+// When the status lines stop reading, on the monotonic clock; -1: never.
+long long ReadsFailAt() {
+  const char* ms = std::getenv("ORVEX_SHIM_READ_FAIL");
+  return ms ? g_start + std::atoll(ms) * 1'000'000LL : -1;
+}
+
 int WaitForChange(int mask) {
   if (std::getenv("ORVEX_SHIM_NO_WAIT")) {
     errno = EINVAL;
     return -1;
   }
+  const long long failAt = ReadsFailAt();
   const long long now = NowNs();
   const int bits = LinesAt(now) & mask;
   long long at = -1;
@@ -111,7 +120,11 @@ int WaitForChange(int mask) {
     if (g_timeline[i].ns > now - g_start && (LinesAt(g_start + g_timeline[i].ns) & mask) != bits)
       at = g_start + g_timeline[i].ns;
   for (;;) {
-    const long long until = at >= 0 ? at : NowNs() + 1'000'000'000LL;
+    long long until = at >= 0 ? at : NowNs() + 1'000'000'000LL;
+    if (failAt >= 0 && failAt <= until) {
+      at = -1;
+      until = failAt;
+    }
     const timespec ts{static_cast<time_t>(until / 1'000'000'000),
                       static_cast<long>(until % 1'000'000'000)};
     if (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
@@ -119,6 +132,10 @@ int WaitForChange(int mask) {
       return -1;
     }
     if (at >= 0) return 0;
+    if (failAt >= 0 && NowNs() >= failAt) {
+      errno = EIO;
+      return -1;
+    }
   }
 }
 
@@ -185,6 +202,10 @@ extern "C" int ioctl(int fd, unsigned long request, ...) {
                      request == TIOCMGET || request == TIOCMIWAIT;
   if (!modem || !IsPseudoTerminal(fd))
     return static_cast<int>(::syscall(SYS_ioctl, fd, request, arg));
+  if (request == TIOCMGET && Timeline() && ReadsFailAt() >= 0 && NowNs() >= ReadsFailAt()) {
+    errno = EIO;
+    return -1;
+  }
   if (request == TIOCMGET) {
     *static_cast<int*>(arg) =
         g_bits.load() | (Timeline() ? LinesAt(NowNs()) : TIOCM_CTS | TIOCM_DSR);

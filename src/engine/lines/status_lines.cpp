@@ -156,6 +156,9 @@ void StatusLines::Run() {
     if (bits != Last().bits) Store(bits, MonotonicNs());
   }
   if (error_ != 0) {
+    // Lines that can no longer be read are let go: a key held down when its
+    // adapter was pulled out must not keep the transmitter keyed.
+    Store(0, MonotonicNs());
     wake_->fetch_add(1);
     WakeAll(*wake_);
   }
