@@ -169,8 +169,8 @@ int main(int argc, char** argv) {
     env.push_back("ORVEX_AUDIO=none");
     return Spawn(args, env);
   };
-  std::vector<Path> paths{{"line", {}}, {"WinKeyer", {}}, {"rigctld PTT", {}},
-                          {"far keyer", {}}, {"cut CAT link", {}}};
+  std::vector<Path> paths{
+      {"line", {}}, {"WinKeyer", {}}, {"rigctld PTT", {}}, {"far keyer", {}}, {"cut CAT link", {}}};
 
   pid_t socat = -1;
   const std::string tty = bench::Pty(dir, &socat);
@@ -185,11 +185,10 @@ int main(int argc, char** argv) {
   pid_t farSocat = -1;
   const std::string farTty = bench::Pty(dir + "/far", &farSocat);
   Write(dir + "/keyd.ini", "CWSidetone_Enable=0\r\nCWSpeed=20\r\n");
-  const pid_t keyd =
-      Spawn({ORVEX_KEYD_BINARY, "--ini", dir + "/keyd.ini", "--port", "COM1", "--listen",
-             "127.0.0.1:" + std::to_string(farPort)},
-            {"ORVEX_COM1=" + farTty, "LD_PRELOAD=" MODEM_SHIM, "ORVEX_SHIM_LOG=" + farLog,
-             "ORVEX_AUDIO=none"});
+  const pid_t keyd = Spawn({ORVEX_KEYD_BINARY, "--ini", dir + "/keyd.ini", "--port", "COM1",
+                            "--listen", "127.0.0.1:" + std::to_string(farPort)},
+                           {"ORVEX_COM1=" + farTty, "LD_PRELOAD=" MODEM_SHIM,
+                            "ORVEX_SHIM_LOG=" + farLog, "ORVEX_AUDIO=none"});
   std::this_thread::sleep_for(500ms);
 
   for (int run = 0; run < runs; ++run) {

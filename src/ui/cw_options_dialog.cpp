@@ -38,8 +38,8 @@ QGridLayout* Page(QTabWidget* tabs, Tab tab) {
 // of some 24 characters.
 int CharsFor(const Setting& row) {
   if (!std::holds_alternative<Text EnvSettings::*>(row.field))
-    return static_cast<int>(std::max(std::to_string(row.limits.lo).size(),
-                                     std::to_string(row.limits.hi).size()));
+    return static_cast<int>(
+        std::max(std::to_string(row.limits.lo).size(), std::to_string(row.limits.hi).size()));
   return 24;
 }
 
@@ -68,8 +68,9 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
         edit->setMaxLength(32767);
         edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QString(30, 'M')));
         // The number and the key that sends it.
-        grid->addWidget(new QLabel(QString("%1  %2").arg(n).arg(ToQString(MessageKeyName(n))), page),
-                        at + n - 1, 0);
+        grid->addWidget(
+            new QLabel(QString("%1  %2").arg(n).arg(ToQString(MessageKeyName(n))), page),
+            at + n - 1, 0);
         grid->addWidget(edit, at + n - 1, 1);
         msgs_[static_cast<size_t>(n - 1)] = edit;
       }
@@ -142,8 +143,9 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   // Which output the operator hears: a missing PC speaker or MIDI synth
   // falls back to the sound card, and the sound card to silence.
   QGridLayout* sound = pages[Tab::Sound];
-  auto* playingLabel = new QLabel(
-      "Playing through: " + ToQString(playing.empty() ? Text("none") : playing), sound->parentWidget());
+  auto* playingLabel =
+      new QLabel("Playing through: " + ToQString(playing.empty() ? Text("none") : playing),
+                 sound->parentWidget());
   playingLabel->setObjectName("SidetoneOutput");
   playingLabel->setWordWrap(true);
   sound->addWidget(playingLabel, sound->rowCount(), 0, 1, 2);
@@ -172,7 +174,8 @@ CWEnv::CWEnv(const CWOptionsEntries& e, CWOptionsActions& actions, QWidget* pare
   // As large as the largest page wants, then no larger than the screen (the
   // pages scroll then).
   QSize content;
-  for (const auto& [tab, grid] : pages) content = content.expandedTo(grid->parentWidget()->sizeHint());
+  for (const auto& [tab, grid] : pages)
+    content = content.expandedTo(grid->parentWidget()->sizeHint());
   adjustSize();
   resize(size() + (content - tabs_->currentWidget()->size()).expandedTo({0, 0}) + QSize(8, 8));
   FitAndCentre(this);

@@ -18,12 +18,12 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <random>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>

@@ -1,17 +1,16 @@
 #include "engine/sound/pipewire_sidetone.h"
 
 #include <pipewire/pipewire.h>
+#include <pthread.h>
 #include <spa/param/audio/format-utils.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <chrono>
 #include <mutex>
 #include <thread>
-
-#include <pthread.h>
 
 #include "base/clock.h"
 #include "engine/system/realtime.h"
@@ -76,10 +75,10 @@ Result PipeWireSidetone::Open(std::unique_ptr<PipeWireSidetone>* opened) {
   }
   const int ms = SidetoneBufferMs();
   const std::string latency = std::to_string(ms > 0 ? ms * 48 : kQuantum) + "/48000";
-  pw_properties* props = pw_properties_new(
-      PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback", PW_KEY_MEDIA_ROLE,
-      "Production", PW_KEY_APP_NAME, "Orvex", PW_KEY_NODE_NAME, "orvex-sidetone",
-      PW_KEY_NODE_LATENCY, latency.c_str(), nullptr);
+  pw_properties* props =
+      pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback",
+                        PW_KEY_MEDIA_ROLE, "Production", PW_KEY_APP_NAME, "Orvex", PW_KEY_NODE_NAME,
+                        "orvex-sidetone", PW_KEY_NODE_LATENCY, latency.c_str(), nullptr);
   self->stream_ = pw_stream_new(self->core_, "Sidetone", props);
   if (!self->stream_) {
     pw_thread_loop_unlock(self->loop_);
@@ -98,8 +97,8 @@ Result PipeWireSidetone::Open(std::unique_ptr<PipeWireSidetone>* opened) {
   // Real-time processing: the graph's own thread renders each quantum.
   const auto flags = static_cast<pw_stream_flags>(
       PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS | PW_STREAM_FLAG_RT_PROCESS);
-  if (const int err = pw_stream_connect(self->stream_, PW_DIRECTION_OUTPUT, PW_ID_ANY, flags,
-                                        params, 1);
+  if (const int err =
+          pw_stream_connect(self->stream_, PW_DIRECTION_OUTPUT, PW_ID_ANY, flags, params, 1);
       err < 0) {
     pw_thread_loop_unlock(self->loop_);
     return Result::Failed(Fault::Open, -err, std::string("PipeWire: ") + std::strerror(-err));
@@ -191,7 +190,8 @@ int64_t PipeWireSidetone::ReadyNs() const {
   // The next quantum is made when the graph's next cycle begins: an edge
   // must be planned before then, with a little to spare, or it is late.
   const int64_t now = MonotonicNs();
-  const int64_t period = static_cast<int64_t>(quantum_.load(std::memory_order_relaxed) * 1e9 / kRate);
+  const int64_t period =
+      static_cast<int64_t>(quantum_.load(std::memory_order_relaxed) * 1e9 / kRate);
   int64_t cycle = cycleNs_.load(std::memory_order_relaxed) + period;
   if (period > 0 && cycle < now + kSpareNs)
     cycle += (now + kSpareNs - cycle + period - 1) / period * period;

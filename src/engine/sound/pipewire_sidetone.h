@@ -8,11 +8,11 @@
 // follows the graph's clock, not a guess at it, over any length of keying.
 #pragma once
 
+#include <spa/utils/hook.h>
+
 #include <atomic>
 #include <memory>
 #include <string>
-
-#include <spa/utils/hook.h>
 
 #include "base/result.h"
 #include "engine/sound/sidetone.h"
