@@ -162,7 +162,7 @@ void PortSetup::ApplyPaddle() {
   }
   if (paddle.ok()) return;
   attention_.Failed(kSetupTitle, paddle.Told("The paddle (" + settings_.Paddle +
-                                             ") keys nothing: " + paddle.Description()));
+                                             ") keys nothing: " + paddle.Description() + "."));
 }
 
 void PortSetup::CheckSidetone() {
