@@ -20,14 +20,8 @@ source "$here/../tests/support/sound_server.sh"
 cmake --build "$build" --target orvex-send orvex_modem_shim sidetone_check stall_probe monitor_rec \
   >/dev/null || exit 1
 export RECORDER=$build/bin/monitor_rec
-work=$(mktemp -d)
-busy=()
-cleanup() {
-  kill "${busy[@]}" 2>/dev/null
-  kill $(jobs -p) 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$here/bench_lib.sh"
+bench_work
 socat -d pty,link="$work/tty",raw,echo=0 pty,link="$work/other",raw,echo=0 2>/dev/null &
 for _ in $(seq 50); do [[ -e $work/tty ]] && break; sleep 0.1; done
 printf 'CWSpeed=25\r\nPaddle=IambicB\r\nCWSidetone_Device=4\r\nCWSidetone_Enable=1\r\nCWTone=700\r\n' \

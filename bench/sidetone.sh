@@ -33,14 +33,8 @@ export RECORDER=$build/bin/monitor_rec
 peer=$(command -v cw)
 [[ -n $peer ]] || echo "cw is not installed (apt-get install cw): Orvex alone"
 
-work=$(mktemp -d)
-busy=()
-cleanup() {
-  kill "${busy[@]}" 2>/dev/null
-  kill $(jobs -p) 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$here/bench_lib.sh"
+bench_work
 printf 'CWSidetone_Device=4\r\nCWSidetone_Enable=1\r\nCWTone=700\r\nCWWordSpace=7\r\n' >"$work/orvex.ini"
 # Long words: cw puts 10 units between words where standard timing has 7,
 # so with spaces its edges could not be held against the exact timing.
