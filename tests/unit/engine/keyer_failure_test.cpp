@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 
+#include <mutex>
 #include <thread>
 
 #include "core/config/port_name.h"
@@ -46,10 +47,12 @@ struct FarEnd {
         const size_t blank = request.find(' ');
         std::string reply = "s" + request.substr(2, blank - 2) + "\r\n";
         if (blank != std::string::npos) {
-          if (broken)
+          if (broken) {
             reply = "break\r\n";
-          else
+          } else {
+            std::lock_guard lock(mu);
             sent += request.substr(blank + 1);
+          }
         }
         sendto(fd, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
       }
@@ -63,7 +66,12 @@ struct FarEnd {
   int fd = socket(AF_INET, SOCK_DGRAM, 0);
   sockaddr_in at{};
   std::atomic<bool> stop{false}, broken{false};
-  std::string sent;  // read once it is broken
+  std::string Sent() {
+    std::lock_guard lock(mu);
+    return sent;
+  }
+  std::mutex mu;
+  std::string sent;  // by its thread, under mu
   std::thread thread;
 };
 
@@ -119,7 +127,7 @@ TEST_P(KeyerFailure, TypedTextWaitsTheEchoShowsOnlyWhatWentAndTheRetryKeysTheRes
   ASSERT_TRUE(send.OpenCWPort(kind == "Remote" ? 0 : code).ok());
   typed.line = "CQ CQ DE TEST TEST K";
   send.Typed();
-  auto sent = [&] { return kind == "Remote" ? far.sent : winKeyer->Now().sent; };
+  auto sent = [&] { return kind == "Remote" ? far.Sent() : winKeyer->Now().sent; };
   ASSERT_TRUE(Run([&] { return sent().size() >= 4; }));
   if (kind == "Remote")
     far.broken = true;
