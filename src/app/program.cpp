@@ -59,6 +59,10 @@ int Program::Main(int& argc, char** argv) {
     std::fprintf(stderr, "orvex: %s\n%s", ask.problem.c_str(), kOrvexUsage);
     return 2;
   }
+  if (const std::string answer = CommandLineAnswer(ask); !answer.empty()) {
+    std::fputs(answer.c_str(), stdout);
+    return 0;
+  }
 
   SingleInstance instance(SingleInstance::DefaultName());
   if (instance.AnotherIsRunning()) return 0;

@@ -1,6 +1,7 @@
 #include "core/frame/startup.h"
 
 #include "base/program_paths.h"
+#include "base/version.h"
 #include "core/frame/about.h"
 
 namespace orvex {
@@ -37,6 +38,13 @@ CommandLineAsk ReadCommandLine(const std::vector<std::string>& args) {
     }
   }
   return ask;
+}
+
+std::string CommandLineAnswer(const CommandLineAsk& ask) {
+  if (ask.what == CommandLineAsk::What::Help) return kOrvexUsage;
+  if (ask.what == CommandLineAsk::What::Version)
+    return std::string("orvex ") + kProgramVersion + "\n";
+  return {};
 }
 
 bool Startup(ProgramState& state, const StartupEnvironment& env, StartupUi& ui, MessageSink& sink) {

@@ -30,6 +30,8 @@ struct CommandLineAsk {
   std::string problem;
 };
 CommandLineAsk ReadCommandLine(const std::vector<std::string>& args);
+// What --help or --version prints; empty for any other ask.
+std::string CommandLineAnswer(const CommandLineAsk& ask);
 // The help --help prints.
 extern const char* const kOrvexUsage;
 
