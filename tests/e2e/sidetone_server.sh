@@ -75,7 +75,10 @@ read -r dry late lateKeys <<<"$(sed -n \
 heard && echo "$result"
 decoded=$(sox -t raw -r 48000 -e signed -b 16 -c 1 "$PELORIN/tone.raw" -t raw -r 22050 - |
   multimon-ng -q -c -a MORSE_CW -t raw - | tr -d ' \n')
-[[ $decoded == "${text// /}" ]] || fail "multimon-ng read '$decoded'"
+# A server that ran dry can cut an element out of the recording; that is
+# the one excuse, and only when the program counted it.
+[[ $decoded == "${text// /}" ]] || ((dry + late > 0)) || fail "multimon-ng read '$decoded'"
+[[ $decoded == "${text// /}" ]] || echo "multimon-ng read '$decoded' (the server ran dry $dry times)"
 
 # drive ARGS...: the engine keys PARIS x4 at 25 WPM through the driver,
 # disturbed as ARGS say, recorded with the recording's clock; $stalls,
@@ -123,7 +126,7 @@ fi
 # with its edge, no click. A stall right at the Esc can delay one, make
 # the rewrite arrive late (a click) or drop the recording where it fell;
 # not all three.
-best=99
+best=99 excused=0
 for dah in 3 5 9; do
   drive --stop-in-dah $dah
   [[ -n $stop ]] || fail "no Esc was made"
@@ -134,12 +137,14 @@ for dah in 3 5 9; do
   fi
   read -r downs tones <<<"$(sed -E 's/^key-downs ([0-9]+) +tones ([0-9]+).*/\1 \2/' <<<"$result")"
   ((tones == downs || dry + late > 0)) || fail "Esc left a tone behind: $result"
+  ((dry + late == 0)) || ((excused += 1))
   ms=$(sed -n 's/^from Esc to half level \([0-9.]*\) ms$/\1/p' <<<"$result")
   echo "Esc in dah $dah: to half level $ms ms; $(grep -o "steepest step.*" <<<"$result")"
   grep -qE "steepest step 1\.[0-4]" <<<"$result" || continue
   best=$(awk -v a="$best" -v b="$ms" 'BEGIN { print (b < a ? b : a) }')
 done
-awk -v b="$best" 'BEGIN { exit !(b <= 5) }' || fail "no Esc ended its tone within 5 ms without a click"
+awk -v b="$best" 'BEGIN { exit !(b <= 5) }' || ((excused == 3)) ||
+  fail "no Esc ended its tone within 5 ms without a click"
 
 # The server killed while keying: the key line goes on, the sidetone falls
 # silent with one message, nothing hangs.
