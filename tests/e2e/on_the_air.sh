@@ -42,15 +42,6 @@ stop_and_go "$pid" orvex-send
 wait_exit "$pid" 10 || fail "orvex-send did not end after SIGCONT"
 ((EXIT_STATUS == 1)) && grep -q "stopped (Ctrl+Z) while sending" "$PELORIN/err" ||
   fail "orvex-send stopped by Ctrl+Z ended with $EXIT_STATUS: $(cat "$PELORIN/err")"
-# A bad value before the line settings: they are read all the same, and
-# only RTS keys.
-: >"$lines_log"
-printf 'CWPort=COM1\r\nNetPttLimit=0\r\nCWKeyLine=RTS\r\nCWPttLine=None\r\n' >"$PELORIN/bad.ini"
-on_port "$SEND" --ini "$PELORIN/bad.ini" --port COM1 --text "E"
-wait_exit "$pid" 10
-grep -q "NetPttLimit must be 1 - 3600" "$PELORIN/err" || fail "the bad value was not named"
-[[ $(cut -d' ' -f2- "$lines_log" | tr '\n' ,) == "RTS 1,RTS 0," ]] ||
-  fail "a bad value before the line settings keyed: $(cat "$lines_log")"
 # A line that fails while keying (an adapter pulled out) stops everything at
 # once, with one clear message.
 : >"$lines_log"

@@ -8,7 +8,6 @@
 #include <functional>
 #include <map>
 
-#include "engine/lines/open_status.h"
 #include "engine/timing/keyer_engine.h"
 #include "support/engine_recorder.h"
 
@@ -80,9 +79,7 @@ TEST_F(Engine, ElementsQueueAtOnceAndThePortStaysActiveThroughItsTail) {
   engine.SetPttTiming(0, 300);
   for (int i = 0; i < 4; ++i) engine.Element(i % 2 == 0, 2);
   EXPECT_EQ(engine.Pending(), 4);
-  EXPECT_EQ(engine.Queued(), 4u);
   engine.RunQueued();
-  EXPECT_EQ(engine.Pending(), 0);
   EXPECT_EQ(engine.Ended(), 4u);
   EXPECT_TRUE(engine.Active());  // PTT through its tail
   // The tail counts from the last key-up, 20 ms before the last gap ended.
@@ -120,80 +117,6 @@ INSTANTIATE_TEST_SUITE_P(Grid, EngineStalls,
                                                   {{0, 25 * kMs}, {2, 40 * kMs}, {3, 1 * kMs}},
                                                   "0+35 45+70 126+10"}),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// A sidetone that renders ahead, as a writer that has rendered nothing yet
-// sees it: the tone as planned, moved and dropped.
-class PlannedTone : public Sidetone {
- public:
-  using Changes = std::vector<test::Change>;
-  PlannedTone(std::shared_ptr<test::Recorder> said, std::shared_ptr<Changes> tone)
-      : said_(std::move(said)), tone_(std::move(tone)) {}
-  void SetKey(bool down, int64_t at) override {
-    Plan(down, at);
-    said_->Add("unplanned");
-  }
-  void SetPitch(int) override {}
-  SidetoneStatus Status() const override { return {}; }
-  int64_t PlansAheadNs() const override { return 100 * kMs; }
-  void Plan(bool down, int64_t at) override {
-    Unplan(at);
-    tone_->push_back({at, down ? "key down" : "key up"});
-  }
-  void Unplan(int64_t from) override {
-    while (!tone_->empty() && tone_->back().ns >= from) tone_->pop_back();
-  }
-  void Shift(int64_t from, int64_t by) override {
-    for (auto& change : *tone_)
-      if (change.ns >= from) change.ns += by;
-    said_->Add("shift");
-  }
-
- private:
-  std::shared_ptr<test::Recorder> said_;
-  std::shared_ptr<Changes> tone_;
-};
-
-class EnginePlans : public Engine, public ::testing::WithParamInterface<Stalls> {};
-
-// The same keying with a sidetone that renders ahead: each change is
-// planned before the key moves, and a late wake moves what was planned, so
-// the tone as planned is the key, change for change.
-TEST_P(EnginePlans, TheTonePlannedAheadIsTheKeyEvenAfterALateWake) {
-  auto said = std::make_shared<test::Recorder>(&clock);
-  auto tone = std::make_shared<PlannedTone::Changes>();
-  EngineOutputs outputs = test::Recording(line, line);
-  outputs.openSidetone = [&](SidetoneDevice) { return std::make_unique<PlannedTone>(said, tone); };
-  KeyerEngine planning(outputs, nullptr, &clock);
-  ASSERT_TRUE(planning.Open(1).ok());
-  planning.SetKeyLine(true);
-  planning.SetUnitNs(int64_t{10} * 1'000'000);
-  planning.SetSidetone(SidetoneDevice::SoundCard);
-  said->Clear();
-  line->Clear();
-  clock.stalls = GetParam().stalls;
-  for (int units : {1, 3, 1}) {
-    planning.Element(true, units);
-    planning.Element(false, 1);
-  }
-  planning.RunQueued();
-  std::vector<test::Change> keyed;
-  for (const auto& change : line->Changes())
-    if (change.what.rfind("key ", 0) == 0) keyed.push_back(change);
-  ASSERT_EQ(tone->size(), keyed.size());
-  for (size_t i = 0; i < keyed.size(); ++i) {
-    EXPECT_EQ((*tone)[i].what, keyed[i].what) << i;
-    EXPECT_EQ((*tone)[i].ns, keyed[i].ns) << i;
-  }
-  const auto told = said->Names();
-  EXPECT_EQ(std::count(told.begin(), told.end(), "unplanned"), 0);
-  EXPECT_EQ(std::count(told.begin(), told.end(), "shift") > 0, !GetParam().stalls.empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Grid, EnginePlans,
-    ::testing::Values(Stalls{"OnTime", {}, ""}, Stalls{"InAGap", {{1, 25 * kMs}}, ""},
-                      Stalls{"InKeyDowns", {{0, 25 * kMs}, {2, 40 * kMs}, {3, 1 * kMs}}, ""}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Engine, AbortRaisesTheKeyBeforeItReturnsAndNothingIsKeyedAfter) {
   engine.SetSidetone(SidetoneDevice::SoundCard);
@@ -286,12 +209,6 @@ TEST_F(Engine, AHeldPttDropsWhenItsLimitPassesWithNothingKeyed) {
   EXPECT_FALSE(engine.Active());
 }
 
-TEST_F(Engine, TuneKeysDownForItsOwnLength) {
-  engine.Tune(2500);
-  engine.RunQueued();
-  EXPECT_EQ(Keying(), "0+2500");
-}
-
 TEST_F(Engine, WithoutAPortOnlyTheSidetoneSounds) {
   ASSERT_TRUE(engine.Open(0).ok());
   line->Clear();
@@ -328,17 +245,6 @@ TEST(EngineLine, ALineThatFailsWhileKeyingStopsEverythingAndSaysSo) {
   EXPECT_EQ(engine.Pending(), 0);
   ASSERT_TRUE(engine.Open(1).ok());
   EXPECT_TRUE(engine.LineError().ok());
-}
-
-TEST(EngineOpen, AFailedOpenReportsItsStatusAndQueuesNothing) {
-  auto line = std::make_shared<test::Recorder>();
-  StallingClock clock;
-  KeyerEngine engine(test::Recording(line, line, Result::FromErrno(Fault::Open, EBUSY)), nullptr,
-                     &clock);
-  EXPECT_EQ(OpenStatusOf(engine.Open(3)), OpenStatus::InUse);
-  EXPECT_FALSE(engine.IsOpen());
-  engine.Element(true, 1);
-  EXPECT_EQ(engine.Pending(), 0);
 }
 
 }  // namespace

@@ -102,15 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
     Stations, WiredLines,
     ::testing::Values(Wired{{}, TIOCM_DTR, TIOCM_RTS},
                       Wired{{SerialLine::Rts, SerialLine::Dtr}, TIOCM_RTS, TIOCM_DTR},
-                      Wired{{SerialLine::Rts, SerialLine::None}, TIOCM_RTS, 0},
-                      Wired{{SerialLine::Dtr, SerialLine::None}, TIOCM_DTR, 0}));
-
-TEST_F(PortLines, KeyAndPttOnOneLineAreRefusedBeforeTheDeviceIsTouched) {
-  std::unique_ptr<KeyLine> line;
-  EXPECT_EQ(OpenSerialKeyLine(slave, &line, FakeIoctl, {SerialLine::Rts, SerialLine::Rts}).fault(),
-            Fault::Refused);
-  EXPECT_TRUE(g_calls.empty());
-}
+                      Wired{{SerialLine::Rts, SerialLine::None}, TIOCM_RTS, 0}));
 
 TEST_F(PortLines, APortHeldByAnotherProgramOrAnotherOrvexIsInUse) {
   const int other = open(slave, O_RDWR | O_NOCTTY);
@@ -125,8 +117,6 @@ TEST_F(PortLines, APortHeldByAnotherProgramOrAnotherOrvexIsInUse) {
 TEST_F(PortLines, MissingForbiddenAndNonTerminalDevices) {
   std::unique_ptr<KeyLine> serial;
   std::unique_ptr<KeyLine> parallel;
-  EXPECT_EQ(OpenStatusOf(OpenSerialKeyLine("/dev/orvex-no-such-port", &serial)),
-            OpenStatus::NotFound);
   EXPECT_EQ(OpenStatusOf(OpenParallelKeyLine("/dev/orvex-no-such-port", &parallel)),
             OpenStatus::NotFound);
   // A device the user may not open: as root, check it as an ordinary user.

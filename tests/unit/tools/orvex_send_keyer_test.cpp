@@ -98,11 +98,9 @@ TEST_F(OrvexSendKeyer, EachPaddleModeKeysByItsRules) {
     int status = 0;
   };
   const Case cases[] = {
-      {"a tap", "Paddle=IambicB", "400 CTS\n430 -", ".", "E"},
       {"a held dit", "Paddle=IambicB", "400 CTS\n890 -", ".....", "5"},
       {"a held dit, the driver unable to wait", "Paddle=IambicB", "400 CTS\n890 -", ".....", "5",
        "ORVEX_SHIM_NO_WAIT=1"},
-      {"a held dah", "Paddle=IambicB", "400 DSR\n700 -", "--", "M"},
       {"swapped", "Paddle=IambicB\r\nPaddleSwap=1", "400 CTS\n700 -", "--", "M"},
       {"a squeeze let go in the dah, mode A", "Paddle=IambicA", "400 CTS\n440 CTS DSR\n600 -", ".-",
        "A"},
