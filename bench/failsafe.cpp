@@ -23,7 +23,7 @@
 
 #include "base/clock.h"
 #include "bench_process.h"
-#include "support/free_port.h"
+#include "support/files.h"
 #include "support/winkeyer_emulator.h"
 
 namespace {

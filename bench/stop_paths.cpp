@@ -27,7 +27,7 @@
 #include "base/clock.h"
 #include "bench_process.h"
 #include "send_rig.h"
-#include "support/free_port.h"
+#include "support/files.h"
 
 using namespace orvex;
 using namespace std::chrono_literals;

@@ -2,8 +2,7 @@
 # The sound-card sidetone through a real sound server, SOUND_SERVER's (a
 # private PulseAudio or PipeWire with a null sink): one tone per key-down
 # with every edge on its key change, a recording multimon-ng reads, a quiet
-# start; on PulseAudio, rendered ahead, a stall of the sound thread shorter
-# than what is queued ahead changes nothing heard; a late wake of the
+# start; a late wake of the
 # timing thread moves the tone with the run; a key-down a hand made with
 # no plan sounds within 5 ms and the tone keeps to the key's clock over
 # the run; Esc ends the tone within 5 ms without a click; and a server
@@ -96,15 +95,6 @@ drive() {
   lateKeys=$(sed -n 's/^late keys //p' "$PELORIN/driven")
   stop=$(sed -n 's/^stop //p' "$PELORIN/driven")
 }
-
-# The sound thread held 60 ms every 400 ms (the server's own buffer is 9 ms):
-# the tone queued ahead plays through. (PipeWire's is made a quantum at a
-# time as the graph asks, nothing ahead to play through.)
-if [[ $server == pulseaudio ]]; then
-  drive --stall sound 60
-  ((stalls >= 5)) || fail "only $stalls stalls"
-  heard && echo "sound thread stalled $stalls times: $result"
-fi
 
 # The timing thread held 60 ms every 400 ms: each late wake re-bases the run
 # and the queued tone moves with it; a tone is never sounded twice.

@@ -60,11 +60,9 @@ class TestKeyer : public SimKeyer {
   void PttTiming(int16_t leadMs, int16_t tailMs) override {
     SimKeyer::PttTiming(leadMs, tailMs);
     pttLead = leadMs;
-    pttTail = tailMs;
   }
   Result LineError() override { return lineError; }
   engine::SidetoneStatus SidetoneState() override { return sidetoneState; }
-  uint64_t HoldsDropped() override { return holdsDropped; }
   // As a keyer that times itself: each character one step of its whole
   // length at the unit in effect, so the counts are characters.
   bool TakesCharacters() override { return takesCharacters && keyLine; }
@@ -77,7 +75,6 @@ class TestKeyer : public SimKeyer {
     ElementNs(true, units * unitMs * 1'000'000);
     return true;
   }
-  void Speed(int16_t wpm) override { speed = wpm; }
   uint64_t BreakIns() override { return breakIns; }
   uint64_t BrokeInAt() override { return brokeInAt; }
   std::string TakeHandText() override { return std::exchange(handText, {}); }
@@ -85,15 +82,13 @@ class TestKeyer : public SimKeyer {
   Result openResult;  // what the next Open comes to
   Result lineError;   // the port line, once it fails
   engine::SidetoneStatus sidetoneState;
-  uint64_t holdsDropped = 0;
   Wiring wiring;
   bool takesCharacters = false;  // a keyer that times itself, on the port
   std::string characters;        // what such a keyer was handed
   uint64_t breakIns = 0, brokeInAt = ~uint64_t{0};
   std::string handText;  // what the operator's paddle sent, not yet taken
-  int16_t speed = 28;
   bool open = false, keyLine = false;
-  int16_t port = 0, tone = 0, unitMs = 0, pttLead = 0, pttTail = 0;
+  int16_t port = 0, tone = 0, unitMs = 0, pttLead = 0;
   int opens = 0;
   SidetoneDevice sidetone = SidetoneDevice::None;
 };

@@ -23,7 +23,6 @@ class RecordingServices : public WindowServices, public FileChooser {
   void ShowHelp(int context) override { helps.push_back(context); }
   void ShowTextFile(const Text&) override {}
   void ExitProgram() override {
-    ++exits;
     if (onExit) onExit();
   }
   std::optional<std::string> ChooseFileToRead(const Text&, const Text&,
@@ -36,7 +35,6 @@ class RecordingServices : public WindowServices, public FileChooser {
   std::vector<int> helps;
   Text answer, title;
   bool ok = true;
-  int exits = 0;
   std::function<void()> onExit;
 };
 

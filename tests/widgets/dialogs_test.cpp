@@ -1,9 +1,14 @@
-// CW Options, the prompt, the viewer and help, the Replace/Append question
-// and the file dialog, driven through their widgets.
+// CW Options, the prompt, the viewer and help, the message boxes and the
+// single-instance check, driven through their widgets.
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -15,11 +20,12 @@
 #include "support/files.h"
 #include "support/recording_sink.h"
 #include "ui/cw_options_dialog.h"
-#include "ui/file_append.h"
 #include "ui/help_window.h"
+#include "ui/message_boxes.h"
 #include "ui/prompt.h"
 #include "ui/qt_text.h"
 #include "ui/read_me.h"
+#include "ui/single_instance.h"
 
 using namespace orvex;
 
@@ -78,7 +84,6 @@ class DialogsTest : public QObject, public CWOptionsActions {
     QVERIFY(!edit("RigModel")->isEnabled() && !edit("RemoteKeyer")->isEnabled());
     choice("CWKeyer")->setCurrentText("Rig");  // the radio's keyer: its model named as typed
     QVERIFY(edit("RigModel")->isEnabled() && !edit("RemoteKeyer")->isEnabled());
-    QCOMPARE(dialog.Note("RigModel")->text(), QString("NET rigctl"));
     edit("RigModel")->setText("99998");
     QCOMPARE(dialog.Note("RigModel")->text(), QString("unknown model"));
     edit("RigModel")->setText("33001");  // beyond 16 bits, as every number may be
@@ -101,7 +106,6 @@ class DialogsTest : public QObject, public CWOptionsActions {
     Text text = "28";
     bool stayed = false;
     QVERIFY(!Ask("Speed", &text, [&](Prompt* p) {
-      QCOMPARE(p->windowTitle(), QString(" Set Speed"));
       QCOMPARE(p->PromptText()->selectedText(), QString("28"));
       Answer(p, "99.5");
       stayed = p->isVisible();
@@ -109,8 +113,6 @@ class DialogsTest : public QObject, public CWOptionsActions {
     }));
     QVERIFY(stayed);
     QCOMPARE(QString::fromStdString(sink_.Last()), QString("Set CW Speed|Speed must be 1 - 99."));
-    QVERIFY(Ask("Speed", &text, [](Prompt* p) { Answer(p, " 98.5 "); }));
-    QCOMPARE(text, Text("98.5"));
     QVERIFY(Ask("Call", &text, [](Prompt* p) { Answer(p, "  g4 xyz  "); }));
     QCOMPARE(text, Text("g4 xyz"));
     QVERIFY(!Ask("Call", &text, [](Prompt* p) { QTest::keyClick(p, Qt::Key_Escape); }));
@@ -139,20 +141,34 @@ class DialogsTest : public QObject, public CWOptionsActions {
     help.Window()->FindField()->setText("window");
     QVERIFY(help.Window()->FindNext());
     QCOMPARE(help.Window()->Browser()->textCursor().selectedText(), QString("Window"));
-    HelpViewer none;
-    none.ShowHelp(dir_.File("missing.hlp"), 150);  // silently nothing
-    QVERIFY(!none.Window());
   }
 
-  void fileAppendAnswers() {
-    const std::pair<std::function<void(FileAppend*)>, int> cases[] = {
-        {[](FileAppend* d) { d->CmdAppend()->click(); }, kAnswerAppend},
-        {[](FileAppend* d) { QTest::keyClick(d, Qt::Key_Escape); }, kAnswerCancel}};
-    for (const auto& [act, expected] : cases) {
-      WhenUp<FileAppend>(act);
-      QtAppendQuestion question(nullptr);
-      QCOMPARE(question.Ask("x already exists.\r\n\r\nReplace it or append to end?"), expected);
-    }
+  void aWarningShowsIconTitleAndWindows1252TextWithPlainLineBreaks() {
+    QString seen;
+    QTimer::singleShot(0, [&seen] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      seen = QString("%1|%2|%3").arg(box->windowTitle(), box->text()).arg(box->icon());
+      box->accept();
+    });
+    QtMessageSink().Warning("File", "Can't open /\xC9t\xE9\r\nPermission denied.");
+    QCOMPARE(seen, QString::fromUtf8("File|Can't open /\u00C9t\u00E9\nPermission denied.|2"));
+  }
+
+  void aSecondStartAsksTheFirstToComeForwardAndAStaleSocketIsNoObstacle() {
+    const QString name = QString::fromStdString(dir_.File("instance"));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);  // as a killed instance leaves it
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    qstrncpy(addr.sun_path, name.toLocal8Bit().constData(), sizeof addr.sun_path);
+    QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ::close(fd);
+    SingleInstance first(name);
+    QVERIFY(!first.AnotherIsRunning());
+    int activations = 0;
+    connect(&first, &SingleInstance::activated, [&] { ++activations; });
+    SingleInstance second(name);
+    QVERIFY(second.AnotherIsRunning());
+    QTRY_COMPARE(activations, 1);
   }
 };
 

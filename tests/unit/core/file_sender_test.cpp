@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+
+#include "core/frame/choose_file.h"
 #include "support/files.h"
 #include "support/send_harness.h"
 
@@ -10,13 +13,13 @@ namespace {
 
 class FakeChooser : public FileChooser {
  public:
-  std::optional<std::string> ChooseFileToRead(const Text& title, const Text& filter,
+  std::optional<std::string> ChooseFileToRead(const Text&, const Text&,
                                               const std::string& startDir) override {
-    seen = {title, filter, startDir};
+    startedIn = startDir;
     return answer;
   }
   std::optional<std::string> answer;
-  std::vector<std::string> seen;
+  std::string startedIn;
 };
 
 class FileSending : public ::testing::Test, public test::SendHarness {
@@ -69,7 +72,7 @@ TEST_F(FileSending, TheChooserStartsAtHomeThenWhereTheLastFileWasAndTheNameShown
   setenv("HOME", "/home/op", 1);
   FakeChooser chooser;
   (void)send.SendFile(&chooser, "");
-  EXPECT_EQ(chooser.seen.back(), "/home/op");
+  EXPECT_EQ(chooser.startedIn, "/home/op");
   EXPECT_EQ(send.CWFileName(), "");  // cancelled: nothing happens
   chooser.answer =
       Cp1252ToUtf8(Write("chosen.txt", std::string(30, 'E') + "\n" + std::string(30, 'T')));
@@ -77,7 +80,7 @@ TEST_F(FileSending, TheChooserStartsAtHomeThenWhereTheLastFileWasAndTheNameShown
   EXPECT_EQ(send.CWFileName(), "chosen.txt");
   send.Stop();
   (void)send.SendFile(&chooser, "");
-  EXPECT_EQ(chooser.seen.back(), dir.path() + "/");
+  EXPECT_EQ(chooser.startedIn, dir.path() + "/");
   setenv("HOME", home.c_str(), 1);
 }
 
@@ -105,6 +108,50 @@ TEST_F(FileSending, AFullQueueHoldsTheLineInsteadOfLosingIt) {
   send.Tick();
   ASSERT_FALSE(queued.queued.empty());
   EXPECT_EQ(queued.queued[0].first, "FIRST LINE HERE\r\n");
+}
+
+// The chooser itself, over a scripted dialog: reading opens the file.
+class ScriptedDialog : public FileDialogSeam {
+ public:
+  std::optional<std::string> Show(bool, const Text&, const std::string&, const std::string&,
+                                  const std::string&) override {
+    if (answers.empty()) return std::nullopt;
+    auto a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  std::deque<std::optional<std::string>> answers;
+};
+
+class FixedQuestion : public AppendQuestionSeam {
+ public:
+  int Ask(const Text&) override { return answer; }
+  int answer = kAnswerCancel;
+};
+
+class Chooser : public ::testing::Test {
+ protected:
+  std::optional<ChosenFile> Choose(int flags, std::deque<std::optional<std::string>> answers) {
+    dialog.answers = std::move(answers);
+    return ChooseFile(flags, dir.path(), "", "", "Pick", dialog, question, sink);
+  }
+  test::TempDir dir;
+  ScriptedDialog dialog;
+  FixedQuestion question;
+  test::RecordingSink sink;
+};
+
+TEST_F(Chooser, ReadingGivesTheBareNameOpenAndCancelEndsQuietly) {
+  test::WriteFile(dir.File("log.txt"), "LINE\n");
+  auto chosen = Choose(FCH_READ, {dir.File("log.txt")});
+  ASSERT_TRUE(chosen && chosen->file);
+  EXPECT_EQ(chosen->name, "log.txt");
+  char buf[8] = {};
+  EXPECT_TRUE(fgets(buf, sizeof buf, chosen->file.get()));
+  EXPECT_STREQ(buf, "LINE\n");
+  EXPECT_FALSE(Choose(FCH_READ, {}));
+  EXPECT_FALSE(Choose(FCH_READ, {std::string()}));
+  EXPECT_TRUE(sink.boxes.empty());
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 
 #include "core/config/net_address.h"
 #include "core/frame/sent_echo.h"
-#include "support/heard.h"
+#include "support/files.h"
 #include "support/send_harness.h"
 
 namespace orvex {

@@ -1,8 +1,14 @@
 // The main window's logic without widgets: the type-ahead line and its keys,
-// and the commands behind menus and keys.
+// the commands behind menus and keys, CW Options saved, and start-up and
+// shut-down with the window placement they read and save.
 #include <gtest/gtest.h>
 
+#include "base/program_paths.h"
+#include "core/frame/apply_cw_options.h"
 #include "core/frame/line_editor.h"
+#include "core/frame/open_window.h"
+#include "core/frame/shutdown.h"
+#include "core/frame/startup.h"
 #include "core/frame/window_commands.h"
 #include "support/files.h"
 #include "support/send_harness.h"
@@ -56,6 +62,7 @@ TEST(LineEditor, WordMovesCutClearAndThePumpTakingTheFirstCharacter) {
 
 struct WithState {
   test::TempDir dir;
+  std::string path = dir.File("orvex.ini");
   ProgramState state;
 };
 
@@ -148,6 +155,287 @@ TEST_F(Commands, SendFileDuringATransferAsksAndYesStopsEverything) {
   commands.Run(Command::SendFile);  // Yes: everything stops, then the chooser (cancelled)
   EXPECT_EQ(send.CWFileName(), "");
   EXPECT_EQ(typed.line, "");
+}
+
+// CW Options saved: checked, applied and written, the keyer opened again.
+class CWOptions : public ::testing::Test, public WithState, public test::SendHarness {
+ protected:
+  CWOptions() : test::SendHarness("/stn", &state.Env) {
+    state.EnvFile = std::make_unique<EnvironmentFile>(dir.File("orvex.ini"));
+  }
+  bool Save() { return ApplyCWOptions(entries, state, send, sink); }
+  std::string File() { return test::ReadFile(dir.File("orvex.ini")); }
+  CWOptionsEntries entries = EntriesFrom(state.Env);
+  Text& port = entries.typed["CWPort"];
+};
+
+TEST_F(CWOptions, PortNamesAreCheckedAndStoredUpperCase) {
+  for (auto [typed, stored] : {std::pair{"lpt2", "LPT2"}, {"none", "None"}, {"3", "3"}}) {
+    port = typed;
+    EXPECT_TRUE(Save()) << typed;
+    EXPECT_EQ(state.Env.CWPort, stored);
+  }
+  EXPECT_EQ(state.CWPortCode, 3);
+  for (auto [typed, first] : {std::pair{"9", "Bad CW port '9'."}, {"12", "Bad CW port 'COM12'."}}) {
+    port = typed;
+    EXPECT_FALSE(Save());
+    EXPECT_EQ(sink.Last(), Text("Set CW Options|") + first +
+                               "\r\nCW port must be COM1 to COM8, LPT1, LPT2, a device path or "
+                               "None.");
+  }
+  EXPECT_EQ(state.Env.CWPort, "3");  // nothing applied after a failed check
+  state.Env.CWSidetone_Device = 2;   // no such device: shown as the PC speaker
+  EXPECT_EQ(EntriesFrom(state.Env).typed["CWSidetone_Device"], "1");
+}
+
+struct Refusal {
+  const char* key;
+  const char* typed;
+  const char* box;
+};
+
+class CWOptionsRefuse : public CWOptions, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(CWOptionsRefuse, AnEntryOutsideItsLimitsKeepsTheDialogOpenAndAppliesNothing) {
+  entries.typed[GetParam().key] = GetParam().typed;
+  EXPECT_FALSE(Save());
+  EXPECT_EQ(sink.Last(), Text("Set CW Options|") + GetParam().box);
+  EXPECT_EQ(state.Env, EnvSettings{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, CWOptionsRefuse,
+    ::testing::Values(Refusal{"CWSpeed", "fast", "Speed must be 1 - 99."},
+                      Refusal{"NetKeyer", "example.org:6789",
+                              "Logger UDP port must be 1 - 65535, or address:port, or empty."},
+                      Refusal{"RigBaud", "1000001", "Rig baud rate must be 0 - 1000000."},
+                      Refusal{"CWPttLine", "DTR",
+                              "The key line and the PTT line can't both be DTR: choose another "
+                              "PTT line, or None."},
+                      Refusal{"CWKeyer", "K1EL", "Keyer must be Line, WinKeyer, Rig or Remote."}));
+
+TEST_F(CWOptions, SavingAppliesEverythingAndWritesTheFile) {
+  entries.typed["CWSpeed"] = "1.5";
+  entries.typed["NetKeyer"] = " [::1]:6789 ";
+  entries.typed["Call"] = "DL1ABC";  // #ME, set here too
+  entries.messages[2] = " CQ TEST ";
+  ASSERT_TRUE(Save());
+  EXPECT_EQ(send.Speed(), 2);
+  EXPECT_EQ(state.Env.MyCall, "DL1ABC");
+  EXPECT_TRUE(test::Contains(File(), "\r\nNetKeyer=[::1]:6789\r\n"));
+  EXPECT_TRUE(test::Contains(File(), "CWSpeed= 2 \r\n"));
+  EXPECT_TRUE(test::Contains(File(), "MsgCW3= CQ TEST \r\n"));  // exactly as typed
+  EXPECT_EQ(state.Captions.Caption(3), "&3: CQ TEST");
+  EXPECT_EQ(keyer.opens, 0);  // the main window is not open: no keyer
+}
+
+TEST_F(CWOptions, AnotherWayOfKeyingOpensThePortAgainWiredSoAndIsWrittenOnlyThen) {
+  state.PacketOpen = true;
+  port = "COM2";
+  ASSERT_TRUE(Save());
+  EXPECT_FALSE(test::Contains(File(), "CWKeyLine"));  // the defaults leave the file as it was
+  entries.typed["CWKeyLine"] = "rts";
+  entries.typed["CWPttLine"] = "None";
+  ASSERT_TRUE(Save());
+  EXPECT_EQ(keyer.opens, 2);
+  EXPECT_EQ(keyer.wiring.lines,
+            (engine::LineChoice{engine::SerialLine::Rts, engine::SerialLine::None}));
+  EXPECT_TRUE(test::Contains(File(), "\r\nCWKeyLine=RTS\r\nCWPttLine=None\r\n"));
+  entries.typed["CWKeyer"] = "winkeyer";
+  ASSERT_TRUE(Save());
+  EXPECT_EQ(keyer.opens, 3);
+  EXPECT_STREQ(keyer.wiring.keyer->name, "WinKeyer");
+  EXPECT_EQ(state.Env.CWKeyer, "WinKeyer");
+}
+
+TEST_F(CWOptions, WithTheWindowOpenTheKeyerOpensAgainAndAFailureWritesNothing) {
+  state.PacketOpen = true;
+  port = "COM2";
+  entries.typed["CWSpeed"] = "30";
+  ASSERT_TRUE(Save());
+  EXPECT_EQ(keyer.port, 2);
+  EXPECT_EQ(keyer.unitMs, 40);      // keying at 30 WPM at once
+  entries.typed["CWSpeed"] = "40";  // the same port: it stays open (a reopen pulses DTR and RTS)
+  ASSERT_TRUE(Save());
+  EXPECT_EQ(keyer.opens, 1);
+  EXPECT_EQ(keyer.unitMs, 30);
+  std::remove(dir.File("orvex.ini").c_str());
+  keyer.openResult = Result::FromErrno(Fault::Open, EBUSY);
+  port = "COM4";
+  EXPECT_FALSE(Save());
+  EXPECT_EQ(sink.boxes.back().title, "CW Setup");
+  EXPECT_EQ(state.CWPortCode, 0);
+  EXPECT_FALSE(test::Exists(dir.File("orvex.ini")));
+}
+
+TEST_F(CWOptions, CancelAfterARefusedPortPutsBackTheSettingsAndThePort) {
+  state.PacketOpen = true;
+  port = "COM2";
+  ASSERT_TRUE(Save());
+  CWOptionsSession session(state, send, sink);
+  CWOptionsEntries e = session.Entries();
+  e.typed["CWPort"] = "COM4";
+  e.typed["CWSpeed"] = "40";
+  keyer.openResult = Result::FromErrno(Fault::Open, ENOENT);
+  EXPECT_FALSE(session.Save(e));
+  keyer.openResult = {};
+  session.Cancel();
+  EXPECT_EQ(state.Env.CWPort, "COM2");
+  EXPECT_EQ(state.CWPortCode, 2);
+  EXPECT_EQ(send.Speed(), 28);
+  EXPECT_EQ(keyer.port, 2);
+  EXPECT_TRUE(keyer.open);
+}
+
+// Start-up and shut-down.
+using test::ReadFile;
+
+class StartupTest : public ::testing::Test, public StartupUi {
+ protected:
+  StartupEnvironment Env(const std::string& commandLine = "") {
+    return {{dir.path(), std::nullopt, std::nullopt, std::nullopt, "/nowhere"}, commandLine, ""};
+  }
+  Result ShowStartForm(const Text&, const std::string&) override {
+    return failOnShow ? Result::Failed(Fault::Open, 0, "No display") : Result();
+  }
+  void LetEventsRun() override {}
+  void CloseStartForm() override {}
+  test::TempDir dir;
+  test::RecordingSink sink;
+  ProgramState state;
+  bool failOnShow = false;
+};
+
+TEST_F(StartupTest, TheSameVersionReadsQuietlyFromTheFileTheCommandLineNames) {
+  const std::string contents = "Version=4.01\r\nCWSpeed=33\r\nMsgCW2=TU\r\n";
+  test::WriteFile(dir.File("contest.ini"), contents);
+  ASSERT_TRUE(Startup(state, Env("contest.ini"), *this, sink));
+  EXPECT_TRUE(sink.boxes.empty());
+  EXPECT_EQ(ReadFile(dir.File("contest.ini")), contents);
+  EXPECT_EQ(state.Captions.Caption(2), "&2: TU");
+}
+
+TEST_F(StartupTest, WithoutPelorinOrPeloTheSettingsLiveInTheUsersConfigDirectory) {
+  const std::string cwd = dir.File("started-here");
+  ASSERT_TRUE(MakeDirectories(cwd));
+  StartupEnvironment env{{"", std::nullopt, dir.File("config"), "/home/op", cwd}, "", ""};
+  ASSERT_TRUE(Startup(state, env, *this, sink));
+  EXPECT_EQ(state.ProgramDir, dir.File("config/orvex"));  // made on first run
+  EXPECT_TRUE(test::Exists(dir.File("config/orvex/orvex.ini")));
+  EXPECT_FALSE(test::Exists(cwd + "/orvex.ini"));
+  test::WriteFile(cwd + "/orvex.ini", "Version=4.01\r\n");  // one already there keeps working
+  EXPECT_EQ(FindProgramDir(env.Places, "orvex.ini"), cwd);
+  env.Places.xdgConfigHome.reset();
+  EXPECT_EQ(FindProgramDir(env.Places, "other.ini"), "/home/op/.config/orvex");
+}
+
+TEST_F(StartupTest, AFailingStepEndsStartUpWithItsBoxAndWritesNothing) {
+  failOnShow = true;
+  EXPECT_FALSE(Startup(state, Env(), *this, sink));
+  EXPECT_EQ(sink.Last(), "Orvex Startup|Problems during start up.\r\nNo display.");
+  EXPECT_FALSE(test::Exists(dir.File("orvex.ini")));
+}
+
+class FakeWindow : public PacketWindowView {
+ public:
+  WindowState State() const override { return state; }
+  TwipsRect PlacementTwips() const override { return rect; }
+  void CloseWindow() override {
+    ++closes;
+    if (onClose) onClose();
+  }
+  WindowState state = WindowState::Normal;
+  TwipsRect rect{1500.2, 2999.8, 7350.4, 1199.6};  // at a dpi other than 96: whole twips count
+  int closes = 0;
+  std::function<void()> onClose;
+};
+
+class ShutdownTest : public ::testing::Test, public WithState, public test::SendHarness {
+ protected:
+  ShutdownTest() : test::SendHarness("/stn", &state.Env) {
+    state.EnvFile = std::make_unique<EnvironmentFile>(path);
+    state.Env.PacketTop = 1500;
+    state.Env.PacketLeft = 3000;
+    state.Env.PacketWidth = 7350;
+    state.Env.PacketHeight = 1200;
+    state.PacketOpen = true;
+    (void)send.OpenCWPort(1);
+  }
+  void Close() { Shutdown(state, window, send, sink); }
+  FakeWindow window;
+};
+
+TEST_F(ShutdownTest, AnUnmovedWindowWritesNothingButTheKeyerClosesAndItRunsOnce) {
+  window.onClose = [&] { Close(); };  // closing the window comes back here
+  Close();
+  EXPECT_FALSE(test::Exists(path));
+  EXPECT_FALSE(keyer.open);
+  EXPECT_EQ(Count("CLOSE 0 0"), 1);
+  EXPECT_EQ(window.closes, 1);
+}
+
+TEST_F(ShutdownTest, MovedMaximizedAndMinimizedWindowsAreSaved) {
+  window.rect.top = 3000;
+  Close();
+  EXPECT_TRUE(test::Contains(ReadFile(path), "PacketTop= 3000 \r\n"));
+  for (auto [state_, saved] : {std::pair{WindowState::Maximized, "PacketState= 2 \r\n"},
+                               {WindowState::Minimized, "PacketState= 0 \r\n"}}) {
+    std::remove(path.c_str());
+    state.ShutdownDone = false;
+    window.state = state_;
+    window.rect = {0, 0, 15360, 11520};
+    Close();
+    EXPECT_TRUE(test::Contains(ReadFile(path), "PacketTop= 3000 \r\nPacketLeft= 3000 \r\n"));
+    EXPECT_TRUE(test::Contains(ReadFile(path), saved));
+  }
+}
+
+TEST_F(ShutdownTest, AnOutOfRangePlacementIsReportedNotWrittenAndTheKeyerStillCloses) {
+  window.rect.top = 3e9;
+  Close();
+  EXPECT_EQ(sink.Last(), "Packet End|Can't close.\r\nOverflow.");
+  EXPECT_FALSE(test::Exists(path));
+  EXPECT_FALSE(keyer.open);
+  state.PacketOpen = false;  // nothing at all before the window is open
+  state.ShutdownDone = false;
+  Close();
+  EXPECT_EQ(window.closes, 1);
+}
+
+class FakeWindowSetup : public PacketWindowSetup, public PacketWindowFactory {
+ public:
+  Result CreatePacketWindow(PacketWindowSetup** window) override {
+    *window = this;
+    return failWith ? Result::Failed(Fault::Open, 0, failWith) : Result();
+  }
+  void SetPacketColor(int, int32_t) override {}
+  void ApplyFont(const FontSpec&) override {}
+  void RestorePlacement(const EnvSettings&) override {}
+  void Measure() override {}
+  void ShowWindow() override {}
+  const char* failWith = nullptr;
+};
+
+TEST_F(ShutdownTest, OpeningTheWindowReportsAnyFailureAndLeavesItClosed) {
+  state.PacketOpen = false;
+  FakeWindowSetup window;
+  LineEditor editor;
+  state.Env.ColorPktFore = 255;
+  ASSERT_TRUE(OpenPacketWindow(state, send, editor, window, sink));
+  EXPECT_TRUE(state.PacketOpen);
+  window.failWith = "Out of memory";
+  EXPECT_FALSE(OpenPacketWindow(state, send, editor, window, sink));
+  EXPECT_EQ(sink.Last(), "Packet Start|Can't open packet window.\r\nOut of memory.");
+  EXPECT_FALSE(state.PacketOpen);
+}
+
+TEST(ShippedFiles, TheProgramDirectoryFirstThenTheInstalledCopy) {
+  test::TempDir prog, shipped;
+  test::WriteFile(shipped.File("pelo.hlp"), "x");
+  EXPECT_EQ(ShippedFilePath("pelo.hlp", prog.path(), shipped.path()), shipped.File("pelo.hlp"));
+  test::WriteFile(prog.File("pelo.hlp"), "mine");
+  EXPECT_EQ(ShippedFilePath("pelo.hlp", prog.path(), shipped.path()), prog.File("pelo.hlp"));
+  EXPECT_EQ(ShippedFilePath("readme.txt", prog.path(), shipped.path()), prog.File("readme.txt"));
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <map>
 
 #include "engine/timing/keyer_engine.h"
-#include "support/engine_recorder.h"
 
 namespace orvex::engine {
 namespace {
@@ -34,6 +33,72 @@ class StallingClock : public EngineClock {
   std::map<int, int64_t> stalls;  // by the wait's number, from 0
   std::map<int, std::function<void()>> duringWait;
 };
+
+// A key line and a sidetone that record each change with the clock's time.
+struct Change {
+  int64_t ns;
+  std::string what;
+};
+
+class Recorder {
+ public:
+  explicit Recorder(EngineClock* clock) : clock_(clock) {}
+  void Add(const std::string& what) { changes_.push_back({clock_->Now(), what}); }
+  const std::vector<Change>& Changes() const { return changes_; }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> out;
+    for (const Change& c : changes_) out.push_back(c.what);
+    return out;
+  }
+  void Clear() { changes_.clear(); }
+
+ private:
+  EngineClock* clock_;
+  std::vector<Change> changes_;
+};
+
+class RecordingLine : public KeyLine {
+ public:
+  explicit RecordingLine(std::shared_ptr<Recorder> r) : r_(std::move(r)) {}
+  ~RecordingLine() override { r_->Add("closed"); }
+  Result SetKey(bool down) override { return Switch(down ? "key down" : "key up"); }
+  Result SetPtt(bool on) override { return Switch(on ? "ptt on" : "ptt off"); }
+  void AllUp() noexcept override { r_->Add("all up"); }
+  int failAfter = -1;  // switches that work before the line fails with EIO
+
+ private:
+  Result Switch(const std::string& what) {
+    if (failAfter == 0) return Result::FromErrno(Fault::Write, EIO);
+    if (failAfter > 0) --failAfter;
+    r_->Add(what);
+    return {};
+  }
+  std::shared_ptr<Recorder> r_;
+};
+
+class RecordingSidetone : public Sidetone {
+ public:
+  RecordingSidetone(std::shared_ptr<Recorder> r, int device) : r_(std::move(r)), device_(device) {}
+  void SetKey(bool down, int64_t) override {
+    r_->Add("tone" + std::to_string(device_) + (down ? " on" : " off"));
+  }
+  void SetPitch(int hz) override { r_->Add("pitch " + std::to_string(hz)); }
+  SidetoneStatus Status() const override { return {"tone" + std::to_string(device_), 0, ""}; }
+
+ private:
+  std::shared_ptr<Recorder> r_;
+  int device_;
+};
+
+EngineOutputs Recording(std::shared_ptr<Recorder> line, std::shared_ptr<Recorder> tone) {
+  return {[line](int, LineChoice, std::unique_ptr<KeyLine>* opened) {
+            *opened = std::make_unique<RecordingLine>(line);
+            return Result();
+          },
+          [tone](SidetoneDevice device) -> std::unique_ptr<Sidetone> {
+            return std::make_unique<RecordingSidetone>(tone, static_cast<int>(device));
+          }};
+}
 
 class Engine : public ::testing::Test {
  protected:
@@ -70,9 +135,9 @@ class Engine : public ::testing::Test {
     return out;
   }
   StallingClock clock;
-  std::shared_ptr<test::Recorder> line = std::make_shared<test::Recorder>(&clock);
-  std::shared_ptr<test::Recorder> tone = std::make_shared<test::Recorder>(&clock);
-  KeyerEngine engine{test::Recording(line, tone), nullptr, &clock};
+  std::shared_ptr<Recorder> line = std::make_shared<Recorder>(&clock);
+  std::shared_ptr<Recorder> tone = std::make_shared<Recorder>(&clock);
+  KeyerEngine engine{Recording(line, tone), nullptr, &clock};
 };
 
 TEST_F(Engine, ElementsQueueAtOnceAndThePortStaysActiveThroughItsTail) {
@@ -183,6 +248,12 @@ TEST_F(Engine, PttLeadsTheFirstElementAndHoldsItsTailAcrossSlowTyping) {
   EXPECT_EQ((c[1].ns - t0) / kMs, 50);        // the lead
   EXPECT_EQ(c[3].ns - c[2].ns, 100 * kMs);    // no second lead within the tail
   EXPECT_EQ((c[5].ns - c[4].ns) / kMs, 300);  // the tail after the last element
+  clock.now += 1000 * kMs;                    // after a pause longer than the tail: the lead again
+  const int64_t t1 = clock.now;
+  engine.Element(true, 1);
+  engine.RunQueued();
+  EXPECT_EQ(line->Names().at(6), "ptt on");
+  EXPECT_EQ((line->Changes().at(7).ns - t1) / kMs, 50);
   engine.Element(true, 1);
   engine.Abort();  // Esc raises PTT at once, tail or not
   EXPECT_EQ(line->Names().back(), "all up");
@@ -193,20 +264,6 @@ TEST_F(Engine, IdleWhileElementsWaitKeepsPttUnderTheKeyedLine) {
   clock.duringWait[0] = [&] { engine.Idle(); };  // the tick's idle check, mid key-down
   engine.RunQueued();
   EXPECT_EQ(line->Names(), (Names{"ptt on", "key down", "key up", "ptt off"}));
-}
-
-TEST_F(Engine, AHeldPttDropsWhenItsLimitPassesWithNothingKeyed) {
-  engine.HoldPtt(true, 1000);
-  engine.RunQueued();
-  EXPECT_EQ(line->Names(), Names{"ptt on"});
-  clock.now += 999 * kMs;
-  engine.RunQueued();
-  EXPECT_EQ(engine.HoldsDropped(), 0u);
-  clock.now += 1 * kMs;
-  engine.RunQueued();
-  EXPECT_EQ(line->Names(), (Names{"ptt on", "ptt off"}));
-  EXPECT_EQ(engine.HoldsDropped(), 1u);
-  EXPECT_FALSE(engine.Active());
 }
 
 TEST_F(Engine, WithoutAPortOnlyTheSidetoneSounds) {
@@ -223,10 +280,10 @@ TEST_F(Engine, WithoutAPortOnlyTheSidetoneSounds) {
 
 TEST(EngineLine, ALineThatFailsWhileKeyingStopsEverythingAndSaysSo) {
   StallingClock clock;
-  auto line = std::make_shared<test::Recorder>(&clock);
-  EngineOutputs outputs = test::Recording(line, line);
+  auto line = std::make_shared<Recorder>(&clock);
+  EngineOutputs outputs = Recording(line, line);
   outputs.openKeyLine = [line](int, LineChoice, std::unique_ptr<KeyLine>* opened) {
-    auto failing = std::make_unique<test::RecordingLine>(line);
+    auto failing = std::make_unique<RecordingLine>(line);
     failing->failAfter = 3;  // PTT, the first key-down and key-up work
     *opened = std::move(failing);
     return Result();

@@ -1,8 +1,8 @@
-// The send path and the window's echo over a real keyer that times itself,
-// whose device fails mid-text (the WinKeyer emulator pulled out; a far end
-// that answers "break"): what was typed and not yet taken waits in the line,
-// the echo shows as sent only what the device said it sent, the status
-// says what failed, and once the device is back what waited is keyed.
+// Keyers that time themselves, in real time. The send path and the
+// window's echo over such a keyer whose device fails mid-text (the WinKeyer
+// emulator pulled out; a far end that answers "break"): what was typed and not yet taken waits in
+// the line, the echo shows as sent only what the device said it sent, the status says what failed,
+// and once the device is back what waited is keyed.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -15,6 +15,7 @@
 #include "core/frame/sent_echo.h"
 #include "core/sending/deadline_timer.h"
 #include "core/sending/engine_keyer.h"
+#include "engine/keyers/remote_keyer.h"
 #include "engine/timing/outputs.h"
 #include "support/recording_sink.h"
 #include "support/send_harness.h"
@@ -154,6 +155,54 @@ TEST_P(KeyerFailure, TypedTextWaitsTheEchoShowsOnlyWhatWentAndTheRetryKeysTheRes
 }
 
 INSTANTIATE_TEST_SUITE_P(Keyers, KeyerFailure, ::testing::Values("WinKeyer", "Remote"));
+
+// The far keyer against a socket of the test's own: what the far end is
+// told while it keys for us, and when we are done.
+struct Heard {
+  std::string request;
+  int64_t ms;  // since the start
+};
+
+// A hold forwarded here ends here at this side's own limit (the far end's
+// may be longer), the far end hears from us at least once a second while
+// it holds PTT for us, and is told when we are done.
+TEST(RemoteKeyerTest, KeepsTellingTheFarEndAndEndsAHoldAtItsOwnLimit) {
+  const int far = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof at;
+  ASSERT_EQ(bind(far, reinterpret_cast<sockaddr*>(&at), len), 0);
+  getsockname(far, reinterpret_cast<sockaddr*>(&at), &len);
+  std::unique_ptr<engine::RemoteKeyer> keyer;
+  ASSERT_TRUE(engine::RemoteKeyer::Open(reinterpret_cast<sockaddr*>(&at), len, "far", &keyer).ok());
+  const int64_t start = MonotonicNs() / 1'000'000;
+  keyer->HoldPtt(true, 1500);
+  std::vector<Heard> heard;
+  while (MonotonicNs() / 1'000'000 - start < 2500) {
+    keyer->Pending();  // the send path looks every tick
+    pollfd in{far, POLLIN, 0};
+    char buf[64];
+    if (poll(&in, 1, 50) == 1) {
+      const ssize_t n = recv(far, buf, sizeof buf, 0);
+      const std::string request(buf + 1, static_cast<size_t>(n - 1));
+      if (request != "s")  // the open's probe: no orvex-keyd here
+        heard.push_back({request, MonotonicNs() / 1'000'000 - start});
+    }
+  }
+  ASSERT_GE(heard.size(), 4u);
+  EXPECT_EQ(heard[0].request + heard[1].request, "a1k") << "not told to watch us";
+  size_t dropped = 1;
+  while (dropped < heard.size() && heard[dropped].request != "a0") {
+    EXPECT_LT(heard[dropped].ms - heard[dropped - 1].ms, 1000) << "silent too long";
+    ++dropped;
+  }
+  ASSERT_LT(dropped, heard.size()) << "the hold was never ended";
+  EXPECT_NEAR(static_cast<double>(heard[dropped].ms), 1500, 120);
+  EXPECT_EQ(heard.back().request, "k0") << "the far end was not told we are done";
+  keyer.reset();
+  close(far);
+}
 
 }  // namespace
 }  // namespace orvex

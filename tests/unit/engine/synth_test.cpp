@@ -1,12 +1,17 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/input.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <random>
 #include <vector>
 
+#include "engine/sound/pcspkr_sidetone.h"
 #include "engine/sound/tone_ahead.h"
 #include "engine/sound/tone_synth.h"
 #include "engine/sound/wav_writer.h"
+#include "engine/system/emergency.h"
 #include "support/files.h"
 
 namespace orvex::engine {
@@ -262,6 +267,37 @@ TEST(WriteWav, MonoSixteenBitPcmAndNoFileOnFailure) {
             RenderElements(e, 10.0, 600).size() * 2);
   EXPECT_EQ(WriteWav(dir.File("huge.wav"), {{true, 2'000'000'000}}, 1.0, 600).error(), EFBIG);
   EXPECT_FALSE(test::Exists(dir.File("huge.wav")));
+}
+
+// The PC speaker through its device seam: a pipe stands in for its input
+// device.
+// The tones written to the speaker since the last call (0: silent).
+std::vector<int> Tones(int fd) {
+  std::vector<int> out;
+  input_event ev{};
+  while (::read(fd, &ev, sizeof ev) == static_cast<ssize_t>(sizeof ev))
+    if (ev.type == EV_SND && ev.code == SND_TONE) out.push_back(ev.value);
+  return out;
+}
+
+TEST(PcSpeakerSidetone, SoundsThePitchWhileTheKeyIsDownAndIsSilencedOnEveryWayOut) {
+  int fds[2];
+  ASSERT_EQ(::pipe2(fds, O_NONBLOCK | O_CLOEXEC), 0);
+  {
+    auto speaker = PcSpeakerSidetone::Adopt(fds[1], "/dev/input/event9");
+    EXPECT_EQ(speaker->Status().output, "PC speaker (/dev/input/event9)");
+    speaker->SetPitch(700);
+    speaker->SetKey(true, 0);
+    speaker->SetPitch(750);  // heard at once while the key is down
+    speaker->SetKey(false, 0);
+    speaker->SetPitch(800);  // silent: nothing to change
+    EXPECT_EQ(Tones(fds[0]), (std::vector<int>{700, 750, 0}));
+    speaker->SetKey(true, 0);
+    emergency::RaiseAll();  // a crash or a signal while the tone sounds
+    EXPECT_EQ(Tones(fds[0]), (std::vector<int>{800, 0}));
+  }
+  EXPECT_EQ(Tones(fds[0]), std::vector<int>{0});  // and when it is closed
+  ::close(fds[0]);
 }
 
 }  // namespace

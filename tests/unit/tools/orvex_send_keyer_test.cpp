@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/run_tool.h"
+#include "support/files.h"
 #include "support/winkeyer_emulator.h"
 
 namespace orvex {
@@ -22,6 +22,17 @@ const std::string kShim = " LD_PRELOAD=" ORVEX_MODEM_SHIM " ASAN_OPTIONS=verify_
 
 using test::Contains;
 using test::WriteFile;
+
+// The key line's marks in a key log: when each went down and came up, ms.
+struct Marks {
+  explicit Marks(const std::string& log) {
+    std::istringstream in(log);
+    std::string what, how;
+    for (long long us; in >> us >> what >> how;)
+      if (what == "KEY") (how == "DOWN" ? downs : ups).push_back(us / 1000.0);
+  }
+  std::vector<double> downs, ups;
+};
 
 class OrvexSendKeyer : public ::testing::Test {
  protected:
@@ -130,14 +141,9 @@ TEST_F(OrvexSendKeyer, EachPaddleModeKeysByItsRules) {
                           std::string(c.env) + " ORVEX_AUDIO=none ORVEX_COM1=" + name + kShim +
                               " ORVEX_SHIM_PADDLE=" + timeline + " ORVEX_KEYER_LOG=" + log);
       ASSERT_EQ(r.status, c.status) << r.err;
-      // The marks on the key line, and the gaps between them.
-      std::istringstream in(test::ReadFile(log));
-      std::vector<double> downs, ups;
-      for (long long us; in >> us;) {
-        std::string what, how;
-        in >> what >> how;
-        if (what == "KEY") (how == "DOWN" ? downs : ups).push_back(us / 1000.0);
-      }
+      const Marks marks(test::ReadFile(log));
+      const auto& downs = marks.downs;
+      const auto& ups = marks.ups;
       std::string elements;
       bool exact = downs.size() == ups.size();
       const bool machine = !Contains(c.settings, "Straight") && !Contains(c.settings, "Bug");
@@ -188,18 +194,10 @@ TEST_F(OrvexSendKeyer, ThePaddleBreaksInAndAWinKeyerEchoesItsOwn) {
   EXPECT_TRUE(Contains(r.err, "sending stopped: the paddle broke in")) << r.err;
   EXPECT_TRUE(Contains(r.out, "E")) << r.out;
   // The text's marks up to the touch, then the paddle's one dit, then nothing.
-  std::istringstream in(test::ReadFile(log));
-  std::vector<double> downs;
-  double first = -1, lastUp = 0;
-  for (long long us; in >> us;) {
-    std::string what, how;
-    in >> what >> how;
-    if (first < 0) first = us / 1000.0;
-    if (what == "KEY" && how == "DOWN") downs.push_back(us / 1000.0);
-    if (what == "KEY" && how == "UP") lastUp = us / 1000.0;
-  }
+  const Marks marks(test::ReadFile(log));
+  const auto& downs = marks.downs;
   ASSERT_GE(downs.size(), 3u);
-  EXPECT_NEAR(lastUp - downs.back(), 60, 2);               // the paddle's dit, the last mark
+  EXPECT_NEAR(marks.ups.back() - downs.back(), 60, 2);     // the paddle's dit, the last mark
   EXPECT_LT(downs.back() - downs[downs.size() - 2], 400);  // no gap before it: it broke in
 
   test::WinKeyerEmulator winKeyer;
