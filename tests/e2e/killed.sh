@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Never on the air when orvex-send is killed, on every way of keying: kill -9
 # (which no handler of its own sees) in the middle of a message and of a
-# tune leaves key and PTT up at the device within a second, read where a
-# station would see it: the port's lines (a pseudo-terminal whose modem
+# tune leaves key and PTT up at the device within a second (on the port's
+# lines every other deadly signal too; SIGPIPE does not end the keying),
+# read where a station would see it: the port's lines (a pseudo-terminal whose modem
 # lines the shim plays), the WinKeyer (the emulator's log), the radio
 # (rigctld with Hamlib's dummy, read back by rigctl), the far keyer (a real
 # orvex-keyd's lines). A CAT connection cut mid-message turns PTT off as
@@ -35,12 +36,12 @@ send() {
     "$SEND" --ini "$ini" "$@" 2>>"$PELORIN/err" & pid=$!
 }
 message=(--text "PARIS PARIS PARIS PARIS PARIS PARIS")
-# killed NAME SAFE...: kill -9 a second into the send, then SAFE within 1 s.
+# killed NAME SAFE...: kill -9 (or SIG) a second into the send, then SAFE within 1 s.
 killed() {
   local name=$1
   shift
   sleep 1
-  kill -9 "$pid"
+  kill -"${SIG:-KILL}" "$pid"
   within 1 "$@" || fail "$name: not safe within 1 s of kill -9"
   wait "$pid" 2>/dev/null
   sleep 0.1  # the guard says its abort again within 10 ms: not to the next sender's tune
@@ -54,6 +55,18 @@ for what in message tune; do
   within 2 on_air "$PELORIN/state" || fail "line $what: never on the air"
   killed "line $what" lines_up "$PELORIN/state"
 done
+set -m  # background jobs keep SIGINT and SIGQUIT (without job control bash ignores them)
+for sig in INT TERM HUP QUIT SEGV ABRT USR1 ALRM XCPU; do
+  send --port COM1 "${message[@]}"
+  within 2 on_air "$PELORIN/state" || fail "line, SIG$sig: never on the air"
+  SIG=$sig killed "the line at SIG$sig" lines_up "$PELORIN/state"
+done
+set +m
+send --port COM1 --wpm 99 --text "PARIS PARIS PARIS"
+sleep 0.2
+kill -PIPE "$pid"
+wait_exit "$pid" 10 && ((EXIT_STATUS == 0)) || fail "SIGPIPE ended the keying"
+lines_up "$PELORIN/state" || fail "lines left up after SIGPIPE"
 
 # A WinKeyer: cleared, key and PTT up, host mode closed.
 "$EMULATOR" "$PELORIN/wk.log" >"$PELORIN/device" & emulator=$!
