@@ -1,10 +1,20 @@
-// orvex-send run as a real process.
+// orvex-send run as a real process: its options, files and output; keying
+// a WinKeyer (the test emulator) in real time, and keying from a paddle
+// whose contacts a timeline drives (the modem shim).
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <sstream>
+#include <thread>
+#include <vector>
 
 #include "support/files.h"
+#include "support/winkeyer_emulator.h"
 
 namespace orvex {
 namespace {
@@ -197,6 +207,195 @@ TEST_F(OrvexSend, MultimonReadsBackTheRenderedCw) {
   for (char c : decoded.out) letters += c == ' ' || c == '\n' ? "" : std::string(1, c);
   for (char c : sentence) expected += c == ' ' ? "" : std::string(1, c);
   EXPECT_EQ(letters, expected) << decoded.out;
+}
+
+// The modem shim preloaded; a build with AddressSanitizer, whose runtime
+// would rather come first, is told that the shim before it is meant.
+const std::string kShim = " LD_PRELOAD=" ORVEX_MODEM_SHIM " ASAN_OPTIONS=verify_asan_link_order=0";
+
+// The key line's marks in a key log: when each went down and came up, ms.
+struct Marks {
+  explicit Marks(const std::string& log) {
+    std::istringstream in(log);
+    std::string what, how;
+    for (long long us; in >> us >> what >> how;)
+      if (what == "KEY") (how == "DOWN" ? downs : ups).push_back(us / 1000.0);
+  }
+  std::vector<double> downs, ups;
+};
+
+using OrvexSendKeyer = OrvexSend;
+
+// Through a WinKeyer: the message as its characters, at the file's speed,
+// and the keyer left in its own mode; a device that does not answer fails.
+TEST_F(OrvexSendKeyer, KeysThroughAWinKeyerWhenTheFileSaysSo) {
+  test::WinKeyerEmulator winKeyer;
+  WriteFile(ini,
+            "Call=DL1ABC\r\nMsgCW1=CQ DE #ME +\r\nCWSpeed=40\r\nCWKeyer=WinKeyer\r\n"
+            "CWWeight=55\r\nCWFarnsworth=15\r\n");
+  // No sound server: the keyer makes its own sidetone, and that is no failure.
+  const auto r = Send("--ini " + ini + " --msg 1 --port " + winKeyer.Device(),
+                      "ORVEX_AUDIO=pulse PULSE_SERVER=unix:/nonexistent");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(winKeyer.Now().sent, "CQ DE DL1ABC EC ");
+  // The file's speed is the first one sent, then the weighting.
+  test::WinKeyerEmulator::Command speed;
+  EXPECT_TRUE(winKeyer.Got("\x02", &speed) && speed.bytes == "\x02\x28");
+  EXPECT_TRUE(winKeyer.Got("\x03\x37"));
+  EXPECT_TRUE(winKeyer.Got("\x0d\x0f"));                      // Farnsworth
+  EXPECT_TRUE(winKeyer.Got(std::string("\x04\x00\x00", 3)));  // PTT lead, tail
+  EXPECT_TRUE(winKeyer.WaitFor([&] { return !winKeyer.Now().hostOpen; }));
+  test::WinKeyerEmulator silent({.answers = false});
+  const auto refused = Send("--ini " + ini + " --msg 1 --port " + silent.Device());
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_TRUE(Contains(refused.err, "no WinKeyer answered on " + silent.Device())) << refused.err;
+}
+
+// A WinKeyer that misbehaves is told within seconds, and a send that left
+// text unsent never ends in success; a flipped busy bit is no echo.
+TEST_F(OrvexSendKeyer, AWinKeyerThatMisbehavesIsToldAndTheSendNeverSucceedsUnsent) {
+  using F = test::WinKeyerEmulator::Options::Fault;
+  const std::pair<F, const char*> faults[] = {{F::Xoff, "it stays in XOFF"},
+                                              {F::Stall, "the WinKeyer stopped sending"},
+                                              {F::BreakIn, "the paddle broke in"},
+                                              {F::Garbage, "echoed 0x23, which it was not sent"},
+                                              {F::Flips, nullptr}};
+  WriteFile(ini, "CWSpeed=99\r\nCWKeyer=WinKeyer\r\n");
+  for (const auto& [fault, told] : faults) {
+    test::WinKeyerEmulator winKeyer({.fault = fault});
+    const auto r = Send(
+        "--ini " + ini + " --text 'PARIS PARIS PARIS' --max-seconds 12 --port " + winKeyer.Device(),
+        "ORVEX_AUDIO=none");
+    if (!told) {
+      EXPECT_EQ(r.status, 0) << r.err;
+      EXPECT_EQ(winKeyer.Now().sent, "PARIS PARIS PARIS");
+      continue;
+    }
+    EXPECT_EQ(r.status, 1) << told;
+    EXPECT_TRUE(Contains(r.err, told)) << r.err;
+  }
+}
+
+// The operator's paddle on the CW port's status lines, at 20 WPM (a unit of
+// 60 ms): each mode turns the same kind of hand into the elements its rules
+// say, each machine-timed element exact on the key line, and orvex-send
+// prints what the hand sent. A run the engine counted a late key change in
+// is tried again (the machine froze; the program did not err).
+TEST_F(OrvexSendKeyer, EachPaddleModeKeysByItsRules) {
+  struct Case {
+    const char* what;
+    const char* settings;
+    const char* timeline;  // ms from the port's opening: the contacts closed
+    const char* elements;
+    const char* printed;
+    const char* env = "";
+    int status = 0;
+  };
+  const Case cases[] = {
+      {"a held dit", "Paddle=IambicB", "400 CTS\n890 -", ".....", "5"},
+      {"a held dit, the driver unable to wait", "Paddle=IambicB", "400 CTS\n890 -", ".....", "5",
+       "ORVEX_SHIM_NO_WAIT=1"},
+      {"swapped", "Paddle=IambicB\r\nPaddleSwap=1", "400 CTS\n700 -", "--", "M"},
+      {"a squeeze let go in the dah, mode A", "Paddle=IambicA", "400 CTS\n440 CTS DSR\n600 -", ".-",
+       "A"},
+      {"a squeeze let go in the dah, mode B", "Paddle=IambicB", "400 CTS\n440 CTS DSR\n600 -",
+       ".-.", "R"},
+      {"the last pressed wins", "Paddle=Ultimatic", "400 DSR\n500 CTS DSR\n820 DSR\n900 -", "-..-",
+       "X"},
+      {"the same hand, iambic", "Paddle=IambicB", "400 DSR\n500 CTS DSR\n820 DSR\n900 -", "-.-.",
+       "C"},
+      {"the bug's dits and its dah contact", "Paddle=Bug", "400 CTS\n630 -\n650 DSR\n830 -", "..-",
+       "U"},
+      {"a straight key", "Paddle=Straight", "400 CTS\n460 -\n520 CTS\n700 -", ".-", "A"},
+      {"a straight key held when its adapter is pulled out", "Paddle=Straight", "400 CTS\n1900 -",
+       "-", "", "ORVEX_SHIM_READ_FAIL=700", 1},
+  };
+  int master = -1, slave = -1;
+  char name[64];
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  const std::string log = dir.File("key.log"), timeline = dir.File("paddle");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteFile(ini, std::string("CWSpeed=20\r\nCWPttTail=0\r\n") + c.settings + "\r\n");
+    WriteFile(timeline, std::string(c.timeline) + "\n");
+    for (int attempt = 1;; ++attempt) {
+      std::remove(log.c_str());
+      const auto r = Send("--ini " + ini + " --port COM1 --paddle 2 --show-sidetone",
+                          std::string(c.env) + " ORVEX_AUDIO=none ORVEX_COM1=" + name + kShim +
+                              " ORVEX_SHIM_PADDLE=" + timeline + " ORVEX_KEYER_LOG=" + log);
+      ASSERT_EQ(r.status, c.status) << r.err;
+      const Marks marks(test::ReadFile(log));
+      const auto& downs = marks.downs;
+      const auto& ups = marks.ups;
+      std::string elements;
+      bool exact = downs.size() == ups.size();
+      const bool machine = !Contains(c.settings, "Straight") && !Contains(c.settings, "Bug");
+      for (size_t i = 0; i < downs.size() && i < ups.size(); ++i) {
+        const double mark = ups[i] - downs[i];
+        elements += mark < 120 ? '.' : '-';
+        if (machine && std::fabs(mark - (mark < 120 ? 60 : 180)) > 1) exact = false;
+        if (machine && i > 0 && std::fabs(downs[i] - ups[i - 1] - 60) > 1) exact = false;
+      }
+      unsigned late = 0;
+      const size_t counted = r.out.rfind("sidetone: ");
+      ASSERT_NE(counted, std::string::npos) << r.out;
+      std::sscanf(r.out.c_str() + counted, "sidetone: %*u times ran dry, %*u edges late, %u",
+                  &late);
+      if (late > 0 && attempt < 3 && (elements != c.elements || !exact)) continue;
+      EXPECT_EQ(elements, c.elements);
+      if (c.status != 0) {  // let go where the lines stopped reading, and told
+        EXPECT_TRUE(!ups.empty() && ups.back() - downs.back() < 400) << test::ReadFile(log);
+        EXPECT_TRUE(Contains(r.err, "the paddle's port stopped answering")) << r.err;
+      } else if (late == 0) {
+        EXPECT_TRUE(exact) << test::ReadFile(log);
+        EXPECT_TRUE(Contains(r.out, std::string("\n") + c.printed)) << r.out;
+      }
+      break;
+    }
+  }
+  close(master);
+  close(slave);
+}
+
+// Touching the paddle while text goes stops the text at once, as Esc does,
+// and the paddle keys from there; the send says what was left unsent. The
+// keyer's own paddle input, through a WinKeyer: set to the mode, and what
+// it sent echoed back and printed.
+TEST_F(OrvexSendKeyer, ThePaddleBreaksInAndAWinKeyerEchoesItsOwn) {
+  int master = -1, slave = -1;
+  char name[64];
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  const std::string log = dir.File("key.log"), timeline = dir.File("paddle");
+  WriteFile(ini, "CWSpeed=20\r\nPaddle=IambicB\r\n");
+  WriteFile(timeline, "1200 CTS\n1230 -\n");
+  const auto r = Send("--ini " + ini + " --port COM1 --paddle 3 --text 'PARIS PARIS PARIS'",
+                      std::string("ORVEX_AUDIO=none ORVEX_COM1=") + name + kShim +
+                          " ORVEX_SHIM_PADDLE=" + timeline + " ORVEX_KEYER_LOG=" + log);
+  close(master);
+  close(slave);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Contains(r.err, "sending stopped: the paddle broke in")) << r.err;
+  EXPECT_TRUE(Contains(r.out, "E")) << r.out;
+  // The text's marks up to the touch, then the paddle's one dit, then nothing.
+  const Marks marks(test::ReadFile(log));
+  const auto& downs = marks.downs;
+  ASSERT_GE(downs.size(), 3u);
+  EXPECT_NEAR(marks.ups.back() - downs.back(), 60, 2);     // the paddle's dit, the last mark
+  EXPECT_LT(downs.back() - downs[downs.size() - 2], 400);  // no gap before it: it broke in
+
+  test::WinKeyerEmulator winKeyer;
+  WriteFile(ini, "CWKeyer=WinKeyer\r\nPaddle=IambicA\r\nPaddleSwap=1\r\n");
+  std::thread hand([&] {
+    winKeyer.WaitFor([&] { return (winKeyer.Now().mode & 0x40) != 0; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    winKeyer.Paddle("CQ");
+  });
+  const auto wk =
+      Send("--ini " + ini + " --port " + winKeyer.Device() + " --paddle 2", "ORVEX_AUDIO=none");
+  hand.join();
+  EXPECT_EQ(wk.status, 0) << wk.err;
+  EXPECT_EQ(winKeyer.Now().mode, 0x40 | 0x10 | 0x08 | 0x04);  // echo, mode A, swapped, serial echo
+  EXPECT_TRUE(Contains(wk.out, "CQ")) << wk.out;
 }
 
 }  // namespace
