@@ -18,16 +18,6 @@ SHIM=$4
 e2e_session
 pty_pair
 
-# within SECONDS COMMAND...: true once COMMAND succeeds, polled every 20 ms.
-within() {
-  local limit=$1
-  shift
-  for ((i = 0; i < limit * 50; i++)); do
-    "$@" && return 0
-    sleep 0.02
-  done
-  "$@"
-}
 lines_up() { [[ $(cat "$1" 2>/dev/null) == "DTR=0 RTS=0" ]]; }
 on_air() { [[ $(cat "$1" 2>/dev/null) == *"=1"* ]]; }
 # send WHAT...: orvex-send keying, with the shim on the near pseudo-terminal; $pid.

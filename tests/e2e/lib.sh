@@ -36,27 +36,25 @@ pty_pair() {
   for _ in $(seq 50); do [[ -e $PELORIN/tty ]] && break; sleep 0.1; done
 }
 
-# wait_window NAME [SECONDS]: prints the id of the first window whose title
-# matches NAME, waiting for it to appear.
-wait_window() {
-  local name=$1 limit=${2:-15} id
-  for ((i = 0; i < limit * 10; i++)); do
-    id=$(xdotool search --name "$name" 2>/dev/null | head -1)
-    [[ -n $id ]] && { echo "$id"; return 0; }
-    sleep 0.1
+# within SECONDS COMMAND...: true once COMMAND succeeds, polled every 20 ms.
+within() {
+  local limit=$1 i
+  shift
+  for ((i = 0; i < limit * 50; i++)); do
+    "$@" && return 0
+    sleep 0.02
   done
-  return 1
+  "$@"
 }
 
+# wait_window NAME [SECONDS]: prints the id of the first window whose title
+# matches NAME, waiting for it to appear.
+window_id() { xdotool search --name "$1" 2>/dev/null | head -1 | grep .; }
+wait_window() { within "${2:-15}" window_id "$1"; }
+
 # wait_gone NAME [SECONDS]: waits until no window's title matches NAME.
-wait_gone() {
-  local name=$1 limit=${2:-10}
-  for ((i = 0; i < limit * 10; i++)); do
-    xdotool search --name "$name" >/dev/null 2>&1 || return 0
-    sleep 0.1
-  done
-  return 1
-}
+no_window() { ! xdotool search --name "$1" >/dev/null 2>&1; }
+wait_gone() { within "${2:-10}" no_window "$1"; }
 
 # fits WINDOW WIDTH HEIGHT: the window lies whole inside WIDTH x HEIGHT.
 fits() {
@@ -67,17 +65,11 @@ fits() {
 }
 
 # wait_exit PID [SECONDS]: waits for the process to end; its status in $EXIT_STATUS.
+gone() { ! kill -0 "$1" 2>/dev/null; }
 wait_exit() {
-  local pid=$1 limit=${2:-15}
-  for ((i = 0; i < limit * 10; i++)); do
-    if ! kill -0 "$pid" 2>/dev/null; then
-      wait "$pid"
-      EXIT_STATUS=$?
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
+  within "${2:-15}" gone "$1" || return 1
+  wait "$1"
+  EXIT_STATUS=$?
 }
 
 # press WINDOW KEYS...: focuses the window and types the keys.
@@ -93,19 +85,14 @@ press() {
 
 # wait_quiet FILE: waits until FILE has not grown for 0.8 s (at most 30 s).
 wait_quiet() {
-  local file=$1 last=-1 size stable=0
-  for ((i = 0; i < 300; i++)); do
-    size=$(stat -c %s "$file" 2>/dev/null || echo 0)
-    if [[ $size == "$last" ]]; then
-      ((stable++))
-      ((stable >= 8)) && return 0
-    else
-      stable=0
-      last=$size
-    fi
+  local last=-1 size stable=0 i
+  for ((i = 0; i < 300 && stable < 8; i++)); do
+    size=$(stat -c %s "$1" 2>/dev/null || echo 0)
+    [[ $size == "$last" ]] && ((stable += 1)) || stable=0
+    last=$size
     sleep 0.1
   done
-  return 1
+  ((stable >= 8))
 }
 
 # lines FILE: how many lines FILE holds now.

@@ -88,14 +88,13 @@ read -r before down up <<<"$(grep " KEY " "$log" | tail -3 | cut -d' ' -f1 | tr 
 rig=$((20000 + RANDOM % 20000))
 rigctld -m 1 -P RIG -T 127.0.0.1 -t "$rig" >/dev/null 2>&1 & rigctld=$!
 radio_ptt() { [[ $(rigctl -m 2 -r "127.0.0.1:$rig" t 2>/dev/null) == "$1" ]]; }
-for ((i = 0; i < 50; i++)); do radio_ptt 0 && break; sleep 0.1; done
+within 5 radio_ptt 0
 printf 'Version=4.01\r\nCWKeyer=Rig\r\nCWPttLine=Rig\r\nRigPort=127.0.0.1:%s\r\n%s\r\n' "$rig" \
   'MsgCW2=PARIS PARIS PARIS PARIS PARIS PARIS' >"$ini"
 "$ORVEX" & pid=$!
 main=$(wait_window "^ Orvex - 28 WPM$") || fail "no packet window keying the radio"
 press "$main" F2
-for ((i = 0; i < 50; i++)); do radio_ptt 1 && break; sleep 0.1; done
-radio_ptt 1 || fail "the window: PTT by CAT never on"
+within 5 radio_ptt 1 || fail "the window: PTT by CAT never on"
 kill -9 "$pid"
 sleep 1
 radio_ptt 0 || fail "the window killed left the radio transmitting"

@@ -11,11 +11,11 @@ EMULATOR=$3
 
 wk=$PELORIN/winkeyer.log
 "$EMULATOR" "$wk" >"$PELORIN/device" & emulator=$!
-for ((i = 0; i < 50; i++)); do [[ -s $PELORIN/device ]] && break; sleep 0.1; done
+within 5 test -s "$PELORIN/device" || fail "the emulator gave no device"
 device=$(cat "$PELORIN/device")
-[[ -n $device ]] || fail "the emulator gave no device"
 sent() { sed -n 's/^SENT //p' "$wk" | tr -d '\n'; }
 commands() { grep -v '^SENT' "$wk" | cut -d' ' -f2-; }
+sent_is() { [[ $(sent) == $1 ]]; }
 printf 'Version=4.01\r\nCWSpeed=30\r\nCall=DL1ABC\r\nMsgCW3=TEST DE #ME\r\n' >"$ini"
 printf 'MsgCW4=PARIS PARIS PARIS PARIS\r\nPacketFontName=DejaVu Sans Mono\r\n' >>"$ini"
 printf '%s\r\n' "PacketFontSize=16" "CWPort=$device" "CWKeyer=WinKeyer" >>"$ini"
@@ -23,8 +23,7 @@ printf '%s\r\n' "PacketFontSize=16" "CWPort=$device" "CWKeyer=WinKeyer" >>"$ini"
 "$ORVEX" & pid=$!
 main=$(wait_window "^ Orvex - 30 WPM$") || fail "no main window"
 press "$main" F3
-for ((i = 0; i < 100; i++)); do [[ $(sent) == "TEST DE DL1ABC"* ]] && break; sleep 0.1; done
-[[ $(sent) == "TEST DE DL1ABC"* ]] || fail "the WinKeyer sent '$(sent)'"
+within 10 sent_is "TEST DE DL1ABC*" || fail "the WinKeyer sent '$(sent)'"
 sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$main")"
 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -colorspace gray -resize 200% \
@@ -35,7 +34,7 @@ got=$(tesseract "$PELORIN/window.png" - --psm 6 2>/dev/null | tr -s ' \n' ' ')
 
 before=$(sent)
 press "$main" F4
-for ((i = 0; i < 100; i++)); do [[ $(sent) == "$before"*"PARIS P"* ]] && break; sleep 0.1; done
+within 10 sent_is "$before*PARIS P*"
 clears=$(commands | grep -c '^0a$')
 press "$main" Escape
 sleep 0.5

@@ -2,7 +2,8 @@
 // it: a SimKeyer whose calls are recorded and whose state can be read (and
 // whose port, line and sidetone can be made to fail), a pause timer that
 // fires as the clock passes its deadline, a typed line, a beeper that
-// counts and a recording message sink behind the send path's Attention.
+// counts and a recording message sink behind the send path's Attention;
+// and what the window's commands open, recorded instead of shown.
 #pragma once
 
 #include <algorithm>
@@ -12,13 +13,75 @@
 #include <vector>
 
 #include "base/clock.h"
+#include "base/message_sink.h"
 #include "core/frame/attention_boxes.h"
+#include "core/frame/window_commands.h"
 #include "core/sending/deadline_timer.h"
 #include "core/sending/send_path.h"
 #include "core/sending/sim_keyer.h"
-#include "support/recording_sink.h"
 
 namespace orvex::test {
+
+// A message sink that records every box; questions get the answer set
+// beforehand.
+struct RecordedBox {
+  Text title;
+  Text text;
+  bool warning;
+};
+
+class RecordingSink : public MessageSink {
+ public:
+  void Warning(const Text& title, const Text& text) override {
+    boxes.push_back({title, text, true});
+  }
+  void Information(const Text& title, const Text& text) override {
+    boxes.push_back({title, text, false});
+  }
+  bool Question(const Text& title, const Text& text) override {
+    questions.push_back({title, text, false});
+    return answer;
+  }
+  // "title|text" of the last box, or "" when none was shown.
+  Text Last() const {
+    return boxes.empty() ? Text() : boxes.back().title + "|" + boxes.back().text;
+  }
+
+  std::vector<RecordedBox> boxes;
+  std::vector<RecordedBox> questions;
+  bool answer = false;
+};
+
+// What the window commands open, recorded instead of shown.
+class RecordingServices : public WindowServices, public FileChooser {
+ public:
+  // Answers as set; an answer the prompt's check refuses is answered all
+  // the same (a prompt that lets anything through).
+  bool Prompt(const Text& t, const Text& label, Text* text, const PromptCheck& check) override {
+    prompts.push_back(t + "|" + label + "|" + *text);
+    lastCheck = check;
+    *text = answer;
+    return ok;
+  }
+  void SetTitle(const Text& t) override { title = t; }
+  void OpenCWOptions() override {}
+  void ShowHelp(int context) override { helps.push_back(context); }
+  void ShowTextFile(const Text&) override {}
+  void ExitProgram() override {
+    if (onExit) onExit();
+  }
+  std::optional<std::string> ChooseFileToRead(const Text&, const Text&,
+                                              const std::string&) override {
+    return std::nullopt;
+  }
+
+  std::vector<Text> prompts;
+  PromptCheck lastCheck;
+  std::vector<int> helps;
+  Text answer, title;
+  bool ok = true;
+  std::function<void()> onExit;
+};
 
 // A SimKeyer that remembers where the keyer stands (what a listener at the
 // radio would find) and can fail as a real port does.

@@ -8,7 +8,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -18,10 +17,9 @@
 
 #include "core/config/settings_table.h"
 #include "support/files.h"
-#include "support/recording_sink.h"
+#include "support/send_harness.h"
 #include "ui/cw_options_dialog.h"
 #include "ui/help_window.h"
-#include "ui/message_boxes.h"
 #include "ui/prompt.h"
 #include "ui/qt_text.h"
 #include "ui/read_me.h"
@@ -141,17 +139,6 @@ class DialogsTest : public QObject, public CWOptionsActions {
     help.Window()->FindField()->setText("window");
     QVERIFY(help.Window()->FindNext());
     QCOMPARE(help.Window()->Browser()->textCursor().selectedText(), QString("Window"));
-  }
-
-  void aWarningShowsIconTitleAndWindows1252TextWithPlainLineBreaks() {
-    QString seen;
-    QTimer::singleShot(0, [&seen] {
-      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      seen = QString("%1|%2|%3").arg(box->windowTitle(), box->text()).arg(box->icon());
-      box->accept();
-    });
-    QtMessageSink().Warning("File", "Can't open /\xC9t\xE9\r\nPermission denied.");
-    QCOMPARE(seen, QString::fromUtf8("File|Can't open /\u00C9t\u00E9\nPermission denied.|2"));
   }
 
   void aSecondStartAsksTheFirstToComeForwardAndAStaleSocketIsNoObstacle() {

@@ -10,7 +10,6 @@
 #include "core/frame/shutdown.h"
 #include "support/files.h"
 #include "support/send_harness.h"
-#include "support/window_services.h"
 #include "ui/echo_box.h"
 #include "ui/in_box.h"
 #include "ui/pkt_form.h"
@@ -58,11 +57,6 @@ class MainWindowTest : public QObject {
   void cleanup() {
     form_.reset();
     echo_.reset();
-  }
-
-  void aMessagesCaptionKeepsItsAmpersand() {
-    form_->CaptionChanged(3, "&3: TU 5NN & 73");
-    QCOMPARE(Action("ReqCw3")->text(), QString("&3: TU 5NN && 73"));
   }
 
   // Typing, messages, Esc and the speed keys: the end-to-end tests.

@@ -2,7 +2,6 @@
 
 #include <clocale>
 
-#include "base/message.h"
 #include "base/numbers.h"
 #include "base/text.h"
 #include "support/files.h"
@@ -80,14 +79,6 @@ TEST(Numbers, AreReadAndWrittenTheSameUnderACommaLocale) {
   EXPECT_EQ(DecimalText(10.5f), "10.5");
   setlocale(LC_ALL, "C");
   unsetenv("LOCPATH");
-}
-
-TEST(ShowMessage, AFullStopUnlessTheTextEndsInOneAndTheErrorOnASecondLine) {
-  EXPECT_EQ(FormatMessage("Speed must be 1 - 99"), "Speed must be 1 - 99.");
-  EXPECT_EQ(FormatMessage("Line 1 "), "Line 1 ");
-  EXPECT_EQ(FormatMessage("Couldn't open x", Result::Failed(Fault::Open, 53, "File not found")),
-            "Couldn't open x.\r\n(53) File not found.");
-  EXPECT_EQ(FormatMessage("A", Result::Failed(Fault::Open, 1, "Ends.")), "A.\r\n(1) Ends.");
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 
 #include <climits>
 #include <cstring>
-#include <filesystem>
 
 #include "core/config/port_name.h"
 #include "core/config/settings_table.h"
@@ -67,14 +66,6 @@ TEST_F(EnvFile, KeysSeparatorsNumbersAndLaterLines) {
   EXPECT_EQ(ends.CWTone, 800);  // the later line wins
 }
 
-TEST_F(EnvFile, MessagesTakeTheLastCharacterOfTheKey) {
-  const EnvSettings s = Read("MsgCW3=CQ CQ = TEST\r\nMsgCW9=x\r\nMsgCWx=x\r\nMsgCW12=two\r\n");
-  EXPECT_TRUE(boxes.empty());
-  EXPECT_EQ(s.Message(3), "CQ CQ = TEST");
-  EXPECT_EQ(s.Message(2), "two");
-  EXPECT_EQ(Read("MsgCW2=x\r\nMSGCW2\r\n").Message(2), "");
-}
-
 TEST_F(EnvFile, BadLinesAreReportedOneByOneAndReadingGoesOn) {
   const EnvSettings s = Read(
       "[ORVEX]\r\nmsgcw2\r\n; c\r\n\r\n   \r\n;x=1\r\n[orvex]\r\n[orvex] \r\nFoo=1\r\nCWSpeed=22");
@@ -128,25 +119,6 @@ TEST_F(EnvFile, KeyingChoicesAreReadWhateverCameBeforeAndAnUnknownOneKeysNothing
     EXPECT_EQ(s.CWKeyLine + s.CWPttLine, "RTSNone") << bad;
     EXPECT_EQ(portCode, 1) << bad;
   }
-}
-
-// The devices CW Options offers, from a made-up /dev and /sys: by-id names
-// first, then what no by-id name points to, and only the ttyS with a UART.
-TEST(SerialDevices, ByIdNamesFirstThenUsbAcmAndRealUarts) {
-  test::TempDir dev;
-  const std::string d = dev.path();
-  std::filesystem::create_directories(d + "/serial/by-id");
-  std::filesystem::create_directories(d + "/sys/class/tty/ttyS0");
-  std::filesystem::create_directories(d + "/sys/class/tty/ttyS1");
-  WriteFile(d + "/sys/class/tty/ttyS0/type", "4\n");
-  WriteFile(d + "/sys/class/tty/ttyS1/type", "0\n");
-  for (const char* name : {"ttyUSB1", "ttyUSB0", "ttyACM0", "ttyS0", "ttyS1", "ttyUSB10", "tty1"})
-    WriteFile(d + "/" + name, "");
-  std::filesystem::create_symlink("../../ttyUSB1", d + "/serial/by-id/usb-FTDI_A601-port0");
-  EXPECT_EQ(SerialDevices(d, d + "/sys"),
-            (std::vector<std::string>{d + "/serial/by-id/usb-FTDI_A601-port0", d + "/ttyUSB0",
-                                      d + "/ttyUSB10", d + "/ttyACM0", d + "/ttyS0"}));
-  EXPECT_TRUE(SerialDevices(d + "/none").empty());
 }
 
 TEST_F(EnvFile, AnOverflowKeepsTheDefaultAndTheFileIsKeptAsBakBeforeTheFirstRewrite) {

@@ -11,17 +11,6 @@
 namespace orvex {
 namespace {
 
-class FakeChooser : public FileChooser {
- public:
-  std::optional<std::string> ChooseFileToRead(const Text&, const Text&,
-                                              const std::string& startDir) override {
-    startedIn = startDir;
-    return answer;
-  }
-  std::optional<std::string> answer;
-  std::string startedIn;
-};
-
 class FileSending : public ::testing::Test, public test::SendHarness {
  protected:
   FileSending() { settings.MyCall = "DL1ABC"; }
@@ -65,23 +54,6 @@ TEST_F(FileSending, OpenAndReadFailuresHaveTheirBoxes) {
   EXPECT_EQ(sink.Last(),
             "CW Start|Can't send file '" + dir.path() + "' as CW.\r\n(21) Is a directory.");
   EXPECT_EQ(send.CWFileName(), "");
-}
-
-TEST_F(FileSending, TheChooserStartsAtHomeThenWhereTheLastFileWasAndTheNameShownIsBare) {
-  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-  setenv("HOME", "/home/op", 1);
-  FakeChooser chooser;
-  (void)send.SendFile(&chooser, "");
-  EXPECT_EQ(chooser.startedIn, "/home/op");
-  EXPECT_EQ(send.CWFileName(), "");  // cancelled: nothing happens
-  chooser.answer =
-      Cp1252ToUtf8(Write("chosen.txt", std::string(30, 'E') + "\n" + std::string(30, 'T')));
-  (void)send.SendFile(&chooser, "");
-  EXPECT_EQ(send.CWFileName(), "chosen.txt");
-  send.Stop();
-  (void)send.SendFile(&chooser, "");
-  EXPECT_EQ(chooser.startedIn, dir.path() + "/");
-  setenv("HOME", home.c_str(), 1);
 }
 
 // A message's #FILE while a file is sent: no question from inside the

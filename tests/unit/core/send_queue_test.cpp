@@ -91,15 +91,6 @@ TEST_F(Pump, ARepeatSendsTheMessageAgainUntilANewerOneReplacesIt) {
   EXPECT_EQ(queue.PendingText(), 0);
 }
 
-TEST_F(Pump, ARepeatThatKeysNothingEndsAndAPauseIsNoSpin) {
-  queue.QueueMessage(Codes({kCodeRepeat}) + "\r\n");
-  RunFor(500);
-  EXPECT_TRUE(calls.empty());
-  queue.QueueMessage(Codes({kCodePause, 1, kCodeRepeat}));  // a pause is no spin
-  RunFor(3500);
-  EXPECT_GE(timer.starts, 3);
-}
-
 TEST_F(Pump, AFileCommandsLinesGoBeforeTheRestOfTheMessage) {
   test::TempDir dir;
   test::WriteFile(dir.File("log.txt"), "T\n");
@@ -416,25 +407,6 @@ INSTANTIATE_TEST_SUITE_P(
         MacroCase{"#FILE /tmp/#ME.txt", F + " /tmp/DL1ABC.txt ", "#FILE /tmp/DL1ABC.txt"},
         MacroCase{"#^c#^@#^?", Text("\x03\0\x7F", 3), Text("\x03\0\x7F", 3)},
         MacroCase{"A#^1B#^", "AB", "AB"}));
-
-TEST_F(Macros, LimitsPassesRemainderAndNesting) {
-  Text crs;
-  for (int i = 0; i < 51; ++i) crs += "#CR";
-  EXPECT_EQ(Expand(crs, true), Text(50, '\r') + "#CR");  // only 50 "#" are examined
-  EXPECT_EQ(Expand("#ME" + Text(2000, 'x'), true), "DL1ABC" + Text(999, 'x'));
-  messages[0] = "AB #MSG1";  // a message that uses itself
-  const Text chain = Expand("#MSG1", true);
-  EXPECT_EQ(chain.substr(chain.size() - 5), "#MSG1");
-  EXPECT_EQ(chain.size(), 50u * 3 + 5);
-  messages[2] = "#MSG2 #MSG3";
-  EXPECT_LT(Expand("#MSG3", true).size(), 1100u);  // the 1000-character limit
-}
-
-TEST(SerialNumber, LeadingZerosAndCutLetters) {
-  EXPECT_EQ(SerialNumberText(1234, 3, ""), "1234");
-  EXPECT_EQ(SerialNumberText(190, 3, "0912"), "ANT");
-  EXPECT_EQ(SerialNumberText(4657, 1, "0123456789"), "46EB");  // 4 and 6 have no cut
-}
 
 TEST(TimeText, TheTenModesLeadingZerosAndPatterns) {
   setenv("TZ", "EST5EDT", 1);  // 15 March 2026 is daylight time: UTC-4

@@ -12,7 +12,6 @@
 #include "core/frame/window_commands.h"
 #include "support/files.h"
 #include "support/send_harness.h"
-#include "support/window_services.h"
 
 namespace orvex {
 namespace {
@@ -169,25 +168,6 @@ class CWOptions : public ::testing::Test, public WithState, public test::SendHar
   Text& port = entries.typed["CWPort"];
 };
 
-TEST_F(CWOptions, PortNamesAreCheckedAndStoredUpperCase) {
-  for (auto [typed, stored] : {std::pair{"lpt2", "LPT2"}, {"none", "None"}, {"3", "3"}}) {
-    port = typed;
-    EXPECT_TRUE(Save()) << typed;
-    EXPECT_EQ(state.Env.CWPort, stored);
-  }
-  EXPECT_EQ(state.CWPortCode, 3);
-  for (auto [typed, first] : {std::pair{"9", "Bad CW port '9'."}, {"12", "Bad CW port 'COM12'."}}) {
-    port = typed;
-    EXPECT_FALSE(Save());
-    EXPECT_EQ(sink.Last(), Text("Set CW Options|") + first +
-                               "\r\nCW port must be COM1 to COM8, LPT1, LPT2, a device path or "
-                               "None.");
-  }
-  EXPECT_EQ(state.Env.CWPort, "3");  // nothing applied after a failed check
-  state.Env.CWSidetone_Device = 2;   // no such device: shown as the PC speaker
-  EXPECT_EQ(EntriesFrom(state.Env).typed["CWSidetone_Device"], "1");
-}
-
 struct Refusal {
   const char* key;
   const char* typed;
@@ -213,21 +193,6 @@ INSTANTIATE_TEST_SUITE_P(
                               "The key line and the PTT line can't both be DTR: choose another "
                               "PTT line, or None."},
                       Refusal{"CWKeyer", "K1EL", "Keyer must be Line, WinKeyer, Rig or Remote."}));
-
-TEST_F(CWOptions, SavingAppliesEverythingAndWritesTheFile) {
-  entries.typed["CWSpeed"] = "1.5";
-  entries.typed["NetKeyer"] = " [::1]:6789 ";
-  entries.typed["Call"] = "DL1ABC";  // #ME, set here too
-  entries.messages[2] = " CQ TEST ";
-  ASSERT_TRUE(Save());
-  EXPECT_EQ(send.Speed(), 2);
-  EXPECT_EQ(state.Env.MyCall, "DL1ABC");
-  EXPECT_TRUE(test::Contains(File(), "\r\nNetKeyer=[::1]:6789\r\n"));
-  EXPECT_TRUE(test::Contains(File(), "CWSpeed= 2 \r\n"));
-  EXPECT_TRUE(test::Contains(File(), "MsgCW3= CQ TEST \r\n"));  // exactly as typed
-  EXPECT_EQ(state.Captions.Caption(3), "&3: CQ TEST");
-  EXPECT_EQ(keyer.opens, 0);  // the main window is not open: no keyer
-}
 
 TEST_F(CWOptions, AnotherWayOfKeyingOpensThePortAgainWiredSoAndIsWrittenOnlyThen) {
   state.PacketOpen = true;

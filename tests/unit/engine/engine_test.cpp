@@ -281,18 +281,6 @@ TEST_F(Engine, IdleWhileElementsWaitKeepsPttUnderTheKeyedLine) {
   EXPECT_EQ(line->Names(), (Names{"ptt on", "key down", "key up", "ptt off"}));
 }
 
-TEST_F(Engine, WithoutAPortOnlyTheSidetoneSounds) {
-  ASSERT_TRUE(engine.Open(0).ok());
-  line->Clear();
-  tone->Clear();
-  engine.SetSidetone(SidetoneDevice::SoundCard);
-  engine.SetTone(700);
-  engine.Element(true, 1);
-  engine.RunQueued();
-  EXPECT_EQ(line->Names(), Names{});
-  EXPECT_EQ(tone->Names(), (Names{"pitch 600", "tone4 off", "pitch 700", "tone4 on", "tone4 off"}));
-}
-
 TEST(EngineLine, ALineThatFailsWhileKeyingStopsEverythingAndSaysSo) {
   StallingClock clock;
   auto line = std::make_shared<Recorder>(&clock);

@@ -29,7 +29,6 @@
 #include "engine/system/emergency.h"
 #include "engine/timing/outputs.h"
 #include "support/files.h"
-#include "support/recording_sink.h"
 #include "support/send_harness.h"
 #include "support/winkeyer_emulator.h"
 

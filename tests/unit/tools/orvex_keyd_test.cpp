@@ -129,16 +129,6 @@ class Keyd : public ::testing::Test {
   pid_t pid = -1;
 };
 
-// The daemon's own socket and key line; what the protocol means is tested
-// in-process (net_keyer_test).
-TEST_F(Keyd, KeysALoggersExchangeAndRepliesOverTheSocket) {
-  Start();
-  for (const std::string& request : {Esc("0"), Esc("2 30"), std::string("cq^ never keyed")})
-    Send(request);
-  EXPECT_EQ(Reply(), "cq\r\n");
-  EXPECT_EQ(Pattern(Keyed()), "-.-. --.-");
-}
-
 // PTT held by command and with its lead, and tune, on the port's lines; a
 // hold with nothing keyed ends at its limit, counted from the first hold
 // however often a logger repeats it, and the log says so. A logger may

@@ -124,24 +124,6 @@ TEST_F(OrvexSend, AFailureBoxMakesTheExitStatusOne) {
   EXPECT_EQ(Send("--ini " + ini + " --msg 1 --dry-run").status, 1);
 }
 
-TEST_F(OrvexSend, TheQueueCodesAreLettersInAUtf8FileAndCommandsInAWindows1252One) {
-  WriteFile(dir.File("utf8.txt"), "CAF\xC3\x8A OK\n");
-  WriteFile(dir.File("cp1252.txt"), "A\xCA\xCC\n");
-  EXPECT_EQ(Send("--ini " + ini + " --file " + dir.File("utf8.txt") + " --dry-run").out,
-            "CAF OK\\x0D\\x0A\n");
-  EXPECT_EQ(Send("--ini " + ini + " --file " + dir.File("cp1252.txt") + " --dry-run").out,
-            "A\\xCA\\xCC\\x0D\\x0A\n");
-}
-
-TEST_F(OrvexSend, AWaveGoesToStandardOutputAndFollowsADanglingLink) {
-  ASSERT_EQ(Send("--ini " + ini + " --text E --wav -").out.substr(0, 4), "RIFF");
-  ASSERT_EQ(symlink(dir.File("target.wav").c_str(), dir.File("link.wav").c_str()), 0);
-  EXPECT_EQ(Send("--ini " + ini + " --text E --wav " + dir.File("link.wav")).status, 0);
-  EXPECT_EQ(test::ReadFile(dir.File("target.wav")).substr(0, 4), "RIFF");
-  struct stat st {};
-  EXPECT_TRUE(lstat(dir.File("link.wav").c_str(), &st) == 0 && S_ISLNK(st.st_mode));
-}
-
 // The keying's shape, read back from the rendered sound: each run of tone
 // and of silence in ms, a tone first (the 5 ms edges fall on both ends of a
 // run alike, and the sine's zero crossings are bridged).
