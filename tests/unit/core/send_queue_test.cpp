@@ -201,38 +201,30 @@ TEST_F(Port, WithoutAPortTheSidetoneOpensAloneAndWithoutEitherNothingOpens) {
   EXPECT_EQ(keyer.opens, 1);
 }
 
-struct OpenFailure {
-  int err;
-  const char* status;  // what the box says after "Status = "
-  const char* words;   // what the status line says
-};
-
-class PortFailure : public Port, public ::testing::WithParamInterface<OpenFailure> {};
-
-TEST_P(PortFailure, NamesTheDeviceTheCauseAndTheGroupToJoin) {
+// A port that will not open: the box names the device, the cause and, where
+// the user may not open it, the group to join; the status line says it short.
+TEST_F(Port, AFailedOpenNamesTheDeviceTheCauseAndTheGroupToJoin) {
   settings.CWPort = "COM3";
   setenv("ORVEX_COM3", "/dev/orvex-adapter", 1);
-  keyer.openResult = Result::FromErrno(Fault::Open, GetParam().err);
-  EXPECT_FALSE(send.OpenCWPort(3).ok());
-  EXPECT_EQ(sink.Last(),
-            Text("CW Setup|Can't initialize CW port COM3 (/dev/orvex-adapter).\r\n\r\nStatus = ") +
-                GetParam().status + "Use Options/CW Options to change the port.");
-  EXPECT_EQ(send.PortStatusText(), Text("COM3 (/dev/orvex-adapter) failed: ") + GetParam().words);
+  for (auto [err, status, words] :
+       {std::tuple{EBUSY, "5, device in use.\r\n\r\n", "device in use"},
+        {EACCES,
+         "12, invalid access.\r\n\r\nYour user may not open /dev/orvex-adapter: add it to the "
+         "group dialout (sudo adduser $USER dialout) and log in again.\r\n\r\n",
+         "invalid access"}}) {
+    keyer.openResult = Result::FromErrno(Fault::Open, err);
+    EXPECT_FALSE(send.OpenCWPort(3).ok());
+    EXPECT_EQ(
+        sink.Last(),
+        Text("CW Setup|Can't initialize CW port COM3 (/dev/orvex-adapter).\r\n\r\nStatus = ") +
+            status + "Use Options/CW Options to change the port.");
+    EXPECT_EQ(send.PortStatusText(), Text("COM3 (/dev/orvex-adapter) failed: ") + words);
+  }
   keyer.openResult = {};
   ASSERT_TRUE(send.OpenCWPort(3).ok());
   EXPECT_EQ(send.PortStatusText(), "COM3 (/dev/orvex-adapter) open");
   unsetenv("ORVEX_COM3");
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Causes, PortFailure,
-    ::testing::Values(OpenFailure{EBUSY, "5, device in use.\r\n\r\n", "device in use"},
-                      OpenFailure{EACCES,
-                                  "12, invalid access.\r\n\r\nYour user may not open "
-                                  "/dev/orvex-adapter: add it to the group dialout (sudo adduser "
-                                  "$USER dialout) and log in again.\r\n\r\n",
-                                  "invalid access"}),
-    [](const auto& info) { return std::string(strerrorname_np(info.param.err)); });
 
 TEST_F(Port, AFailingLineStopsSendingTellsOnceAndTheNextSaveOpensThePortAgain) {
   settings.CWPort = "COM1";
@@ -327,27 +319,6 @@ TEST_F(Port, StopEndsTheLineTheQueueAndThePauseAndLeavesTheKeyerAsConfigured) {
   EXPECT_FALSE(send.Queue().Pausing());
   EXPECT_TRUE(keyer.keyLine);
   EXPECT_EQ(keyer.sidetone, SidetoneDevice::None);
-}
-
-// The keyer dropped its own text when the paddle broke in: nothing is
-// aborted again (that would cut the hand short), and what waits here stops.
-TEST_F(Port, ThePaddleBreakingInStopsWhatWaitsAndSaysSoUntilTheNextText) {
-  settings.CWPort = "COM1";
-  ASSERT_TRUE(send.OpenCWPort(1).ok());
-  keyer.takesCharacters = true;
-  calls.clear();
-  typed.line = "CQ CQ";
-  send.Queue().QueueCW("TEST TEST", Slot::Message);
-  RunFor(100);
-  ++keyer.breakIns;  // the operator took the paddle
-  RunFor(100);
-  EXPECT_EQ(Count("ABORT 0 0"), 0);
-  EXPECT_EQ(send.Queue().PendingText(), 0);
-  EXPECT_FALSE(typed.line.empty());  // what was typed waits for the operator
-  EXPECT_TRUE(send.PaddleStopped());
-  send.Queue().QueueCW("E", Slot::Message);
-  RunFor(100);
-  EXPECT_FALSE(send.PaddleStopped());
 }
 
 // Macros expanded into queue codes, serial numbers and times.

@@ -168,31 +168,23 @@ class CWOptions : public ::testing::Test, public WithState, public test::SendHar
   Text& port = entries.typed["CWPort"];
 };
 
-struct Refusal {
-  const char* key;
-  const char* typed;
-  const char* box;
-};
-
-class CWOptionsRefuse : public CWOptions, public ::testing::WithParamInterface<Refusal> {};
-
-TEST_P(CWOptionsRefuse, AnEntryOutsideItsLimitsKeepsTheDialogOpenAndAppliesNothing) {
-  entries.typed[GetParam().key] = GetParam().typed;
-  EXPECT_FALSE(Save());
-  EXPECT_EQ(sink.Last(), Text("Set CW Options|") + GetParam().box);
-  EXPECT_EQ(state.Env, EnvSettings{});
+// An entry outside its limits keeps the dialog open and applies nothing.
+TEST_F(CWOptions, AnEntryOutsideItsLimitsIsRefusedWhole) {
+  for (auto [key, typed, box] :
+       {std::tuple{"CWSpeed", "fast", "Speed must be 1 - 99."},
+        {"NetKeyer", "example.org:6789",
+         "Logger UDP port must be 1 - 65535, or address:port, or empty."},
+        {"RigBaud", "1000001", "Rig baud rate must be 0 - 1000000."},
+        {"CWPttLine", "DTR",
+         "The key line and the PTT line can't both be DTR: choose another PTT line, or None."},
+        {"CWKeyer", "K1EL", "Keyer must be Line, WinKeyer, Rig or Remote."}}) {
+    CWOptionsEntries refused = EntriesFrom(state.Env);
+    refused.typed[key] = typed;
+    EXPECT_FALSE(ApplyCWOptions(refused, state, send, sink)) << key;
+    EXPECT_EQ(sink.Last(), Text("Set CW Options|") + box);
+    EXPECT_EQ(state.Env, EnvSettings{});
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Limits, CWOptionsRefuse,
-    ::testing::Values(Refusal{"CWSpeed", "fast", "Speed must be 1 - 99."},
-                      Refusal{"NetKeyer", "example.org:6789",
-                              "Logger UDP port must be 1 - 65535, or address:port, or empty."},
-                      Refusal{"RigBaud", "1000001", "Rig baud rate must be 0 - 1000000."},
-                      Refusal{"CWPttLine", "DTR",
-                              "The key line and the PTT line can't both be DTR: choose another "
-                              "PTT line, or None."},
-                      Refusal{"CWKeyer", "K1EL", "Keyer must be Line, WinKeyer, Rig or Remote."}));
 
 TEST_F(CWOptions, AnotherWayOfKeyingOpensThePortAgainWiredSoAndIsWrittenOnlyThen) {
   state.PacketOpen = true;

@@ -13,7 +13,6 @@
 #include <thread>
 #include <vector>
 
-#include "base/clock.h"
 #include "support/files.h"
 
 namespace orvex {
@@ -84,11 +83,9 @@ class Keyd : public ::testing::Test {
     if (pid > 0) kill(pid, SIGKILL);
     return pid <= 0;
   }
-  int64_t Send(const std::string& bytes) {
-    const int64_t at = MonotonicNs() / 1000;
+  void Send(const std::string& bytes) {
     sendto(client, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&daemon),
            sizeof daemon);
-    return at;
   }
   std::string Reply() {  // the next reply; who sent it in from
     pollfd in{client, POLLIN, 0};
