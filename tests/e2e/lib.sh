@@ -33,7 +33,7 @@ e2e_session() {
 # test and $PELORIN/other; $socat is its pid.
 pty_pair() {
   socat pty,raw,echo=0,link="$PELORIN/tty" pty,raw,echo=0,link="$PELORIN/other" & socat=$!
-  for _ in $(seq 50); do [[ -e $PELORIN/tty ]] && break; sleep 0.1; done
+  within 5 test -e "$PELORIN/tty"
 }
 
 # within SECONDS COMMAND...: true once COMMAND succeeds, polled every 20 ms.

@@ -16,7 +16,7 @@ printf 'Version=4.01\r\nCWSidetone_Enable=0\r\nCWPort=COM1\r\nCWPttLead=0\r\n' >
 export ORVEX_COM1=$PELORIN/tty
 LD_PRELOAD=$SHIM "$KEYD" --ini "$ini" --port COM1 --listen 127.0.0.1:$((18000 + RANDOM % 1000)) \
   2>"$PELORIN/keyd.err" & keyd=$!
-for _ in $(seq 50); do grep -q "for loggers" "$PELORIN/keyd.err" && break; sleep 0.1; done
+within 5 grep -q "for loggers" "$PELORIN/keyd.err"
 
 LD_PRELOAD=$SHIM ORVEX_SHIM_LOG=$PELORIN/lines.log "$ORVEX" & pid=$!
 box=$(wait_window "^CW Setup$") || fail "no CW Setup box for the busy port"

@@ -7,7 +7,6 @@
 #include <sys/resource.h>
 
 #include <climits>
-#include <clocale>
 #include <cstring>
 
 #include "base/numbers.h"
@@ -69,16 +68,6 @@ TEST_F(EnvFile, KeysSeparatorsNumbersAndLaterLines) {
   const EnvSettings ends = Read("CWSpeed=20\rCWTone=700\nCWTone=800\r\n");  // CR, LF, CRLF
   EXPECT_EQ(ends.CWSpeed, 20);
   EXPECT_EQ(ends.CWTone, 800);  // the later line wins
-}
-
-TEST_F(EnvFile, BadLinesAreReportedOneByOneAndReadingGoesOn) {
-  const EnvSettings s = Read(
-      "[ORVEX]\r\nmsgcw2\r\n; c\r\n\r\n   \r\n;x=1\r\n[orvex]\r\n[orvex] \r\nFoo=1\r\nCWSpeed=22");
-  ASSERT_EQ(boxes.size(), 3u);
-  EXPECT_EQ(boxes[0], "Bad line in environment file " + path + ".\r\nLine #2: msgcw2");
-  EXPECT_TRUE(Contains(boxes[1], "Line #7: [orvex]"));
-  EXPECT_TRUE(Contains(boxes[2], "Line #9: Foo=1"));
-  EXPECT_EQ(s.CWSpeed, 22);
 }
 
 TEST_F(EnvFile, PortNamesAreCheckedAfterTheLastLine) {
@@ -200,16 +189,6 @@ TEST_F(EnvFile, TheFileKeepsItsEncodingAndEveryCharacterAndANewFileIsWindows1252
   for (const std::string& line : wide) EXPECT_TRUE(Contains(ReadFile(path), line)) << line;
 }
 
-TEST_F(EnvFile, AFailedOpenStillAppliesTheDefaults) {
-  for (const std::string& where : {dir.File("no-such-dir/orvex.ini"), dir.path()}) {
-    EnvironmentFile broken(where);
-    const EnvRead read = broken.ReadEnvironmentFile();
-    ASSERT_EQ(read.problems.size(), 1u) << where;
-    EXPECT_EQ(read.settings.CWSpeed, 28);
-    EXPECT_FALSE(broken.WriteEnvironmentFile(read.settings).ok());
-  }
-}
-
 TEST_F(EnvFile, AFailedWriteLeavesTheOldFileWholeAndNoTemporaryFile) {
   WriteFile(path, "MsgCW1=keep me\r\n");
   EnvSettings s;
@@ -291,22 +270,6 @@ TEST(SpeedCheck, RoundsHalvesToEvenAndChecksOneToNinetyNine) {
     EXPECT_EQ(IsNumberInRange(text, 1, 99, &got), result) << text;
     EXPECT_EQ(got, number) << text;
   }
-}
-
-TEST(Numbers, AreReadAndWrittenTheSameUnderACommaLocale) {
-  // The window runs in the user's locale (Qt sets it); de_DE writes 10,5.
-  test::TempDir locales;
-  const std::string make = "localedef -i de_DE -f UTF-8 " + locales.File("de_DE.UTF-8");
-  ASSERT_EQ(std::system((make + " >/dev/null 2>&1").c_str()), 0);
-  setenv("LOCPATH", locales.path().c_str(), 1);
-  ASSERT_TRUE(setlocale(LC_ALL, "de_DE.UTF-8"));
-  int16_t speed = 0;
-  EXPECT_TRUE(IsNumberInRange("25.5", 1, 99, &speed));
-  EXPECT_EQ(speed, 26);
-  EXPECT_EQ(LeadingNumber("10.5"), 10.5);
-  EXPECT_EQ(DecimalText(10.5f), "10.5");
-  setlocale(LC_ALL, "C");
-  unsetenv("LOCPATH");
 }
 
 }  // namespace

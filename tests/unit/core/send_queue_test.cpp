@@ -8,7 +8,6 @@
 
 #include "core/macros/expand_macros.h"
 #include "core/macros/queue_codes.h"
-#include "core/macros/time_text.h"
 #include "core/sending/port_setup.h"
 #include "support/files.h"
 #include "support/send_harness.h"
@@ -157,15 +156,6 @@ TEST(KeyerLetters, EverySignIsOneOrTwoLettersWhoseCodesRunTogetherToItsCode) {
     }
     EXPECT_EQ(code, MorseCode(ch)) << c;
   }
-}
-
-TEST_F(Pump, TextThatDoesNotFitIsRefusedWholeWithABeep) {
-  ASSERT_TRUE(queue.QueueCW(Text(32760, '#'), Slot::Message));  // no Morse: consumed at once
-  queue.QueueCW(Codes({kCodePause, 5}), Slot::Message);         // hold everything
-  ASSERT_TRUE(queue.QueueCW(Text(32767, 'E'), Slot::File));
-  EXPECT_FALSE(queue.QueueCW("E", Slot::Message));
-  EXPECT_EQ(beeper.beeps, 1);
-  EXPECT_EQ(queue.SlotText(Slot::Message), "");
 }
 
 // The port: opened, failing, stopped; the sidetone's state told.
@@ -378,21 +368,6 @@ INSTANTIATE_TEST_SUITE_P(
         MacroCase{"#FILE /tmp/#ME.txt", F + " /tmp/DL1ABC.txt ", "#FILE /tmp/DL1ABC.txt"},
         MacroCase{"#^c#^@#^?", Text("\x03\0\x7F", 3), Text("\x03\0\x7F", 3)},
         MacroCase{"A#^1B#^", "AB", "AB"}));
-
-TEST(TimeText, TheTenModesLeadingZerosAndPatterns) {
-  setenv("TZ", "EST5EDT", 1);  // 15 March 2026 is daylight time: UTC-4
-  tzset();
-  ManualClock clock({2026, 3, 15, 14, 35, 7});
-  const std::pair<int, const char*> modes[] = {{5, "03/15/26 14:35:07"}, {7, "1835"}, {11, ""}};
-  for (auto [mode, text] : modes)
-    EXPECT_EQ(TimeText(static_cast<int16_t>(mode), "", clock), text) << mode;
-  ManualClock early({2001, 1, 5, 9, 5, 0});
-  EXPECT_EQ(TimeText(2, "", early), "0905");
-  ManualClock late({2026, 3, 15, 22, 0, 0});
-  EXPECT_EQ(TimeText(6, "", late), "03/16/26");  // UTC is past midnight already
-  EXPECT_EQ(TimeText(4, "dd-mmm-yy hhnn", clock), "15-Mar-26 1435");
-  EXPECT_EQ(TimeText(9, "d.m. h\\h", clock), "15.3. 18h");
-}
 
 }  // namespace
 }  // namespace orvex

@@ -386,14 +386,5 @@ TEST_F(ShutdownTest, OpeningTheWindowReportsAnyFailureAndLeavesItClosed) {
   EXPECT_FALSE(state.PacketOpen);
 }
 
-TEST(ShippedFiles, TheProgramDirectoryFirstThenTheInstalledCopy) {
-  test::TempDir prog, shipped;
-  test::WriteFile(shipped.File("pelo.hlp"), "x");
-  EXPECT_EQ(ShippedFilePath("pelo.hlp", prog.path(), shipped.path()), shipped.File("pelo.hlp"));
-  test::WriteFile(prog.File("pelo.hlp"), "mine");
-  EXPECT_EQ(ShippedFilePath("pelo.hlp", prog.path(), shipped.path()), prog.File("pelo.hlp"));
-  EXPECT_EQ(ShippedFilePath("readme.txt", prog.path(), shipped.path()), prog.File("readme.txt"));
-}
-
 }  // namespace
 }  // namespace orvex

@@ -26,7 +26,6 @@
 #include "engine/keyers/remote_keyer.h"
 #include "engine/keyers/rig_keyer.h"
 #include "engine/keyers/winkeyer.h"
-#include "engine/system/emergency.h"
 #include "engine/timing/outputs.h"
 #include "support/files.h"
 #include "support/send_harness.h"
@@ -101,14 +100,6 @@ TEST_F(WinKeyerHost, AKeyerThatFallsSilentIsAFailure) {
   ASSERT_TRUE(Until([&] { return keyer_.Failure().failed(); }, 8000));
   EXPECT_EQ(keyer_.Failure().error(), ETIMEDOUT);
   EXPECT_EQ(keyer_.Failure().text(), "the WinKeyer stopped answering");
-}
-
-TEST_F(WinKeyerHost, TheEmergencyKeyUpClearsTheKeyer) {
-  Open(28);
-  keyer_.Tune(5000);
-  ASSERT_TRUE(Until([&] { return emu_->Now().keyDown; }));
-  emergency::RaiseAll();  // what every signal handler does first
-  EXPECT_TRUE(Until([&] { return !emu_->Now().keyDown; }, 1000));
 }
 
 bool Within(int ms, const std::function<bool()>& holds) {

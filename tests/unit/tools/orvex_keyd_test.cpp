@@ -112,6 +112,12 @@ class Keyd : public ::testing::Test {
   }
   std::vector<Change> Keyed() { return Keyed(log); }
   std::string Err() { return test::ReadFile(dir.File("err")); }
+  // Another Orvex keying through this one, its settings the file far.ini.
+  test::ToolResult Far(const std::string& what) {
+    return test::RunTool("ORVEX_AUDIO=none " ORVEX_SEND_BINARY " --ini " + dir.File("far.ini") +
+                             " --port None " + what,
+                         dir);
+  }
   std::string Changes() {  // "RTS 1,DTR 1,..." on the port's lines
     std::string what;
     for (const Change& c : Keyed(lines)) what += c.what + ",";
@@ -158,13 +164,7 @@ TEST_F(Keyd, KeysWhatAnotherOrvexHandsItAndTunesForIt) {
   test::WriteFile(ini, "CWSpeed=30\r\nCWPttLead=300\r\n");
   StartOnLines();
   test::WriteFile(dir.File("far.ini"), "CWKeyer=Remote\r\nRemoteKeyer=127.0.0.1:" + port + "\r\n");
-  for (const std::string& what : {std::string("--text E"), std::string("--tune 1")})
-    EXPECT_EQ(test::RunTool("ORVEX_AUDIO=none " ORVEX_SEND_BINARY " --ini " + dir.File("far.ini") +
-                                " --port None " + what,
-                            dir)
-                  .status,
-              0)
-        << what;
+  for (const char* what : {"--text E", "--tune 1"}) EXPECT_EQ(Far(what).status, 0) << what;
   const auto changes = Keyed(lines);
   ASSERT_EQ(Changes(), "RTS 1,DTR 1,DTR 0,RTS 0,RTS 1,DTR 1,DTR 0,RTS 0,");
   EXPECT_NEAR((changes[6].us - changes[5].us) / 1000.0, 1000, 20);  // the tune
@@ -184,9 +184,7 @@ TEST_F(Keyd, AnotherOrvexIsKeyedOnceAndInOrderWhateverTheNetworkDoes) {
   }
   test::WriteFile(dir.File("far.ini"),
                   "CWKeyer=Remote\r\nCWSpeed=40\r\nRemoteKeyer=127.0.0.1:" + relay + "\r\n");
-  const auto sent = test::RunTool("ORVEX_AUDIO=none " ORVEX_SEND_BINARY " --ini " +
-                                      dir.File("far.ini") + " --port None --text 'PARIS CQ TEST'",
-                                  dir);
+  const auto sent = Far("--text 'PARIS CQ TEST'");
   kill(relayPid, SIGKILL);
   waitpid(relayPid, nullptr, 0);
   EXPECT_EQ(sent.status, 0) << sent.err;

@@ -59,8 +59,6 @@ TEST_F(OrvexSend, PrintIniShowsTheRewriteLeavesTheFileAloneAndBoxesGoToStandardE
                        "Environment File: Bad CW port 'COM9' in environment file.\n"
                        "Reset it using the 'Options/CW Options' menu.\n\n");
   EXPECT_EQ(test::ReadFile(ini), contents);
-  EXPECT_EQ(Send("--ini " + dir.File("none.ini") + " --print-ini").err, "");
-  EXPECT_FALSE(test::Exists(dir.File("none.ini")));
 }
 
 TEST_F(OrvexSend, BadArgumentsExitTwoWithUsage) {
