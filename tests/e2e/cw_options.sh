@@ -5,7 +5,7 @@
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 export XVFB_SCREEN=1280x800x24 QT_SCALE_FACTOR=2
-window_session "$@"
+window_session
 printf 'Version=4.01\r\nCWPort=None\r\nCWSpeed=28\r\n' >"$ini"
 
 "$ORVEX" & pid=$!

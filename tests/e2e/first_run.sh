@@ -4,8 +4,7 @@
 # scale that keeps the window on the screen.
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
-under_xvfb "$@"
-ORVEX=$1
+under_xvfb
 
 export PELORIN=$(mktemp -d) ORVEX_AUDIO=none  # about the first start, not the sound
 trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$PELORIN"' EXIT

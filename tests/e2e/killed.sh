@@ -11,10 +11,6 @@
 # a word (SIGSTOP) at its silence limit.
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
-SEND=$1
-KEYD=$2
-EMULATOR=$3
-SHIM=$4
 e2e_session
 pty_pair
 

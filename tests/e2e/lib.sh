@@ -3,18 +3,20 @@
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# under_xvfb "$@": runs the calling script again inside its own X server when
+# under_xvfb: runs the calling script again inside its own X server when
 # there is no display (call it first; "$0" is the script).
 under_xvfb() {
-  [[ -n ${DISPLAY:-} ]] || exec xvfb-run -a -s "-screen 0 ${XVFB_SCREEN:-1280x1024x24}" "$0" "$@"
+  [[ -n ${DISPLAY:-} ]] || exec xvfb-run -a -s "-screen 0 ${XVFB_SCREEN:-1280x1024x24}" "$0"
 }
 
-# window_session ORVEX [KEYLOG_TOOL]: the preamble of a test of the window:
-# its own X server, $ORVEX and $KEYLOG_TOOL set, and an e2e_session.
+# The programs and stand-ins under test come in the environment: $ORVEX,
+# $SEND, $KEYD, $KEYLOG_TOOL, $SHIM, $EMULATOR (and for the sidetone $CHECK,
+# $DRIVER, $RECORDER; for the package $BUILD).
+
+# window_session: the preamble of a test of the window: its own X server
+# and an e2e_session.
 window_session() {
-  under_xvfb "$@"
-  ORVEX=$1
-  export KEYLOG_TOOL=${2:-}
+  under_xvfb
   e2e_session
 }
 
@@ -36,13 +38,15 @@ pty_pair() {
   within 5 test -e "$PELORIN/tty"
 }
 
-# within SECONDS COMMAND...: true once COMMAND succeeds, polled every 20 ms.
+# within SECONDS COMMAND...: true once COMMAND succeeds, polled every 20 ms
+# (every POLL_MS ms when set: the X server is asked every 100 ms, as often
+# as a person would look, not fifty times a second).
 within() {
-  local limit=$1 i
+  local limit=$1 ms=${POLL_MS:-20} i
   shift
-  for ((i = 0; i < limit * 50; i++)); do
+  for ((i = 0; i < limit * 1000 / ms; i++)); do
     "$@" && return 0
-    sleep 0.02
+    sleep "0.$(printf %03d "$ms")"
   done
   "$@"
 }
@@ -50,11 +54,11 @@ within() {
 # wait_window NAME [SECONDS]: prints the id of the first window whose title
 # matches NAME, waiting for it to appear.
 window_id() { xdotool search --name "$1" 2>/dev/null | head -1 | grep .; }
-wait_window() { within "${2:-15}" window_id "$1"; }
+wait_window() { POLL_MS=100 within "${2:-15}" window_id "$1"; }
 
 # wait_gone NAME [SECONDS]: waits until no window's title matches NAME.
 no_window() { ! xdotool search --name "$1" >/dev/null 2>&1; }
-wait_gone() { within "${2:-10}" no_window "$1"; }
+wait_gone() { POLL_MS=100 within "${2:-10}" no_window "$1"; }
 
 # fits WINDOW WIDTH HEIGHT: the window lies whole inside WIDTH x HEIGHT.
 fits() {

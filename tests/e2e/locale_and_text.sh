@@ -4,7 +4,7 @@
 # and text Windows-1252 cannot hold survives the rewrite of orvex.ini.
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
-window_session "$@"
+window_session
 export LOCPATH=$PELORIN/locales
 mkdir -p "$LOCPATH"
 localedef -i de_DE -f UTF-8 "$LOCPATH/de_DE.UTF-8" >/dev/null 2>&1 || fail "no German locale"

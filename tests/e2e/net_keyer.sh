@@ -4,7 +4,7 @@
 # logger's text, and a port another program holds gives the CW Setup box.
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
-window_session "$@"
+window_session
 port=$((20000 + RANDOM % 20000))
 printf 'Version=4.01\r\nCWSpeed=28\r\nNetKeyer=%s\r\n' "$port" >"$ini"
 "$ORVEX" & pid=$!

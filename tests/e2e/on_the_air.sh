@@ -10,10 +10,7 @@ set -uo pipefail
 here=$(dirname "$0")
 source "$here/lib.sh"
 source "$here/../support/sound_server.sh"
-ORVEX=$1
-SEND=$2
-SHIM=$3
-window_session "$@"
+window_session
 
 pty_pair
 lines_log=$PELORIN/lines.log
@@ -108,7 +105,7 @@ printf 'Version=4.01\r\nCWPort=COM1\r\nCWSpeed=30\r\nCWPttTail=300\r\nCWSidetone
   'MsgCW2=PARIS PARIS PARIS' >"$ini"
 : >"$lines_log"
 on_port "$ORVEX"
-main=$(wait_window "^ Orvex - 30 WPM$") || fail "no packet window"
+main=$(wait_window "^ Orvex - 30 WPM$") || fail "no packet window: $(cat "$PELORIN/err")"
 press "$main" F2
 sleep 1
 kill -9 "$sound_server"

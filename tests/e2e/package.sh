@@ -6,7 +6,6 @@
 # nothing (when lintian is installed).
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
-BUILD=$1
 e2e_session
 cd "$BUILD" || fail "no build directory"
 cpack -G DEB -B "$PELORIN/pkg" >"$PELORIN/cpack.log" 2>&1 || fail "cpack failed: $(tail -5 "$PELORIN/cpack.log")"

@@ -6,7 +6,7 @@
 # What was keyed is read back from the keyer's log.
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
-window_session "$@"
+window_session
 printf 'Version=4.01\r\nCall=DL1ABC\r\nCWPort=None\r\nCWSpeed=28\r\nMsgCW2=TEST\r\n%s\r\n%s\r\n' \
   'MsgCW1=CQ CQ CQ DE #ME #ME #ME K' 'MsgCW3=#HIM DE #ME TU' >"$ini"
 

@@ -6,10 +6,7 @@
 set -uo pipefail
 here=$(dirname "$0")
 source "$here/lib.sh"
-ORVEX=$1
-KEYD=$2
-SHIM=$3
-window_session "$@"
+window_session
 
 pty_pair
 printf 'Version=4.01\r\nCWSidetone_Enable=0\r\nCWPort=COM1\r\nCWPttLead=0\r\n' >"$ini"

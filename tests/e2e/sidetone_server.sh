@@ -17,11 +17,6 @@ set -uo pipefail
 here=$(dirname "$0")
 source "$here/lib.sh"
 source "$here/../support/sound_server.sh"
-SEND=$1
-export KEYLOG_TOOL=$2
-CHECK=$3
-DRIVER=$4
-export RECORDER=$5
 server=${SOUND_SERVER:-pulseaudio}
 
 e2e_session

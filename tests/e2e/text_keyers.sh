@@ -6,8 +6,7 @@
 # the WinKeyer in its own mode. (The far keyer's path is the tools' tests'.)
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
-window_session "$@"
-EMULATOR=$3
+window_session
 
 wk=$PELORIN/winkeyer.log
 "$EMULATOR" "$wk" >"$PELORIN/device" & emulator=$!

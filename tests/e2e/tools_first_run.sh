@@ -7,7 +7,6 @@
 # settings file's name.
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
-SEND=$1 KEYLOG=$2 KEYD=$3 WINDOW=$4
 e2e_session
 unset PELORIN
 export HOME=$(mktemp -d)
@@ -32,13 +31,13 @@ span=$(awk '$2 == "KEY" && !f { f = $1 } $2 == "KEY" { l = $1 } END { print l - 
 ((span >= 728000)) || fail "the five dots took $span us, less than 728571"
 
 
-for program in "$SEND" "$KEYLOG" "$KEYD" "$WINDOW"; do
+for program in "$SEND" "$KEYLOG_TOOL" "$KEYD" "$ORVEX"; do
   name=$(basename "$program")
   got=$(env -u DISPLAY "$program" --version) || fail "$name --version failed"
   [[ $got =~ ^$name\ [0-9]+\.[0-9]+ ]] || fail "$name --version said '$got'"
   env -u DISPLAY "$program" --help | grep -q "^usage: $name" || fail "$name --help printed no usage"
 done
-QT_QPA_PLATFORM=offscreen "$WINDOW" --bogus >/dev/null 2>"$HOME/err"
+QT_QPA_PLATFORM=offscreen "$ORVEX" --bogus >/dev/null 2>"$HOME/err"
 status=$?
 ((status == 2)) && grep -q "^orvex: unknown option '--bogus'" "$HOME/err" ||
   fail "orvex --bogus ended with $status: $(cat "$HOME/err")"
