@@ -29,7 +29,11 @@ constexpr int64_t kPlanNs = 300'000'000;
 // What is queued can be written again from this far after now: the time
 // for the write to reach the server, which then takes back what the sink
 // had already mixed of it.
-constexpr int64_t kRedoMarginNs = 1'000'000;
+constexpr int64_t kRedoMarginNs = 1'500'000;
+// A writer that comes to a change later than this after it (the machine
+// held it) writes it again from a moment its estimate of the server may
+// have passed already: such a change is counted late, as a late edge is.
+constexpr int64_t kLateRedoNs = 3'000'000;
 // A run starting from idle waits at most this for the first sample whose
 // sound is not made yet; later than that its first edge is written again.
 constexpr int64_t kMaxKeyWaitNs = 15'000'000;
@@ -321,7 +325,10 @@ void PulseSidetone::Pump(size_t wantedBytes) {
   // What no longer holds is written again from the first sample still to
   // be played (and not yet mixed past taking back).
   int64_t from = written;
-  if (redo < heard) from = tone.GoBack(sampleAt(redo), sampleAt(now + kRedoMarginNs) + 1);
+  if (redo < heard) {
+    if (now - redo > kLateRedoNs) tone.CountLate();
+    from = tone.GoBack(sampleAt(redo), sampleAt(now + kRedoMarginNs) + 1);
+  }
   tone.Take();
   const int64_t known = std::min(tone.KnownThrough(), now + kAheadNs);
   const int64_t target =

@@ -69,8 +69,10 @@ class ToneAhead {
   int64_t GoBack(int64_t n, int64_t earliest) noexcept;
   // Renders frames samples from Written(); the first is heard at firstNs.
   void Render(float* out, size_t frames, int64_t firstNs) noexcept;
-  // Planned edges whose sample had already been rendered for good.
+  // Planned edges whose sample had already been rendered for good, and
+  // changes the writer came too late to write again cleanly (CountLate).
   uint64_t LateEdges() const { return late_.load(std::memory_order_relaxed); }
+  void CountLate() noexcept { late_.fetch_add(1, std::memory_order_relaxed); }
 
  private:
   enum class Kind : uint8_t { Plan, Unplan, Through, Now, Shift };

@@ -208,6 +208,12 @@ void KeyerEngine::HandElement(bool keyDown, int64_t ns) {
   if (ns > 0) Push({keyDown, 0, ns, true});
 }
 
+void KeyerEngine::HandLate(int64_t lateNs) {
+  rebases_.fetch_add(1, std::memory_order_relaxed);
+  PiLock lock(lineMu_);
+  if (log_) log_->Put(clock_.Now(), KeyEvent::Late, lateNs);
+}
+
 void KeyerEngine::HandKey(bool down) {
   if (down) {
     Push({true, 0, kHeldNs, true, true});

@@ -120,6 +120,10 @@ class KeyerEngine {
   // is keyed at once rather than at the sound's next free moment, and its
   // tone follows as soon as the sound can (within a few ms).
   void HandElement(bool keyDown, int64_t ns);
+  // The hand's keyer woke too late to hand the next element over before the
+  // last one ended: that element starts late, and is counted as a key
+  // change a late wake made late (a machine that froze, not the keyer).
+  void HandLate(int64_t lateNs);
   // A straight key (or a bug's dah contact): down keys until up, with PTT
   // and its lead and tail as for any element.
   void HandKey(bool down);

@@ -22,6 +22,9 @@ constexpr int64_t kDecideNs = 3'000'000;
 // While the engine has not yet begun a stroke (PTT's lead) or not yet
 // passed its end, look again this often.
 constexpr int64_t kLookNs = 500'000;
+// Later than this after a stroke's end, the next one is counted late (as
+// the timing thread counts a late wake).
+constexpr int64_t kLateNs = 500'000;
 
 }  // namespace
 
@@ -222,7 +225,16 @@ void PaddleKeyer::Follow(int64_t now) {
     strokeEnd_ = at + MarkNs(current_) + SpaceNs();
   else if (engine_.PlayingSince(mark_ + 1, &at))
     strokeEnd_ = at + SpaceNs();
-  if (next_ == Stroke::None && now >= strokeEnd_ - kDecideNs) Decide();
+  if (next_ == Stroke::None && now >= strokeEnd_ - kDecideNs) {
+    // Woken after the stroke had ended though the contacts were as they are
+    // before the moment to choose: the next stroke starts late, and that is
+    // this thread's lateness (a machine that froze), not the hand's.
+    const int64_t choose = strokeEnd_ - kDecideNs;
+    if (now - strokeEnd_ > kLateNs && settled_[0] - kBounceNs <= choose &&
+        settled_[1] - kBounceNs <= choose && !dahWaits_ && logic_.Next() != Stroke::None)
+      engine_.HandLate(now - strokeEnd_);
+    Decide();
+  }
   if (engine_.Ended() <= mark_ + 1) return;  // its space still runs
   const int64_t end = std::min(strokeEnd_, now);
   if (next_ != Stroke::None) {
