@@ -100,11 +100,10 @@ class DialogsTest : public QObject, public CWOptionsActions {
     QCOMPARE(helps_, 1);
   }
 
-  void thePromptChecksSpeedsTrimsCallsAndCancelGivesNothing() {
+  void thePromptRefusesASpeedBeyondItsLimitsAndTrimsACall() {
     Text text = "28";
     bool stayed = false;
     QVERIFY(!Ask("Speed", &text, [&](Prompt* p) {
-      QCOMPARE(p->PromptText()->selectedText(), QString("28"));
       Answer(p, "99.5");
       stayed = p->isVisible();
       p->reject();
@@ -113,8 +112,6 @@ class DialogsTest : public QObject, public CWOptionsActions {
     QCOMPARE(QString::fromStdString(sink_.Last()), QString("Set CW Speed|Speed must be 1 - 99."));
     QVERIFY(Ask("Call", &text, [](Prompt* p) { Answer(p, "  g4 xyz  "); }));
     QCOMPARE(text, Text("g4 xyz"));
-    QVERIFY(!Ask("Call", &text, [](Prompt* p) { QTest::keyClick(p, Qt::Key_Escape); }));
-    QCOMPARE(text, Text());
   }
 
   void oneViewerWindowTitledWithItsFileAndHelpAtItsTopic() {

@@ -107,7 +107,7 @@ TEST_F(Commands, SetHimStaysInMemorySetMeIsSavedAndMessagesAreQueued) {
 }
 
 // #NEXT moves the number on once its message has gone out in full, and it
-// is saved; an Esc before that leaves it. Ctrl+N sets it.
+// is saved; an Esc before that leaves it.
 TEST_F(Commands, TheSerialNumberMovesOnAfterAFullSendOnlyAndIsSaved) {
   settings.Message(4) = "TU #NR #NEXT";
   settings.CutNumbers = "0";
@@ -137,26 +137,8 @@ TEST_F(Commands, TheSerialNumberMovesOnAfterAFullSendOnlyAndIsSaved) {
   EXPECT_EQ(commands.Status().serial, "Nr 003");
   EnvironmentFile again(dir.File("orvex.ini"));
   EXPECT_EQ(again.ReadEnvironmentFile().settings.ContestNr, 3);  // kept for the next start
-  ui.answer = "120";
-  commands.Run(Command::SetNumber);
-  EXPECT_EQ(commands.Status().serial, "Nr 120");
 }
 
-TEST_F(Commands, SendFileDuringATransferAsksAndYesStopsEverything) {
-  test::WriteFile(dir.File("one.txt"), std::string(200, 'E') + "\n");
-  (void)send.SendFile(nullptr, Utf8ToCp1252(dir.File("one.txt")));
-  typed.line = "ABC";
-  commands.Run(Command::SendFile);  // answered No: nothing changes
-  ASSERT_EQ(sink.questions.size(), 1u);
-  EXPECT_EQ(sink.questions[0].text, "CW file already in progress, stop it?");
-  EXPECT_EQ(typed.line, "ABC");
-  sink.answer = true;
-  commands.Run(Command::SendFile);  // Yes: everything stops, then the chooser (cancelled)
-  EXPECT_EQ(send.CWFileName(), "");
-  EXPECT_EQ(typed.line, "");
-}
-
-// CW Options saved: checked, applied and written, the keyer opened again.
 class CWOptions : public ::testing::Test, public WithState, public test::SendHarness {
  protected:
   CWOptions() : test::SendHarness("/stn", &state.Env) {
