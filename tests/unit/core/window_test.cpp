@@ -107,7 +107,7 @@ TEST_F(Commands, SetHimStaysInMemorySetMeIsSavedAndMessagesAreQueued) {
 }
 
 // #NEXT moves the number on once its message has gone out in full, and it
-// is saved; an Esc before that leaves it.
+// is saved; an Esc before that leaves it. Ctrl+N sets it.
 TEST_F(Commands, TheSerialNumberMovesOnAfterAFullSendOnlyAndIsSaved) {
   settings.Message(4) = "TU #NR #NEXT";
   settings.CutNumbers = "0";
@@ -137,6 +137,9 @@ TEST_F(Commands, TheSerialNumberMovesOnAfterAFullSendOnlyAndIsSaved) {
   EXPECT_EQ(commands.Status().serial, "Nr 003");
   EnvironmentFile again(dir.File("orvex.ini"));
   EXPECT_EQ(again.ReadEnvironmentFile().settings.ContestNr, 3);  // kept for the next start
+  ui.answer = "120";
+  commands.Run(Command::SetNumber);
+  EXPECT_EQ(commands.Status().serial, "Nr 120");
 }
 
 class CWOptions : public ::testing::Test, public WithState, public test::SendHarness {
