@@ -14,11 +14,6 @@
 namespace orvex::engine {
 namespace {
 
-// Lateness below this keeps the run on its planned times (the wake-up of an
-// exact wait is a few microseconds late every time; re-basing on each would
-// make the run drift). Above it, the run is re-based.
-constexpr int64_t kRebaseNs = 500'000;
-
 // The timing thread's stack and data in memory before it keys, so a page
 // fault never delays an element; locked where the limits allow.
 void PrefaultAndLock(const void* data, size_t size) {
@@ -594,7 +589,7 @@ bool KeyerEngine::Step() {
   }
   const int64_t now = clock_.Now();
   int64_t late = 0;
-  if (now - runTime_ > kRebaseNs) {  // late: key it in full from now
+  if (now - runTime_ > kLateNs) {  // late: key it in full from now
     late = now - runTime_;
     runTime_ = now;
     rebases_.fetch_add(1, std::memory_order_relaxed);

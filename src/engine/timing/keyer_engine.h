@@ -89,6 +89,12 @@ class SCOPED_CAPABILITY PiLock {
 
 class KeyerEngine {
  public:
+  // Lateness below this keeps a run on its planned times (the wake-up of an
+  // exact wait is a few microseconds late every time; re-basing on each
+  // would make the run drift). Above it a change is keyed from now, in full,
+  // and counted late: the timing thread's own, and the hand's keyer's.
+  static constexpr int64_t kLateNs = 500'000;
+
   // clock: the system's monotonic clock when null; a manual one makes the
   // caller drive the keying with RunQueued instead of a timing thread.
   explicit KeyerEngine(EngineOutputs outputs, std::unique_ptr<KeyLog> log = nullptr,

@@ -22,9 +22,6 @@ constexpr int64_t kDecideNs = 3'000'000;
 // While the engine has not yet begun a stroke (PTT's lead) or not yet
 // passed its end, look again this often.
 constexpr int64_t kLookNs = 500'000;
-// Later than this after a stroke's end, the next one is counted late (as
-// the timing thread counts a late wake).
-constexpr int64_t kLateNs = 500'000;
 
 }  // namespace
 
@@ -195,6 +192,10 @@ void PaddleKeyer::Contacts(int64_t now) {
   }
 }
 
+bool PaddleKeyer::Unmoved(int64_t since) const {
+  return settled_[0] - kBounceNs <= since && settled_[1] - kBounceNs <= since;
+}
+
 void PaddleKeyer::Begin(Stroke stroke, int64_t now) {
   mark_ = engine_.Queued();
   engine_.HandElement(true, MarkNs(stroke));
@@ -229,9 +230,8 @@ void PaddleKeyer::Follow(int64_t now) {
     // Woken after the stroke had ended though the contacts were as they are
     // before the moment to choose: the next stroke starts late, and that is
     // this thread's lateness (a machine that froze), not the hand's.
-    const int64_t choose = strokeEnd_ - kDecideNs;
-    if (now - strokeEnd_ > kLateNs && settled_[0] - kBounceNs <= choose &&
-        settled_[1] - kBounceNs <= choose && !dahWaits_ && logic_.Next() != Stroke::None)
+    if (now - strokeEnd_ > KeyerEngine::kLateNs && Unmoved(strokeEnd_ - kDecideNs) && !dahWaits_ &&
+        logic_.Next() != Stroke::None)
       engine_.HandLate(now - strokeEnd_);
     Decide();
   }

@@ -55,6 +55,8 @@ class PaddleKeyer {
   void Begin(Stroke stroke, int64_t now);
   void Decide();
   void Follow(int64_t now);
+  // Neither contact has moved since (the moment to choose the next stroke).
+  bool Unmoved(int64_t since) const;
   void Say(const char* chars, int n);
   int64_t MarkNs(Stroke stroke) const;
   int64_t SpaceNs() const;
