@@ -576,24 +576,29 @@ bool KeyerEngine::Step() {
     if (!WaitFor(runTime_, generation)) return true;
   }
   const Item item = ring_[tail % kRing];
+  int64_t late = 0;
   if (item.down) {
     // PTT fell in a long silence inside the run (a pause): it rises again,
-    // and the key waits for its lead.
+    // and the key waits for its lead. Risen after the element was due (this
+    // thread woke late), the element is late by as much, though its lead
+    // counts from the rise.
     PiLock lock(lineMu_);
     if (generation_ != generation) return true;
+    const bool rises = !pttOn_;
+    const int64_t due = runTime_;
     LeadWithPtt();
+    if (rises && pttOn_ && pttOnAt_ - due > kLateNs) late = pttOnAt_ - due;
   }
   if (runTime_ > clock_.Now()) {
     nextChange_ = runTime_;
     if (!WaitFor(runTime_, generation)) return true;
   }
   const int64_t now = clock_.Now();
-  int64_t late = 0;
   if (now - runTime_ > kLateNs) {  // late: key it in full from now
-    late = now - runTime_;
+    late += now - runTime_;
     runTime_ = now;
-    rebases_.fetch_add(1, std::memory_order_relaxed);
   }
+  if (late > 0) rebases_.fetch_add(1, std::memory_order_relaxed);
   {
     PiLock lock(lineMu_);
     if (generation_ != generation) return true;

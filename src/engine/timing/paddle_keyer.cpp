@@ -6,7 +6,6 @@
 #include <cerrno>
 
 #include "base/clock.h"
-#include "engine/system/engine_clock.h"
 #include "engine/system/realtime.h"
 
 namespace orvex::engine {
@@ -102,10 +101,9 @@ int64_t PaddleKeyer::SpaceNs() const {
 void PaddleKeyer::Run() {
   pthread_setname_np(pthread_self(), "orvex-hand");
   (void)MakeThisThreadRealtime();
-  MonotonicEngineClock clock;
   while (!stop_) {
     const uint32_t seen = wake_.load();
-    const int64_t now = clock.Now();
+    const int64_t now = clock_.Now();
     if (setup_.mode != PaddleMode::Straight) decoder_.SetUnit(engine_.UnitNs());
     // About to choose: the thread that waits for the lines may have missed
     // a change that came between its read and its next wait (a squeeze let
@@ -132,7 +130,7 @@ void PaddleKeyer::Run() {
     if (!busy) deadline = std::min(deadline, decoder_.NextNs());
     for (int i = 0; i < 2; ++i)
       if (now < settled_[i]) deadline = std::min(deadline, settled_[i]);
-    clock.WaitUntil(deadline, wake_, seen);
+    clock_.WaitUntil(deadline, wake_, seen);
   }
 }
 
@@ -227,13 +225,14 @@ void PaddleKeyer::Follow(int64_t now) {
   else if (engine_.PlayingSince(mark_ + 1, &at))
     strokeEnd_ = at + SpaceNs();
   if (next_ == Stroke::None && now >= strokeEnd_ - kDecideNs) {
-    // Woken after the stroke had ended though the contacts were as they are
-    // before the moment to choose: the next stroke starts late, and that is
-    // this thread's lateness (a machine that froze), not the hand's.
-    if (now - strokeEnd_ > KeyerEngine::kLateNs && Unmoved(strokeEnd_ - kDecideNs) && !dahWaits_ &&
-        logic_.Next() != Stroke::None)
-      engine_.HandLate(now - strokeEnd_);
     Decide();
+    // Handed over after the stroke had ended though the contacts were as
+    // they were before the moment to choose: the next stroke starts late,
+    // and that is this thread's lateness (a machine that froze while it
+    // slept or before it handed over), not the hand's.
+    const int64_t late = clock_.Now() - strokeEnd_;
+    if (next_ != Stroke::None && late > KeyerEngine::kLateNs && Unmoved(strokeEnd_ - kDecideNs))
+      engine_.HandLate(late);
   }
   if (engine_.Ended() <= mark_ + 1) return;  // its space still runs
   const int64_t end = std::min(strokeEnd_, now);
