@@ -261,6 +261,9 @@ int main(int argc, char** argv) {
   int16_t portCode = read.portCode;
 
   if (o.printIni) {
+    // A file that is there but could not be read is not answered with the
+    // defaults that would replace it: that is not what it holds.
+    if (read.unread) return 1;
     const std::string out = file.EncodedContents(settings);
     std::fwrite(out.data(), 1, out.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;

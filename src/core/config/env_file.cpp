@@ -79,6 +79,7 @@ EnvRead EnvironmentFile::ReadEnvironmentFile(EventYield* events) {
     // We never saw what the file holds, so a later rewrite must not replace
     // it without keeping a copy.
     backupPending_ = true;
+    read.unread = true;
     read.problems.push_back(
         Told(opened, opened.fault() == Fault::Open ? "Can't open" : "Can't read"));
     return read;

@@ -35,6 +35,7 @@ struct EnvRead {
   EnvSettings settings;
   int16_t portCode = 0;
   std::vector<Result> problems;
+  bool unread = false;  // the file is there but could not be read: these are defaults
 };
 
 class EnvironmentFile {

@@ -105,8 +105,8 @@ TEST_F(OrvexSend, AFailureBoxMakesTheExitStatusOne) {
   for (const std::string& special : {dir.File("fifo"), std::string("/dev/zero")}) {
     ExpectFailed(Send("--ini " + ini + " --file " + special + " --port None", "timeout 5"),
                  "' as CW.\n(22) Not a regular file.\n");
-    EXPECT_TRUE(Contains(Send("--ini " + special + " --print-ini", "timeout 5").err,
-                         "Can't open environment file " + special + "\nNot a regular file."));
+    ExpectFailed(Send("--ini " + special + " --print-ini", "timeout 5"),
+                 "Can't open environment file " + special + "\nNot a regular file.");
   }
   // A far keyer with nothing listening; a rig model Hamlib does not know,
   // refused before Hamlib sees it.
