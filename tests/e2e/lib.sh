@@ -4,9 +4,12 @@
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # under_xvfb: runs the calling script again inside its own X server when
-# there is no display (call it first; "$0" is the script).
+# there is no display (call it first; "$0" is the script). The server does
+# not reset when its last client leaves: a test's xdotool is often that
+# client, and a window connecting during the reset is refused.
 under_xvfb() {
-  [[ -n ${DISPLAY:-} ]] || exec xvfb-run -a -s "-screen 0 ${XVFB_SCREEN:-1280x1024x24}" "$0"
+  [[ -n ${DISPLAY:-} ]] ||
+    exec xvfb-run -a -s "-screen 0 ${XVFB_SCREEN:-1280x1024x24} -noreset" "$0"
 }
 
 # The programs and stand-ins under test come in the environment: $ORVEX,
