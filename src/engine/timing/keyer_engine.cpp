@@ -14,6 +14,12 @@
 namespace orvex::engine {
 namespace {
 
+// Lateness below this keeps a run on its planned times (the wake-up of an
+// exact wait is a few microseconds late every time; re-basing on each would
+// make the run drift). Above it a change is keyed from now, in full, and
+// counted late.
+constexpr int64_t kLateNs = 500'000;
+
 // The timing thread's stack and data in memory before it keys, so a page
 // fault never delays an element; locked where the limits allow.
 void PrefaultAndLock(const void* data, size_t size) {
@@ -199,14 +205,8 @@ void KeyerEngine::Tune(int ms) {
   if (ms > 0) Push({true, 0, static_cast<int64_t>(ms) * 1'000'000});
 }
 
-void KeyerEngine::HandElement(bool keyDown, int64_t ns) {
-  if (ns > 0) Push({keyDown, 0, ns, true});
-}
-
-void KeyerEngine::HandLate(int64_t lateNs) {
-  rebases_.fetch_add(1, std::memory_order_relaxed);
-  PiLock lock(lineMu_);
-  if (log_) log_->Put(clock_.Now(), KeyEvent::Late, lateNs);
+void KeyerEngine::HandElement(bool keyDown, int64_t ns, int64_t dueNs) {
+  if (ns > 0) Push({keyDown, 0, ns, true, false, dueNs});
 }
 
 void KeyerEngine::HandKey(bool down) {
@@ -541,17 +541,21 @@ bool KeyerEngine::Step() {
     }
     return IdleStep(seen, generation);
   }
+  int64_t late = 0;
   if (!inRun_) {
     // A new run: PTT first, then the lead when PTT has just risen.
     inRun_ = true;
     runStart_ = runTime_ = clock_.Now();
+    // A hand's element handed over after it was due (its keyer's thread was
+    // held) starts late all the same.
+    const Item& first = ring_[tail % kRing];
+    if (first.dueNs > 0 && runStart_ - first.dueNs > kLateNs) late = runStart_ - first.dueNs;
     {
       PiLock lock(lineMu_);
       if (generation_ != generation) return true;
       LeadWithPtt();
       if (Plans()) {
         replan_ = false;
-        const Item& first = ring_[tail % kRing];
         if (first.hand) {
           // A hand does not wait: the key moves now, and the tone is told
           // so rather than planned, to follow as soon as the sound can.
@@ -576,7 +580,6 @@ bool KeyerEngine::Step() {
     if (!WaitFor(runTime_, generation)) return true;
   }
   const Item item = ring_[tail % kRing];
-  int64_t late = 0;
   if (item.down) {
     // PTT fell in a long silence inside the run (a pause): it rises again,
     // and the key waits for its lead. Risen after the element was due (this

@@ -89,12 +89,6 @@ class SCOPED_CAPABILITY PiLock {
 
 class KeyerEngine {
  public:
-  // Lateness below this keeps a run on its planned times (the wake-up of an
-  // exact wait is a few microseconds late every time; re-basing on each
-  // would make the run drift). Above it a change is keyed from now, in full,
-  // and counted late: the timing thread's own, and the hand's keyer's.
-  static constexpr int64_t kLateNs = 500'000;
-
   // clock: the system's monotonic clock when null; a manual one makes the
   // caller drive the keying with RunQueued instead of a timing thread.
   explicit KeyerEngine(EngineOutputs outputs, std::unique_ptr<KeyLog> log = nullptr,
@@ -124,12 +118,11 @@ class KeyerEngine {
   void Tune(int ms);  // one key-down of ms, with PTT, for a tuner or amplifier
   // An element the operator's hand started (a paddle): starting a run, it
   // is keyed at once rather than at the sound's next free moment, and its
-  // tone follows as soon as the sound can (within a few ms).
-  void HandElement(bool keyDown, int64_t ns);
-  // The hand's keyer woke too late to hand the next element over before the
-  // last one ended: that element starts late, and is counted as a key
-  // change a late wake made late (a machine that froze, not the keyer).
-  void HandLate(int64_t lateNs);
+  // tone follows as soon as the sound can (within a few ms). dueNs, when
+  // not 0, is when it was meant to start (as the stroke before it ended):
+  // starting a run later than that, it is late as a late wake's change is
+  // (the hand's keyer was held, not the hand), and counted so.
+  void HandElement(bool keyDown, int64_t ns, int64_t dueNs = 0);
   // A straight key (or a bug's dah contact): down keys until up, with PTT
   // and its lead and tail as for any element.
   void HandKey(bool down);
@@ -201,6 +194,7 @@ class KeyerEngine {
     int64_t fixedNs;  // a length of its own (tune), else units x unit
     bool hand = false;
     bool held = false;  // a straight key's: as long as the hand holds it
+    int64_t dueNs = 0;  // a hand's element: when it was meant to start
   };
   // A held element's length until it is let go: longer than any hour at
   // the key, short of overflowing the run's times.

@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "base/clock.h"
+#include "engine/system/engine_clock.h"
 #include "engine/system/realtime.h"
 
 namespace orvex::engine {
@@ -101,9 +102,10 @@ int64_t PaddleKeyer::SpaceNs() const {
 void PaddleKeyer::Run() {
   pthread_setname_np(pthread_self(), "orvex-hand");
   (void)MakeThisThreadRealtime();
+  MonotonicEngineClock clock;
   while (!stop_) {
     const uint32_t seen = wake_.load();
-    const int64_t now = clock_.Now();
+    const int64_t now = clock.Now();
     if (setup_.mode != PaddleMode::Straight) decoder_.SetUnit(engine_.UnitNs());
     // About to choose: the thread that waits for the lines may have missed
     // a change that came between its read and its next wait (a squeeze let
@@ -130,7 +132,7 @@ void PaddleKeyer::Run() {
     if (!busy) deadline = std::min(deadline, decoder_.NextNs());
     for (int i = 0; i < 2; ++i)
       if (now < settled_[i]) deadline = std::min(deadline, settled_[i]);
-    clock_.WaitUntil(deadline, wake_, seen);
+    clock.WaitUntil(deadline, wake_, seen);
   }
 }
 
@@ -211,7 +213,10 @@ void PaddleKeyer::Decide() {
   const Stroke stroke = logic_.Next();
   if (stroke == Stroke::None) return;
   nextMark_ = engine_.Queued();
-  engine_.HandElement(true, MarkNs(stroke));
+  // It is due as the stroke in progress ends, unless the hand moved after
+  // the moment to choose: handed over later (this thread was held), the
+  // engine counts it late; a late press is the hand's own timing.
+  engine_.HandElement(true, MarkNs(stroke), Unmoved(strokeEnd_ - kDecideNs) ? strokeEnd_ : 0);
   engine_.HandElement(false, SpaceNs());
   if (engine_.Queued() == nextMark_ + 2) next_ = stroke;
 }
@@ -224,16 +229,7 @@ void PaddleKeyer::Follow(int64_t now) {
     strokeEnd_ = at + MarkNs(current_) + SpaceNs();
   else if (engine_.PlayingSince(mark_ + 1, &at))
     strokeEnd_ = at + SpaceNs();
-  if (next_ == Stroke::None && now >= strokeEnd_ - kDecideNs) {
-    Decide();
-    // Handed over after the stroke had ended though the contacts were as
-    // they were before the moment to choose: the next stroke starts late,
-    // and that is this thread's lateness (a machine that froze while it
-    // slept or before it handed over), not the hand's.
-    const int64_t late = clock_.Now() - strokeEnd_;
-    if (next_ != Stroke::None && late > KeyerEngine::kLateNs && Unmoved(strokeEnd_ - kDecideNs))
-      engine_.HandLate(late);
-  }
+  if (next_ == Stroke::None && now >= strokeEnd_ - kDecideNs) Decide();
   if (engine_.Ended() <= mark_ + 1) return;  // its space still runs
   const int64_t end = std::min(strokeEnd_, now);
   if (next_ != Stroke::None) {

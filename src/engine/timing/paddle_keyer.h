@@ -17,7 +17,6 @@
 #include "base/result.h"
 #include "engine/keyers/paddle_logic.h"
 #include "engine/lines/status_lines.h"
-#include "engine/system/engine_clock.h"
 #include "engine/timing/keyer_engine.h"
 
 namespace orvex::engine {
@@ -75,7 +74,6 @@ class PaddleKeyer {
   std::atomic<uint64_t> saidHead_{0}, saidTail_{0};
 
   // The paddle thread's own.
-  MonotonicEngineClock clock_;
   PaddleLogic logic_;
   HandDecoder decoder_;
   bool accepted_[2] = {false, false};  // dit, dah as debounced

@@ -171,12 +171,17 @@ TEST_F(Engine, ElementsQueueAtOnceAndThePortStaysActiveThroughItsTail) {
   EXPECT_FALSE(engine.Active());
 }
 
+// When what follows the first dot is queued: with it, or as a paddle hands
+// strokes over (no PTT tail): in the gap, or after the run ended because
+// its thread was held.
+enum class Rest { WithIt, InTheGap, AfterTheRun };
+
 struct Stalls {
   const char* name;
   std::map<int, int64_t> stalls;  // wait number: how late it ends
   const char* keyed;
-  uint64_t late;           // key changes the engine counts as late
-  bool handPaced = false;  // as a paddle: no PTT tail, the rest queued in the first gap
+  uint64_t late;  // key changes the engine counts as late
+  Rest rest = Rest::WithIt;
 };
 
 class EngineStalls : public Engine, public ::testing::WithParamInterface<Stalls> {};
@@ -185,20 +190,31 @@ class EngineStalls : public Engine, public ::testing::WithParamInterface<Stalls>
 // the planned grid; a late wake lengthens the element or gap it ends, and
 // everything after it moves by as much, and each late change is counted
 // (so a test may excuse what the machine made late), also when PTT fell in
-// the gap and rises late with the element.
+// the gap and rises late with the element, and when a hand's element comes
+// after it was due.
 TEST_P(EngineStalls, AStallDelaysWhatFollowsAndNeverCutsOrSkips) {
   clock.stalls = GetParam().stalls;
-  if (GetParam().handPaced) {
-    engine.SetPttTiming(0, 0);
-    clock.duringWait[1] = [&] {
-      engine.Element(true, 3);
-      engine.Element(false, 1);
-      engine.Element(true, 1);
-      engine.Element(false, 1);
-    };
-    Play({{1, 1}});
-  } else {
-    Play({{1, 1}, {3, 1}, {1, 1}});
+  const int64_t t0 = clock.now;
+  auto hand = [&](int64_t due) {
+    engine.HandElement(true, 30 * kMs, due);
+    engine.HandElement(false, 10 * kMs);
+    engine.HandElement(true, 10 * kMs);
+    engine.HandElement(false, 10 * kMs);
+  };
+  if (GetParam().rest != Rest::WithIt) engine.SetPttTiming(0, 0);
+  switch (GetParam().rest) {
+    case Rest::WithIt:
+      Play({{1, 1}, {3, 1}, {1, 1}});
+      break;
+    case Rest::InTheGap:
+      clock.duringWait[1] = [&] { hand(t0 + 20 * kMs); };
+      Play({{1, 1}});
+      break;
+    case Rest::AfterTheRun:
+      Play({{1, 1}});
+      clock.now = t0 + 45 * kMs;
+      hand(t0 + 20 * kMs);
+      engine.RunQueued();
   }
   EXPECT_EQ(Keying(), GetParam().keyed);
   EXPECT_EQ(engine.SidetoneState().lateKeys, GetParam().late);
@@ -209,7 +225,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Stalls{"OnTime", {}, "0+10 20+30 60+10", 0},
         Stalls{"InAGap", {{1, 25 * kMs}}, "0+10 45+30 85+10", 1},
-        Stalls{"InAGapWherePttFell", {{2, 25 * kMs}}, "0+10 45+30 85+10", 1, true},
+        Stalls{"InAGapWherePttFell", {{2, 25 * kMs}}, "0+10 45+30 85+10", 1, Rest::InTheGap},
+        Stalls{"HandedOverAfterItWasDue", {}, "0+10 45+30 85+10", 1, Rest::AfterTheRun},
         Stalls{"InKeyDowns", {{0, 25 * kMs}, {2, 40 * kMs}, {3, 1 * kMs}}, "0+35 45+70 126+10", 3}),
     [](const auto& info) { return std::string(info.param.name); });
 
