@@ -28,7 +28,7 @@ killed() {
   shift
   sleep 1
   kill -"${SIG:-KILL}" "$pid"
-  within 1 "$@" || fail "$name: not safe within 1 s of kill -9"
+  within 1 "$@" || fail "$name: not safe within 1 s of SIG${SIG:-KILL}"
   wait "$pid" 2>/dev/null
   sleep 0.1  # the guard says its abort again within 10 ms: not to the next sender's tune
 }
